@@ -1,0 +1,50 @@
+#pragma once
+// The shared error trap: a procedure that traps run-time errors runs each guarded step
+// through trap(), which hands the object's name, the procedure's name and the error to
+// the central error handler. "Continue" goes on with the caller's next step; "End" stops
+// the program at once.
+#include <QString>
+#include <exception>
+#include <functional>
+
+namespace ErrPtnr {
+
+enum class Choice { Continue, End };
+
+struct ErrorInfo {
+    long number = 0;
+    QString description;
+    QString object;
+    QString procedure;
+    int line = 0;
+    int mask = 0xFF;
+};
+
+using Handler = std::function<Choice(const ErrorInfo&)>;
+
+// The error form registers itself here at start-up; until then a plain error box asks.
+void setHandler(Handler handler);
+// What "End" does: by default the process ends at once, with no exit procedure.
+void setEndHook(std::function<void()> hook);
+void endProgram();
+
+// Builds the error information from a caught exception.
+ErrorInfo describe(const QString& object, const QString& procedure, const std::exception* e, int mask = 0xFF);
+// Hands an error to the handler and acts on "End". Returns the choice (Continue when it comes back).
+Choice report(const ErrorInfo& info);
+
+}  // namespace ErrPtnr
+
+// Runs one guarded step. Returns true when the step ran without a run-time error.
+template <class F>
+bool trap(const char* object, const char* procedure, F&& step) {
+    try {
+        step();
+        return true;
+    } catch (const std::exception& e) {
+        ErrPtnr::report(ErrPtnr::describe(QString::fromLatin1(object), QString::fromLatin1(procedure), &e));
+    } catch (...) {
+        ErrPtnr::report(ErrPtnr::describe(QString::fromLatin1(object), QString::fromLatin1(procedure), nullptr));
+    }
+    return false;
+}

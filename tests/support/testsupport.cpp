@@ -1,0 +1,55 @@
+#include "testsupport.h"
+
+#include <QStringList>
+#include <QTcpServer>
+
+namespace testsupport {
+
+ScriptedAnswerer::ScriptedAnswerer() {
+    Dialogs::setAnswerer([this](const Dialogs::Request& r) { return answer(r); });
+}
+
+ScriptedAnswerer::~ScriptedAnswerer() { Dialogs::setAnswerer({}); }
+
+Dialogs::Answer ScriptedAnswerer::answer(const Dialogs::Request& r) {
+    m_shown.push_back(r);
+    if (r.kind == Dialogs::Kind::Form && !m_forms.empty()) {
+        auto f = std::move(m_forms.front());
+        m_forms.pop_front();
+        Dialogs::Answer a;
+        a.button = f(r.form);
+        return a;
+    }
+    if (r.kind != Dialogs::Kind::Form && !m_queue.empty()) {
+        Dialogs::Answer a = m_queue.front();
+        m_queue.pop_front();
+        return a;
+    }
+    Dialogs::Answer a;
+    a.button = r.kind == Dialogs::Kind::Message ? Dialogs::cautiousButton(r.style) : 0;
+    return a;
+}
+
+QStringList ScriptedAnswerer::texts() const {
+    QStringList l;
+    for (const auto& r : m_shown) l << r.text;
+    return l;
+}
+
+bool ScriptedAnswerer::anyTextContains(const QString& part) const {
+    for (const auto& r : m_shown)
+        if (r.text.contains(part)) return true;
+    return false;
+}
+
+quint16 freePort() {
+    QTcpServer s;
+    s.listen(QHostAddress::LocalHost, 0);
+    return s.serverPort();
+}
+
+QString busUrl(quint16 port, int channel) {
+    return QStringLiteral("tcp://127.0.0.1:%1/can%2").arg(port).arg(channel);
+}
+
+}  // namespace testsupport

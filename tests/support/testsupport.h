@@ -1,0 +1,44 @@
+#pragma once
+// Test support shared by every test executable: a scripted answerer for the dialog seam,
+// a temporary folder, and a free loopback port for a private virtual CAN bus.
+#include "desktop/dialogs.h"
+
+#include <QString>
+#include <QTemporaryDir>
+#include <deque>
+#include <functional>
+#include <vector>
+
+namespace testsupport {
+
+// Replies to every dialog from a script and records what was shown. Unscripted boxes get
+// the cautious answer (Cancel / No), so an unexpected question never says yes.
+class ScriptedAnswerer {
+public:
+    ScriptedAnswerer();   // installs itself
+    ~ScriptedAnswerer();  // removes itself
+
+    // Queue answers, used in order.
+    void push(int button) { Dialogs::Answer a; a.button = button; m_queue.push_back(a); }
+    void pushText(const QString& text, int button = Dialogs::vbOK) { Dialogs::Answer a; a.text = text; a.button = button; m_queue.push_back(a); }
+    // A form answer: the callback works the form's controls and returns the result code.
+    void pushForm(std::function<int(QDialog*)> f) { m_forms.push_back(std::move(f)); }
+
+    const std::vector<Dialogs::Request>& shown() const { return m_shown; }
+    QStringList texts() const;
+    bool anyTextContains(const QString& part) const;
+    void clear() { m_shown.clear(); }
+
+private:
+    Dialogs::Answer answer(const Dialogs::Request& r);
+    std::deque<Dialogs::Answer> m_queue;
+    std::deque<std::function<int(QDialog*)>> m_forms;
+    std::vector<Dialogs::Request> m_shown;
+};
+
+// A loopback TCP port that was free a moment ago.
+quint16 freePort();
+// The virtualcan URL for a channel on that port: tcp://127.0.0.1:PORT/can0.
+QString busUrl(quint16 port, int channel = 0);
+
+}  // namespace testsupport
