@@ -1,0 +1,46 @@
+// pxm-sim: simulated modules on a virtualcan bus, until SIGTERM or SIGINT.
+#include "lib/scenario.h"
+#include "lib/simulator.h"
+#include "quitonsignal.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QTimer>
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("pxm-sim"));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Simulates CANopen modules on a virtualcan bus until stopped."));
+    parser.addHelpOption();
+    sim::Scenario::addOptions(parser);
+    parser.process(app);
+
+    sim::Scenario scenario;
+    QString error;
+    if (!scenario.read(parser, &error)) {
+        std::fprintf(stderr, "pxm-sim: %s\n", qPrintable(error));
+        return 2;
+    }
+    quitOnSignals();
+
+    sim::Simulator simulator;
+    if (!simulator.start(scenario.busUrl, &error)) {
+        std::fprintf(stderr, "pxm-sim: %s\n", qPrintable(error));
+        return 1;
+    }
+    scenario.apply(simulator);
+    // Says once when the bus is reached, for whoever started the program.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!simulator.isConnected()) return;
+        poll.stop();
+        std::printf("pxm-sim: on %s\n", qPrintable(scenario.busUrl));
+        std::fflush(stdout);
+    });
+    poll.start(20);
+    const int rc = app.exec();
+    simulator.stop();
+    return rc;
+}

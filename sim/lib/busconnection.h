@@ -1,0 +1,61 @@
+#pragma once
+// The simulator's bus connection: a virtualcan QCanBusDevice on the given URL, made again
+// whenever the bus host goes away, and an output queue that holds frames back for delays
+// and, when a bit rate is set, paces them as a real bus would. Lives in one thread; only
+// isConnected() may be called from others.
+#include "lib/frame.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+#include <atomic>
+#include <deque>
+
+class QCanBusDevice;
+
+namespace sim {
+
+class BusConnection : public QObject {
+    Q_OBJECT
+public:
+    explicit BusConnection(QObject* parent = nullptr);
+    ~BusConnection() override;
+
+    // False with an error when the virtualcan plugin is missing; otherwise keeps trying.
+    bool open(const QString& url, QString* error = nullptr);
+    void close();
+    bool isConnected() const { return m_connected.load(); }
+
+    void send(const Frame& f, int delayMs = 0);
+    void setBitRate(int bitsPerSecond) { m_bitRate = bitsPerSecond; }
+
+signals:
+    void frameReceived(const sim::Frame& f);
+    void connected();
+
+private:
+    struct Pending {
+        Frame frame;
+        qint64 dueUs;
+    };
+    void connectDevice();
+    void dropDevice();
+    void retryLater();
+    void readFrames();
+    void pump();
+    void write(const Frame& f);
+    qint64 nowUs() const { return m_clock.nsecsElapsed() / 1000; }
+
+    QString m_url;
+    bool m_wanted = false;
+    QCanBusDevice* m_device = nullptr;
+    std::atomic<bool> m_connected{false};
+    QTimer m_retry;
+    QTimer m_pumpTimer;
+    QElapsedTimer m_clock;
+    std::deque<Pending> m_queue;
+    qint64 m_busFreeUs = 0;
+    int m_bitRate = 0;
+};
+
+}  // namespace sim
