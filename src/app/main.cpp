@@ -1,10 +1,20 @@
+// The program starts by loading its main window with the command line; the window's load
+// is the whole start-up, and closing it is the way out.
+#include "mainwindow/frmmain.h"
+
 #include <QApplication>
-#include <cstdio>
+#include <QStringList>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("PXM Loader"));
     QApplication::setApplicationVersion(QStringLiteral("5.0.0"));
-    std::printf("KELB-3817 service tool %s\n", qPrintable(QApplication::applicationVersion()));
-    return 0;
+
+    // The switches are looked for anywhere in the whole line, as one text.
+    const QString commandLine = QApplication::arguments().mid(1).join(QLatin1Char(' '));
+    frmMain mainWindow;
+    frmMain::setInstance(&mainWindow);
+    mainWindow.Form_Load(commandLine);
+    if (!mainWindow.isVisible()) return 0;
+    return app.exec();
 }

@@ -24,6 +24,8 @@ using Handler = std::function<Choice(const ErrorInfo&)>;
 
 // The error form registers itself here at start-up; until then a plain error box asks.
 void setHandler(Handler handler);
+// Registers the error dialog (ErrPtnr::Form) as the handler; called once at start-up.
+void g_installErrorForm();
 // What "End" does: by default the process ends at once, with no exit procedure.
 void setEndHook(std::function<void()> hook);
 void endProgram();

@@ -1,0 +1,29 @@
+#pragma once
+// What the start-up uses of the application type of module and file (modApplicationMode).
+#include "mainwindow/link.h"
+#include "services/modglobal.h"
+
+#include <QString>
+
+class ApplicationTypeLink {
+public:
+    virtual ~ApplicationTypeLink() = default;
+    // g_checkAppFileType(file): 6 in QTM mode, 7 in BZM mode; otherwise the marker found in
+    // the file's image ("KELB-3817" 0, "VEDR" 1, "DRVO" 2), 0 when none is found.
+    virtual qint32 g_checkAppFileType(const QString& fileName) = 0;
+    // g_getApplStartAddr(file): the 24-bit address of the S2 record on the file's second
+    // line; 0 when the file cannot be opened.
+    virtual qint32 g_getApplStartAddr(const QString& fileName) = 0;
+};
+
+// Until the application-type module registers itself: the mode's type, or KELB, and a file
+// that cannot be opened (start address 0, the small memory layout).
+class ApplicationTypeStub : public ApplicationTypeLink {
+public:
+    qint32 g_checkAppFileType(const QString&) override {
+        return modGlobal::g_qtmMode ? 6 : modGlobal::g_bzmMode ? 7 : 0;
+    }
+    qint32 g_getApplStartAddr(const QString&) override { return 0; }
+};
+
+using applicationTypeLink = Link<ApplicationTypeLink, ApplicationTypeStub>;

@@ -1,0 +1,20 @@
+#pragma once
+// What the main window uses of the auto-download state of module 0 (modAutoDownload).
+#include "mainwindow/link.h"
+
+class AutoDownloadLink {
+public:
+    virtual ~AutoDownloadLink() = default;
+    // g_logoff: when logged in, switches the service bits of the four login symbols off
+    // (200 ms after each), then the engine-standstill bit of every answering cylinder
+    // module; the first failure is shown in an error box. Nothing when not logged in.
+    virtual void g_logoff() = 0;
+};
+
+// Until the auto-download state registers itself: never logged in, so nothing to switch off.
+class AutoDownloadStub : public AutoDownloadLink {
+public:
+    void g_logoff() override {}
+};
+
+using autoDownloadLink = Link<AutoDownloadLink, AutoDownloadStub>;

@@ -1,0 +1,39 @@
+#pragma once
+// What the main window uses of the CAN master frmCANopen: its two public flags, which the
+// start-up sets before the master's window is ever loaded, the release of the master, and
+// the master's window, which the exit procedure unloads first.
+#include "mainwindow/link.h"
+#include "mainwindow/windowlink.h"
+
+class CanMasterLink : public WindowLink {
+public:
+    // g_noCAN: no CAN board is used in this run; every bus operation then succeeds
+    // without touching a board.
+    virtual bool g_noCAN() const = 0;
+    virtual void set_g_noCAN(bool on) = 0;
+    // g_blockTransferEnable: block transfer is also allowed for bootloaders older than 3.0.
+    virtual bool g_blockTransferEnable() const = 0;
+    virtual void set_g_blockTransferEnable(bool on) = 0;
+    // Releases the master: unless onlyHW_, the node of the master's target fields first;
+    // then the component is stopped. Loads the master's window when it is not loaded.
+    virtual void g_releaseCanOpen(bool onlyHW) = 0;
+    // isLoaded/unload: the master's window; its unload releases the component.
+};
+
+// Until the CAN master registers itself: keeps the two flags and has no window.
+class CanMasterStub : public CanMasterLink {
+public:
+    bool g_noCAN() const override { return m_noCAN; }
+    void set_g_noCAN(bool on) override { m_noCAN = on; }
+    bool g_blockTransferEnable() const override { return m_blockTransfer; }
+    void set_g_blockTransferEnable(bool on) override { m_blockTransfer = on; }
+    void g_releaseCanOpen(bool) override {}
+    bool isLoaded() const override { return false; }
+    void unload() override {}
+
+private:
+    bool m_noCAN = false;
+    bool m_blockTransfer = false;
+};
+
+using canMasterLink = Link<CanMasterLink, CanMasterStub>;

@@ -1,0 +1,45 @@
+#pragma once
+// What the main window uses of the data-container builder and reconstruction windows.
+#include "mainwindow/link.h"
+#include "mainwindow/windowlink.h"
+
+#include <QString>
+
+class DcBuilderLink : public WindowLink {
+public:
+    // frmDcBuilder.g_show(fileDirectory_): finds the newest data-container database of the
+    // program-file directory ("DataContainer {*} not available!" when there is none), makes
+    // its working copy, upgrades it and shows the builder.
+    virtual void g_show(const QString& fileDirectory) = 0;
+    // isLoaded/unload: the exit procedure closes the builder second; its unload settles
+    // the working copy (a changed copy becomes the next version, an unchanged one is
+    // deleted) and deletes the "*.rep" report databases of its directory.
+};
+
+class DcBuilderStub : public DcBuilderLink {
+public:
+    void g_show(const QString&) override {}
+    bool isLoaded() const override { return false; }
+    void unload() override {}
+};
+
+class DcReconstructionLink {
+public:
+    virtual ~DcReconstructionLink() = default;
+    // frmDcReconstruction.g_show: fills the window (directory, proposed "-Upload.mdb"
+    // result) and shows it; without "PXM_DATA.S19" in the upload folder it logs
+    // "Cannot Reconstruct DataContainter: S19 file has to be uploaded first!".
+    virtual void g_show() = 0;
+    // frmDcReconstruction.g_createDCTemplate(programFileDir): builds a data-container
+    // template database from the project's data-container database in that directory.
+    virtual void g_createDCTemplate(QString& programFileDir) = 0;
+};
+
+class DcReconstructionStub : public DcReconstructionLink {
+public:
+    void g_show() override {}
+    void g_createDCTemplate(QString&) override {}
+};
+
+using frmDcBuilderLink = Link<DcBuilderLink, DcBuilderStub>;
+using frmDcReconstructionLink = Link<DcReconstructionLink, DcReconstructionStub>;

@@ -1,0 +1,160 @@
+#pragma once
+// The main window: the program's start-up, the hub that other windows log into and ask
+// for lamps and the module selection, and the one orderly way out of the program.
+#include <QMainWindow>
+#include <QString>
+#include <array>
+#include <vector>
+
+class FractionBar;
+class QAction;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPushButton;
+
+class frmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int moduleCount = 15;   // modules 0 (spare) to 14
+    static constexpr int sectionRows = 5;    // section row positions 0 to 4
+
+    frmMain();
+    ~frmMain() override;
+
+    // The one main window of the run, reachable from anywhere once the program made it.
+    static frmMain* instance();
+    static void setInstance(frmMain* w);
+
+    // The start-up: the load of the window with the program's command line.
+    void Form_Load(const QString& commandLine);
+    bool isLoaded() const { return m_loaded; }
+    // The executable whose name and folder the start-up takes (tests give another one).
+    void setProgramFile(const QString& path) { m_programFile = path; }
+    // The key of the one-instance lock (by default the program's name).
+    void setInstanceKey(const QString& key) { m_instanceKey = key; }
+
+    // ---- Public accessors ----
+    bool m_abort = false;  // abort request of the running command
+    void addMessage(const QString& text);
+    bool g_downloadStatusOk(int module_);
+    bool g_getBootloaderVersionChange(int module);
+    void g_resetBootloaderVersionChange(int module);
+    void updateProgress(double progress_, bool valueAdd_ = false);
+    void g_checkFileExist(const QString& kind, bool quiet);
+    void g_logOffApplication(bool endApplication_);
+    std::array<bool, moduleCount> g_getUserSelection();
+    void g_restoreUserSelection(const std::array<bool, moduleCount>& states_);
+
+    // The update run's members on this window (they forward to the update run).
+    void notConnectedToSpare(int module);
+    void downloadFinished();
+    void g_setFirstApplicationCrc(const QByteArray& value, qint32& key);
+    void g_setNoOfCyl(const QByteArray& value, qint32& key);
+    void g_setDeveloper(const QByteArray& value, qint32& key);
+    void g_setBuild(const QByteArray& value, qint32& key);
+    void g_setHullNumber(const QByteArray& value, qint32& key);
+    void g_setEngineType(const QByteArray& value, qint32& key);
+    void g_setAutoDownload(const QByteArray& value, qint32& key);
+    void g_setCrcValueImo(const QByteArray& value, qint32& key);
+    void g_setCrcLenImo(const QByteArray& value, qint32& key);
+    void g_setCrcValueApplication(const QByteArray& value, qint32& key);
+    void g_setCrcLenApplication(const QByteArray& value, qint32& key);
+    void addMessageUpdater(const QString& text, int reportLine);
+    bool errorSignal(bool flag);
+    void setUserInfo(const QString& text, int delay, bool& okButton, int exitButton, bool& shown);
+    void writeReport();
+
+    // ---- Members shared with the commands and the update run ----
+    std::vector<bool> m_bootloaderVersionChange;  // per module, Bootloader 2 was loaded
+    std::vector<QString> m_loadFileNames;         // per section row
+    std::vector<bool> m_loadFileExists;           // per section row
+    std::array<bool, moduleCount> m_moduleDone{}; // per module, done in the update run
+    QString m_reportFile;                         // the update report's path
+    bool m_exiting = false;                       // the exit procedure has started
+
+    // ---- Controls ----
+    QMenu* mnuFile;
+    QAction* mnuSelectFileDir;
+    QAction* mnuExit;
+    QMenu* mnuModuleControl;
+    QAction* mnuStartBootloader;
+    QAction* mnuStartApplication;
+    QAction* mnuUploadFromSpare;
+    QMenu* mnuView;
+    QAction* mnuShowDetailedModulInfos;
+    QAction* mnuShowCanOpen;
+    QMenu* mnuDcBuilder;
+    QAction* mnuBuildDC;
+    QMenu* mnuTools;
+    QAction* mnuCreateTemplate;
+    QAction* mnuReconstructDC;
+    QAction* mnuRepairHWInfoBlock;
+    QMenu* mnuHelp;
+    QAction* mnuAbout;
+
+    QGroupBox* fraModuleState;
+    QLabel* lblHardware;
+    QLabel* lblBootLoaderRunning;
+    QLabel* lblApplicationRunning;
+    QLabel* lblProgram;
+    std::array<QLabel*, moduleCount> lblCylinderNumber{};
+    std::array<QLabel*, moduleCount> lblHW{};
+    std::array<QCheckBox*, moduleCount> chkBootLoaderRunning{};
+    std::array<QCheckBox*, moduleCount> chkApplicationRunning{};
+    std::array<QCheckBox*, moduleCount> chkProgram{};
+    std::array<QLabel*, moduleCount> lblDownloadOk{};
+    QCheckBox* chkProgramAllModules;
+
+    QGroupBox* fraEngineRunning;
+    QLabel* lblEngineRunning;
+    QLabel* imgEngineRunning;
+    QLabel* imgEngineStStill;
+
+    QLabel* lblEmhLQM;
+    QLabel* lblVersionLQM;
+    QLabel* lblBuildLQM;
+    std::array<QCheckBox*, sectionRows> chkLoadSection{};
+    std::array<QLineEdit*, sectionRows> txtEmh{};
+    std::array<QLineEdit*, sectionRows> txtVersion{};
+    std::array<QLineEdit*, sectionRows> txtBuild{};
+    QCheckBox* chkProgramAllSections;
+    QCheckBox* chkSectionNew;
+
+    QLabel* lblProgramFileDir;
+    QLineEdit* txtFileDirectory;
+    QLabel* lblMessage;
+    QListWidget* lstMessage;
+    FractionBar* prgProgress;
+
+    QPushButton* cmdDownload;
+    QPushButton* cmdModuleState;
+    QPushButton* cmdAbort;
+    QPushButton* cmdExit;
+
+public slots:
+    void mnuExit_Click();
+    void cmdExit_Click();
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void buildMenus();
+    void buildModuleRows();
+    void buildSectionRows();
+    void buildLowerPart();
+    void Form_Unload();
+    bool findConfigDatabase(const QString& commandLine);
+    void initWindow();
+    void setModuleVisibility();
+    void setBaseAddresses();
+    void showUpdater();
+
+    bool m_loaded = false;
+    QString m_programFile;
+    QString m_instanceKey;
+};

@@ -1,0 +1,58 @@
+// The log-off and the exit procedure: the one orderly way out of the program.
+#include "mainwindow/autodownloadlink.h"
+#include "mainwindow/canmasterlink.h"
+#include "mainwindow/dcbuilderlink.h"
+#include "mainwindow/dceditorlink.h"
+#include "mainwindow/frmmain.h"
+#include "mainwindow/toolwindowlinks.h"
+
+#include "services/errtrap.h"
+#include "services/frmmessage2.h"
+#include "services/modglobal.h"
+
+#include <QCloseEvent>
+
+void frmMain::g_logOffApplication(bool endApplication_) {
+    trap("frmMain", "g_logOffApplication", [] { autoDownloadLink::get().g_logoff(); });
+    trap("frmMain", "g_logOffApplication", [] { canMasterLink::get().g_releaseCanOpen(true); });
+    if (endApplication_) ErrPtnr::endProgram();
+}
+
+void frmMain::mnuExit_Click() {
+    if (m_exiting) return;
+    m_exiting = true;
+    g_logOffApplication(false);
+    // Each window on its own: the error handler's choice decides whether the rest close.
+    auto unloadWindow = [](WindowLink& w) {
+        trap("frmMain", "mnuExit_Click", [&] {
+            if (w.isLoaded()) w.unload();
+        });
+    };
+    unloadWindow(canMasterLink::get());
+    unloadWindow(frmDcBuilderLink::get());
+    unloadWindow(frmEditDCLink::get());
+    unloadWindow(frmModuleOverviewLink::get());
+    unloadWindow(frmInfoBlockDetailsLink::get());
+    trap("frmMain", "mnuExit_Click", [] {
+        if (frmMessage2* box = frmMessage2::existing(); box && box->isLoaded()) box->unload();
+    });
+    unloadWindow(frmHWInfoBlockRepairLink::get());
+    // Closing the main window runs its unload, which finds the procedure already running.
+    trap("frmMain", "mnuExit_Click", [&] { QMainWindow::close(); });
+}
+
+void frmMain::cmdExit_Click() { mnuExit_Click(); }
+
+void frmMain::Form_Unload() {
+    trap("frmMain", "Form_Unload", [&] { mnuExit_Click(); });
+    trap("frmMain", "Form_Unload", [&] {
+        m_loaded = false;
+        modGlobal::g_unregisterWindow(this);
+    });
+}
+
+void frmMain::closeEvent(QCloseEvent* e) {
+    // The closing is never cancelled.
+    Form_Unload();
+    e->accept();
+}

@@ -1,0 +1,112 @@
+#include "mainwindow/startupswitches.h"
+
+#include "desktop/runtimeerror.h"
+
+#include <QDir>
+#include <QRegularExpression>
+
+namespace startupSwitches {
+namespace {
+const QChar sep = QDir::separator();
+
+// Folders come in either separator; the program works with the native one.
+QString native(QString path) {
+    if (sep == QLatin1Char('/')) path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return QDir::toNativeSeparators(path);
+}
+
+QString withTrailingSeparator(const QString& dir) {
+    return dir.endsWith(sep) ? dir : dir + sep;
+}
+
+// Where the value of "/db=" ends. Where "\" separates folders, the next "/" starts the next
+// switch; where "/" separates them, only a "/" after a blank does.
+int valueEnd(const QString& value) {
+    if (sep == QLatin1Char('\\')) return value.indexOf(QLatin1Char('/'));
+    static const QRegularExpression nextSwitch(QStringLiteral("\\s/"));
+    return value.indexOf(nextSwitch);
+}
+}  // namespace
+
+bool hasSwitch(const QString& commandLine, const QString& sw) { return commandLine.contains(sw, Qt::CaseSensitive); }
+
+Modes readModes(const QString& commandLine) {
+    Modes m;
+    m.debugMode = hasSwitch(commandLine, QStringLiteral("/debug"));
+    if (hasSwitch(commandLine, QStringLiteral("/QTM"))) {
+        m.qtmMode = true;
+        m.moduleKind = QStringLiteral("QTM");
+    } else if (hasSwitch(commandLine, QStringLiteral("/BZM"))) {
+        m.bzmMode = true;
+        m.moduleKind = QStringLiteral("BZM");
+    } else {
+        m.moduleKind = QStringLiteral("PXM");
+        m.updateMode = true;
+    }
+    m.develop = hasSwitch(commandLine, QStringLiteral("/develop"));
+    return m;
+}
+
+QString developmentRoot() {
+    if (sep == QLatin1Char('\\')) return QStringLiteral("c:\\KELB3817\\");
+    return withTrailingSeparator(QDir::toNativeSeparators(QDir::homePath() + QStringLiteral("/KELB3817")));
+}
+
+QString configDbDir(const QString& commandLine, const QString& programDir) {
+    const QString own = withTrailingSeparator(native(programDir));
+    const QString key = QStringLiteral("/db=");
+    const int at = commandLine.indexOf(key, 0, Qt::CaseSensitive);
+    if (at < 0) return own;
+    QString value = commandLine.mid(at + key.size());
+    const int end = valueEnd(value);
+    if (end >= 0) value = value.left(end);
+    value = value.trimmed();
+    if (value.contains(QLatin1Char('\\')) || value.contains(QLatin1Char('/'))) return withTrailingSeparator(native(value));
+    if (hasSwitch(commandLine, QStringLiteral("/IDE"))) return withTrailingSeparator(developmentRoot() + value);
+    return own;
+}
+
+qint32 hexNumber(const QString& digits) {
+    quint64 v = 0;
+    int significant = 0;
+    for (QChar c : digits.trimmed()) {
+        const int d = c.isDigit() && c.unicode() < 128 ? c.unicode() - '0'
+                      : (c.toLower() >= QLatin1Char('a') && c.toLower() <= QLatin1Char('f')) ? c.toLower().unicode() - 'a' + 10
+                                                                                                : -1;
+        if (d < 0) break;
+        if (v != 0 || d != 0) ++significant;
+        if (significant > 8) throw RuntimeError(6, QStringLiteral("Overflow"));
+        v = v * 16 + static_cast<quint64>(d);
+    }
+    return static_cast<qint32>(static_cast<quint32>(v));
+}
+
+bool truthValue(const QString& text) {
+    const QString t = text.trimmed();
+    if (t.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0) return true;
+    if (t.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0) return false;
+    bool ok = false;
+    const double d = t.toDouble(&ok);
+    if (!ok) throw RuntimeError(13, QStringLiteral("Type mismatch"));
+    return d != 0;
+}
+
+qint32 baseAddress(const QString& stem, bool bigMem, const ItemReader& item) {
+    struct BuiltIn {
+        const char* stem;
+        qint32 big;
+        qint32 small;
+    };
+    static const BuiltIn builtIn[] = {
+        {"baseAdrDC_", 0x60000, 0xC0000},
+        {"baseAdrFPGA_", 0x30000, 0xD0000},
+        {"baseAdrAppl_", 0x100000, 0x30000},
+    };
+    const qint32 v = hexNumber(item(stem + (bigMem ? QStringLiteral("bigMem") : QStringLiteral("smallMem"))));
+    if (v != 0) return v;
+    for (const BuiltIn& b : builtIn)
+        if (stem == QLatin1String(b.stem)) return bigMem ? b.big : b.small;
+    return 0;
+}
+
+}  // namespace startupSwitches

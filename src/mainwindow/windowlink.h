@@ -1,0 +1,17 @@
+#pragma once
+// A window of another part that the main window only closes: the exit procedure unloads
+// it when it is loaded.
+class WindowLink {
+public:
+    virtual ~WindowLink() = default;
+    virtual bool isLoaded() const = 0;
+    // Closes the window; its own unload handler does the rest (release, settle files).
+    virtual void unload() = 0;
+};
+
+// A window that has not registered itself is never loaded.
+class NoWindow : public WindowLink {
+public:
+    bool isLoaded() const override { return false; }
+    void unload() override {}
+};

@@ -1,0 +1,22 @@
+#pragma once
+// The upgrade of a data-container database to the running program's layout. Every such
+// database carries a `version` table, a history of the program versions that touched it;
+// the upgrade creates it where missing, refuses a database a newer program has changed,
+// and otherwise brings the layout up in fixed steps, one history row per step.
+#include <QString>
+#include <functional>
+
+namespace modDataBase {
+
+// True when the database may be used by this program: it was current, it has been
+// brought up to date, or only newer versions without layout changes have touched it.
+// False when it is refused or the user declined. `changed` is set for each step written
+// and never cleared here.
+bool g_updateDatabase(const QString& dbName, bool& changed);
+
+// The builder copies the plant information of the database it has open into `dcEnums`
+// and registers that copier here at start-up; the result tells whether it copied.
+// Until then (and after an empty registration) the copier answers false.
+void setPlantInfoCopier(std::function<bool()> copier);
+
+}  // namespace modDataBase

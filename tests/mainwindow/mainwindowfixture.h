@@ -1,0 +1,250 @@
+#pragma once
+// Fakes for the parts the main window calls into, and a fixture that gives each test a
+// fresh window, a configuration database of its own and a record of every call.
+#include "mainwindow/applicationtypelink.h"
+#include "mainwindow/autodownloadlink.h"
+#include "mainwindow/bussetuplink.h"
+#include "mainwindow/canmasterlink.h"
+#include "mainwindow/commandlocklink.h"
+#include "mainwindow/dcbuilderlink.h"
+#include "mainwindow/dceditorlink.h"
+#include "mainwindow/frmmain.h"
+#include "mainwindow/loadfileslink.h"
+#include "mainwindow/modulestatuslink.h"
+#include "mainwindow/singleinstance.h"
+#include "mainwindow/toolwindowlinks.h"
+#include "mainwindow/updaterlink.h"
+#include "mainwindow/vbcontrols.h"
+
+#include "dao/dao.h"
+#include "desktop/runtimeerror.h"
+#include "services/errtrap.h"
+#include "services/frmmessage2.h"
+#include "services/modglobal.h"
+#include "testsupport.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QDir>
+#include <QUuid>
+#include <gtest/gtest.h>
+#include <map>
+#include <memory>
+
+namespace mwtest {
+
+using Calls = std::vector<QString>;
+
+struct FakeCanMaster : CanMasterStub {
+    Calls* calls = nullptr;
+    bool loaded = false;
+    void g_releaseCanOpen(bool onlyHW) override { calls->push_back(onlyHW ? "release(onlyHW)" : "release(all)"); }
+    bool isLoaded() const override { return loaded; }
+    void unload() override {
+        calls->push_back("frmCANopen");
+        loaded = false;
+    }
+};
+
+struct FakeWindow : WindowLink {
+    FakeWindow(Calls* c, QString n) : calls(c), name(std::move(n)) {}
+    Calls* calls;
+    QString name;
+    bool loaded = false;
+    bool failUnload = false;
+    std::function<void()> onUnload;
+    bool isLoaded() const override { return loaded; }
+    void unload() override {
+        if (failUnload) throw RuntimeError(91, QStringLiteral("Object variable not set"));
+        calls->push_back(name);
+        if (onUnload) onUnload();
+        loaded = false;
+    }
+};
+
+struct FakeBuilder : DcBuilderStub {
+    FakeWindow window;
+    explicit FakeBuilder(Calls* c) : window(c, "frmDcBuilder") {}
+    bool isLoaded() const override { return window.isLoaded(); }
+    void unload() override { window.unload(); }
+};
+
+struct FakeAutoDownload : AutoDownloadLink {
+    Calls* calls = nullptr;
+    void g_logoff() override { calls->push_back("g_logoff"); }
+};
+
+struct FakeBusSetup : BusSetupLink {
+    Calls* calls = nullptr;
+    void initConnection(bool mBusOnly, bool darvo, bool& ok) override {
+        calls->push_back(QStringLiteral("initConnection(%1,%2)").arg(mBusOnly).arg(darvo));
+        ok = false;
+    }
+    void setUserRights() override { calls->push_back("setUserRights"); }
+};
+
+struct FakeLoadFiles : LoadFilesLink {
+    Calls* calls = nullptr;
+    frmMain* w = nullptr;
+    QString tagsSeen;  // the section rows' Tags at the time of the look-up
+    void g_checkFileExist(const QString& kind, bool quiet) override {
+        calls->push_back(QStringLiteral("g_checkFileExist(%1,%2)").arg(kind).arg(quiet));
+        QStringList tags;
+        for (auto* c : w->chkLoadSection) tags << vbControls::tag(c);
+        tagsSeen = tags.join(',');
+        vbControls::setTag(w->txtEmh[0], "appl.S19");
+    }
+};
+
+struct FakeCommandLock : CommandLockLink {
+    Calls* calls = nullptr;
+    void enableAllControls() override { calls->push_back("enableAllControls"); }
+};
+
+struct FakeApplicationType : ApplicationTypeLink {
+    qint32 startAddress = 0;
+    QString fileAsked;
+    qint32 g_checkAppFileType(const QString& f) override {
+        fileAsked = f;
+        return ApplicationTypeStub().g_checkAppFileType(f);
+    }
+    qint32 g_getApplStartAddr(const QString&) override { return startAddress; }
+};
+
+struct FakeUpdater : UpdaterStub {
+    Calls* calls = nullptr;
+    double progressLoad = -1;
+    void showUpdater() override { calls->push_back("showUpdater"); }
+    void setProgressLoad(double v) override { progressLoad = v; }
+};
+
+struct FakeModuleStatus : ModuleStatusLink {
+    std::map<int, int> states;
+    int g_getModuleStatus(int m) override { return states.count(m) ? states[m] : 0; }
+};
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    QTemporaryDir tmp;
+    Calls calls;
+    int ends = 0;
+    std::vector<ErrPtnr::ErrorInfo> errors;
+    std::unique_ptr<frmMain> w;
+    std::unique_ptr<testsupport::ScriptedAnswerer> answers;
+
+    FakeCanMaster can;
+    FakeAutoDownload autoDownload;
+    FakeBusSetup bus;
+    FakeLoadFiles loadFiles;
+    FakeCommandLock lock;
+    FakeApplicationType appType;
+    FakeUpdater updater;
+    FakeModuleStatus moduleStatus;
+    FakeBuilder builder{&calls};
+    FakeWindow editor{&calls, "frmEditDC"};
+    FakeWindow overview{&calls, "frmModuleOverview"};
+    FakeWindow details{&calls, "frmInfoBlockDetails"};
+    FakeWindow repair{&calls, "frmHWInfoBlockRepair"};
+
+    void SetUp() override {
+        answers = std::make_unique<testsupport::ScriptedAnswerer>();
+        ErrPtnr::setEndHook([this] { ++ends; calls.push_back("END"); });
+        ErrPtnr::setHandler([this](const ErrPtnr::ErrorInfo& i) {
+            errors.push_back(i);
+            return ErrPtnr::Choice::Continue;
+        });
+        resetGlobals();
+        w = std::make_unique<frmMain>();
+        w->setProgramFile(tmp.filePath("pxmloader"));
+        w->setInstanceKey(QStringLiteral("kelb-test-") + QUuid::createUuid().toString(QUuid::WithoutBraces));
+        can.calls = autoDownload.calls = bus.calls = loadFiles.calls = lock.calls = updater.calls = &calls;
+        loadFiles.w = w.get();
+        canMasterLink::install(&can);
+        autoDownloadLink::install(&autoDownload);
+        busSetupLink::install(&bus);
+        loadFilesLink::install(&loadFiles);
+        commandLockLink::install(&lock);
+        applicationTypeLink::install(&appType);
+        updaterLink::install(&updater);
+        moduleStatusLink::install(&moduleStatus);
+        frmDcBuilderLink::install(&builder);
+        frmEditDCLink::install(&editor);
+        frmModuleOverviewLink::install(&overview);
+        frmInfoBlockDetailsLink::install(&details);
+        frmHWInfoBlockRepairLink::install(&repair);
+    }
+
+    void TearDown() override {
+        if (frmMessage2* box = frmMessage2::existing()) box->unload();
+        w.reset();
+        canMasterLink::install(nullptr);
+        autoDownloadLink::install(nullptr);
+        busSetupLink::install(nullptr);
+        loadFilesLink::install(nullptr);
+        commandLockLink::install(nullptr);
+        applicationTypeLink::install(nullptr);
+        updaterLink::install(nullptr);
+        moduleStatusLink::install(nullptr);
+        frmDcBuilderLink::install(nullptr);
+        frmEditDCLink::install(nullptr);
+        frmModuleOverviewLink::install(nullptr);
+        frmInfoBlockDetailsLink::install(nullptr);
+        frmHWInfoBlockRepairLink::install(nullptr);
+        singleInstance::release();
+        resetGlobals();
+        answers.reset();
+        ErrPtnr::setHandler({});
+        ErrPtnr::setEndHook({});
+    }
+
+    static void resetGlobals() {
+        using namespace modGlobal;
+        g_rsMiscellaneous.reset();
+        g_rsAliasSymbolName.reset();
+        g_rsMessages.reset();
+        g_debugMode = g_develop = g_qtmMode = g_bzmMode = g_updateMode = g_bigMem = false;
+        g_isMBusConnection = false;
+        g_moduleKind.clear();
+        g_applicationType = 0;
+        g_baseAdrDC = g_baseAdrFPGA = g_baseAdrAppl = 0;
+        g_appName.clear();
+        g_dbDir.clear();
+        g_configDbPath.clear();
+        g_configDir.clear();
+        g_uploadDir.clear();
+        g_toolTitle.clear();
+    }
+
+    // A configuration database beside the test's program file, holding the given items.
+    QString makeConfig(const std::map<QString, QString>& items = {}, const QString& dir = QString()) {
+        const QString folder = dir.isEmpty() ? tmp.path() : dir;
+        const QString path = QDir(folder).filePath("pxmloader-Config.mdb");
+        auto db = dao::CreateDatabase(path);
+        db->Execute("CREATE TABLE miscellaneous (item TEXT COLLATE NOCASE, value TEXT COLLATE NOCASE)");
+        db->Execute("CREATE TABLE aliasSymbolName (aliasName TEXT COLLATE NOCASE, symbolName TEXT COLLATE NOCASE)");
+        db->Execute("CREATE TABLE messages (MessageID INTEGER, MessageText TEXT, VEDR_Text TEXT, DARVO_Text TEXT, okButton INTEGER)");
+        std::map<QString, QString> all = {{"numRequiredCylinders", "3"}};
+        for (const auto& [k, v] : items) all[k] = v;
+        for (const auto& [k, v] : all) db->Execute("INSERT INTO miscellaneous (item, value) VALUES (?, ?)", {k, v});
+        db->Execute("INSERT INTO aliasSymbolName (aliasName, symbolName) VALUES ('DC_X', 'PAR_X')");
+        db->Execute("INSERT INTO messages (MessageID, MessageText, okButton) VALUES (1, 'Connect the service PC to the S-Bus only.', 0)");
+        db->Close();
+        return path;
+    }
+
+    // The safety question, answered by a press of the button (or by the title bar: none).
+    void answerSafetyQuestion(const char* button) {
+        answers->pushForm([button](QDialog* d) {
+            auto* box = static_cast<frmMessage2*>(d);
+            if (QString(button) == "Yes") box->cmdYes->click();
+            if (QString(button) == "No") box->cmdNo->click();
+            return 0;
+        });
+    }
+
+    bool called(const QString& what) const { return std::find(calls.begin(), calls.end(), what) != calls.end(); }
+};
+
+}  // namespace mwtest

@@ -1,0 +1,226 @@
+// The start-up through the dialog seam: where it ends, what it hands over to, and how it
+// leaves the window.
+#include "mainwindow/startupswitches.h"
+#include "mainwindowfixture.h"
+
+#include "desktop/timeservice.h"
+
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLockFile>
+#include <QMenu>
+#include <QPushButton>
+
+using namespace mwtest;
+using namespace modGlobal;
+
+namespace {
+bool shown(QWidget* w) { return !w->isHidden(); }
+}  // namespace
+
+using StartupTest = MainWindowTest;
+
+TEST_F(StartupTest, AMissingConfigurationDatabaseEndsTheProgramWithTheFileCheckMessage) {
+    w->Form_Load(QString());
+    ASSERT_EQ(ends, 1);
+    ASSERT_EQ(answers->shown().size(), 1u);
+    EXPECT_EQ(answers->shown()[0].text,
+              QDir::toNativeSeparators(tmp.filePath("pxmloader-Config.mdb")) + "\r\nFile not found!");
+    EXPECT_EQ(answers->shown()[0].title, "ERROR");
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_FALSE(called("showUpdater"));
+}
+
+TEST_F(StartupTest, ASecondInstanceIsRefusedBeforeTheDatabaseIsLookedFor) {
+    makeConfig();
+    const QString key = "kelb-test-second-" + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    QLockFile first(singleInstance::lockPath(key));  // the instance that runs already
+    ASSERT_TRUE(first.tryLock(0));
+    w->setInstanceKey(key);
+    w->Form_Load(QString());
+    EXPECT_EQ(ends, 1);
+    ASSERT_EQ(answers->shown().size(), 1u);
+    EXPECT_EQ(answers->shown()[0].text, "PXM Loader is already running!");
+    EXPECT_EQ(answers->shown()[0].title, "ERROR");
+    EXPECT_TRUE(g_configDbPath.isEmpty());
+    EXPECT_FALSE(w->isVisible());
+}
+
+TEST_F(StartupTest, NoCanInUpdateModeOpensTheWindowWithoutUpdateRunOrBus) {
+    makeConfig({{"baseAdrDC_smallMem", "A0000"}});
+    w->Form_Load("/noCan");
+    EXPECT_EQ(ends, 0);
+    EXPECT_TRUE(can.g_noCAN());
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(g_updateMode);
+    EXPECT_FALSE(shown(w->fraModuleState));
+    EXPECT_EQ(w->windowTitle(), "KELB-3817 Update Tool");
+    EXPECT_EQ(g_baseAdrDC, 0);  // the layout is never computed without a bus
+    EXPECT_FALSE(called("showUpdater"));
+    EXPECT_FALSE(called("initConnection(0,0)"));
+    // The message window records nothing in update mode.
+    frmMessage2* box = frmMessage2::existing();
+    EXPECT_TRUE(box == nullptr || box->lstMessage->count() == 0);
+}
+
+TEST_F(StartupTest, NoCanInManualModeLogsTheLineAndTheMessageWindowClosesAfterOneSecond) {
+    TimeService::useVirtualClock(true);
+    makeConfig();
+    w->Form_Load("/QTM /noCan /develop");
+    EXPECT_EQ(ends, 0);
+    frmMessage2* box = frmMessage2::existing();
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(box->isVisible());
+    ASSERT_EQ(box->lstMessage->count(), 1);
+    EXPECT_EQ(box->lstMessage->item(0)->text(), "no CAN initialising ...");
+    TimeService::advance(900);
+    EXPECT_TRUE(box->isVisible());
+    TimeService::advance(200);
+    EXPECT_FALSE(box->isVisible());
+    EXPECT_FALSE(called("initConnection(0,0)"));
+    TimeService::useVirtualClock(false);
+}
+
+// The safety question of manual mode: only a press of Yes goes on.
+struct SafetyCase {
+    const char* answer;
+    bool goesOn;
+};
+void PrintTo(const SafetyCase& c, std::ostream* os) { *os << c.answer; }
+class SafetyQuestion : public MainWindowTest, public ::testing::WithParamInterface<SafetyCase> {};
+
+TEST_P(SafetyQuestion, OnlyYesGoesOn) {
+    makeConfig();
+    answerSafetyQuestion(GetParam().answer);
+    w->Form_Load("/QTM");
+    ASSERT_GE(answers->shown().size(), 1u);
+    const auto& q = answers->shown()[0];
+    EXPECT_EQ(q.kind, Dialogs::Kind::Form);
+    auto* box = frmMessage2::existing();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->windowTitle(), "Question");
+    EXPECT_EQ(ends, GetParam().goesOn ? 0 : 1);
+    EXPECT_EQ(w->isVisible(), GetParam().goesOn);
+    EXPECT_EQ(called("initConnection(0,0)"), GetParam().goesOn);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, SafetyQuestion,
+                         ::testing::Values(SafetyCase{"Yes", true}, SafetyCase{"No", false}, SafetyCase{"titlebar", false}),
+                         [](const auto& info) { return std::string(info.param.answer); });
+
+TEST_F(StartupTest, TheSafetyQuestionShowsUserTextOne) {
+    makeConfig();
+    QString text;
+    answers->pushForm([&](QDialog* d) {
+        text = static_cast<frmMessage2*>(d)->txtMessage->toPlainText();
+        return 0;
+    });
+    w->Form_Load("/BZM");
+    EXPECT_EQ(text, "Connect the service PC to the S-Bus only.");
+}
+
+TEST_F(StartupTest, ManualModeLooksUpTheFilesWithTheDesignTagsThenSetsUpTheBus) {
+    appType.startAddress = 0x100000;
+    makeConfig({{"blockTransfer", "1"}});
+    w->Form_Load("/BZM /develop");
+    ASSERT_EQ(ends, 0);
+    EXPECT_EQ(loadFiles.tagsSeen, "6,4,7,3,5");
+    EXPECT_EQ(appType.fileAsked, "appl.S19");
+    EXPECT_EQ(g_applicationType, 7);
+    QStringList tags;
+    for (auto* c : w->chkLoadSection) tags << vbControls::tag(c);
+    EXPECT_EQ(tags.join(','), "2,-1,-1,1,-1");
+    for (int pos = 1; pos < frmMain::sectionRows; ++pos) {
+        EXPECT_EQ(shown(w->chkLoadSection[pos]), pos == 3) << pos;
+        EXPECT_EQ(shown(w->txtEmh[pos]), pos == 3) << pos;
+    }
+    EXPECT_EQ(w->windowTitle(), "KELB-3817 Update Tool     for BZM");
+    EXPECT_FALSE(w->mnuTools->menuAction()->isVisible());
+    EXPECT_FALSE(w->mnuDcBuilder->menuAction()->isVisible());
+    EXPECT_FALSE(w->mnuUploadFromSpare->isVisible());
+    EXPECT_FALSE(shown(w->cmdModuleState));
+    EXPECT_TRUE(w->mnuFile->menuAction()->isVisible());
+    EXPECT_TRUE(can.g_blockTransferEnable());
+    EXPECT_TRUE(g_bigMem);
+    EXPECT_EQ(g_baseAdrDC, 0x60000);
+    EXPECT_EQ(g_baseAdrFPGA, 0x30000);
+    EXPECT_EQ(g_baseAdrAppl, 0x100000);
+    EXPECT_TRUE(shown(w->fraModuleState));
+    EXPECT_FALSE(shown(w->fraEngineRunning));
+    const Calls expected = {"g_checkFileExist(BZM,0)", "enableAllControls", "initConnection(0,0)", "setUserRights"};
+    EXPECT_EQ(calls, expected);
+    EXPECT_TRUE(frmMessage2::existing() == nullptr || !frmMessage2::existing()->isLoaded());
+}
+
+TEST_F(StartupTest, UpdateModeStartsTheUpdateRunWithTheSmallLayoutAndHidesTheMenus) {
+    makeConfig({{"baseAdrAppl_smallMem", "0"}, {"baseAdrFPGA_smallMem", "E0000"}});
+    w->Form_Load(QString());
+    ASSERT_EQ(ends, 0);
+    EXPECT_EQ(g_moduleKind, "PXM");
+    EXPECT_EQ(g_applicationType, 0);
+    EXPECT_FALSE(g_bigMem);
+    EXPECT_EQ(g_baseAdrDC, 0xC0000);
+    EXPECT_EQ(g_baseAdrFPGA, 0xE0000);
+    EXPECT_EQ(g_baseAdrAppl, 0x30000);
+    for (QMenu* m : {w->mnuModuleControl, w->mnuView, w->mnuDcBuilder, w->mnuTools, w->mnuFile, w->mnuHelp})
+        EXPECT_FALSE(m->menuAction()->isVisible()) << m->title().toStdString();
+    QStringList tags;
+    for (auto* c : w->chkLoadSection) tags << vbControls::tag(c);
+    EXPECT_EQ(tags.join(','), "6,4,7,3,-1");
+    for (int pos = 1; pos < frmMain::sectionRows; ++pos) EXPECT_EQ(shown(w->chkLoadSection[pos]), pos < 4) << pos;
+    EXPECT_TRUE(w->chkLoadSection[3]->isEnabled());
+    EXPECT_FALSE(can.g_blockTransferEnable());
+    const Calls expected = {"enableAllControls", "showUpdater"};
+    EXPECT_EQ(calls, expected);
+}
+
+TEST_F(StartupTest, DebugBringsTheViewMenuBackInUpdateMode) {
+    makeConfig();
+    w->Form_Load("/debug /noCan");
+    EXPECT_TRUE(g_debugMode);
+    EXPECT_TRUE(w->mnuView->menuAction()->isVisible());
+    EXPECT_FALSE(w->mnuFile->menuAction()->isVisible());
+}
+
+TEST_F(StartupTest, TheConfigurationFolderIsSetAndItsReportDatabasesAreDeleted) {
+    const QString dir = tmp.filePath("cfg");
+    QDir().mkpath(dir);
+    makeConfig({}, dir);
+    for (const char* name : {"a.rep", "b.rep", "keep.mdb"}) {
+        QFile f(QDir(dir).filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    w->Form_Load("/db=" + dir + " /noCan");
+    ASSERT_EQ(ends, 0);
+    const QString nativeDir = QDir::toNativeSeparators(dir);
+    EXPECT_EQ(g_dbDir, nativeDir + QDir::separator());
+    EXPECT_EQ(g_configDbPath, g_dbDir + "pxmloader-Config.mdb");
+    EXPECT_EQ(g_configDir, nativeDir);
+    EXPECT_EQ(g_uploadDir, nativeDir + QDir::separator() + "Upload");
+    EXPECT_EQ(g_toolTitle, "KELB-3817 Update Tool");
+    EXPECT_EQ(g_appName, "pxmloader");
+    EXPECT_EQ(w->txtFileDirectory->text(), nativeDir);
+    EXPECT_EQ(w->txtFileDirectory->cursorPosition(), nativeDir.size());
+    EXPECT_FALSE(QFile::exists(QDir(dir).filePath("a.rep")));
+    EXPECT_FALSE(QFile::exists(QDir(dir).filePath("b.rep")));
+    EXPECT_TRUE(QFile::exists(QDir(dir).filePath("keep.mdb")));
+}
+
+TEST_F(StartupTest, TheModuleRowsStandInStepsOf360TwipsWithTheSpareFirst) {
+    makeConfig();
+    w->Form_Load("/QTM /develop");
+    EXPECT_EQ(w->lblCylinderNumber[0]->text(), "Sp");
+    for (int i = 1; i < frmMain::moduleCount; ++i) {
+        EXPECT_EQ(w->lblCylinderNumber[i]->text(), QString::number(i));
+        EXPECT_EQ(w->chkProgram[i]->x() - w->chkProgram[i - 1]->x(), 24);
+        EXPECT_EQ(w->lblHW[i]->x() - w->lblHW[i - 1]->x(), 24);
+        EXPECT_TRUE(shown(w->chkProgram[i]));
+        EXPECT_FALSE(shown(w->lblDownloadOk[i]));
+        EXPECT_EQ(vbControls::backColor(w->lblDownloadOk[i]), vbControls::vbGreen);
+    }
+    EXPECT_EQ(vbControls::backColor(w->lblDownloadOk[0]), vbControls::vbGreen);
+    EXPECT_EQ(w->txtEmh[3]->y(), w->chkLoadSection[3]->y());
+}
