@@ -1,6 +1,7 @@
 // The program starts by loading its main window with the command line; the window's load
 // is the whole start-up, and closing it is the way out.
 #include "mainwindow/frmmain.h"
+#include "services/errtrap.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -9,6 +10,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("PXM Loader"));
     QApplication::setApplicationVersion(QStringLiteral("5.0.0"));
+
+    // From here on every trapped run-time error is shown in the error dialog.
+    ErrPtnr::g_installErrorForm();
 
     // The switches are looked for anywhere in the whole line, as one text.
     const QString commandLine = QApplication::arguments().mid(1).join(QLatin1Char(' '));
