@@ -1,0 +1,247 @@
+#include "caninterface/canworker.h"
+
+#include "caninterface/canstatus.h"
+
+#include <QAbstractSocket>
+#include <QCanBus>
+#include <QCanBusFrame>
+#include <QCoreApplication>
+#include <QLoggingCategory>
+#include <QThread>
+#include <QVariant>
+
+Q_LOGGING_CATEGORY(lcCan, "kelb.can")
+
+CanWorker::CanWorker(std::shared_ptr<ReceiveQueue> queue)
+    : m_queue(std::move(queue)), m_openTimer(this), m_timer(this) {  // parented: they move with the worker
+    m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &CanWorker::onTimeout);
+    m_openTimer.setSingleShot(true);
+    connect(&m_openTimer, &QTimer::timeout, this, [this] {
+        finishOpen(CanStatus::HardwareError,
+                   QStringLiteral("no connection to %1 within %2 ms").arg(m_description).arg(ConnectTimeoutMs));
+    });
+}
+
+CanWorker::~CanWorker() { close(); }
+
+namespace {
+QThread* g_thread = nullptr;
+// Only when the application object goes: the bus server it may host would otherwise
+// poll its closed sockets until the process is gone.
+void endThread() {
+    g_thread->quit();
+    g_thread->wait(2000);
+}
+}  // namespace
+
+QThread* CanWorker::thread() {
+    // Never ended while the program runs, never deleted: ending it would take Qt's virtual
+    // bus server with it.
+    static QThread* t = [] {
+        g_thread = new QThread;
+        g_thread->setObjectName(QStringLiteral("CANInterface"));
+        g_thread->start();
+        qAddPostRoutine(endThread);
+        return g_thread;
+    }();
+    return t;
+}
+
+void CanWorker::report(qint32 code, const QString& message) {
+    qCWarning(lcCan).noquote() << "CAN:" << message;
+    emit errorEvent(code, message);
+}
+
+void CanWorker::open(const QString& plugin, const QString& interfaceName, int bitRate, Done done) {
+    close();
+    m_lost = false;
+    m_description = QStringLiteral("interface \"%1\" of plugin \"%2\"").arg(interfaceName, plugin);
+    m_openDone = std::move(done);
+    QString error;
+    m_device = QCanBus::instance()->createDevice(plugin, interfaceName, &error);
+    if (!m_device) return finishOpen(CanStatus::HardwareError, QStringLiteral("cannot open %1: %2").arg(m_description, error));
+    // Some plugins make a device even for a name they refuse, and say so only in its error.
+    if (m_device->error() != QCanBusDevice::NoError)
+        return finishOpen(CanStatus::HardwareError,
+                          QStringLiteral("cannot open %1: %2").arg(m_description, m_device->errorString()));
+    if (bitRate > 0) m_device->setConfigurationParameter(QCanBusDevice::BitRateKey, QVariant(bitRate));
+    connect(m_device, &QCanBusDevice::framesReceived, this, &CanWorker::onFramesReceived);
+    connect(m_device, &QCanBusDevice::framesWritten, this, &CanWorker::onFramesWritten);
+    connect(m_device, &QCanBusDevice::stateChanged, this, &CanWorker::onStateChanged);
+    connect(m_device, &QCanBusDevice::errorOccurred, this, &CanWorker::onErrorOccurred);
+    if (!m_device->connectDevice())
+        return finishOpen(CanStatus::HardwareError,
+                          QStringLiteral("cannot connect %1: %2").arg(m_description, m_device->errorString()));
+    // The virtual bus's device does not pass on a refused or dropped connection of its
+    // socket, so we listen to the socket itself.
+    for (QAbstractSocket* s : m_device->findChildren<QAbstractSocket*>())
+        connect(s, &QAbstractSocket::errorOccurred, this, [this, s] { onSocketError(s->errorString()); });
+    if (m_device->state() == QCanBusDevice::ConnectedState) return finishOpen(CanStatus::Success);
+    m_openTimer.start(ConnectTimeoutMs);
+}
+
+void CanWorker::finishOpen(qint32 status, const QString& failure) {
+    m_openTimer.stop();
+    if (!m_openDone) return;
+    if (status == CanStatus::Success) {
+        // Qt's virtual bus relays frames over loopback TCP: without TCP_NODELAY a frame
+        // sent behind an unanswered one waits for the delayed ACK, some 40 ms.
+        for (QAbstractSocket* s : m_device->findChildren<QAbstractSocket*>())
+            s->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    }
+    if (status != CanStatus::Success) {
+        report(status, failure);
+        dropDevice();
+    }
+    auto done = std::move(m_openDone);
+    m_openDone = nullptr;
+    done(status);
+}
+
+void CanWorker::close() {
+    m_openTimer.stop();
+    if (m_transfer) endTransfer(CanStatus::InterfaceError);
+    m_started = false;
+    m_queue->clear();
+    dropDevice();
+}
+
+void CanWorker::dropDevice() {
+    if (!m_device) return;
+    // Unhooked first, so that closing on purpose is not reported as a lost connection.
+    for (QAbstractSocket* s : m_device->findChildren<QAbstractSocket*>()) s->disconnect(this);
+    m_device->disconnect(this);
+    m_device->disconnectDevice();
+    m_device->deleteLater();  // we may be inside one of its own signals
+    m_device = nullptr;
+}
+
+bool CanWorker::isOpen() const { return m_device && !m_lost && m_device->state() == QCanBusDevice::ConnectedState; }
+
+qint32 CanWorker::start() {
+    if (!m_device) return CanStatus::InterfaceError;
+    if (m_started) return CanStatus::AlreadyStarted;
+    if (!isOpen()) return CanStatus::HardwareError;
+    m_started = true;
+    return CanStatus::Success;
+}
+
+QString CanWorker::serialNumber() const { return m_device ? m_device->deviceInfo().serialNumber() : QString(); }
+
+qint32 CanWorker::sendFrame(quint32 cobId, const QByteArray& data) {
+    if (!m_device || !m_started) return CanStatus::InterfaceError;
+    if (!isOpen()) return CanStatus::HardwareError;
+    return m_device->writeFrame(QCanBusFrame(cobId, data)) ? CanStatus::Success : CanStatus::TransmissionError;
+}
+
+void CanWorker::onFramesReceived() {
+    if (!m_device) return;
+    bool raise = false;
+    for (const QCanBusFrame& f : m_device->readAllFrames()) {
+        // Only classic data frames with 11-bit identifiers belong on these buses.
+        if (f.frameType() != QCanBusFrame::DataFrame || f.hasExtendedFrameFormat() || f.hasFlexibleDataRateFormat())
+            continue;
+        if (m_transfer && f.frameId() == m_responseId) {
+            m_timer.stop();
+            m_armPending = false;
+            m_transfer->onFrame(f.payload());
+            checkTransferDone();
+            continue;
+        }
+        if (m_started) raise = m_queue->push({f.frameId(), f.payload()}) || raise;
+    }
+    if (raise) emit framesQueued();
+}
+
+// --- SDO transfers -----------------------------------------------------------------
+
+void CanWorker::transfer(quint8 node, SdoTransfer::Kind kind, quint16 index, quint8 subIndex, const QByteArray& data,
+                         UploadDone done) {
+    m_transferDone = std::move(done);
+    if (!m_device || !m_started) return endTransfer(CanStatus::InterfaceError);
+    if (!isOpen()) return endTransfer(CanStatus::HardwareError);
+    m_requestId = 0x600u + node;
+    m_responseId = 0x580u + node;
+    m_transfer = std::make_unique<SdoTransfer>(*this, kind, index, subIndex, data);
+    m_transfer->start();
+    checkTransferDone();
+}
+
+bool CanWorker::send(const QByteArray& frame) {
+    return isOpen() && m_device->writeFrame(QCanBusFrame(m_requestId, frame));
+}
+
+void CanWorker::awaitResponse() {
+    // The clock runs from the moment the last frame has left; until then a longer
+    // backstop guards against a device that never sends.
+    m_armPending = true;
+    m_sendWait.start();
+    m_timer.start(m_timeoutMs);
+    checkArm();
+}
+
+void CanWorker::checkArm() {
+    if (!m_armPending || !m_device || m_device->framesToWrite() > 0) return;
+    m_armPending = false;
+    m_timer.start(m_timeoutMs);
+}
+
+void CanWorker::onFramesWritten() { checkArm(); }
+
+void CanWorker::onTimeout() {
+    if (!m_transfer) return;
+    if (m_armPending && m_sendWait.elapsed() < SendStallMs) {
+        m_timer.start(m_timeoutMs);
+        return;
+    }
+    m_transfer->onTimeout();
+    checkTransferDone();
+}
+
+void CanWorker::checkTransferDone() {
+    if (m_transfer && m_transfer->finished()) endTransfer(m_transfer->status());
+}
+
+void CanWorker::endTransfer(qint32 status) {
+    m_timer.stop();
+    m_armPending = false;
+    QByteArray data;
+    if (m_transfer) data = m_transfer->data();
+    m_transfer.reset();
+    if (status != CanStatus::Success) data.clear();
+    auto done = std::move(m_transferDone);
+    m_transferDone = nullptr;
+    if (done) done(status, data);
+}
+
+// --- device state ------------------------------------------------------------------
+
+void CanWorker::onStateChanged(QCanBusDevice::CanBusDeviceState state) {
+    if (state == QCanBusDevice::ConnectedState) return finishOpen(CanStatus::Success);
+    if (state != QCanBusDevice::UnconnectedState) return;
+    if (m_openDone)
+        return finishOpen(CanStatus::HardwareError, QStringLiteral("cannot connect %1: %2").arg(m_description,
+                                                                                              m_device->errorString()));
+    report(CanStatus::HardwareError, QStringLiteral("lost the connection to %1").arg(m_description));
+    if (m_transfer) endTransfer(CanStatus::HardwareError);
+}
+
+void CanWorker::onSocketError(const QString& text) {
+    if (m_openDone) return finishOpen(CanStatus::HardwareError, QStringLiteral("cannot connect %1: %2").arg(m_description, text));
+    m_lost = true;
+    report(CanStatus::HardwareError, QStringLiteral("lost the connection to %1: %2").arg(m_description, text));
+    if (m_transfer) endTransfer(CanStatus::HardwareError);
+}
+
+void CanWorker::onErrorOccurred(QCanBusDevice::CanBusError error) {
+    if (m_openDone) {
+        if (error == QCanBusDevice::ConnectionError)
+            finishOpen(CanStatus::HardwareError, QStringLiteral("cannot connect %1: %2").arg(m_description,
+                                                                                          m_device->errorString()));
+        return;
+    }
+    report(error == QCanBusDevice::WriteError ? CanStatus::TransmissionError : CanStatus::HardwareError,
+           QStringLiteral("%1: %2").arg(m_description, m_device->errorString()));
+}
