@@ -1,4 +1,8 @@
 // pxm-sim: simulated modules on a virtualcan bus, until SIGTERM or SIGINT.
+#include "lib/bootoptions.h"
+#include "lib/profileoptions.h"
+#include "lib/pxmbootloaders.h"
+#include "lib/pxmmodules.h"
 #include "lib/scenario.h"
 #include "lib/simulator.h"
 #include "quitonsignal.h"
@@ -15,11 +19,23 @@ int main(int argc, char** argv) {
     parser.setApplicationDescription(QStringLiteral("Simulates CANopen modules on a virtualcan bus until stopped."));
     parser.addHelpOption();
     sim::Scenario::addOptions(parser);
+    sim::ProfileOptions::addOptions(parser);
+    sim::BootOptions::addOptions(parser);
     parser.process(app);
 
     sim::Scenario scenario;
     QString error;
     if (!scenario.read(parser, &error)) {
+        std::fprintf(stderr, "pxm-sim: %s\n", qPrintable(error));
+        return 2;
+    }
+    sim::ProfileOptions profile;
+    if (!profile.read(parser, &error)) {
+        std::fprintf(stderr, "pxm-sim: %s\n", qPrintable(error));
+        return 2;
+    }
+    sim::BootOptions boot;
+    if (!boot.read(parser, &error)) {
         std::fprintf(stderr, "pxm-sim: %s\n", qPrintable(error));
         return 2;
     }
@@ -31,6 +47,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     scenario.apply(simulator);
+    sim::PxmModules modules(simulator, profile, scenario.faults);
+    sim::PxmBootloaders bootloaders(simulator, modules, profile, boot, scenario.faults);
     // Says once when the bus is reached, for whoever started the program.
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {

@@ -1,0 +1,68 @@
+#include "lib/bootoptions.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+
+namespace sim {
+
+namespace {
+const QString kState = QStringLiteral("state"), kFlash = QStringLiteral("flash-ms"),
+              kVersion = QStringLiteral("boot-version"), kFault = QStringLiteral("boot-fault"),
+              kFaultModules = QStringLiteral("boot-fault-modules");
+
+bool number(const QString& text, int lo, int hi, int& out) {
+    bool ok = false;
+    const int v = text.toInt(&ok, 0);
+    if (!ok || v < lo || v > hi) return false;
+    out = v;
+    return true;
+}
+}  // namespace
+
+QStringList BootFaults::names() {
+    return {QStringLiteral("refuse-info"),   QStringLiteral("block-crc"),     QStringLiteral("refuse-data"),
+            QStringLiteral("image-crc"),     QStringLiteral("flash"),         QStringLiteral("refuse-status"),
+            QStringLiteral("refuse-start"),  QStringLiteral("refuse-reboot"), QStringLiteral("refuse-upload")};
+}
+
+bool BootFaults::set(const QString& name) {
+    bool* flags[] = {&refuseInfoBlock, &badBlockCrc, &refuseData, &badImageCrc, &flashNeverEnds,
+                     &refuseStatus,    &refuseStart, &refuseReboot, &refuseUpload};
+    const int i = int(names().indexOf(name));
+    if (i < 0) return false;
+    *flags[i] = true;
+    return true;
+}
+
+void BootOptions::addOptions(QCommandLineParser& p) {
+    p.addOption({kState, "Keep each module's flash sections as files in this folder (read at start).", "dir"});
+    p.addOption({kFlash, "Time flash programming of a section takes in ms (default 500).", "ms"});
+    p.addOption({kVersion, "Bootloader version text of 0x100A (default 3.10).", "text"});
+    p.addOption({kFault, "Fault of the bootloaders: " + BootFaults::names().join(QStringLiteral(", ")) +
+                             "; may be repeated.", "name"});
+    p.addOption({kFaultModules, "Mask of the modules the --boot-fault switches hit (default all).", "mask"});
+}
+
+bool BootOptions::read(const QCommandLineParser& p, QString* error) {
+    auto fail = [error](const QString& text) {
+        if (error) *error = text;
+        return false;
+    };
+    if (p.isSet(kFlash) && !number(p.value(kFlash), 1, 600000, flashMs))
+        return fail(QStringLiteral("--flash-ms: \"%1\" is not a number from 1 to 600000.").arg(p.value(kFlash)));
+    int mask = faultModules;
+    if (p.isSet(kFaultModules) && !number(p.value(kFaultModules), 0, 0x7FFF, mask))
+        return fail(QStringLiteral("--boot-fault-modules: \"%1\" is not a mask from 0 to 0x7FFF.").arg(p.value(kFaultModules)));
+    faultModules = quint16(mask);
+    if (p.isSet(kVersion)) version = p.value(kVersion);
+    faults = BootFaults();
+    for (const QString& name : p.values(kFault))
+        if (!faults.set(name))
+            return fail(QStringLiteral("--boot-fault: \"%1\" is none of %2.").arg(name, BootFaults::names().join(QStringLiteral(", "))));
+    stateDir = p.value(kState);
+    if (!stateDir.isEmpty() && !QDir().mkpath(stateDir))
+        return fail(QStringLiteral("--state: cannot make the folder \"%1\".").arg(stateDir));
+    return true;
+}
+
+}  // namespace sim

@@ -1,0 +1,81 @@
+#include "lib/personality_app.h"
+
+#include "lib/node.h"
+#include "lib/simulator.h"
+
+namespace sim {
+
+namespace {
+QByteArray text(const char* s) { return QByteArray(s); }
+}  // namespace
+
+PxmModule::PxmModule(Simulator& sim, const ProfileOptions& options, const Faults& faults, int number)
+    : m_sim(sim), m_options(options), m_faults(faults), m_number(number),
+      m_symbols(number, [&sim](const Frame& f) { sim.send(f); }) {
+    m_symbols.setMinUserLevel(options.minUserLevel);
+    const quint16 standstill = options.symbolNumber(QLatin1String(kSymEngineStandstill));
+    for (const SymbolSpec& s : options.symbols)
+        if (s.number != standstill) m_symbols.define(s.number, s.value, !s.name.endsWith(QLatin1String("_RO")));
+    if (standstill != 0 && options.engine != Engine::Silent)
+        m_symbols.define(standstill, options.engine == Engine::Standstill ? 1 : 0, false);
+}
+
+PxmModule::~PxmModule() { removeApplicationNode(); }
+
+QByteArray PxmModule::deviceName() const {
+    const QString prefix = m_options.appName.isEmpty() ? defaultAppName(m_options.profile) : m_options.appName;
+    const int id = m_number == 0 ? m_options.spareId : m_number;
+    return (prefix + QStringLiteral(" #%1").arg(id, 2, 10, QLatin1Char('0'))).toLatin1();
+}
+
+void PxmModule::addApplicationObjects(Node& n) const {
+    ObjectDictionary& od = n.od();
+    od.addU32(0x1000, 0, 0x00000191, Access::ReadOnly);
+    od.addU8(0x1001, 0, 0, Access::ReadOnly);
+    od.addU32(0x1005, 0, 0x80);
+    od.addDomain(0x1008, 0, deviceName(), Access::ReadOnly);
+    od.addDomain(0x1009, 0, text("3"), Access::ReadOnly);
+    od.addDomain(0x100A, 0, text("5.20"), Access::ReadOnly);
+    // On the M-Bus only module 0 sends heartbeats; the cylinders are watched through it.
+    const bool heartbeats = m_options.profile != Profile::MBus || m_number == 0;
+    od.addU16(0x1017, 0, quint16(heartbeats ? m_options.heartbeatMs : 0));
+    od.addU8(0x1018, 0, 4, Access::ReadOnly);
+    od.addU32(0x1018, 1, 0x0000004B, Access::ReadOnly);
+    od.addU32(0x1018, 2, 0x00003817, Access::ReadOnly);
+    od.addU32(0x1018, 3, 0x00050014, Access::ReadOnly);
+    od.addU32(0x1018, 4, quint32(1000 + m_number), Access::ReadOnly);
+}
+
+void PxmModule::runApplication() {
+    if (m_mode == Mode::Application) return;
+    m_mode = Mode::Application;
+    m_appNode = m_sim.addNode(applicationNodeId());
+    m_appNode->setFaults(m_faults);
+    addApplicationObjects(*m_appNode);
+    if (m_modeListener) m_modeListener();
+}
+
+void PxmModule::runBootloader() {
+    removeApplicationNode();
+    m_mode = Mode::Bootloader;
+    if (m_modeListener) m_modeListener();
+}
+
+void PxmModule::powerOff() {
+    removeApplicationNode();
+    m_mode = Mode::Off;
+    if (m_modeListener) m_modeListener();
+}
+
+void PxmModule::removeApplicationNode() {
+    if (!m_appNode) return;
+    // By id: the simulator may have dropped its nodes already.
+    m_sim.removeNode(applicationNodeId());
+    m_appNode = nullptr;
+}
+
+void PxmModule::handleFrame(const Frame& f) {
+    if (m_mode == Mode::Application) m_symbols.handleFrame(f);
+}
+
+}  // namespace sim

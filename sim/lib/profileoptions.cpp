@@ -1,0 +1,116 @@
+#include "lib/profileoptions.h"
+
+#include <QCommandLineParser>
+#include <QRegularExpression>
+#include <type_traits>
+
+namespace sim {
+
+namespace {
+const QString kProfile = QStringLiteral("profile"), kCylinders = QStringLiteral("cylinders"),
+              kAppName = QStringLiteral("app-name"), kSpareId = QStringLiteral("spare-id"),
+              kSymbol = QStringLiteral("symbol"), kPublish = QStringLiteral("publish-ms"),
+              kMinLevel = QStringLiteral("min-user-level"), kEngine = QStringLiteral("engine"),
+              kSwitch = QStringLiteral("adl-switch-ms"), kSection = QStringLiteral("adl-section-ms"),
+              kFail = QStringLiteral("adl-fail"), kRetry = QStringLiteral("adl-retry"),
+              kHeartbeat = QStringLiteral("heartbeat");  // the core's option, shared
+
+bool number(const QString& text, qint64 lo, qint64 hi, qint64& out) {
+    bool ok = false;
+    const qint64 v = text.toLongLong(&ok, 0);
+    if (!ok || v < lo || v > hi) return false;
+    out = v;
+    return true;
+}
+}  // namespace
+
+quint8 applicationBase(Profile p, int module) {
+    switch (p) {
+    case Profile::MBus: return module == 0 ? 0x11 : 0x20;  // cylinders answer at their S-Bus ids
+    case Profile::SBus: return 0x20;
+    case Profile::Qtm: return 0x50;
+    case Profile::Bzm: return 0x30;
+    case Profile::None: break;
+    }
+    return 0;
+}
+
+QString defaultAppName(Profile p) {
+    switch (p) {
+    case Profile::Qtm: return QStringLiteral("QTM-20");
+    case Profile::Bzm: return QStringLiteral("BZM-20");
+    default: return QStringLiteral("KELB-3817 PXM-20");
+    }
+}
+
+quint16 ProfileOptions::symbolNumber(const QString& name) const {
+    for (const SymbolSpec& s : symbols)
+        if (s.name == name) return s.number;
+    return 0;
+}
+
+void ProfileOptions::addOptions(QCommandLineParser& p) {
+    p.addOption({kProfile, "Simulate the modules of a bus: mbus, sbus, qtm or bzm.", "profile"});
+    p.addOption({kCylinders, "Number of cylinder modules beside module 0 (0-14, default 0).", "n"});
+    p.addOption({kAppName, "Device name (0x1008) before \" #NN\" (default by profile).", "text"});
+    p.addOption({kSpareId, "Module number in module 0's device name (a cylinder module in its place).", "n"});
+    p.addOption({kSymbol, "A symbol of the modules: NAME=NUMBER or NAME=NUMBER:VALUE; may be repeated.", "spec"});
+    p.addOption({kPublish, "Period of published symbols in ms (default 200).", "ms"});
+    p.addOption({kMinLevel, "Ignore service bits and symbol writes below this user level (default 0).", "n"});
+    p.addOption({kEngine, "Engine standstill signal: standstill, running or silent (default standstill).", "state"});
+    p.addOption({kSwitch, "Auto-download: time a mode switch of the cylinders takes in ms (default 300).", "ms"});
+    p.addOption({kSection, "Auto-download: time one section takes per module in ms (default 1000).", "ms"});
+    p.addOption({kFail, "Auto-download: mask of modules whose every attempt fails.", "mask"});
+    p.addOption({kRetry, "Auto-download: mask of modules whose first attempt fails.", "mask"});
+}
+
+bool ProfileOptions::read(const QCommandLineParser& p, QString* error) {
+    auto fail = [error](const QString& text) {
+        if (error) *error = text;
+        return false;
+    };
+    auto intOption = [&](const QString& name, qint64 lo, qint64 hi, auto& out) {
+        if (!p.isSet(name)) return true;
+        qint64 v = 0;
+        if (!number(p.value(name), lo, hi, v))
+            return fail(QStringLiteral("--%1: \"%2\" is not a number from %3 to %4.").arg(name, p.value(name)).arg(lo).arg(hi));
+        out = std::remove_reference_t<decltype(out)>(v);
+        return true;
+    };
+    profile = Profile::None;
+    if (p.isSet(kProfile)) {
+        const QString v = p.value(kProfile).toLower();
+        if (v == QLatin1String("mbus")) profile = Profile::MBus;
+        else if (v == QLatin1String("sbus")) profile = Profile::SBus;
+        else if (v == QLatin1String("qtm")) profile = Profile::Qtm;
+        else if (v == QLatin1String("bzm")) profile = Profile::Bzm;
+        else return fail(QStringLiteral("--profile: \"%1\" is none of mbus, sbus, qtm, bzm.").arg(p.value(kProfile)));
+    }
+    if (!intOption(kCylinders, 0, 14, cylinders) || !intOption(kSpareId, 0, 99, spareId) ||
+        !intOption(kHeartbeat, 0, 65535, heartbeatMs) || !intOption(kPublish, 10, 60000, publishMs) ||
+        !intOption(kMinLevel, 0, 127, minUserLevel) || !intOption(kSwitch, 0, 600000, switchMs) ||
+        !intOption(kSection, 10, 600000, sectionMs) || !intOption(kFail, 0, 0x7FFF, failMask) ||
+        !intOption(kRetry, 0, 0x7FFF, retryMask))
+        return false;
+    if (p.isSet(kAppName)) appName = p.value(kAppName);
+    if (p.isSet(kEngine)) {
+        const QString v = p.value(kEngine).toLower();
+        if (v == QLatin1String("standstill")) engine = Engine::Standstill;
+        else if (v == QLatin1String("running")) engine = Engine::Running;
+        else if (v == QLatin1String("silent")) engine = Engine::Silent;
+        else return fail(QStringLiteral("--engine: \"%1\" is none of standstill, running, silent.").arg(p.value(kEngine)));
+    }
+    symbols.clear();
+    static const QRegularExpression spec(QStringLiteral("^([A-Za-z_][A-Za-z0-9_]*)=([^:]+)(?::(.+))?$"));
+    for (const QString& v : p.values(kSymbol)) {
+        const auto m = spec.match(v);
+        qint64 num = 0, value = 0;
+        if (!m.hasMatch() || !number(m.captured(2), 1, 4095, num) ||
+            (m.hasCaptured(3) && !number(m.captured(3), 0, 0xFFFFFFFFLL, value)))
+            return fail(QStringLiteral("--symbol: \"%1\" is not NAME=NUMBER (1-4095) or NAME=NUMBER:VALUE.").arg(v));
+        symbols << SymbolSpec{m.captured(1), quint16(num), quint32(value)};
+    }
+    return true;
+}
+
+}  // namespace sim

@@ -1,0 +1,59 @@
+#pragma once
+// What the simulated control system looks like: the bus profile, the number of cylinder
+// modules, their device names, the symbol numbers and values (which must match the tool's
+// configuration database) and the behaviour of module 0's auto-download. Read from
+// pxm-sim's command line or filled in directly by a test.
+#include <QList>
+#include <QString>
+
+class QCommandLineParser;
+
+namespace sim {
+
+enum class Profile { None, MBus, SBus, Qtm, Bzm };
+
+// The symbols the simulator itself gives meaning to; any other named symbol is plain data.
+inline constexpr const char* kSymModuleStateRO = "GLB_CAN_MODULE_STATE_RO";
+inline constexpr const char* kSymModuleStateRW = "GLB_CAN_MODULE_STATE_RW";
+inline constexpr const char* kSymUpdateStateRO = "GLB_CAN_SW_UPDATE_STATE_RO";
+inline constexpr const char* kSymUpdateFailureRO = "GLB_CAN_SW_UPDATE_FAILURE_RO";
+inline constexpr const char* kSymEngineStandstill = "GLB_ENG_STSTILL";
+
+struct SymbolSpec {
+    QString name;
+    quint16 number = 0;  // 1 to 4095
+    quint32 value = 0;   // sent little-endian in bytes 4-7
+};
+
+enum class Engine { Standstill, Running, Silent };
+
+struct ProfileOptions {
+    Profile profile = Profile::None;
+    int cylinders = 0;          // cylinder modules 1..cylinders beside module 0
+    QString appName;            // device-name text before " #NN"; empty: the profile's own
+    int spareId = 0;            // the number after "#" in module 0's device name
+    int heartbeatMs = 1000;     // of the modules that send heartbeats
+    QList<SymbolSpec> symbols;
+    int publishMs = 200;        // period of the symbols whose publication is on
+    int minUserLevel = 0;       // service bits and symbol writes below this level are ignored
+    Engine engine = Engine::Standstill;
+    // Module 0's auto-download: time a mode switch takes, time a section takes per module
+    // and attempt, modules whose every attempt fails, modules whose first attempt fails.
+    int switchMs = 300;
+    int sectionMs = 1000;
+    quint16 failMask = 0;
+    quint16 retryMask = 0;
+
+    // The number of a named symbol, 0 when the scenario has none.
+    quint16 symbolNumber(const QString& name) const;
+
+    static void addOptions(QCommandLineParser& p);
+    // False with an error text for a bad value. Without --profile nothing is simulated.
+    bool read(const QCommandLineParser& p, QString* error);
+};
+
+// Node-id base of the modules' applications on the profile's bus.
+quint8 applicationBase(Profile p, int module);
+QString defaultAppName(Profile p);
+
+}  // namespace sim

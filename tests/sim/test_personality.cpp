@@ -1,0 +1,310 @@
+// The simulated modules: node ids and objects per bus profile, the symbol protocol and
+// module 0's auto-download register.
+#include "lib/autodownloadgateway.h"
+#include "lib/pxmmodules.h"
+#include "lib/scenario.h"
+#include "simbus.h"
+
+#include <QCommandLineParser>
+
+using namespace simtest;
+using sim::PxmModule;
+
+namespace {
+constexpr quint16 kState = 100, kRegister = 101, kUpdate = 102, kFailure = 103, kStandstill = 104, kPlain = 200;
+
+sim::ProfileOptions options(sim::Profile p, int cylinders) {
+    sim::ProfileOptions o;
+    o.profile = p;
+    o.cylinders = cylinders;
+    o.heartbeatMs = 50;
+    o.publishMs = 50;
+    o.switchMs = 50;
+    o.sectionMs = 100;
+    o.symbols = {{sim::kSymModuleStateRO, kState}, {sim::kSymModuleStateRW, kRegister},
+                 {sim::kSymUpdateStateRO, kUpdate}, {sim::kSymUpdateFailureRO, kFailure},
+                 {sim::kSymEngineStandstill, kStandstill}, {"PAR_TOT_NO_OF_CYL", kPlain, 6}};
+    return o;
+}
+
+QByteArray symbolFrame(quint16 key, quint8 kind, quint32 value) {
+    return bytes({key & 0xFF, key >> 8, 0, kind, int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF),
+                  int(value >> 24)});
+}
+}  // namespace
+
+class SimPersonality : public SimBus {
+protected:
+    void build(const sim::ProfileOptions& o) {
+        m_modules = std::make_unique<sim::PxmModules>(*m_sim, o);
+    }
+    void TearDown() override {
+        m_modules.reset();
+        SimBus::TearDown();
+    }
+    // An expedited or segmented upload from any node; empty on an abort or time-out.
+    QByteArray read(quint8 node, quint16 index, quint8 sub) {
+        send(0x600 + node, request(0x40, index, sub));
+        auto r = next(0x580 + node, 500);
+        if (!r || quint8(r->data[0]) == 0x80) return {};
+        const quint8 cmd = quint8(r->data[0]);
+        if (cmd & 0x02) return r->data.mid(4, (cmd & 0x01) ? 4 - ((cmd >> 2) & 3) : 4);
+        QByteArray out;
+        for (int t = 0;; t ^= 1) {
+            send(0x600 + node, bytes({0x60 | (t << 4)}));
+            r = next(0x580 + node, 500);
+            if (!r) return {};
+            out += r->data.mid(1, 7 - ((quint8(r->data[0]) >> 1) & 7));
+            if (quint8(r->data[0]) & 1) return out;
+        }
+    }
+    bool answers(quint8 node) { return !read(node, 0x1000, 0).isEmpty(); }
+    void userLevel(int level) { send(0x482, bytes({level | 0x80})); }
+    void serviceBit(quint16 key, bool on) { send(0x382, symbolFrame(key, 0x85, on ? 1 : 0)); }
+    void writeSymbol(quint16 key, quint32 value) { send(0x382, symbolFrame(key, 0x80, value)); }
+    // The value of the next publication of the key.
+    std::optional<quint32> published(quint16 key, int timeoutMs = 1000) {
+        std::optional<quint32> v;
+        waitFor(
+            [&] {
+                for (auto it = m_inbox.begin(); it != m_inbox.end(); ++it)
+                    if (it->id == 0x411 && it->data.size() == 8 && quint8(it->data[0]) + 256 * quint8(it->data[1]) == key) {
+                        v = u32At(it->data, 4);
+                        m_inbox.erase(it);
+                        return true;
+                    }
+                return false;
+            },
+            timeoutMs);
+        return v;
+    }
+    // The next published value of the key that satisfies pred.
+    std::optional<quint32> publishedUntil(quint16 key, const std::function<bool(quint32)>& pred, int timeoutMs = 3000) {
+        std::optional<quint32> v;
+        waitFor(
+            [&] {
+                auto p = published(key, 20);
+                if (p && pred(*p)) v = p;
+                return v.has_value();
+            },
+            timeoutMs);
+        return v;
+    }
+    void login() {
+        userLevel(11);
+        for (quint16 s : {kState, kRegister, kUpdate, kFailure}) serviceBit(s, true);
+    }
+    // Writes the register and waits until module 0 publishes it done (command word 0).
+    bool command(quint16 word, quint16 mask, int timeoutMs = 5000) {
+        clearInbox();
+        writeSymbol(kRegister, quint32(mask) | quint32(word) << 16);
+        return publishedUntil(kRegister, [](quint32 v) { return (v >> 16) == 0; }, timeoutMs).has_value();
+    }
+
+    std::unique_ptr<sim::PxmModules> m_modules;
+};
+
+TEST(SimProfileOptions, ReadsTheCommandLine) {
+    struct Case {
+        QStringList args;
+        bool ok;
+    };
+    const Case cases[] = {
+        {{"--profile", "mbus", "--cylinders", "3", "--heartbeat", "250", "--symbol", "GLB_ENG_STSTILL=104", "--symbol",
+          "X=0x20:7"},
+         true},
+        {{"--profile", "QTM"}, true},
+        {{}, true},
+        {{"--profile", "cbus"}, false},
+        {{"--cylinders", "15"}, false},
+        {{"--symbol", "X=4096"}, false},
+        {{"--symbol", "X"}, false},
+        {{"--engine", "idle"}, false},
+    };
+    for (const Case& c : cases) {
+        QCommandLineParser p;
+        sim::Scenario::addOptions(p);  // beside the core's options, as in pxm-sim
+        sim::ProfileOptions::addOptions(p);
+        ASSERT_TRUE(p.parse(QStringList{"pxm-sim"} + c.args)) << c.args.join(' ').toStdString();
+        sim::ProfileOptions o;
+        QString error;
+        EXPECT_EQ(o.read(p, &error), c.ok) << c.args.join(' ').toStdString();
+        EXPECT_EQ(error.isEmpty(), c.ok);
+        if (c.args.size() > 4 && c.ok) {
+            EXPECT_EQ(o.profile, sim::Profile::MBus);
+            EXPECT_EQ(o.cylinders, 3);
+            EXPECT_EQ(o.heartbeatMs, 250);
+            EXPECT_EQ(o.symbolNumber("GLB_ENG_STSTILL"), 104);
+            ASSERT_EQ(o.symbols.size(), 2);
+            EXPECT_EQ(o.symbols[1].number, 0x20);
+            EXPECT_EQ(o.symbols[1].value, 7u);
+        }
+    }
+}
+
+TEST_F(SimPersonality, NodeIdsFollowTheProfile) {
+    struct Case {
+        sim::Profile profile;
+        quint8 spare, cylinder1;
+    };
+    for (const Case c : {Case{sim::Profile::MBus, 0x11, 0x21}, Case{sim::Profile::SBus, 0x20, 0x21},
+                         Case{sim::Profile::Qtm, 0x50, 0x51}, Case{sim::Profile::Bzm, 0x30, 0x31}}) {
+        build(options(c.profile, 1));
+        EXPECT_TRUE(next(0x700 + c.spare).has_value());      // boot-up
+        EXPECT_TRUE(next(0x700 + c.cylinder1).has_value());
+        EXPECT_TRUE(answers(c.spare));
+        EXPECT_TRUE(answers(c.cylinder1));
+        EXPECT_FALSE(answers(c.cylinder1 + 1));
+        m_modules.reset();
+        clearInbox();
+    }
+}
+
+TEST_F(SimPersonality, OnTheMBusOnlyModuleZeroSendsHeartbeats) {
+    build(options(sim::Profile::MBus, 2));
+    ASSERT_TRUE(next(0x722).has_value());  // boot-up of cylinder 2
+    clearInbox();
+    auto hb = next(0x711);
+    ASSERT_TRUE(hb.has_value());
+    EXPECT_EQ(hb->data, QByteArray(1, char(0x7F)));
+    EXPECT_TRUE(silent(0x721, 200));
+    EXPECT_TRUE(silent(0x722, 10));
+}
+
+TEST_F(SimPersonality, ApplicationObjects) {
+    auto o = options(sim::Profile::MBus, 3);
+    o.spareId = 5;
+    build(o);
+    EXPECT_EQ(read(0x11, 0x1008, 0), QByteArray("KELB-3817 PXM-20 #05"));
+    EXPECT_EQ(read(0x23, 0x1008, 0), QByteArray("KELB-3817 PXM-20 #03"));
+    EXPECT_EQ(read(0x23, 0x1009, 0), QByteArray("3"));
+    EXPECT_EQ(read(0x23, 0x100A, 0), QByteArray("5.20"));
+    EXPECT_EQ(read(0x23, 0x1001, 0), QByteArray(1, '\0'));
+    EXPECT_EQ(u32At(read(0x23, 0x1005, 0), 0), 0x80u);
+    EXPECT_EQ(read(0x23, 0x1018, 0), QByteArray(1, char(4)));
+    EXPECT_EQ(u32At(read(0x23, 0x1018, 4), 0), 1003u);
+    EXPECT_EQ(u32At(read(0x11, 0x1017, 0), 0), 50u);
+    EXPECT_EQ(u32At(read(0x23, 0x1017, 0), 0), 0u);
+    o.profile = sim::Profile::Qtm;
+    o.appName = "VEDR";
+    m_modules.reset();
+    build(o);
+    EXPECT_EQ(read(0x50, 0x1008, 0), QByteArray("VEDR #05"));
+}
+
+TEST_F(SimPersonality, ServiceBitSwitchesPublicationOfTheModulesOwnKey) {
+    build(options(sim::Profile::SBus, 2));
+    EXPECT_FALSE(published(kPlain, 150).has_value());
+    serviceBit(kPlain + 2 * 4096, true);
+    EXPECT_EQ(published(kPlain + 2 * 4096), 6u);
+    EXPECT_EQ(published(kPlain + 2 * 4096), 6u);  // periodically
+    EXPECT_FALSE(published(kPlain, 10).has_value());
+    EXPECT_TRUE(m_modules->published(2, kPlain));
+    EXPECT_FALSE(m_modules->published(1, kPlain));
+    serviceBit(kPlain + 2 * 4096, false);
+    ASSERT_TRUE(waitFor([&] { return !m_modules->published(2, kPlain); }, 1000));
+    clearInbox();
+    EXPECT_FALSE(published(kPlain + 2 * 4096, 150).has_value());
+    serviceBit(999, true);  // a symbol the module does not have
+    EXPECT_FALSE(published(999, 150).has_value());
+}
+
+TEST_F(SimPersonality, WritesAreEchoedAndReadOnlySymbolsKeepTheirValue) {
+    build(options(sim::Profile::MBus, 1));
+    writeSymbol(kPlain + 4096, 0x01020304);
+    EXPECT_EQ(published(kPlain + 4096), 0x01020304u);
+    EXPECT_EQ(m_modules->symbolValue(1, kPlain), 0x01020304u);
+    EXPECT_EQ(m_modules->symbolValue(0, kPlain), 6u);
+    writeSymbol(kStandstill + 4096, 0);
+    EXPECT_EQ(published(kStandstill + 4096), 1u);  // standing still, and read-only
+}
+
+TEST_F(SimPersonality, BelowTheRequiredUserLevelNothingIsTaken) {
+    auto o = options(sim::Profile::MBus, 0);
+    o.minUserLevel = 11;
+    build(o);
+    userLevel(10);
+    serviceBit(kState, true);
+    EXPECT_FALSE(published(kState, 200).has_value());
+    EXPECT_EQ(m_modules->userLevel(0), 10);
+    userLevel(11);
+    serviceBit(kState, true);
+    EXPECT_EQ(published(kState), 1u);  // module 0 runs its application
+}
+
+TEST_F(SimPersonality, EngineStandstillPerCylinder) {
+    auto o = options(sim::Profile::MBus, 2);
+    o.engine = sim::Engine::Running;
+    build(o);
+    serviceBit(kStandstill + 2 * 4096, true);
+    EXPECT_EQ(published(kStandstill + 2 * 4096), 0u);
+    m_modules->setSymbolValue(2, kStandstill, 1);
+    EXPECT_TRUE(publishedUntil(kStandstill + 2 * 4096, [](quint32 v) { return v == 1; }).has_value());
+    m_modules.reset();
+    o.engine = sim::Engine::Silent;
+    build(o);
+    serviceBit(kStandstill + 4096, true);
+    EXPECT_FALSE(published(kStandstill + 4096, 200).has_value());
+}
+
+TEST_F(SimPersonality, ModuleZeroReportsTheCylindersAndSwitchesThem) {
+    build(options(sim::Profile::MBus, 3));
+    login();
+    EXPECT_EQ(published(kState), 0x0000000Fu);
+    EXPECT_EQ(published(kFailure), 0u);
+    ASSERT_TRUE(command(sim::AutoDownloadGateway::kStartBootloader, 0x000A));  // 1 and 3
+    EXPECT_TRUE(publishedUntil(kState, [](quint32 v) { return v == 0x000A0005; }).has_value());
+    EXPECT_EQ(m_modules->mode(1), PxmModule::Mode::Bootloader);
+    EXPECT_EQ(m_modules->mode(2), PxmModule::Mode::Application);
+    EXPECT_FALSE(answers(0x21));
+    clearInbox();
+    ASSERT_TRUE(command(sim::AutoDownloadGateway::kStartApplication, 0x0002));
+    EXPECT_TRUE(next(0x721).has_value());  // the application boots again
+    EXPECT_TRUE(publishedUntil(kState, [](quint32 v) { return v == 0x00080007; }).has_value());
+}
+
+TEST_F(SimPersonality, SectionDownloadServesTheModulesInTurn) {
+    auto o = options(sim::Profile::MBus, 3);
+    o.retryMask = 0x0004;  // module 2: first attempt fails
+    o.failMask = 0x0008;   // module 3: every attempt fails
+    o.sectionMs = 300;
+    build(o);
+    m_modules->setMode(1, PxmModule::Mode::Bootloader);
+    m_modules->setMode(2, PxmModule::Mode::Bootloader);
+    m_modules->setMode(3, PxmModule::Mode::Bootloader);
+    login();
+    waitFor([] { return false; }, 100);
+    clearInbox();
+    writeSymbol(kRegister, 0x0040000E);  // section 6 to modules 1 to 3
+    EXPECT_TRUE(publishedUntil(kRegister, [](quint32 v) { return v == 0x0040000E; }).has_value());  // pending
+    // Module 2's progress, and its attempt counter rising to 2.
+    EXPECT_TRUE(publishedUntil(kUpdate, [](quint32 v) { return (v & 0x0F) == 2 && ((v >> 16) & 0x1F) == 2; }).has_value());
+    writeSymbol(kRegister, 0x00100002);  // refused while busy
+    waitFor([] { return false; }, 100);
+    EXPECT_EQ(m_modules->symbolValue(0, kRegister), 0x0040000Eu);
+    EXPECT_TRUE(publishedUntil(kRegister, [](quint32 v) { return v == 0x0000000E; }, 5000).has_value());
+    EXPECT_EQ(m_modules->loadedSections(1), QList<int>{6});
+    EXPECT_EQ(m_modules->loadedSections(2), QList<int>{6});
+    EXPECT_TRUE(m_modules->loadedSections(3).isEmpty());
+    EXPECT_TRUE(publishedUntil(kFailure, [](quint32 v) { return v == 0x00000008; }).has_value());
+    // A module in its application cannot be served.
+    m_modules->setMode(1, PxmModule::Mode::Application);
+    ASSERT_TRUE(command(0x0080, 0x0002));
+    EXPECT_TRUE(publishedUntil(kFailure, [](quint32 v) { return v == 0x00020008; }).has_value());
+    ASSERT_TRUE(command(sim::AutoDownloadGateway::kClearFailure, 0));
+    EXPECT_TRUE(publishedUntil(kFailure, [](quint32 v) { return v == 0; }).has_value());
+}
+
+TEST_F(SimPersonality, AbortEndsARunningDownload) {
+    auto o = options(sim::Profile::MBus, 2);
+    o.sectionMs = 5000;
+    build(o);
+    m_modules->setMode(1, PxmModule::Mode::Bootloader);
+    login();
+    writeSymbol(kRegister, 0x00200002);
+    EXPECT_TRUE(publishedUntil(kUpdate, [](quint32 v) { return (v & 0x1F) == 0x11; }).has_value());
+    EXPECT_TRUE(m_modules->autoDownloadBusy());
+    ASSERT_TRUE(command(sim::AutoDownloadGateway::kAbort, 0));
+    EXPECT_FALSE(m_modules->autoDownloadBusy());
+    EXPECT_TRUE(m_modules->loadedSections(1).isEmpty());
+}
