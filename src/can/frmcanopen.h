@@ -1,0 +1,196 @@
+#pragma once
+// The program's CANopen master: the one holder of the CAN interface component. Every other
+// part reaches the buses through its public operations: bus set-up on a board, release,
+// NMT start, SDO read and write with the choice of block transfer, node search, the raw
+// symbol, service-bit and user-level messages, and the version readers. Its received-
+// message drain feeds heartbeat supervision, the auto-download state and the main
+// window's setters. It is also a small test window, "CANopen Test".
+//
+// One object for the whole run (instance()); its window is loaded on the first bus set-up
+// that finds CAN available, on showing the test view, or on the first release. A load
+// creates the component and starts the 200 ms heartbeat-control tick and the 500 ms PC
+// heartbeat; an unload (the exit procedure's) releases the master and stops both.
+// Closing the test view only hides it.
+#include "can/canmessageform.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <memory>
+
+class CANInterface;
+class KTimer;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+
+class frmCANopen : public QWidget {
+    Q_OBJECT
+public:
+    static frmCANopen& instance();
+    ~frmCANopen() override;
+
+    // ---- Public members ----
+    // Block transfer is also allowed for bootloaders older than version 3.0.
+    bool g_blockTransferEnable = false;
+    // CAN is not available: every bus operation then succeeds without touching a board.
+    bool g_noCAN = false;
+    // The component; exists while the window is loaded.
+    std::unique_ptr<CANInterface> m_CANInterface;
+
+    // ---- Bus set-up, release, network management ----
+    // Sets up the bus named busName_ ("M..." is the M-Bus) on device deviceNo_; 255 takes
+    // the device from the configuration, with one retry on the next number. dllVersion_
+    // receives the component's version.
+    bool g_initialise(const CanMessageForm& messageForm_, double& dllVersion_, const QString& busName_, bool darvo_,
+                      quint8 deviceNo_);
+    void g_releaseCanOpen(bool onlyHW_);
+    // NMT start; node 0 starts all nodes.
+    bool g_setOperational(quint8 node_, bool noMessage_ = false);
+
+    // ---- SDO ----
+    // rxLen_ returns the number of bytes received.
+    bool g_readSDO(quint8 node_, qint32 index_, quint8 subIndex_, qint32& rxLen_, QByteArray& rxData_,
+                   bool recursiveCall_ = false, bool noMessage_ = false, bool noBlockTransfer_ = false);
+    // txLen_ only serves the block decision; the data give the length. timeout_ > 0 is the
+    // SDO time-out for this write only (200 ms afterwards).
+    bool g_writeSDO(quint8 node_, qint32 index_, quint8 subIndex_, qint32 txLen_, const QByteArray& txData_,
+                    bool noMessage_ = false, qint32 timeout_ = 0);
+    // Whether the module runs the program that cobIDoffset_ (a node-id base) names.
+    bool g_searchNode(qint16 moduleID_, quint8 cobIDoffset_, bool noMessage_, qint32& returnVal_);
+    // The bootloader version from 0x100A ("3.10" gives 3.1); 0 when unreadable.
+    double g_getBootLoaderVersion(quint8 node_);
+    // The hardware version number from 0x1009 as decimal text; "X" for an empty text, "?"
+    // when unreadable.
+    QString g_getHardwareVersion(qint16 cylNo_, bool isInBootloader_);
+    // The next transfer asks the module's bootloader version again.
+    void g_resetSDOTransferMode(qint16 module);
+
+    // ---- Received messages and raw symbol messages ----
+    // Drains the received messages now.
+    void g_forceHeartBeatCheck();
+    // Switches the publication of a symbol on (1) or off (0); only while initialised.
+    bool g_setServiceBit(qint32 idAndCyl_, quint8 state_);
+    bool g_setUserLevel(quint8 level_);
+    // Writes a symbol value (four bytes) to cylinder cylNo_.
+    bool g_writeSymbol(qint32 idAndCyl_, qint16 cylNo_, const QByteArray& value_);
+
+    // ---- Window states ----
+    bool isLoaded() const { return m_loaded; }
+    // Loads the window when it is not loaded.
+    void load();
+    // Releases the master, closes the window and stops its timers.
+    void unload();
+    // Shows the test view (loads the window first).
+    void g_show();
+
+    // ---- The master's own helpers, open to diagnostics ----
+    static qint32 getBoardType(const QString& name);
+    static QString getErrorText(qint32 status);
+    // Builds the short text operation + ": " + status text (the result) and, unless
+    // noMessage, shows it with node, index and sub-index in the "CANopen ERROR" box. An
+    // absent node, index or sub-index is 255, -1 and 255.
+    QString canOpenError(qint32 status, const QString& operation, qint32 node = 255, qint32 index = -1,
+                         qint32 subIndex = 255, bool noMessage = false);
+    // Whether a transfer with the node may use block transfer.
+    bool getSDOBlockTransferMode(quint8 node);
+    bool isInitialised() const { return m_initialised; }
+    qint32 lastStatus() const { return m_lastStatus; }
+
+    // ---- Controls of the test view ----
+    QGroupBox* fraCanOpen;
+    std::array<QRadioButton*, 2> optTargetMode;
+    QLineEdit* txtCylNo;
+    QLabel* lblCylNo;
+    QPushButton* cmdStopStartNode;
+    QGroupBox* fraReadSDO;
+    QComboBox* cboSDO;
+    QGroupBox* fraIndex;
+    QLineEdit* txtIndex;
+    QLineEdit* txtSubindex;
+    QLabel* lblIndex;
+    QLabel* lblSubIndex;
+    QPushButton* cmdReadSDO;
+    QLabel* lblResult;
+    QPlainTextEdit* txtResult;
+    QGroupBox* fraHeartBeat;
+    QLineEdit* txtHeartBeatTime;
+    QLabel* lblHeartBeatTime;
+    QPushButton* cmdSetHeartBeat;
+    QGroupBox* grpStatusQueue;
+    QPlainTextEdit* txtStatusQueue;
+    QPushButton* cmdInitCOP;
+    QPushButton* cmdResetCOP;
+    QLabel* Label1;
+    QLabel* lblMasterState;
+    KTimer* timHeartBeatControl;
+    KTimer* timPolyDeskHeartBeat;
+
+public slots:
+    void cboSDO_GotFocus();
+    void cboSDO_Click();
+    void cmdReadSDO_Click();
+    void cmdSetHeartBeat_Click();
+    void cmdInitCOP_Click();
+    void cmdResetCOP_Click();
+    void cmdStopStartNode_Click() {}
+    void timHeartBeatControl_Timer();
+    void timPolyDeskHeartBeat_Timer();
+
+private slots:
+    void m_CANInterface_SignalEvent();
+    void m_CANInterface_ErrorEvent(qint32 id_, qint32 errorCode_, const QString& errorMessage_);
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    frmCANopen();
+    void buildControls();
+    void Form_Load();
+    void Form_Unload();
+    void resetControls();
+
+    bool setSdoTimeout(qint32 ms);
+    void initSDOTransferMode();
+    void configureDevice(quint8 deviceNo);
+    quint8 getNodeNo() const;
+    void showBoardInfo();
+    void showReadResult(qint32 index, qint32 subIndex, const QByteArray& data);
+
+    void pdoCallback();
+    bool readOneMessage();
+    void dispatchSymbol(const QByteArray& data);
+    void statusCallback(quint8 state, quint8 node);
+    void reportDrainFailure(qint32 status, qint32 cobId);
+    bool sendRaw(qint32 cobId, const QByteArray& data);
+
+    static constexpr int kModules = 15;
+    static constexpr qint32 kDefaultSdoTimeout = 200;
+    // Per-module SDO transfer mode.
+    static constexpr qint32 kModeBlock = 0, kModeNoBlock = 1, kModeUnknown = 2;
+
+    bool m_loaded = false;
+    bool m_initialised = false;
+    qint32 m_lastStatus = 0;
+    qint32 m_sdoTimeout = kDefaultSdoTimeout;
+    CanMessageForm m_messageForm;
+    std::array<qint32, kModules> m_transferMode = [] {
+        std::array<qint32, kModules> a;
+        a.fill(kModeUnknown);
+        return a;
+    }();
+    // Set by nothing: the component's error events are kept quiet.
+    bool m_showErrorEvents = false;
+    // A drain's failure box is open: drains that run meanwhile show none of their own.
+    bool m_drainBoxOpen = false;
+    // The failure last shown by the drain; the same failure is not shown again until the
+    // queue is found empty, so a persistent bus fault gives one box, not one per tick.
+    qint32 m_drainFailureShown = 0;
+};

@@ -1,0 +1,288 @@
+// The CAN master's test view "CANopen Test": read standard objects of a node, set its
+// heartbeat time, start the network, show the board information, release the master.
+#include "can/frmcanopen.h"
+
+#include "caninterface/caninterface.h"
+#include "desktop/dialogs.h"
+#include "desktop/runtimeerror.h"
+#include "desktop/timeservice.h"
+#include "services/errtrap.h"
+#include "services/modglobal.h"
+#include "services/modmsgbox.h"
+#include "services/modstringfct.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+using modStringFct::sprintf;
+
+namespace {
+constexpr const char* kObject = "frmCANopen";
+constexpr qint32 kExpectedLength = 20;
+
+struct SdoEntry {
+    const char* text;
+    qint32 number;  // index * 10 + sub-index
+};
+constexpr SdoEntry kSdoEntries[] = {
+    {"device type", 40960},       {"error register", 40970}, {"COB-ID sync", 41010},
+    {"manufacturer name", 41040}, {"hardware version", 41050}, {"software version", 41060},
+    {"producer heartbeat time", 41190}, {"vendor id", 41201},  {"product code", 41202},
+    {"revision no", 41203},       {"serial no", 41204},
+};
+
+// VB's Val of a text, and of "&H" followed by it.
+qint64 decimal(const QString& text) { return modGlobal::decimalValue(text); }
+qint64 hex(const QString& text) { return static_cast<quint32>(modGlobal::hexValue(text)); }
+
+// One field of the received bytes; empty when the bytes end before it.
+int available(const QByteArray& data, int offset, int width) { return std::clamp(int(data.size()) - offset, 0, width); }
+QString decField(const QByteArray& data, int offset, int width) {
+    const int n = available(data, offset, width);
+    return n ? modStringFct::g_byteToDezValStr(n, offset, data) : QString();
+}
+QString textField(const QByteArray& data, int offset, int width) {
+    const int n = available(data, offset, width);
+    return n ? modStringFct::g_byteToStr(n, offset, data) : QString();
+}
+QString hexField(const QByteArray& data, int offset, int width) {
+    const int n = available(data, offset, width);
+    return n ? modStringFct::g_byteToHexValStr(n, offset, data, true, QStringLiteral("&H")) : QString();
+}
+}  // namespace
+
+void frmCANopen::buildControls() {
+    setWindowTitle(QStringLiteral("CANopen Test"));
+    auto* top = new QVBoxLayout(this);
+
+    fraCanOpen = new QGroupBox(QStringLiteral("CANopen"), this);
+    auto* target = new QGridLayout(fraCanOpen);
+    optTargetMode[0] = new QRadioButton(QStringLiteral("Application:"), fraCanOpen);
+    optTargetMode[1] = new QRadioButton(QStringLiteral("Bootloader:"), fraCanOpen);
+    lblCylNo = new QLabel(QStringLiteral("Cyl.No.:"), fraCanOpen);
+    txtCylNo = new QLineEdit(fraCanOpen);
+    cmdStopStartNode = new QPushButton(QStringLiteral("Stop && Start Node"), fraCanOpen);
+    target->addWidget(optTargetMode[0], 0, 0);
+    target->addWidget(optTargetMode[1], 1, 0);
+    target->addWidget(lblCylNo, 0, 1);
+    target->addWidget(txtCylNo, 0, 2);
+    target->addWidget(cmdStopStartNode, 1, 2);
+    top->addWidget(fraCanOpen);
+
+    fraReadSDO = new QGroupBox(QStringLiteral("Read SDO"), this);
+    auto* read = new QGridLayout(fraReadSDO);
+    cboSDO = new QComboBox(fraReadSDO);
+    for (const SdoEntry& e : kSdoEntries) cboSDO->addItem(QString::fromLatin1(e.text), e.number);
+    fraIndex = new QGroupBox(fraReadSDO);
+    auto* index = new QGridLayout(fraIndex);
+    lblIndex = new QLabel(QStringLiteral("Index (Hex):"), fraIndex);
+    txtIndex = new QLineEdit(fraIndex);
+    lblSubIndex = new QLabel(QStringLiteral("Subindex:"), fraIndex);
+    txtSubindex = new QLineEdit(fraIndex);
+    index->addWidget(lblIndex, 0, 0);
+    index->addWidget(txtIndex, 0, 1);
+    index->addWidget(lblSubIndex, 1, 0);
+    index->addWidget(txtSubindex, 1, 1);
+    cmdReadSDO = new QPushButton(QStringLiteral("Read"), fraReadSDO);
+    lblResult = new QLabel(QStringLiteral("Result:"), fraReadSDO);
+    txtResult = new QPlainTextEdit(fraReadSDO);
+    read->addWidget(cboSDO, 0, 0);
+    read->addWidget(fraIndex, 1, 0);
+    read->addWidget(cmdReadSDO, 0, 1);
+    read->addWidget(lblResult, 2, 0, 1, 2);
+    read->addWidget(txtResult, 3, 0, 1, 2);
+    top->addWidget(fraReadSDO);
+
+    fraHeartBeat = new QGroupBox(QStringLiteral("Heart Beat"), this);
+    auto* beat = new QHBoxLayout(fraHeartBeat);
+    lblHeartBeatTime = new QLabel(QStringLiteral("Time (ms):"), fraHeartBeat);
+    txtHeartBeatTime = new QLineEdit(fraHeartBeat);
+    cmdSetHeartBeat = new QPushButton(QStringLiteral("Set Heart Beat"), fraHeartBeat);
+    beat->addWidget(lblHeartBeatTime);
+    beat->addWidget(txtHeartBeatTime);
+    beat->addWidget(cmdSetHeartBeat);
+    top->addWidget(fraHeartBeat);
+
+    grpStatusQueue = new QGroupBox(QStringLiteral("Status Queue"), this);
+    auto* queue = new QVBoxLayout(grpStatusQueue);
+    txtStatusQueue = new QPlainTextEdit(grpStatusQueue);
+    txtStatusQueue->setReadOnly(true);
+    queue->addWidget(txtStatusQueue);
+    top->addWidget(grpStatusQueue);
+
+    auto* master = new QHBoxLayout;
+    cmdInitCOP = new QPushButton(this);
+    cmdResetCOP = new QPushButton(QStringLiteral("Release CANopen-Master"), this);
+    Label1 = new QLabel(QStringLiteral("Master State :"), this);
+    lblMasterState = new QLabel(this);
+    master->addWidget(cmdInitCOP);
+    master->addWidget(cmdResetCOP);
+    master->addWidget(Label1);
+    master->addWidget(lblMasterState);
+    top->addLayout(master);
+
+    timHeartBeatControl = new KTimer(this);
+    timHeartBeatControl->setInterval(200);
+    timPolyDeskHeartBeat = new KTimer(this);
+    timPolyDeskHeartBeat->setInterval(500);
+
+    cboSDO->installEventFilter(this);
+    connect(cboSDO, &QComboBox::activated, this, &frmCANopen::cboSDO_Click);
+    connect(cmdReadSDO, &QPushButton::clicked, this, &frmCANopen::cmdReadSDO_Click);
+    connect(cmdSetHeartBeat, &QPushButton::clicked, this, &frmCANopen::cmdSetHeartBeat_Click);
+    connect(cmdInitCOP, &QPushButton::clicked, this, &frmCANopen::cmdInitCOP_Click);
+    connect(cmdResetCOP, &QPushButton::clicked, this, &frmCANopen::cmdResetCOP_Click);
+    connect(cmdStopStartNode, &QPushButton::clicked, this, &frmCANopen::cmdStopStartNode_Click);
+    connect(timHeartBeatControl, &KTimer::timeout, this, &frmCANopen::timHeartBeatControl_Timer);
+    connect(timPolyDeskHeartBeat, &KTimer::timeout, this, &frmCANopen::timPolyDeskHeartBeat_Timer);
+    resetControls();
+}
+
+// The controls as the window's design has them, and the first entry of cboSDO chosen.
+void frmCANopen::resetControls() {
+    optTargetMode[0]->setChecked(true);
+    txtCylNo->setText(QStringLiteral("1"));
+    txtIndex->setText(QStringLiteral("1000"));
+    txtSubindex->setText(QStringLiteral("0"));
+    txtResult->clear();
+    lblResult->setText(QStringLiteral("Result:"));
+    txtHeartBeatTime->setText(QStringLiteral("0"));
+    txtStatusQueue->clear();
+    cmdInitCOP->setText(QStringLiteral("Init CANopen-Master"));
+    lblMasterState->setText(QStringLiteral("not initialized"));
+    cboSDO->setCurrentIndex(0);
+    fraIndex->setVisible(true);
+}
+
+bool frmCANopen::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == cboSDO && e->type() == QEvent::FocusIn) cboSDO_GotFocus();
+    return QWidget::eventFilter(watched, e);
+}
+
+quint8 frmCANopen::getNodeNo() const {
+    const qint64 base = optTargetMode[0]->isChecked() ? modGlobal::g_cobIdApplication : modGlobal::g_cobIdBootloader;
+    const qint64 node = decimal(txtCylNo->text()) + base;
+    if (node < 0 || node > 255) throw RuntimeError(6, QStringLiteral("Overflow"));
+    return static_cast<quint8>(node);
+}
+
+void frmCANopen::cboSDO_GotFocus() { fraIndex->setVisible(false); }
+
+void frmCANopen::cboSDO_Click() {
+    trap(kObject, "cboSDO_Click", [this] {
+        const qint32 number = cboSDO->currentData().toInt();
+        txtIndex->setText(QString::number(number / 10, 16).toUpper());
+        txtSubindex->setText(QString::number(number % 10));
+        fraIndex->setVisible(true);
+    });
+}
+
+void frmCANopen::cmdReadSDO_Click() {
+    trap(kObject, "cmdReadSDO_Click", [this] {
+        const quint8 node = getNodeNo();
+        const qint64 index = hex(txtIndex->text());
+        const qint64 sub = hex(txtSubindex->text());
+        if (index > 0xFFFF || sub > 0xFF) throw RuntimeError(6, QStringLiteral("Overflow"));
+        QByteArray data;
+        qint32 length = kExpectedLength, status = CanStatus::InterfaceError;
+        if (m_CANInterface)
+            m_CANInterface->sdoUpload(node, qint32(index), quint8(sub), data, length, true, false, status);
+        m_lastStatus = status;
+        if (status == CanStatus::Success) showReadResult(qint32(index), qint32(sub), data.left(length));
+        else canOpenError(status, QStringLiteral("Read SDO"), node, qint32(index), qint32(sub));
+    });
+}
+
+void frmCANopen::showReadResult(qint32 index, qint32 subIndex, const QByteArray& data) {
+    const int n = static_cast<int>(data.size());
+    const QString hexText = modStringFct::g_byteToHexValStr(n, 0, data, true, QStringLiteral("&H"));
+    const QString plainText = modStringFct::g_byteToStr(n, 0, data);
+    QString name, value = hexText;
+    switch (index) {
+    case 0x1000: name = QStringLiteral("device type"); break;
+    case 0x1001: name = QStringLiteral("error register"); break;
+    case 0x1005: name = QStringLiteral("COB-ID sync"); break;
+    case 0x1008: name = QStringLiteral("manufacturer name"); value = plainText; break;
+    case 0x1009: name = QStringLiteral("hardware version"); value = plainText; break;
+    case 0x100A: name = QStringLiteral("software version"); value = plainText; break;
+    case 0x1017: name = QStringLiteral("producer heartbeat time"); break;
+    case 0x1018: {
+        static const char* const parts[] = {"no of elements", "vendor id", "product code", "revision no", "serial no"};
+        name = QStringLiteral("identity object / ") +
+               (subIndex >= 0 && subIndex <= 4 ? QString::fromLatin1(parts[subIndex]) : QStringLiteral("-----"));
+        if (subIndex == 0) {
+            value = decField(data, 0, 4);
+        } else {
+            const QStringList lines = {
+                QStringLiteral("Size: ") + decField(data, 0, 4),
+                QStringLiteral("ID: ") + textField(data, 4, 8),
+                QStringLiteral("Version: ") + decField(data, 12, 4),
+                QStringLiteral("Date: ") + textField(data, 16, 12),
+                QStringLiteral("Code Start: ") + hexField(data, 28, 4),
+                QStringLiteral("Code Length: ") + hexField(data, 32, 4),
+                QStringLiteral("Code Checksum: ") + hexField(data, 36, 4),
+                QStringLiteral("Info Block Checksum: ") + hexField(data, 40, 4),
+            };
+            value = lines.join(QStringLiteral("\r\n"));
+        }
+        break;
+    }
+    default: name = QStringLiteral("-------"); break;
+    }
+    lblResult->setText(name);
+    txtResult->setPlainText(value);
+}
+
+void frmCANopen::cmdSetHeartBeat_Click() {
+    trap(kObject, "cmdSetHeartBeat_Click", [this] {
+        const qint64 ms = decimal(txtHeartBeatTime->text());
+        if (ms < -32768 || ms > 65535) throw RuntimeError(6, QStringLiteral("Overflow"));
+        QByteArray bytes(2, '\0');
+        bytes[0] = static_cast<char>(ms & 0xFF);
+        bytes[1] = static_cast<char>((ms >> 8) & 0xFF);
+        g_writeSDO(getNodeNo(), 0x1017, 0, 2, bytes, false, 0);
+    });
+}
+
+void frmCANopen::cmdInitCOP_Click() {
+    trap(kObject, "cmdInitCOP_Click", [this] {
+        if (m_initialised) {
+            showBoardInfo();
+            return;
+        }
+        Dialogs::msgBox(QStringLiteral("this debug function has been disabled"));
+        if (m_messageForm.addMessage) m_messageForm.addMessage(QStringLiteral("   Set net operational"));
+        if (g_setOperational(0, false)) lblMasterState->setText(QStringLiteral("Net is operational"));
+        else g_releaseCanOpen(true);
+    });
+}
+
+void frmCANopen::showBoardInfo() {
+    qint32 hw = 0, fw = 0, api = 0, segment = 0, irq = 0, status = CanStatus::InterfaceError;
+    QString name, serial;
+    if (m_CANInterface) m_CANInterface->getBoardInfo(hw, fw, api, segment, irq, name, serial, status);
+    m_lastStatus = status;
+    if (status != CanStatus::Success) return;
+    auto high = [](qint32 v) { return QString::number((v >> 8) & 0xFF, 16).toUpper(); };
+    auto low = [](qint32 v) { return QString::number(v & 0xFF, 16).toUpper(); };
+    QString text = QStringLiteral("Information about used CAN board:\n\n");
+    text += sprintf(QStringLiteral("Hardware version:\\t\\t{*}.{*}\\n"), high(hw), low(hw));
+    text += sprintf(QStringLiteral("Firmware version:\\t\\t{*}.{*}\\n"), high(fw), low(fw));
+    text += sprintf(QStringLiteral("CANopen API version:\\t{*}.{*}\\n"), high(api), low(api));
+    text += sprintf(QStringLiteral("Board segment (hex):\\t{*}\\n"), QString::number(segment, 16).toUpper());
+    text += sprintf(QStringLiteral("Interrupt:\\t\\t{*}\\n"), irq);
+    text += sprintf(QStringLiteral("Hardware name:\\t\\t{*}\\n"), name);
+    text += sprintf(QStringLiteral("Serial number:\\t\\t{*}"), serial);
+    modMsgBox::g_informationMsgBox(text);
+}
+
+void frmCANopen::cmdResetCOP_Click() { g_releaseCanOpen(false); }

@@ -1,0 +1,22 @@
+#pragma once
+// The module-state query: every part asks here whether a module runs its application,
+// its bootloader or nothing. On the S-Bus the heartbeats answer; on the M-Bus module 0's
+// heartbeat answers for module 0 and its auto-download status for the modules behind it.
+#include <QVector>
+#include <QtGlobal>
+
+namespace modConnectionStatus {
+
+// The 15 states, index 0 to 14 (0 none, 1 application running, 2 bootloader running). On
+// the M-Bus it logs in to module 0's auto-download status once module 0 runs its
+// application, and resets that status whenever module 0 does not.
+QVector<qint32> g_getConnectionStatus();
+// One module's state; never logs in.
+qint32 g_getModuleStatus(qint16 module);
+
+// Whether the auto-download status is logged in by this query (for diagnostics).
+bool isAutoDownloadConnected();
+// Forgets the login, as at program start.
+void resetConnectedFlag();
+
+}  // namespace modConnectionStatus

@@ -1,0 +1,79 @@
+#include "can/modheartbeatcontrol.h"
+
+#include "can/frmcanopen.h"
+#include "can/mainwindowhooks.h"
+#include "services/modglobal.h"
+
+#include <array>
+
+namespace modHeartBeatControl {
+
+bool g_heartBeatRefresh = false;
+
+namespace {
+constexpr int kModules = 15;
+constexpr qint32 kHeartbeatBase = 0x700;
+constexpr qint32 kOldBootloaderNode = 113;
+
+// Zeroed until the first g_initialise: nothing is alive before a bus is set up.
+struct Modules {
+    std::array<bool, kModules> applicationAlive{};
+    std::array<bool, kModules> bootloaderAlive{};
+    std::array<qint32, kModules> applicationMisses{};
+    std::array<qint32, kModules> bootloaderMisses{};
+    std::array<qint32, kModules> state{};
+};
+Modules m;
+bool m_oldBootloader = false;
+
+bool isModule(qint32 n) { return n >= 0 && n < kModules; }
+// The counters only grow until the next heartbeat; kept from wrapping round on a long run.
+void miss(qint32& counter) { if (counter <= missLimit) ++counter; }
+}  // namespace
+
+void g_initialise() {
+    g_heartBeatRefresh = true;
+    m_oldBootloader = false;
+    m = Modules{};
+}
+
+void g_heartBeatControl_Update() {
+    frmCANopen::instance().g_forceHeartBeatCheck();
+    for (int i = 0; i < kModules; ++i) {
+        miss(m.bootloaderMisses[i]);
+        miss(m.applicationMisses[i]);
+        if (m.bootloaderMisses[i] > missLimit) m.bootloaderAlive[i] = false;
+        if (m.applicationMisses[i] > missLimit) m.applicationAlive[i] = false;
+        if (m.applicationAlive[i]) m.state[i] = stateApplication;
+        if (m.bootloaderAlive[i]) m.state[i] = stateBootloader;
+        if (!m.applicationAlive[i] && !m.bootloaderAlive[i]) m.state[i] = stateNone;
+    }
+    if (g_heartBeatRefresh) mainWindowHooks::connectionDisplay().g_updateConnectionStatus();
+}
+
+void g_receiveHeartBeat(qint32 cobId) {
+    const qint32 node = cobId - kHeartbeatBase;
+    if (node == kOldBootloaderNode && modGlobal::g_isMBusConnection) m_oldBootloader = true;
+    qint32 module = node - modGlobal::g_cobIdApplication;
+    if (!isModule(module)) module = node - modGlobal::g_cobIdBootloader;
+    if (!isModule(module)) return;
+    const qint32 base = node - module;
+    if (base == modGlobal::g_cobIdBootloader) {
+        m.bootloaderMisses[module] = 0;
+        m.bootloaderAlive[module] = true;
+        m.applicationAlive[module] = false;
+    }
+    if (base == modGlobal::g_cobIdApplication) {
+        m.applicationMisses[module] = 0;
+        m.applicationAlive[module] = true;
+        m.bootloaderAlive[module] = false;
+    }
+}
+
+QVector<qint32> g_getHeartBeatStatus() { return QVector<qint32>(m.state.begin(), m.state.end()); }
+
+qint32 g_getModuleStatusHB(qint16 module) { return isModule(module) ? m.state[module] : stateNone; }
+
+bool g_oldBootloaderDetectedOnMBus() { return m_oldBootloader; }
+
+}  // namespace modHeartBeatControl

@@ -1,0 +1,42 @@
+#pragma once
+// The switch of modules between their application and their bootloader through the
+// program-control object 0x1F51, and the waits until each module shows up in its new mode.
+// On the M-Bus the cylinder modules 1 to 14 are switched through module 0's auto-download
+// command register. Before bootloaders are started the engine must stand still.
+//
+// The waits hand control to the event loop each round: the heartbeat tick, the received
+// messages (which change the module states read here) and the Abort button run meanwhile.
+#include "can/modechangehooks.h"
+
+#include <QtGlobal>
+
+namespace modModeChange {
+
+// One flag per module 0 to 14, true for a selected module.
+using Selection = ModeChangeMainWindow::Selection;
+
+// Program-control object and its values.
+constexpr qint32 programControlIndex = 0x1F51;
+constexpr quint8 programStartApplication = 1;
+constexpr quint8 programStartBootloaderFromApplication = 1;
+constexpr quint8 programRestartBootloader = 2;
+
+// Starts the application on the selected modules; force also starts those whose last
+// download did not succeed. True when every attempted module runs.
+bool g_startApplication(const Selection& selection, bool force);
+// One module; true when it was found running its application within waitUnits × 10 + 1
+// rounds of 20 ms (always false with noWait).
+bool startApplication(qint16 module, bool noWait, qint32 waitUnits);
+// Starts the bootloader on the selected modules; warn asks before module 0 is switched on
+// the M-Bus while others are connected. True when every module was started.
+bool g_startBootloader(const Selection& selection, bool warn);
+// One module; true when it was found in its bootloader.
+bool startBootloader(qint16 module, bool isInBootloader, bool noWait, bool skipWrite);
+// At least the configured number of cylinder modules run their application.
+bool g_enoughCylindersToRunEngine();
+// A selection with only that module.
+Selection g_singeTargetSelection(qint16 module);
+// True when the engine allows the bootloader to be started.
+bool engineStandStill();
+
+}  // namespace modModeChange

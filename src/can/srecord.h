@@ -1,0 +1,31 @@
+#pragma once
+// Conversions between S-record files (S1/S2/S3 records) and binary images, and the read
+// of a plain binary file. An image is a byte array indexed from 0 plus the 32-bit address
+// of its first byte: byte i lies at start address + i in the module's memory.
+#include <QByteArray>
+#include <QString>
+
+namespace modDownload {
+
+// The largest image the reader builds, gap fill included.
+inline constexpr qint64 maxSRecImageSize = 16 * 1024 * 1024;
+
+// Reads an S-record file into one contiguous image; gaps are filled with 0x00. Each record
+// lands at its own address, in any order; a record that writes a byte a second time, an
+// image beyond maxSRecImageSize, a bad checksum, bad hexadecimal, a line without "S" or a
+// missing end record gives False, as does a file without data bytes. On False the image
+// and the start address (-1 before the first data record) hold what was placed so far.
+bool g_sRecToBin(const QString& fileName, QByteArray& image, qint32& startAddress);
+
+// Writes the image as S-records of 16 data bytes a line, upper-case hex, CR LF, ended by
+// S9, S8 or S7 for the formats "S19", "S28" and "S37". The start address is taken as an
+// unsigned 32-bit address. False, with an existing file untouched, when the format is
+// unknown, an address of the image does not fit the format's address field, or the file
+// cannot be written.
+bool g_binToSRec(const QByteArray& image, qint32 startAddress, const QString& format, const QString& fileName);
+
+// The whole file as bytes 0 to length - 1. A missing or empty file is a run-time error for
+// the error handler and leaves the array empty; a missing file is not created.
+void g_readBinFile(const QString& fileName, QByteArray& bytes);
+
+}  // namespace modDownload

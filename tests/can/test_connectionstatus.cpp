@@ -1,0 +1,106 @@
+// The module-state query: heartbeats on the S-Bus, module 0's auto-download status on the
+// M-Bus, and the one login to it.
+#include "can/frmcanopen.h"
+#include "can/modautodownload.h"
+#include "can/modconnectionstatus.h"
+#include "can/modheartbeatcontrol.h"
+#include "desktop/timeservice.h"
+#include "masterfixture.h"
+#include "services/modglobal.h"
+
+using namespace mastertest;
+using namespace modConnectionStatus;
+
+namespace {
+class ConnectionStatus : public MasterTest {
+protected:
+    void SetUp() override {
+        MasterTest::SetUp();
+        bus(0);
+    }
+    // Frames onto the bus; returns once the master has taken them in and ticked once.
+    void heartbeatAndTick(quint32 cobId) {
+        bus(0).send(sim::Frame{cobId, bytes({0x05})});
+        settle(100);
+        TimeService::advance(200);
+    }
+    void moduleStates(const QByteArray& value) {
+        QByteArray f(8, '\0');
+        f[0] = static_cast<char>(symModuleStateRO);
+        for (int i = 0; i < 4; ++i) f[4 + i] = value[i];
+        bus(0).send(sim::Frame{0x411, f});
+        settle(100);
+        master().g_forceHeartBeatCheck();
+    }
+    size_t logins() { return log(0).withId(0x482).size(); }
+};
+}  // namespace
+
+TEST_F(ConnectionStatus, OnTheSBusTheHeartbeatsAnswer) {
+    ASSERT_TRUE(initialise("S-Bus", 0));
+    heartbeatAndTick(0x723);
+    heartbeatAndTick(0x775);
+    const QVector<qint32> s = g_getConnectionStatus();
+    ASSERT_EQ(s.size(), 15);
+    for (int m = 0; m < 15; ++m) EXPECT_EQ(s[m], m == 3 ? 1 : m == 5 ? 2 : 0) << m;
+    EXPECT_EQ(g_getModuleStatus(3), 1);
+    EXPECT_EQ(g_getModuleStatus(5), 2);
+    settle(100);
+    EXPECT_EQ(logins(), 0u);
+}
+
+TEST_F(ConnectionStatus, SpareModuleInItsBootloaderResetsTheAutoDownloadStatesWithoutLogin) {
+    ASSERT_TRUE(initialise("M-Bus"));
+    moduleStates(bytes({0x06, 0x00, 0x00, 0x00}));
+    ASSERT_EQ(modAutoDownload::g_getModuleStatusADL(1), 1);
+    heartbeatAndTick(0x77F);
+    const QVector<qint32> s = g_getConnectionStatus();
+    ASSERT_EQ(s.size(), 15);
+    EXPECT_EQ(s[0], 2);
+    for (int m = 1; m < 15; ++m) EXPECT_EQ(s[m], 0) << m;
+    settle(100);
+    EXPECT_EQ(logins(), 0u);
+    EXPECT_FALSE(isAutoDownloadConnected());
+}
+
+TEST_F(ConnectionStatus, SpareModuleRunningLogsInOnceAndAgainAfterItWasGone) {
+    ASSERT_TRUE(initialise("M-Bus"));
+    heartbeatAndTick(0x711);
+    QVector<qint32> s = g_getConnectionStatus();
+    s = g_getConnectionStatus();
+    ASSERT_TRUE(waitFor([&] { return logins() == 1; }));
+    EXPECT_EQ(log(0).withId(0x482)[0].data, bytes({0x8B, 0, 0, 0, 0, 0, 0, 0}));
+    // The auto-download states answer for the cylinders; module 0 keeps its heartbeat state.
+    moduleStates(bytes({0x06, 0x00, 0x01, 0x00}));
+    s = g_getConnectionStatus();
+    EXPECT_EQ(s[0], 1);
+    EXPECT_EQ(s[1], 1);
+    EXPECT_EQ(s[2], 1);
+    EXPECT_EQ(s[3], 0);
+    settle(100);
+    EXPECT_EQ(logins(), 1u);
+
+    TimeService::advance(16 * 200);  // module 0 falls silent
+    s = g_getConnectionStatus();
+    EXPECT_EQ(s[0], 0);
+    EXPECT_EQ(s[1], 0) << "reset with the spare module gone";
+    EXPECT_FALSE(isAutoDownloadConnected());
+    heartbeatAndTick(0x711);
+    g_getConnectionStatus();
+    ASSERT_TRUE(waitFor([&] { return logins() == 2; }));
+}
+
+TEST_F(ConnectionStatus, ModuleStatusOnTheMBusTakesModuleZeroFromItsHeartbeat) {
+    ASSERT_TRUE(initialise("M-Bus"));
+    moduleStates(bytes({0x02, 0x00, 0x01, 0x00}));  // the register says module 0 is in its bootloader
+    heartbeatAndTick(0x711);
+    EXPECT_EQ(g_getModuleStatus(0), 1);
+    EXPECT_EQ(g_getModuleStatus(1), 1);
+    EXPECT_EQ(g_getModuleStatus(2), 0);
+    settle(100);
+    EXPECT_EQ(logins(), 0u) << "the single query never logs in";
+    qint32 status = 0;
+    EXPECT_TRUE(master().g_searchNode(1, 0x11, true, status)) << "the node search reads the same sources";
+    EXPECT_TRUE(master().g_searchNode(0, 0x11, true, status));
+    EXPECT_FALSE(master().g_searchNode(0, 0x7F, true, status));
+}

@@ -1,0 +1,293 @@
+// The received-message drain, the raw symbol messages, the timers and the PC heartbeat,
+// against the simulator: nodes send heartbeats and symbol values, the master dispatches.
+#include "can/frmcanopen.h"
+#include "can/modautodownload.h"
+#include "can/modheartbeatcontrol.h"
+#include "desktop/dialogs.h"
+#include "desktop/timeservice.h"
+#include "masterfixture.h"
+#include "services/modglobal.h"
+
+#include <QPlainTextEdit>
+#include <QThread>
+
+using namespace mastertest;
+using modHeartBeatControl::g_getModuleStatusHB;
+
+namespace {
+const QByteArray kMarkerValue = bytes({0xEE, 0xEE, 0xEE, 0xEE});
+
+QByteArray symbolFrame(qint32 key, const QByteArray& value) {
+    QByteArray f(8, '\0');
+    f[0] = static_cast<char>(key & 0xFF);
+    f[1] = static_cast<char>((key >> 8) & 0xFF);
+    for (int i = 0; i < 4 && i < value.size(); ++i) f[4 + i] = value[i];
+    return f;
+}
+
+class MasterDrain : public MasterTest {
+protected:
+    void SetUp() override {
+        MasterTest::SetUp();
+        bus(0);
+    }
+    // Raw frames onto the bus, then a marker symbol behind them; returns once the master
+    // has dispatched the marker, which is taken out of the recorded setter calls again.
+    void send(const std::vector<std::pair<quint32, QByteArray>>& frames) {
+        for (const auto& [id, data] : frames) bus(0).send(sim::Frame{id, data});
+        bus(0).send(sim::Frame{0x411, symbolFrame(symCrcLenAppl, kMarkerValue)});
+        ASSERT_TRUE(waitFor([&] {
+            for (const auto& c : setters.calls)
+                if (c.value == kMarkerValue) return true;
+            return false;
+        }));
+        std::erase_if(setters.calls, [](const SetterCall& c) { return c.value == kMarkerValue; });
+    }
+    // The service-bit and symbol-write frames the master sent.
+    std::vector<QByteArray> sent(quint32 id) {
+        std::vector<QByteArray> out;
+        for (const auto& f : log(0).withId(id)) out.push_back(f.data);
+        return out;
+    }
+};
+}  // namespace
+
+TEST_F(MasterDrain, BootUpStartsAllNodesAndIsLogged) {
+    ASSERT_TRUE(initialise("S-Bus", 0));
+    sim::Node* other = addNode(0, 0x22);
+    ASSERT_TRUE(waitFor([&] { return other->state() == sim::Node::Operational; }));
+    log(0).clear();
+    master().txtStatusQueue->clear();
+    sim::Node* booting = addNode(0, 0x2B);
+    ASSERT_TRUE(waitFor([&] { return booting->state() == sim::Node::Operational; }));
+    const auto nmt = sent(0x000);
+    ASSERT_EQ(nmt.size(), 1u);
+    EXPECT_EQ(nmt[0], bytes({0x01, 0x00})) << "all nodes, not only the one that booted";
+    const QString queue = master().txtStatusQueue->toPlainText();
+    EXPECT_EQ(queue, "Network-Event: Bootup message received   Node-No: 2B\n");
+    EXPECT_EQ(master().txtStatusQueue->textCursor().position(), queue.size() - 1);
+    settle(300);
+    EXPECT_EQ(sent(0x000).size(), 1u) << "heartbeats of running nodes start nothing";
+    EXPECT_TRUE(answers.shown().empty());
+}
+
+TEST_F(MasterDrain, SymbolValuesGoToTheMainWindowBySymbolNumberWithTheWholeKey) {
+    ASSERT_TRUE(initialise("S-Bus", 0));
+    modGlobal::g_symSwInfoEngineType = symEngineType;
+    const QByteArray v = bytes({1, 2, 3, 4});
+    const struct {
+        qint32 key;
+        const char* setter;  // nullptr: nobody
+    } cases[] = {
+        {symCrcFirstAppl, "FirstApplicationCrc"},
+        {symBuild, "Build"},
+        {0x3000 + symBuild, "Build"},
+        {0xF000 + symDeveloper, "Developer"},
+        {symTotNoOfCyl, "NoOfCyl"},
+        {symHullNo, "HullNumber"},
+        {symHullNo + 3, "HullNumber"},
+        {symHullNo + 4, nullptr},
+        {symEngineType, "EngineType"},
+        {symEngineType + 7, "EngineType"},
+        {symEngineType + 8, nullptr},
+        {symAutoDownload, "AutoDownload"},
+        {symCrcValueImo, "CrcValueImo"},
+        {symCrcLenImo, "CrcLenImo"},
+        {symCrcValueAppl, "CrcValueApplication"},
+        {symCrcLenAppl, "CrcLenApplication"},
+        {0x0FFF, nullptr},
+    };
+    std::vector<std::pair<quint32, QByteArray>> frames;
+    std::vector<SetterCall> expected;
+    for (const auto& c : cases) {
+        frames.push_back({0x411, symbolFrame(c.key, v)});
+        if (c.setter) expected.push_back({c.setter, v, c.key});
+    }
+    frames.push_back({0x412, symbolFrame(symBuild, v)});  // another COB-ID: skipped
+    send(frames);
+    ASSERT_EQ(setters.calls.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(setters.calls[i].setter, expected[i].setter) << i;
+        EXPECT_EQ(setters.calls[i].key, expected[i].key) << expected[i].setter.toStdString();
+        EXPECT_EQ(setters.calls[i].value, v) << expected[i].setter.toStdString();
+    }
+}
+
+TEST_F(MasterDrain, TheEngineTypeRangeWaitsForItsBase) {
+    ASSERT_TRUE(initialise("S-Bus", 0));
+    // Until the update run names the base, symbols 0 to 7 are taken by the range and go nowhere.
+    config({{"PAR_AUTO_DOWNLD_ACTIVATE", "5"}});
+    send({{0x411, symbolFrame(5, bytes({1, 0, 0, 0}))}});
+    EXPECT_TRUE(setters.calls.empty());
+    modGlobal::g_symSwInfoEngineType = symEngineType;
+    send({{0x411, symbolFrame(5, bytes({1, 0, 0, 0}))}});
+    ASSERT_EQ(setters.calls.size(), 1u);
+    EXPECT_EQ(setters.calls[0].setter, "AutoDownload");
+}
+
+TEST_F(MasterDrain, AutoDownloadSymbolsReachTheAutoDownloadState) {
+    ASSERT_TRUE(initialise("M-Bus"));
+    send({
+        {0x411, symbolFrame(symModuleStateRO, bytes({0x06, 0x00, 0x01, 0x00}))},
+        {0x411, symbolFrame(symUpdateStateRO, bytes({0x23, 0x32, 0x02, 0x00}))},
+        {0x411, symbolFrame(symUpdateFailureRO, bytes({0x00, 0x00, 0x08, 0x00}))},
+        {0x411, symbolFrame(symModuleStateRW, bytes({0x00, 0x00, 0x01, 0x00}))},
+        {0x411, symbolFrame(0x1000 + symEngStandstill, bytes({0x01, 0, 0, 0}))},
+    });
+    EXPECT_TRUE(setters.calls.empty());
+    EXPECT_EQ(modAutoDownload::g_getModuleStatusADL(0), 2);
+    EXPECT_EQ(modAutoDownload::g_getModuleStatusADL(1), 1);
+    EXPECT_EQ(modAutoDownload::g_getModuleStatusADL(2), 1);
+    EXPECT_EQ(modAutoDownload::g_getModuleStatusADL(3), 0);
+    qint16 current = 0, field = 0, attempt = 0;
+    double progress = 0;
+    EXPECT_TRUE(modAutoDownload::g_getAutoDownloadStatus(current, field, progress, attempt)) << "command pending";
+    EXPECT_EQ(current, 3);
+    EXPECT_DOUBLE_EQ(progress, 0.5);
+    EXPECT_TRUE(modAutoDownload::g_getAutoDownloadFailure(3));
+    EXPECT_EQ(modAutoDownload::g_getEngineStandStillStatus(), 1);
+    // Modules newly in their application get their standstill publication switched on.
+    ASSERT_TRUE(waitFor([&] { return sent(0x382).size() >= 2; }));
+    EXPECT_EQ(sent(0x382)[0], bytes({symEngStandstill, 0x10, 0, 0x85, 1, 0, 0, 0}));
+    EXPECT_EQ(sent(0x382)[1], bytes({symEngStandstill, 0x20, 0, 0x85, 1, 0, 0, 0}));
+}
+
+TEST_F(MasterDrain, FramesShorterThanWhatIsReadAreIgnored) {
+    ASSERT_TRUE(initialise("S-Bus", 0));
+    send({
+        {0x411, symbolFrame(symBuild, bytes({1, 2, 3, 4})).left(7)},
+        {0x411, QByteArray()},
+        {0x725, QByteArray()},
+    });
+    EXPECT_TRUE(setters.calls.empty());
+    TimeService::advance(200);
+    EXPECT_EQ(g_getModuleStatusHB(5), 0);
+    send({{0x411, symbolFrame(symBuild, bytes({1, 2, 3, 4}))}, {0x725, bytes({0x05})}});
+    ASSERT_EQ(setters.calls.size(), 1u);
+    TimeService::advance(200);
+    EXPECT_EQ(g_getModuleStatusHB(5), 1);
+    EXPECT_TRUE(answers.shown().empty());
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(MasterDrain, APersistentReceiveFaultGivesOneBoxNotAStackOfThem) {
+    ASSERT_TRUE(initialise("S-Bus", 0));
+    // A babbling node overruns the receive queue while the test thread sleeps.
+    auto flood = [&] {
+        for (int i = 0; i < 4200; ++i) bus(0).send(sim::Frame{0x123, bytes({i & 0xFF})});
+        QThread::msleep(250);
+    };
+    int boxes = 0;
+    Dialogs::setAnswerer([&](const Dialogs::Request&) {
+        if (++boxes == 1) {
+            // While the box is open, the ticks and signal events drain again.
+            flood();
+            master().g_forceHeartBeatCheck();
+        }
+        Dialogs::Answer a;
+        a.button = Dialogs::vbOK;
+        return a;
+    });
+    // Under load the flood may take longer to arrive than one sleep: flood until it overruns.
+    for (int i = 0; i < 8 && boxes == 0; ++i) {
+        flood();
+        master().g_forceHeartBeatCheck();
+    }
+    ASSERT_EQ(boxes, 1);
+    flood();
+    master().g_forceHeartBeatCheck();
+    EXPECT_EQ(boxes, 1) << "the fault goes on: no second box";
+    // Once the queue has been read empty, a new fault is shown again.
+    TimeService::advance(1000);
+    EXPECT_EQ(boxes, 1);
+    for (int i = 0; i < 8 && boxes == 1; ++i) {
+        flood();
+        master().g_forceHeartBeatCheck();
+    }
+    EXPECT_EQ(boxes, 2);
+    Dialogs::setAnswerer({});
+}
+
+TEST_F(MasterDrain, TheFaultBoxNamesTheReadAndTheNode) {
+    ASSERT_TRUE(initialise("S-Bus", 0));
+    for (int i = 0; i < 8 && answers.shown().empty(); ++i) {
+        for (int k = 0; k < 4200; ++k) bus(0).send(sim::Frame{0x123, bytes({1})});
+        QThread::msleep(250);
+        master().g_forceHeartBeatCheck();
+    }
+    ASSERT_EQ(answers.shown().size(), 1u);
+    EXPECT_EQ(answers.shown()[0].text, "Read PDO 0: VCI Que Overrun\r\nNode: 0");
+    EXPECT_EQ(answers.shown()[0].title, "CANopen ERROR");
+}
+
+TEST_F(MasterDrain, SymbolWriteServiceBitAndUserLevelFrames) {
+    ASSERT_TRUE(initialise("M-Bus"));
+    EXPECT_TRUE(master().g_setServiceBit(0x1000 + 100, 1));
+    EXPECT_TRUE(master().g_setServiceBit(100, 0));
+    EXPECT_TRUE(master().g_writeSymbol(100, 2, bytes({1, 2, 3, 4})));
+    EXPECT_TRUE(master().g_writeSymbol(0xF00, 15, bytes({9, 8, 7, 6})));
+    EXPECT_TRUE(master().g_setUserLevel(11));
+    // Keys outside 16 bits are refused, nothing is sent.
+    EXPECT_FALSE(master().g_setServiceBit(0x10000, 1));
+    EXPECT_FALSE(master().g_setServiceBit(-1, 1));
+    EXPECT_FALSE(master().g_writeSymbol(0x100, 16, bytes({1, 2, 3, 4})));
+    EXPECT_FALSE(master().g_writeSymbol(-5, 0, bytes({1, 2, 3, 4})));
+    ASSERT_TRUE(waitFor([&] { return sent(0x482).size() == 1; }));
+    settle(50);
+    const std::vector<QByteArray> expected = {
+        bytes({0x64, 0x10, 0, 0x85, 1, 0, 0, 0}),
+        bytes({0x64, 0x00, 0, 0x85, 0, 0, 0, 0}),
+        bytes({0x64, 0x20, 0, 0x80, 1, 2, 3, 4}),
+        bytes({0x00, 0xFF, 0, 0x80, 9, 8, 7, 6}),
+    };
+    EXPECT_EQ(sent(0x382), expected);
+    EXPECT_EQ(sent(0x482)[0], bytes({0x8B, 0, 0, 0, 0, 0, 0, 0}));
+
+    master().g_releaseCanOpen(true);
+    EXPECT_FALSE(master().g_setServiceBit(100, 1)) << "only while initialised";
+    EXPECT_FALSE(master().g_setUserLevel(11));
+    EXPECT_FALSE(master().g_writeSymbol(100, 0, bytes({1, 2, 3, 4})));
+    EXPECT_TRUE(answers.shown().empty());
+}
+
+TEST_F(MasterDrain, ThePcHeartbeatGoesOnTheMBusOnly) {
+    ASSERT_TRUE(initialise("M-Bus"));
+    TimeService::advance(500);
+    ASSERT_TRUE(waitFor([&] { return !sent(0x709).empty(); }));
+    EXPECT_EQ(sent(0x709)[0], bytes({5}));
+    TimeService::advance(1000);
+    ASSERT_TRUE(waitFor([&] { return sent(0x709).size() == 3; }));
+
+    master().g_releaseCanOpen(true);
+    ASSERT_TRUE(initialise("S-Bus", 0));
+    log(0).clear();
+    TimeService::advance(1500);
+    settle(200);
+    EXPECT_TRUE(sent(0x709).empty());
+}
+
+TEST_F(MasterDrain, TheTickAgesHeartbeatsAndRefreshesTheDisplay) {
+    ASSERT_TRUE(initialise("S-Bus", 0));
+    addNode(0, 0x24);
+    ASSERT_TRUE(tickUntil([] { return g_getModuleStatusHB(4) == 1; }));
+    EXPECT_GT(display.refreshes, 0);
+    bus(0).removeNode(0x24);
+    settle(150);
+    bus(0).send(sim::Frame{0x724, bytes({0x05})});  // its last heartbeat
+    settle(150);
+    master().g_forceHeartBeatCheck();
+    TimeService::advance(15 * 200);
+    EXPECT_EQ(g_getModuleStatusHB(4), 1);
+    TimeService::advance(200);
+    EXPECT_EQ(g_getModuleStatusHB(4), 0);
+}
+
+TEST_F(MasterDrain, TheTickCountsTheEngineStandstillDown) {
+    ASSERT_TRUE(initialise("M-Bus"));
+    send({{0x411, symbolFrame(symEngStandstill, bytes({0, 0, 0, 0}))}});
+    EXPECT_EQ(modAutoDownload::g_getEngineStandStillStatus(), 2);
+    TimeService::advance(19000);
+    EXPECT_EQ(modAutoDownload::g_getEngineStandStillStatus(), 2);
+    TimeService::advance(2000);
+    EXPECT_EQ(modAutoDownload::g_getEngineStandStillStatus(), 0);
+}
