@@ -3,12 +3,17 @@
 #include "can/frmcanopen.h"
 #include "can/modapplicationmode.h"
 #include "can/modautodownload.h"
+#include "can/mainwindowhooks.h"
 #include "can/modconnectionstatus.h"
+#include "can/modechangehooks.h"
 #include "mainwindow/applicationtypelink.h"
 #include "mainwindow/autodownloadlink.h"
 #include "mainwindow/canmasterlink.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/modulestatuslink.h"
+#include "mainwindow/vbcontrols.h"
+
+#include <QLabel>
 
 namespace {
 
@@ -35,6 +40,53 @@ struct ApplicationTypeAdapter : ApplicationTypeLink {
     qint32 g_getApplStartAddr(const QString& f) override { return modApplicationMode::g_getApplStartAddr(f); }
 };
 
+frmMain* mainWindow() { return frmMain::instance(); }
+
+// The received-message drain hands the modules' published values to the main window.
+struct SymbolSettersAdapter : MainWindowSymbolSetters {
+#define KELB_FORWARD(name) \
+    void name(const QByteArray& v, qint32& key) override { if (frmMain* m = mainWindow()) m->name(v, key); }
+    KELB_FORWARD(g_setFirstApplicationCrc)
+    KELB_FORWARD(g_setBuild)
+    KELB_FORWARD(g_setDeveloper)
+    KELB_FORWARD(g_setNoOfCyl)
+    KELB_FORWARD(g_setHullNumber)
+    KELB_FORWARD(g_setEngineType)
+    KELB_FORWARD(g_setAutoDownload)
+    KELB_FORWARD(g_setCrcValueImo)
+    KELB_FORWARD(g_setCrcLenImo)
+    KELB_FORWARD(g_setCrcValueApplication)
+    KELB_FORWARD(g_setCrcLenApplication)
+#undef KELB_FORWARD
+};
+
+// What the mode change reads and writes of the main window.
+struct ModeChangeAdapter : ModeChangeMainWindow {
+    bool m_abort() const override { return mainWindow() && mainWindow()->m_abort; }
+    void set_m_abort(bool on) override { if (frmMain* m = mainWindow()) m->m_abort = on; }
+    void addMessage(const QString& text) override { if (frmMain* m = mainWindow()) m->addMessage(text); }
+    // The download's own failure handling comes with the download; until then the
+    // failure is logged and the module's lamp shows red.
+    void downloadFailure(const QString& msg, qint16 module) override {
+        frmMain* m = mainWindow();
+        if (!m) return;
+        m->addMessage(msg);
+        if (module >= 0 && module < frmMain::moduleCount && m->lblDownloadOk[module]) {
+            vbControls::setBackColor(m->lblDownloadOk[module], vbControls::vbRed);
+            m->lblDownloadOk[module]->setVisible(true);
+        }
+    }
+    bool g_downloadStatusOk(qint16 module) override { return mainWindow() && mainWindow()->g_downloadStatusOk(module); }
+    Selection g_getUserSelection() override { return mainWindow() ? mainWindow()->g_getUserSelection() : Selection{}; }
+    void g_restoreUserSelection(const Selection& s) override { if (frmMain* m = mainWindow()) m->g_restoreUserSelection(s); }
+    bool g_getBootloaderVersionChange(qint16 module) override {
+        return mainWindow() && mainWindow()->g_getBootloaderVersionChange(module);
+    }
+    void g_resetBootloaderVersionChange(qint16 module) override {
+        if (frmMain* m = mainWindow()) m->g_resetBootloaderVersionChange(module);
+    }
+};
+
 }  // namespace
 
 namespace canLinks {
@@ -44,10 +96,14 @@ void install() {
     static ModuleStatusAdapter status;
     static AutoDownloadAdapter autoDownload;
     static ApplicationTypeAdapter appType;
+    static SymbolSettersAdapter setters;
+    static ModeChangeAdapter modeChange;
     canMasterLink::install(&master);
     moduleStatusLink::install(&status);
     autoDownloadLink::install(&autoDownload);
     applicationTypeLink::install(&appType);
+    mainWindowHooks::installSymbolSetters(&setters);
+    modeChangeHooks::installMainWindow(&modeChange);
     modAutoDownload::g_notConnectedToSpare = [](int module) {
         if (frmMain* m = frmMain::instance()) m->notConnectedToSpare(module);
     };
