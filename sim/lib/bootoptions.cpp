@@ -1,5 +1,7 @@
 #include "lib/bootoptions.h"
 
+#include "lib/options.h"
+
 #include <QCommandLineParser>
 #include <QDir>
 
@@ -9,14 +11,6 @@ namespace {
 const QString kState = QStringLiteral("state"), kFlash = QStringLiteral("flash-ms"),
               kVersion = QStringLiteral("boot-version"), kFault = QStringLiteral("boot-fault"),
               kFaultModules = QStringLiteral("boot-fault-modules");
-
-bool number(const QString& text, int lo, int hi, int& out) {
-    bool ok = false;
-    const int v = text.toInt(&ok, 0);
-    if (!ok || v < lo || v > hi) return false;
-    out = v;
-    return true;
-}
 }  // namespace
 
 QStringList BootFaults::names() {
@@ -44,24 +38,18 @@ void BootOptions::addOptions(QCommandLineParser& p) {
 }
 
 bool BootOptions::read(const QCommandLineParser& p, QString* error) {
-    auto fail = [error](const QString& text) {
-        if (error) *error = text;
+    using options::fail;
+    if (!options::intOption(p, kFlash, 1, 600000, flashMs, error) ||
+        !options::intOption(p, kFaultModules, 0, 0x7FFF, faultModules, error))
         return false;
-    };
-    if (p.isSet(kFlash) && !number(p.value(kFlash), 1, 600000, flashMs))
-        return fail(QStringLiteral("--flash-ms: \"%1\" is not a number from 1 to 600000.").arg(p.value(kFlash)));
-    int mask = faultModules;
-    if (p.isSet(kFaultModules) && !number(p.value(kFaultModules), 0, 0x7FFF, mask))
-        return fail(QStringLiteral("--boot-fault-modules: \"%1\" is not a mask from 0 to 0x7FFF.").arg(p.value(kFaultModules)));
-    faultModules = quint16(mask);
     if (p.isSet(kVersion)) version = p.value(kVersion);
     faults = BootFaults();
     for (const QString& name : p.values(kFault))
         if (!faults.set(name))
-            return fail(QStringLiteral("--boot-fault: \"%1\" is none of %2.").arg(name, BootFaults::names().join(QStringLiteral(", "))));
+            return fail(error, QStringLiteral("--boot-fault: \"%1\" is none of %2.").arg(name, BootFaults::names().join(QStringLiteral(", "))));
     stateDir = p.value(kState);
     if (!stateDir.isEmpty() && !QDir().mkpath(stateDir))
-        return fail(QStringLiteral("--state: cannot make the folder \"%1\".").arg(stateDir));
+        return fail(error, QStringLiteral("--state: cannot make the folder \"%1\".").arg(stateDir));
     return true;
 }
 

@@ -92,9 +92,12 @@ void BusConnection::readFrames() {
 
 void BusConnection::send(const Frame& f, int delayMs) {
     if (m_queue.empty() && delayMs <= 0 && m_bitRate <= 0) return write(f);
-    qint64 due = nowUs() + qint64(std::max(delayMs, 0)) * 1000;
-    if (!m_queue.empty()) due = std::max(due, m_queue.back().dueUs);  // never overtake
-    m_queue.push_back({f, due});
+    const qint64 due = nowUs() + qint64(std::max(delayMs, 0)) * 1000;
+    // In the order they fall due, of equal times in the order sent: a late response holds
+    // back only itself, not the frames of other nodes.
+    const auto at = std::upper_bound(m_queue.begin(), m_queue.end(), due,
+                                     [](qint64 d, const Pending& p) { return d < p.dueUs; });
+    m_queue.insert(at, {f, due});
     pump();
 }
 

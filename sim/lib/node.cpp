@@ -72,7 +72,7 @@ void Node::reset(Reset kind) {
     m_heartbeatTimer.stop();
     m_sdo->reset();
     if (m_resetHandler) m_resetHandler(kind);
-    m_sender(Frame{kHeartbeat + m_id, QByteArray(1, '\0')}, 0);
+    if (m_announced) m_sender(Frame{kHeartbeat + m_id, QByteArray(1, '\0')}, 0);
     enterState(PreOperational);
 }
 
@@ -83,7 +83,7 @@ void Node::enterState(State s) {
 
 void Node::scheduleHeartbeat() {
     const int ms = int(m_od.valueU32(kHeartbeatTime, 0) & 0xFFFF);
-    if (!m_poweredOn || ms == 0 || state() == Initialising) {
+    if (!m_poweredOn || !m_announced || ms == 0 || state() == Initialising) {
         m_heartbeatTimer.stop();
         return;
     }

@@ -43,6 +43,9 @@ public:
     void setResetHandler(std::function<void(Reset)> f) { m_resetHandler = std::move(f); }
 
     // Simulator's thread only.
+    // Whether the node shows itself with boot-up and heartbeat frames (the default); one
+    // that does not still serves NMT and SDO. Set before power-on (Simulator::addNode).
+    void setAnnounced(bool on) { m_announced = on; }
     void powerOn();                     // boot-up frame, then pre-operational
     bool poweredOn() const { return m_poweredOn; }
     void handleFrame(const Frame& f);   // every frame on the bus
@@ -60,6 +63,7 @@ private:
     std::unique_ptr<SdoServer> m_sdo;
     std::atomic<State> m_state{Initialising};
     bool m_poweredOn = false;
+    bool m_announced = true;
     QTimer m_heartbeatTimer;
     std::function<void(Reset)> m_resetHandler;
     mutable QMutex m_faultMutex;

@@ -11,7 +11,10 @@ QByteArray text(const char* s) { return QByteArray(s); }
 
 PxmModule::PxmModule(Simulator& sim, const ProfileOptions& options, const Faults& faults, int number)
     : m_sim(sim), m_options(options), m_faults(faults), m_number(number),
-      m_symbols(number, [&sim](const Frame& f) { sim.send(f); }) {
+      // Only a running application sends its symbols.
+      m_symbols(number, [this](const Frame& f) {
+          if (m_mode == Mode::Application) m_sim.send(f);
+      }) {
     m_symbols.setMinUserLevel(options.minUserLevel);
     const quint16 standstill = options.symbolNumber(QLatin1String(kSymEngineStandstill));
     for (const SymbolSpec& s : options.symbols)
@@ -22,23 +25,16 @@ PxmModule::PxmModule(Simulator& sim, const ProfileOptions& options, const Faults
 
 PxmModule::~PxmModule() { removeApplicationNode(); }
 
-QByteArray PxmModule::deviceName() const {
-    const QString prefix = m_options.appName.isEmpty() ? defaultAppName(m_options.profile) : m_options.appName;
-    const int id = m_number == 0 ? m_options.spareId : m_number;
-    return (prefix + QStringLiteral(" #%1").arg(id, 2, 10, QLatin1Char('0'))).toLatin1();
-}
-
 void PxmModule::addApplicationObjects(Node& n) const {
     ObjectDictionary& od = n.od();
     od.addU32(0x1000, 0, 0x00000191, Access::ReadOnly);
     od.addU8(0x1001, 0, 0, Access::ReadOnly);
     od.addU32(0x1005, 0, 0x80);
-    od.addDomain(0x1008, 0, deviceName(), Access::ReadOnly);
-    od.addDomain(0x1009, 0, text("3"), Access::ReadOnly);
+    od.addDomain(0x1008, 0, deviceName(m_options, m_number), Access::ReadOnly);
+    // The bootloader side, where there is one, reads it from the hardware info block.
+    od.addDomain(0x1009, 0, QByteArray::number(kFactoryHardwareVersion), Access::ReadOnly);
     od.addDomain(0x100A, 0, text("5.20"), Access::ReadOnly);
-    // On the M-Bus only module 0 sends heartbeats; the cylinders are watched through it.
-    const bool heartbeats = m_options.profile != Profile::MBus || m_number == 0;
-    od.addU16(0x1017, 0, quint16(heartbeats ? m_options.heartbeatMs : 0));
+    od.addU16(0x1017, 0, quint16(announced(m_options.profile, m_number) ? m_options.heartbeatMs : 0));
     od.addU8(0x1018, 0, 4, Access::ReadOnly);
     od.addU32(0x1018, 1, 0x0000004B, Access::ReadOnly);
     od.addU32(0x1018, 2, 0x00003817, Access::ReadOnly);
@@ -49,7 +45,9 @@ void PxmModule::addApplicationObjects(Node& n) const {
 void PxmModule::runApplication() {
     if (m_mode == Mode::Application) return;
     m_mode = Mode::Application;
-    m_appNode = m_sim.addNode(applicationNodeId());
+    // A new start: the PC logs in again and switches the publications it wants back on.
+    m_symbols.restart();
+    m_appNode = m_sim.addNode(applicationNodeId(), announced(m_options.profile, m_number));
     m_appNode->setFaults(m_faults);
     addApplicationObjects(*m_appNode);
     if (m_modeListener) m_modeListener();

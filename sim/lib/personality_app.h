@@ -16,6 +16,10 @@ namespace sim {
 class Node;
 class Simulator;
 
+// The hardware version the modules leave the factory with: the one their hardware info
+// block holds and their 0x1009 reports, in the application as in the bootloader.
+inline constexpr quint32 kFactoryHardwareVersion = 7;
+
 class PxmModule {
 public:
     enum class Mode { Off, Application, Bootloader };
@@ -46,7 +50,6 @@ public:
     void handleFrame(const Frame& f);
 
 private:
-    QByteArray deviceName() const;
     void addApplicationObjects(Node& n) const;
     void removeApplicationNode();
 

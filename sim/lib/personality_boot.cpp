@@ -19,16 +19,16 @@ QByteArray factoryImage(int module, int section) {
 }
 
 QByteArray applicationIdentification(const ProfileOptions& p) {
-    const QString name = p.appName.isEmpty() ? defaultAppName(p.profile) : p.appName;
+    const QString name = p.applicationName();
     for (const char* marker : {"VEDR", "DRVO"})
         if (name.startsWith(QLatin1String(marker))) return marker;
     return "KELB";
 }
 
-// The hardware info block of a PXM module: hardware version 7, week 15 of 2020, a serial
-// number, RAM and flash sizes.
+// The hardware info block of a module: the factory hardware version, week 15 of 2020, a
+// serial number, RAM and flash sizes.
 QByteArray hardwareBlock(int module) {
-    QByteArray b = infoblock::make(1, "PXM20HW", 7, QByteArray(), 0, QByteArray());
+    QByteArray b = infoblock::make(1, "PXM20HW", kFactoryHardwareVersion, QByteArray(), 0, QByteArray());
     b.replace(16, 4, "1520");
     infoblock::putBe32(b, 20, quint32(10000 + module));
     b.replace(24, 4, QByteArray::fromHex("00080010"));
@@ -84,7 +84,10 @@ ModuleBootloader::~ModuleBootloader() {
     m_module.setModeListener({});
     takeDown();
     // The application's node may outlive this side: it keeps no hook into it.
-    if (Node* app = m_sim.node(m_module.applicationNodeId())) app->od().remove(kControl, m_control.startBootloader);
+    if (Node* app = m_sim.node(m_module.applicationNodeId())) {
+        app->od().remove(kControl, m_control.startBootloader);
+        app->od().setReadHook(0x1009, 0, {});
+    }
 }
 
 quint8 ModuleBootloader::nodeId() const { return quint8(bootloaderBase(m_profile.profile, m_module.number()) + m_module.number()); }
@@ -99,13 +102,12 @@ void ModuleBootloader::seedFactory() {
         const QByteArray image = factoryImage(m, section);
         m_flash.seed(section, infoblock::make(section, id, version, kDate, start, image), image);
     };
+    // Every module type keeps its hardware info block in section 1.
+    m_flash.seed(1, hardwareBlock(m), QByteArray());
     if (m_control.applicationSection == 2) {
-        const QByteArray id = m_profile.profile == Profile::Qtm ? "QTM20APP" : "BZM20APP";
-        seed(1, id, 1, 0x00000000);
-        seed(2, id, 1, 0x00010000);
+        seed(2, m_profile.profile == Profile::Qtm ? "QTM20APP" : "BZM20APP", 1, 0x00010000);
         return;
     }
-    m_flash.seed(1, hardwareBlock(m), QByteArray());
     seed(2, "BL1", 0x0310, 0x00000000);      // shows as 3.10
     seed(3, "BL2", 0x04000000, 0x00008000);  // shows as 4.00
     seed(4, "DATACONT", 1, 0x000C0000);
@@ -133,7 +135,7 @@ void ModuleBootloader::sync() {
 
 void ModuleBootloader::bringUp() {
     restart();
-    m_node = m_sim.addNode(nodeId());
+    m_node = m_sim.addNode(nodeId(), announced(m_profile.profile, m_module.number()));
     m_node->setFaults(m_faults);
     m_node->setResetHandler([this](Node::Reset kind) {
         if (kind == Node::Reset::Node) restart();
@@ -160,22 +162,12 @@ void ModuleBootloader::restart() {
 void ModuleBootloader::later(std::function<void()> f) { QTimer::singleShot(kSwitchMs, this, std::move(f)); }
 
 void ModuleBootloader::addObjects(ObjectDictionary& od) {
-    const QString prefix = m_profile.appName.isEmpty() ? defaultAppName(m_profile.profile) : m_profile.appName;
-    const int id = m_module.number() == 0 ? m_profile.spareId : m_module.number();
     od.addU32(0x1000, 0, 0x00000191, Access::ReadOnly);
-    od.addDomain(0x1008, 0, (prefix + QStringLiteral(" Bootloader #%1").arg(id, 2, 10, QLatin1Char('0'))).toLatin1(),
-                 Access::ReadOnly);
-    // The hardware version is the one the hardware info block holds now.
+    od.addDomain(0x1008, 0, deviceName(m_profile, m_module.number(), QStringLiteral(" Bootloader")), Access::ReadOnly);
     od.addDomain(0x1009, 0, QByteArray(), Access::ReadOnly);
-    od.setReadHook(0x1009, 0, [this](QByteArray& d) {
-        const QByteArray hw = m_flash.info(1);
-        d = infoblock::wellFormed(1, hw) ? QByteArray::number(infoblock::be32(hw, 12)) : QByteArray("0");
-        return abort::None;
-    });
+    od.setReadHook(0x1009, 0, [this](QByteArray& d) { return hardwareVersion(d); });
     od.addDomain(0x100A, 0, m_options.version.toLatin1(), Access::ReadOnly);
-    // On the M-Bus only module 0 sends heartbeats, as in the application.
-    const bool heartbeats = m_profile.profile != Profile::MBus || m_module.number() == 0;
-    od.addU16(0x1017, 0, quint16(heartbeats ? m_profile.heartbeatMs : 0));
+    od.addU16(0x1017, 0, quint16(announced(m_profile.profile, m_module.number()) ? m_profile.heartbeatMs : 0));
 
     for (int s = FlashModel::kFirstSection; s <= FlashModel::kLastSection; ++s) {
         Entry info;
@@ -216,8 +208,17 @@ void ModuleBootloader::addObjects(ObjectDictionary& od) {
            }));
 }
 
+// The hardware version is the one the hardware info block holds now.
+AbortCode ModuleBootloader::hardwareVersion(QByteArray& text) const {
+    const QByteArray hw = m_flash.info(1);
+    text = infoblock::wellFormed(1, hw) ? QByteArray::number(infoblock::be32(hw, 12)) : QByteArray("0");
+    return abort::None;
+}
+
 void ModuleBootloader::attachTo(Node& application) {
     if (application.od().contains(kControl, m_control.startBootloader)) return;
+    // The application reports the same hardware version as the bootloader, also after a repair.
+    application.od().setReadHook(0x1009, 0, [this](QByteArray& d) { return hardwareVersion(d); });
     application.od().add(kControl, m_control.startBootloader, u8Entry(Access::ReadWrite, [this](const QByteArray& v) {
         if (quint8(v.at(0)) != 1) return abort::InvalidValue;
         if (fault(&BootFaults::refuseReboot)) return abort::HardwareError;

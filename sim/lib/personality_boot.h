@@ -62,6 +62,7 @@ private:
     void restart();  // state of a freshly started bootloader
     void addObjects(ObjectDictionary& od);
     void attachTo(Node& application);
+    AbortCode hardwareVersion(QByteArray& text) const;
     void later(std::function<void()> f);
 
     AbortCode takeInfoBlock(int section, const QByteArray& block);

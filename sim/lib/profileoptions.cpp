@@ -1,8 +1,9 @@
 #include "lib/profileoptions.h"
 
+#include "lib/options.h"
+
 #include <QCommandLineParser>
 #include <QRegularExpression>
-#include <type_traits>
 
 namespace sim {
 
@@ -14,14 +15,6 @@ const QString kProfile = QStringLiteral("profile"), kCylinders = QStringLiteral(
               kSwitch = QStringLiteral("adl-switch-ms"), kSection = QStringLiteral("adl-section-ms"),
               kFail = QStringLiteral("adl-fail"), kRetry = QStringLiteral("adl-retry"),
               kHeartbeat = QStringLiteral("heartbeat");  // the core's option, shared
-
-bool number(const QString& text, qint64 lo, qint64 hi, qint64& out) {
-    bool ok = false;
-    const qint64 v = text.toLongLong(&ok, 0);
-    if (!ok || v < lo || v > hi) return false;
-    out = v;
-    return true;
-}
 }  // namespace
 
 quint8 applicationBase(Profile p, int module) {
@@ -35,6 +28,8 @@ quint8 applicationBase(Profile p, int module) {
     return 0;
 }
 
+bool announced(Profile p, int module) { return p != Profile::MBus || module == 0; }
+
 QString defaultAppName(Profile p) {
     switch (p) {
     case Profile::Qtm: return QStringLiteral("QTM-20");
@@ -42,6 +37,13 @@ QString defaultAppName(Profile p) {
     default: return QStringLiteral("KELB-3817 PXM-20");
     }
 }
+
+QByteArray deviceName(const ProfileOptions& o, int module, const QString& program) {
+    const int id = module == 0 ? o.spareId : module;
+    return (o.applicationName() + program + QStringLiteral(" #%1").arg(id, 2, 10, QLatin1Char('0'))).toLatin1();
+}
+
+QString ProfileOptions::applicationName() const { return appName.isEmpty() ? defaultAppName(profile) : appName; }
 
 quint16 ProfileOptions::symbolNumber(const QString& name) const {
     for (const SymbolSpec& s : symbols)
@@ -65,17 +67,9 @@ void ProfileOptions::addOptions(QCommandLineParser& p) {
 }
 
 bool ProfileOptions::read(const QCommandLineParser& p, QString* error) {
-    auto fail = [error](const QString& text) {
-        if (error) *error = text;
-        return false;
-    };
+    auto fail = [error](const QString& text) { return options::fail(error, text); };
     auto intOption = [&](const QString& name, qint64 lo, qint64 hi, auto& out) {
-        if (!p.isSet(name)) return true;
-        qint64 v = 0;
-        if (!number(p.value(name), lo, hi, v))
-            return fail(QStringLiteral("--%1: \"%2\" is not a number from %3 to %4.").arg(name, p.value(name)).arg(lo).arg(hi));
-        out = std::remove_reference_t<decltype(out)>(v);
-        return true;
+        return options::intOption(p, name, lo, hi, out, error);
     };
     profile = Profile::None;
     if (p.isSet(kProfile)) {
@@ -105,8 +99,8 @@ bool ProfileOptions::read(const QCommandLineParser& p, QString* error) {
     for (const QString& v : p.values(kSymbol)) {
         const auto m = spec.match(v);
         qint64 num = 0, value = 0;
-        if (!m.hasMatch() || !number(m.captured(2), 1, 4095, num) ||
-            (m.hasCaptured(3) && !number(m.captured(3), 0, 0xFFFFFFFFLL, value)))
+        if (!m.hasMatch() || !options::number(m.captured(2), 1, 4095, num) ||
+            (m.hasCaptured(3) && !options::number(m.captured(3), 0, 0xFFFFFFFFLL, value)))
             return fail(QStringLiteral("--symbol: \"%1\" is not NAME=NUMBER (1-4095) or NAME=NUMBER:VALUE.").arg(v));
         symbols << SymbolSpec{m.captured(1), quint16(num), quint32(value)};
     }

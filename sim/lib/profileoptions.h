@@ -46,6 +46,8 @@ struct ProfileOptions {
 
     // The number of a named symbol, 0 when the scenario has none.
     quint16 symbolNumber(const QString& name) const;
+    // appName, or the profile's own when it is empty.
+    QString applicationName() const;
 
     static void addOptions(QCommandLineParser& p);
     // False with an error text for a bad value. Without --profile nothing is simulated.
@@ -54,6 +56,13 @@ struct ProfileOptions {
 
 // Node-id base of the modules' applications on the profile's bus.
 quint8 applicationBase(Profile p, int module);
+// Whether the module's nodes show themselves with boot-up and heartbeat frames: on the
+// M-Bus only module 0 does, the cylinders are watched through it (and a cylinder's
+// bootloader at 0x71 would pass for an old bootloader of module 0).
+bool announced(Profile p, int module);
 QString defaultAppName(Profile p);
+// The device name (0x1008) of a module's program: the application name, then program
+// (" Bootloader" or nothing), then " #NN" with the module's number (module 0: spareId).
+QByteArray deviceName(const ProfileOptions& o, int module, const QString& program = QString());
 
 }  // namespace sim

@@ -1,6 +1,7 @@
 #include "lib/scenario.h"
 
 #include "lib/node.h"
+#include "lib/options.h"
 #include "lib/simulator.h"
 
 #include <QCommandLineParser>
@@ -14,15 +15,6 @@ const QString kBus = QStringLiteral("bus"), kNode = QStringLiteral("node"), kHea
               kLongSegment = QStringLiteral("long-segment"), kShortFrames = QStringLiteral("short-frames"),
               kDelay = QStringLiteral("delay"), kNoSize = QStringLiteral("no-size"), kNoBlock = QStringLiteral("no-block"),
               kNoCrc = QStringLiteral("no-crc"), kBlockSize = QStringLiteral("block-size");
-
-// A number in decimal or with 0x; false when it is none or outside [lo, hi].
-bool number(const QString& text, int lo, int hi, int& out) {
-    bool ok = false;
-    const int v = text.toInt(&ok, 0);
-    if (!ok || v < lo || v > hi) return false;
-    out = v;
-    return true;
-}
 }  // namespace
 
 void Scenario::addOptions(QCommandLineParser& p) {
@@ -43,23 +35,19 @@ void Scenario::addOptions(QCommandLineParser& p) {
 }
 
 bool Scenario::read(const QCommandLineParser& p, QString* error) {
-    auto fail = [error](const QString& text) {
-        if (error) *error = text;
-        return false;
-    };
-    auto intOption = [&](const QString& name, int lo, int hi, int& out) {
-        if (!p.isSet(name)) return true;
-        if (number(p.value(name), lo, hi, out)) return true;
-        return fail(QStringLiteral("--%1: \"%2\" is not a number from %3 to %4.").arg(name, p.value(name)).arg(lo).arg(hi));
-    };
+    using options::fail;
     busUrl = p.value(kBus);
-    if (busUrl.isEmpty()) return fail(QStringLiteral("--bus is missing."));
+    if (busUrl.isEmpty()) return fail(error, QStringLiteral("--bus is missing."));
     nodes.clear();
     for (const QString& v : p.values(kNode)) {
-        int id = 0;
-        if (!number(v, 1, 127, id)) return fail(QStringLiteral("--node: \"%1\" is not a node id from 1 to 127.").arg(v));
+        qint64 id = 0;
+        if (!options::number(v, 1, 127, id))
+            return fail(error, QStringLiteral("--node: \"%1\" is not a node id from 1 to 127.").arg(v));
         if (!nodes.contains(quint8(id))) nodes << quint8(id);
     }
+    auto intOption = [&](const QString& name, qint64 lo, qint64 hi, int& out) {
+        return options::intOption(p, name, lo, hi, out, error);
+    };
     if (!intOption(kHeartbeat, 0, 65535, heartbeatMs) || !intOption(kBitRate, 0, 1000000, bitRate) ||
         !intOption(kStopAfter, 0, 1000000, faults.stopAfterFrames) || !intOption(kShortFrames, 1, 7, faults.shortFrames) ||
         !intOption(kDelay, 0, 600000, faults.delayMs) || !intOption(kBlockSize, 1, 127, faults.blockSize))

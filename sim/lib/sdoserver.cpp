@@ -161,12 +161,12 @@ void SdoServer::initiateDownload(const QByteArray& r) {
 }
 
 void SdoServer::downloadSegment(const QByteArray& r) {
-    if (m_mode != Mode::Download) return sendAbort(abort::UnknownCommand);
     const quint8 cmd = quint8(r[0]);
     const int used = 7 - ((cmd >> 1) & 0x07);
     const bool last = cmd & 0x01;
     const quint8 toggle = (cmd >> 4) & 0x01;
     if (r.size() < 1 + used) return;
+    if (m_mode != Mode::Download) return sendAbort(abort::UnknownCommand);
     if (toggle != m_toggle) return sendAbort(abort::ToggleBit);
     m_data += r.mid(1, used);
     if ((m_size >= 0 && m_data.size() > m_size) || (m_maxSize > 0 && m_data.size() > m_maxSize))
@@ -271,8 +271,8 @@ void SdoServer::blockSegment(const QByteArray& r) {
 }
 
 void SdoServer::endBlockDownload(const QByteArray& r) {
-    if (m_mode != Mode::BlockDownloadEnd) return sendAbort(abort::UnknownCommand);
     if (r.size() < 3) return;
+    if (m_mode != Mode::BlockDownloadEnd) return sendAbort(abort::UnknownCommand);
     const int unused = (quint8(r[0]) >> 2) & 0x07;
     m_data.chop(unused);
     if (m_size >= 0 && m_data.size() != m_size)
@@ -325,8 +325,8 @@ void SdoServer::sendSubBlock() {
 }
 
 void SdoServer::blockUploadAck(const QByteArray& r) {
-    if (m_mode != Mode::BlockUploadAck) return sendAbort(abort::UnknownCommand);
     if (r.size() < 3) return;
+    if (m_mode != Mode::BlockUploadAck) return sendAbort(abort::UnknownCommand);
     const int ackSeq = quint8(r[1]);
     const int blockSize = quint8(r[2]);
     if (ackSeq > m_subBlockSegments) return sendAbort(abort::InvalidSequence);

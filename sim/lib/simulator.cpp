@@ -26,10 +26,11 @@ public:
     std::map<int, std::function<void(const Frame&)>> m_listeners;
     int m_nextListener = 1;
 
-    Node* add(quint8 id) {
+    Node* add(quint8 id, bool announced) {
         auto it = m_nodes.find(id);
         if (it != m_nodes.end()) return it->second;
         Node* n = new Node(id, [this](const Frame& f, int delayMs) { m_bus.send(f, delayMs); }, this);
+        n->setAnnounced(announced);
         m_nodes[id] = n;
         if (m_bus.isConnected()) n->powerOn();
         return n;
@@ -78,7 +79,9 @@ QThread* Simulator::thread() {
 }
 
 void Simulator::invoke(const std::function<void()>& f) const {
-    if (QThread::currentThread() == thread())
+    // Once the application's end has stopped the thread (a Simulator that outlives the
+    // application), nothing runs there any more: do the work here instead of waiting.
+    if (QThread::currentThread() == thread() || thread()->isFinished())
         f();
     else
         QMetaObject::invokeMethod(m_core, f, Qt::BlockingQueuedConnection);
@@ -127,9 +130,9 @@ bool Simulator::waitConnected(int timeoutMs) const {
     return true;
 }
 
-Node* Simulator::addNode(quint8 id) {
+Node* Simulator::addNode(quint8 id, bool announced) {
     Node* n = nullptr;
-    invoke([&] { n = m_core->add(id); });
+    invoke([&] { n = m_core->add(id, announced); });
     return n;
 }
 

@@ -41,9 +41,10 @@ public:
     bool waitConnected(int timeoutMs = 5000) const;
 
     // Adds a node (or returns the one with that id). It sends its boot-up frame at once
-    // when connected, else at the first connection. The handle lives until removeNode,
-    // stop or the Simulator's end.
-    Node* addNode(quint8 id);
+    // when connected, else at the first connection; an unannounced node sends neither
+    // boot-up nor heartbeats (Node::setAnnounced). The handle lives until removeNode, stop
+    // or the Simulator's end.
+    Node* addNode(quint8 id, bool announced = true);
     Node* node(quint8 id) const;
     void removeNode(quint8 id);
 

@@ -72,6 +72,11 @@ bool SymbolTable::handleFrame(const Frame& f) {
     return true;
 }
 
+void SymbolTable::restart() {
+    for (auto& [number, s] : m_symbols) s.published = false;
+    m_userLevel = 0;
+}
+
 void SymbolTable::publishAll() {
     for (const auto& [number, s] : m_symbols)
         if (s.published && s.periodic) publish(number, s);

@@ -39,6 +39,10 @@ public:
     void setMinUserLevel(int level) { m_minUserLevel = level; }
     int userLevel() const { return m_userLevel; }
 
+    // The application starts afresh: every publication off, no user level announced; the
+    // values stay.
+    void restart();
+
     // A frame from the bus; true when it was a symbol-protocol frame for this module.
     bool handleFrame(const Frame& f);
     // Sends every symbol whose publication is on (the periodic publication).

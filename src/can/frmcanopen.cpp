@@ -153,6 +153,9 @@ bool frmCANopen::g_initialise(const CanMessageForm& messageForm_, double& dllVer
                                              : QStringLiteral("   Initialising CAN-Interface"));
 
     qint32 status = 0;
+    // Opening a board closes the one open before: from here the master runs only if this
+    // set-up succeeds.
+    m_initialised = false;
     configureDevice(deviceNo);
     m_CANInterface->initBoard(boardType, deviceNo, baudRate, 48891, status);
     m_lastStatus = status;
@@ -168,7 +171,8 @@ bool frmCANopen::g_initialise(const CanMessageForm& messageForm_, double& dllVer
     dllVersion_ = 1.0;
     ignoring([&] { dllVersion_ = CANInterfaceVersion().version(); });
 
-    if (!deviceGiven && !ok && deviceNo < 254) {
+    // A configured 255 has no next number.
+    if (!deviceGiven && !ok && deviceNo < 255) {
         ignoring([&] {
             ++deviceNo;
             configureDevice(deviceNo);

@@ -34,12 +34,7 @@ bool containsAtEvenOffset(const QByteArray& image, const QByteArray& marker) {
 }
 
 // The characters of the bytes, zero bytes left out.
-QString textOf(const QByteArray& bytes) {
-    QString text;
-    for (char c : bytes)
-        if (c != '\0') text += modStringFct::ansiChar(uchar(c));
-    return text;
-}
+QString textOf(const QByteArray& bytes) { return modStringFct::g_byteToStr(int(bytes.size()), 0, bytes); }
 }  // namespace
 
 qint32 classifyName(const QString& name, qint32 otherwise) {

@@ -223,9 +223,7 @@ void g_checkMBusModuleID(bool inBootloader) {
         const qint32 node = inBootloader ? modGlobal::g_cobIdBootloader : modGlobal::g_cobIdApplication;
         QByteArray data;
         if (!autoDownloadBus::readSDO(node, 0x1008, 0, data)) return;
-        QString name;
-        for (char c : data)
-            if (c != '\0') name += modStringFct::ansiChar(uchar(c));
+        const QString name = modStringFct::g_byteToStr(int(data.size()), 0, data);
         const int hash = name.indexOf(QLatin1Char('#'));
         if (hash < 0) return;
         // The number in the two characters after the "#"; blanks are skipped as Val does.

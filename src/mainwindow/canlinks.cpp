@@ -9,11 +9,10 @@
 #include "mainwindow/applicationtypelink.h"
 #include "mainwindow/autodownloadlink.h"
 #include "mainwindow/canmasterlink.h"
+#include "mainwindow/commandlocklink.h"
 #include "mainwindow/frmmain.h"
+#include "mainwindow/frmmainlinks.h"
 #include "mainwindow/modulestatuslink.h"
-#include "mainwindow/vbcontrols.h"
-
-#include <QLabel>
 
 namespace {
 
@@ -65,16 +64,8 @@ struct ModeChangeAdapter : ModeChangeMainWindow {
     bool m_abort() const override { return mainWindow() && mainWindow()->m_abort; }
     void set_m_abort(bool on) override { if (frmMain* m = mainWindow()) m->m_abort = on; }
     void addMessage(const QString& text) override { if (frmMain* m = mainWindow()) m->addMessage(text); }
-    // The download's own failure handling comes with the download; until then the
-    // failure is logged and the module's lamp shows red.
     void downloadFailure(const QString& msg, qint16 module) override {
-        frmMain* m = mainWindow();
-        if (!m) return;
-        m->addMessage(msg);
-        if (module >= 0 && module < frmMain::moduleCount && m->lblDownloadOk[module]) {
-            vbControls::setBackColor(m->lblDownloadOk[module], vbControls::vbRed);
-            m->lblDownloadOk[module]->setVisible(true);
-        }
+        if (frmMain* m = mainWindow()) m->downloadFailure(msg, module);
     }
     bool g_downloadStatusOk(qint16 module) override { return mainWindow() && mainWindow()->g_downloadStatusOk(module); }
     Selection g_getUserSelection() override { return mainWindow() ? mainWindow()->g_getUserSelection() : Selection{}; }
@@ -84,6 +75,13 @@ struct ModeChangeAdapter : ModeChangeMainWindow {
     }
     void g_resetBootloaderVersionChange(qint16 module) override {
         if (frmMain* m = mainWindow()) m->g_resetBootloaderVersionChange(module);
+    }
+};
+
+// The start-up unlocks the window through the command lock.
+struct CommandLockAdapter : CommandLockLink {
+    void enableAllControls() override {
+        if (frmMain* m = mainWindow()) m->enableAllControls();
     }
 };
 
@@ -98,12 +96,16 @@ void install() {
     static ApplicationTypeAdapter appType;
     static SymbolSettersAdapter setters;
     static ModeChangeAdapter modeChange;
+    static CommandLockAdapter commandLock;
+    // The main window's own procedures behind the start-up's and the CAN side's calls.
+    frmMainLinks::install();
     canMasterLink::install(&master);
     moduleStatusLink::install(&status);
     autoDownloadLink::install(&autoDownload);
     applicationTypeLink::install(&appType);
     mainWindowHooks::installSymbolSetters(&setters);
     modeChangeHooks::installMainWindow(&modeChange);
+    commandLockLink::install(&commandLock);
     modAutoDownload::g_notConnectedToSpare = [](int module) {
         if (frmMain* m = frmMain::instance()) m->notConnectedToSpare(module);
     };

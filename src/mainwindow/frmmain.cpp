@@ -1,6 +1,9 @@
 #include "mainwindow/frmmain.h"
 
+#include "mainwindow/vbcheckbox.h"
 #include "mainwindow/vbcontrols.h"
+
+#include "desktop/twips.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -13,10 +16,9 @@
 #include <QPushButton>
 
 namespace {
-// The layout is kept in twips, as it was designed; 15 twips make one pixel.
-constexpr int tw(int twips) { return twips / 15; }
+using twips::px;
 
-void place(QWidget* w, int left, int top, int width, int height) { w->setGeometry(tw(left), tw(top), tw(width), tw(height)); }
+void place(QWidget* w, int left, int top, int width, int height) { w->setGeometry(twips::twipRect(left, top, width, height)); }
 
 QLabel* label(QWidget* parent, const QString& caption, int left, int top, int width, int height = 255) {
     auto* l = new QLabel(caption, parent);
@@ -25,7 +27,7 @@ QLabel* label(QWidget* parent, const QString& caption, int left, int top, int wi
 }
 
 QPixmap engineImage(const QColor& colour) {
-    QPixmap pm(tw(480), tw(480));
+    QPixmap pm(px(480), px(480));
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
@@ -60,7 +62,9 @@ frmMain::frmMain() {
     buildModuleRows();
     buildSectionRows();
     buildLowerPart();
-    client->setFixedSize(tw(11400), tw(8580));
+    connectSelectionControls();
+    connectLoadFileControls();
+    client->setFixedSize(px(11400), px(8580));
     m_bootloaderVersionChange.assign(moduleCount, false);
     m_loadFileNames.assign(sectionRows, QString());
     m_loadFileExists.assign(sectionRows, false);
@@ -131,7 +135,7 @@ void frmMain::buildModuleRows() {
                 w->hide();
         }
     }
-    chkProgramAllModules = new QCheckBox(QStringLiteral("All"), fr);
+    chkProgramAllModules = new VbCheckBox(QStringLiteral("All"), fr);
     place(chkProgramAllModules, 7080, rowProgram, 660, 255);
 
     fraEngineRunning = new QGroupBox(client);
@@ -152,6 +156,7 @@ void frmMain::buildModuleRows() {
     place(cmdAbort, 9960, 960, 1320, 375);
     cmdExit = new QPushButton(QStringLiteral("Exit"), client);
     place(cmdExit, 9960, 1425, 1320, 375);
+    connect(cmdDownload, &QPushButton::clicked, this, &frmMain::cmdDownload_Click);
     connect(cmdExit, &QPushButton::clicked, this, &frmMain::cmdExit_Click);
 }
 
@@ -181,7 +186,7 @@ void frmMain::buildSectionRows() {
             if (pos > 0) e->hide();
         }
     }
-    chkProgramAllSections = new QCheckBox(QStringLiteral("All"), client);
+    chkProgramAllSections = new VbCheckBox(QStringLiteral("All"), client);
     place(chkProgramAllSections, 120, sectionTop + sectionRows * sectionStep + 30, 1560, 300);
     chkSectionNew = new QCheckBox(QStringLiteral("New"), client);
     place(chkSectionNew, 1800, sectionTop + sectionRows * sectionStep + 30, 1200, 300);

@@ -68,6 +68,26 @@ public:
     void setUserInfo(const QString& text, int delay, bool& okButton, int exitButton, bool& shown);
     void writeReport();
 
+    // ---- Manual download and the command lock ----
+    void disableOtherControls(int mode);
+    void enableAllControls();
+    bool disableCloseButton(QWidget* hwnd_);
+    void downloadFailure(const QString& msg_, int targetNo_);
+    void resetStatus(bool keepFailed);
+    void writeSection(int module, qint32 section, const QByteArray& data, bool& ok);
+
+    // ---- Bus set-up and application-type check (busSetupLink reaches them) ----
+    void initConnection(bool mBusOnly, bool darvo, bool& ok);
+    void setUserRights();
+    // ---- Load files: the look-up behind g_checkFileExist (through loadFilesLink) ----
+    void lookUpLoadFiles(const QString& kind, bool quiet);
+    void checkS19FileDate(bool& ok);
+    // ---- Connection display ----
+    void g_updateConnectionStatus();
+    bool m_engineRunningLock = false;  // the commands are locked because the engine runs
+    // ---- Module and section selection ----
+    bool m_inSelectionUpdate = false;  // guard of the four check-box handlers
+
     // ---- Members shared with the commands and the update run ----
     std::vector<bool> m_bootloaderVersionChange;  // per module, Bootloader 2 was loaded
     std::vector<QString> m_loadFileNames;         // per section row
@@ -138,6 +158,15 @@ public:
 public slots:
     void mnuExit_Click();
     void cmdExit_Click();
+    void cmdDownload_Click();
+    void chkProgram_Click(int Index);
+    void chkProgramAllModules_Click();
+    void chkProgramAllSections_Click();
+    void chkLoadSection_Click(int Index);
+    void cmdAbort_Click();
+    void chkSectionNew_Click();
+    void txtFileDirectory_KeyDown(int KeyCode, int Shift);
+    void txtFileDirectory_Validate(bool& Cancel);
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -153,6 +182,23 @@ private:
     void setModuleVisibility();
     void setBaseAddresses();
     void showUpdater();
+
+    // The manual download: both roads, the section loop and the flash wait.
+    void downloadSelectedModules(bool spareStage, bool& ok);
+    bool downloadSections(bool spareStage);
+    void downloadSection(int module, qint32 section, bool& done);
+    void checkLoadingStatus(int module, int maxPolls);
+    void downloadThroughSpare();
+    void autoDownloadSingleModule(int module, qint32 section, bool& ok);
+    void stopAutoDownload();
+    bool m_loadingStatusQuiet = false;
+
+    // Bus set-up.
+    void initDarvoConnection();
+    void initConnectionBothBusses(bool mBusOnly, bool& ok);
+    // Wiring of the selection and load-file controls to their handlers.
+    void connectSelectionControls();
+    void connectLoadFileControls();
 
     bool m_loaded = false;
     QString m_programFile;

@@ -7,6 +7,7 @@
 
 #include "desktop/runtimeerror.h"
 #include "services/errtrap.h"
+#include "services/loglines.h"
 #include "services/modglobal.h"
 
 #include <QCheckBox>
@@ -23,18 +24,7 @@ int checkedIndex(int index, int count) {
 
 void frmMain::addMessage(const QString& text) {
     trap("frmMain", "addMessage", [&] {
-        // Only carriage returns split: a line feed after one starts the next item.
-        QString rest = text;
-        while (!rest.isEmpty()) {
-            const int p = rest.indexOf(QLatin1Char('\r'));
-            QString line;
-            if (p >= 0) {
-                line = rest.left(p);
-                rest = rest.mid(p + 1);
-            } else {
-                line = rest;
-                rest.clear();
-            }
+        for (const QString& line : logLines::split(text)) {
             lstMessage->addItem(line);
             lstMessage->setCurrentRow(lstMessage->count() - 1);
             lstMessage->scrollToItem(lstMessage->currentItem());

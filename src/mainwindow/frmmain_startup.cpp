@@ -10,6 +10,7 @@
 #include "mainwindow/updaterlink.h"
 #include "mainwindow/vbcontrols.h"
 
+#include "desktop/twips.h"
 #include "services/errtrap.h"
 #include "services/frmmessage2.h"
 #include "services/modfilefct.h"
@@ -199,7 +200,7 @@ void frmMain::initWindow() {
         mnuView->menuAction()->setVisible(g_debugMode);
     });
     step("initWindow", [&] {
-        const int dx = 360 / 15;
+        const int dx = twips::px(360);
         auto rows = [&](auto& family, bool isNumber, bool isLamp) {
             for (int i = 1; i < moduleCount; ++i) {
                 auto* w = family[i];

@@ -1,6 +1,7 @@
 #include "mainwindow/startupswitches.h"
 
 #include "desktop/runtimeerror.h"
+#include "services/modglobal.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -66,21 +67,6 @@ QString configDbDir(const QString& commandLine, const QString& programDir) {
     return own;
 }
 
-qint32 hexNumber(const QString& digits) {
-    quint64 v = 0;
-    int significant = 0;
-    for (QChar c : digits.trimmed()) {
-        const int d = c.isDigit() && c.unicode() < 128 ? c.unicode() - '0'
-                      : (c.toLower() >= QLatin1Char('a') && c.toLower() <= QLatin1Char('f')) ? c.toLower().unicode() - 'a' + 10
-                                                                                                : -1;
-        if (d < 0) break;
-        if (v != 0 || d != 0) ++significant;
-        if (significant > 8) throw RuntimeError(6, QStringLiteral("Overflow"));
-        v = v * 16 + static_cast<quint64>(d);
-    }
-    return static_cast<qint32>(static_cast<quint32>(v));
-}
-
 bool truthValue(const QString& text) {
     const QString t = text.trimmed();
     if (t.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0) return true;
@@ -102,7 +88,7 @@ qint32 baseAddress(const QString& stem, bool bigMem, const ItemReader& item) {
         {"baseAdrFPGA_", 0x30000, 0xD0000},
         {"baseAdrAppl_", 0x100000, 0x30000},
     };
-    const qint32 v = hexNumber(item(stem + (bigMem ? QStringLiteral("bigMem") : QStringLiteral("smallMem"))));
+    const qint32 v = modGlobal::hexValue(item(stem + (bigMem ? QStringLiteral("bigMem") : QStringLiteral("smallMem"))));
     if (v != 0) return v;
     for (const BuiltIn& b : builtIn)
         if (stem == QLatin1String(b.stem)) return bigMem ? b.big : b.small;

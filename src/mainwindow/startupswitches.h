@@ -30,14 +30,11 @@ QString configDbDir(const QString& commandLine, const QString& programDir);
 QString developmentRoot();
 
 // A flash base address ("baseAdrDC_", "baseAdrFPGA_", "baseAdrAppl_"): the item of the
-// stem followed by "bigMem" or "smallMem", read as hex; missing or 0 gives the built-in
-// address of the layout.
+// stem followed by "bigMem" or "smallMem", read as hex (modGlobal::hexValue); missing or 0
+// gives the built-in address of the layout.
 using ItemReader = std::function<QString(const QString& item)>;
 qint32 baseAddress(const QString& stem, bool bigMem, const ItemReader& item);
 
-// "&H" and the text as a number: the leading hex digits, 0 for none; more than eight
-// significant digits overflow (a run-time error).
-qint32 hexNumber(const QString& digits);
 // A setting read as a truth value: a number (0 is False) or the words True and False;
 // anything else is a type mismatch (a run-time error).
 bool truthValue(const QString& text);

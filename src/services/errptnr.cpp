@@ -3,6 +3,7 @@
 #include "desktop/desktopservices.h"
 #include "desktop/dialogs.h"
 #include "desktop/timeservice.h"
+#include "desktop/twips.h"
 #include "services/failurelog.h"
 #include "services/modglobal.h"
 #include "services/modstringfct.h"
@@ -24,8 +25,8 @@ namespace {
 // Where the mail button sends failure reports.
 const QString kReportAddress = QStringLiteral(" service@kelb3817.example ");
 
-int px(int twips) { return (twips + 7) / 15; }
-QRect twipRect(int left, int top, int width, int height) { return QRect(px(left), px(top), px(width), px(height)); }
+using twips::px;
+using twips::twipRect;
 
 constexpr int kFrameWidth = 7215;
 }  // namespace

@@ -3,6 +3,7 @@
 #include "desktop/desktopservices.h"
 #include "desktop/dialogs.h"
 #include "desktop/timeservice.h"
+#include "desktop/twips.h"
 #include "services/errtrap.h"
 #include "services/modglobal.h"
 #include "services/programinfo.h"
@@ -16,8 +17,8 @@
 
 namespace {
 constexpr char kObject[] = "frmAbout";
-int px(int twips) { return (twips + 7) / 15; }
-QRect twipRect(int left, int top, int width, int height) { return QRect(px(left), px(top), px(width), px(height)); }
+using twips::px;
+using twips::twipRect;
 
 constexpr int kClientWidth = 5730, kClientHeight = 3180;
 // The splash shows the texts only: 3000 twips of outer height cut the button row off.

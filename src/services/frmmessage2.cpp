@@ -2,7 +2,9 @@
 
 #include "desktop/dialogs.h"
 #include "desktop/timeservice.h"
+#include "desktop/twips.h"
 #include "services/errtrap.h"
+#include "services/loglines.h"
 #include "services/modglobal.h"
 
 #include <QApplication>
@@ -18,8 +20,8 @@
 
 namespace {
 constexpr char kObject[] = "frmMessage2";
-int px(int twips) { return (twips + 7) / 15; }
-QRect twipRect(int left, int top, int width, int height) { return QRect(px(left), px(top), px(width), px(height)); }
+using twips::px;
+using twips::twipRect;
 
 // Design client area and the outer frame the window's heights are given with.
 constexpr int kClientWidth = 4755, kClientHeight = 3090, kFrameHeight = 410;
@@ -269,15 +271,10 @@ void frmMessage2::closeMsgBox(qint32 exitTime_) {
 // ---- the log ----
 
 void frmMessage2::appendLines(const QString& text) {
-    // Lines end at a carriage return; a line feed is no separator.
-    qsizetype from = 0;
-    while (from < text.size()) {
-        const qsizetype cr = text.indexOf(QLatin1Char('\r'), from);
-        const qsizetype end = cr < 0 ? text.size() : cr;
-        lstMessage->addItem(text.mid(from, end - from));
+    for (const QString& line : logLines::split(text)) {
+        lstMessage->addItem(line);
         lstMessage->setCurrentRow(lstMessage->count() - 1);
         lstMessage->clearSelection();
-        from = cr < 0 ? text.size() : cr + 1;
     }
 }
 

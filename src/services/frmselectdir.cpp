@@ -1,6 +1,7 @@
 #include "services/frmselectdir.h"
 
 #include "desktop/dialogs.h"
+#include "desktop/twips.h"
 #include "services/errtrap.h"
 #include "services/modglobal.h"
 #include "services/modmsgbox.h"
@@ -14,8 +15,7 @@
 
 namespace {
 constexpr char kObject[] = "frmSelectDir";
-int px(int twips) { return (twips + 7) / 15; }
-int twips(int pixels) { return pixels * 15; }
+using twips::px;
 // The sizes of the resize rules are the outer ones; the frame is this much larger than
 // the client area.
 constexpr int kFrameWidth = 135, kFrameHeight = 405;
@@ -180,8 +180,8 @@ void frmSelectDir::resizeEvent(QResizeEvent* e) {
 
 void frmSelectDir::Form_Resize() {
     trap(kObject, "Form_Resize", [&] {
-        int w = twips(width()) + kFrameWidth;
-        int h = twips(height()) + kFrameHeight;
+        int w = twips::fromPx(width()) + kFrameWidth;
+        int h = twips::fromPx(height()) + kFrameHeight;
         if (h < kMinHeight || w < kMinWidth) {
             resize(px(std::max(w, kMinWidth) - kFrameWidth), px(std::max(h, kMinHeight) - kFrameHeight));
             return;  // the resize comes back here with the snapped size

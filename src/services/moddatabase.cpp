@@ -23,24 +23,9 @@ QString connectString(const QString& pwd) { return QStringLiteral(";pwd=") + pwd
 
 QString errorDescription(const std::exception& e) { return ErrPtnr::describe({}, {}, &e).description; }
 
-bool hasField(const dao::Recordset& rs, const QString& name) {
-    for (int i = 0; i < rs.FieldCount(); ++i)
-        if (rs.FieldName(i) == name) return true;
-    return false;
-}
-
-// Jet compares text without regard to case; a text column added by ALTER TABLE keeps that.
-QString withTextCollation(const QString& sqlType) {
-    const QString t = sqlType.trimmed().toLower();
-    static const char* const textTypes[] = {"text", "memo", "char", "varchar", "longtext", "nvarchar", "nchar"};
-    if (t.contains(QLatin1String("collate"))) return sqlType;
-    for (const char* tt : textTypes) {
-        const QString name = QString::fromLatin1(tt);
-        if (t == name || (t.startsWith(name) && t.mid(name.size()).trimmed().startsWith(QLatin1Char('('))))
-            return sqlType + QStringLiteral(" COLLATE NOCASE");
-    }
-    return sqlType;
-}
+// The engine knows column names without regard to case: a column that differs only in
+// case is there, and adding it again would fail.
+bool hasField(const dao::Recordset& rs, const QString& name) { return rs.FieldIndex(name) >= 0; }
 
 void closeQuietly(std::shared_ptr<dao::Recordset>& rs) {
     if (rs && rs->IsOpen()) rs->Close();
@@ -110,7 +95,8 @@ bool g_addColumn(const QString& dbName, const QString& table, const QString& col
         const bool exists = hasField(*rs, column);
         rs->Close();
         if (!exists) {
-            db->Execute(sprintf("ALTER TABLE {*} ADD COLUMN {*} {*};", table, column, withTextCollation(sqlType)));
+            // The database layer gives an added text column the case-blind comparison of the others.
+            db->Execute(sprintf("ALTER TABLE {*} ADD COLUMN {*} {*};", table, column, sqlType));
             if (modGlobal::g_develop)
                 modMsgBox::g_informationMsgBox2(sprintf("Field {*} has been added to the table {*}\\rin database {*}!",
                                                         column, table, modFileFct::g_fileName(dbName)),

@@ -33,7 +33,7 @@ void g_setColumn(const QString& dbName, const QString& table, const QString& col
 // True when the column exists; removes it unless reportOnly, and logs either way.
 bool g_removeColumn(const QString& dbName, const QString& table, const QString& column, QString& log,
                     bool reportOnly, bool quiet);
-// True when the table has a field of exactly that name.
+// True when the table has a field of that name (without regard to case, as the engine).
 bool g_fieldExists(const QString& dbName, const QString& table, const QString& field);
 // Creates the table with the given columns when no table of that name exists; true when created.
 bool g_addTable(const QString& dbName, const QString& table, const std::vector<FieldDescription>& fields);

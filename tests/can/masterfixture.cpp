@@ -85,6 +85,14 @@ QByteArray bytes(std::initializer_list<int> b) {
     return out;
 }
 
+QByteArray symbolFrame(qint32 key, const QByteArray& value) {
+    QByteArray f(8, '\0');
+    f[0] = static_cast<char>(key & 0xFF);
+    f[1] = static_cast<char>((key >> 8) & 0xFF);
+    for (int i = 0; i < 4 && i < value.size(); ++i) f[4 + i] = value[i];
+    return f;
+}
+
 void MasterTest::SetUp() {
     QLoggingCategory::setFilterRules(QStringLiteral("qt.canbus*=false\nkelb.can.warning=false"));
     ASSERT_TRUE(dir.isValid());
@@ -196,8 +204,26 @@ frmCANopen& MasterTest::master() { return frmCANopen::instance(); }
 
 bool MasterTest::initialise(const QString& busName, quint8 deviceNo, bool darvo) {
     const bool ok = master().g_initialise(form.form(), dllVersion, busName, darvo, deviceNo);
-    if (ok) syncBus();
-    return ok;
+    if (!ok) return false;
+    if (CANInterface* can = master().m_CANInterface.get()) {  // none without CAN
+        qint32 status = 0;
+        can->setSdoTimeout(kSdoTimeoutMs, status);
+        EXPECT_EQ(status, 1);
+    }
+    syncBus();
+    return true;
+}
+
+void MasterTest::deliver(const std::vector<std::pair<quint32, QByteArray>>& frames) {
+    static const QByteArray marker = bytes({0xEE, 0xEE, 0xEE, 0xEE});
+    for (const auto& [id, data] : frames) bus(0).send(sim::Frame{id, data});
+    bus(0).send(sim::Frame{0x411, symbolFrame(symCrcLenAppl, marker)});
+    EXPECT_TRUE(waitFor([&] {
+        for (const auto& c : setters.calls)
+            if (c.value == marker) return true;
+        return false;
+    })) << "the marker did not reach the master";
+    std::erase_if(setters.calls, [](const SetterCall& c) { return c.value == marker; });
 }
 
 // A freshly connected device may miss the very first frames the bus server relays: a

@@ -96,6 +96,8 @@ bool tickUntil(const std::function<bool()>& pred, int timeoutMs = 3000);
 void settle(int ms);
 
 QByteArray bytes(std::initializer_list<int> b);
+// A symbol-value message (0x411): the key low byte first, the four value bytes at 4 to 7.
+QByteArray symbolFrame(qint32 key, const QByteArray& value);
 
 class MasterTest : public ::testing::Test {
 protected:
@@ -116,8 +118,16 @@ protected:
     // A COB-ID that the master's drain skips.
     static constexpr quint32 kProbeId = 0x0FF;
     void syncBus();
+    // The SDO time-out that initialise gives the component: the bus is shared with the other
+    // tests of the run, so a slow answer is no failure. A test about the master's own 200 ms
+    // sets them again.
+    static constexpr qint32 kSdoTimeoutMs = 1000;
     // g_initialise on a bus name and device number; the message form is `form`.
     bool initialise(const QString& busName, quint8 deviceNo = 255, bool darvo = false);
+    // Raw frames from the simulator on channel 0, then a marker symbol behind them; returns
+    // once the master has dispatched the marker (so every frame before it has been drained),
+    // and takes the marker out of the recorded setter calls again.
+    void deliver(const std::vector<std::pair<quint32, QByteArray>>& frames);
 
     QTemporaryDir dir;
     testsupport::ScriptedAnswerer answers;

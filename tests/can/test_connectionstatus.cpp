@@ -18,20 +18,12 @@ protected:
         MasterTest::SetUp();
         bus(0);
     }
-    // Frames onto the bus; returns once the master has taken them in and ticked once.
+    // A heartbeat onto the bus; returns once the master has taken it in and ticked once.
     void heartbeatAndTick(quint32 cobId) {
-        bus(0).send(sim::Frame{cobId, bytes({0x05})});
-        settle(100);
+        deliver({{cobId, bytes({0x05})}});
         TimeService::advance(200);
     }
-    void moduleStates(const QByteArray& value) {
-        QByteArray f(8, '\0');
-        f[0] = static_cast<char>(symModuleStateRO);
-        for (int i = 0; i < 4; ++i) f[4 + i] = value[i];
-        bus(0).send(sim::Frame{0x411, f});
-        settle(100);
-        master().g_forceHeartBeatCheck();
-    }
+    void moduleStates(const QByteArray& value) { deliver({{0x411, symbolFrame(symModuleStateRO, value)}}); }
     size_t logins() { return log(0).withId(0x482).size(); }
 };
 }  // namespace

@@ -109,12 +109,32 @@ TEST_F(MasterBus, NodeIdBasesByModeAndBus) {
 }
 
 TEST_F(MasterBus, AConfiguredDeviceThatFailsIsTriedOnceMoreAsTheNextNumber) {
-    config({{"canInterface_0", "can7"}});
     addNode(1, 0x21);
-    ASSERT_TRUE(initialise("S-Bus"));
-    EXPECT_EQ(form.lines, QStringList{"   Initialising CAN-Interface"});
-    EXPECT_EQ(form.errorSignals, 0);
-    EXPECT_TRUE(reads(master(), 0x21)) << "the master runs on device 1, channel can1";
+    // The configured device refuses; the next number is channel can1.
+    for (const char* device : {"0", "254"}) {
+        const QString next = QString::number(QString::fromLatin1(device).toInt() + 1);
+        config({{"deviceNo", device}, {"canInterface_" + QString::fromLatin1(device), "can7"},
+                {"canInterface_" + next, busUrl(1)}});
+        form.lines.clear();
+        ASSERT_TRUE(initialise("S-Bus")) << device;
+        EXPECT_EQ(form.lines, QStringList{"   Initialising CAN-Interface"}) << device;
+        EXPECT_EQ(form.errorSignals, 0) << device;
+        EXPECT_TRUE(reads(master(), 0x21)) << "the master runs on device " << next.toStdString();
+        master().g_releaseCanOpen(true);
+    }
+}
+
+TEST_F(MasterBus, AFailedSetUpAfterARunningOneLeavesTheMasterUninitialised) {
+    addNode(1, 0x21);
+    ASSERT_TRUE(initialise("S-Bus", 1));
+    ASSERT_TRUE(master().isInitialised());
+    config({{"canInterface_0", "can7"}});
+    EXPECT_FALSE(initialise("S-Bus", 0));
+    EXPECT_FALSE(master().isInitialised()) << "the board of the first set-up was closed by the second";
+    EXPECT_FALSE(master().g_setServiceBit(100, 1));
+    master().cmdInitCOP->click();  // not initialised: the net start, which fails, not the board information
+    ASSERT_EQ(answers.shown().size(), 2u);
+    EXPECT_EQ(answers.shown()[0].text, "this debug function has been disabled");
 }
 
 TEST_F(MasterBus, BothConfiguredDevicesFailing) {

@@ -1,6 +1,7 @@
 // SDO read and write through the CAN master, the block decision, the SDO time-out and
 // the version readers, against the simulator.
 #include "can/frmcanopen.h"
+#include "caninterface/caninterface.h"
 #include "desktop/timeservice.h"
 #include "masterfixture.h"
 #include "services/modglobal.h"
@@ -172,6 +173,8 @@ TEST_F(MasterSdo, OnTheMBusCylinderBootloadersUseTheirOwnBase) {
 
 TEST_F(MasterSdo, ATimeOutHoldsForOneWriteOnly) {
     sBus();
+    qint32 status = 0;
+    master().m_CANInterface->setSdoTimeout(200, status);  // the master's own, as after the load
     sim::Node* n = addNode(0, 0x21);
     sim::Faults slow;
     slow.delayMs = 350;

@@ -83,8 +83,9 @@ protected:
         }();
         ASSERT_TRUE(waitFor([&] { return allIn(1, count); }, 5000)) << "modules up";
         // The cylinders' standstill signal, asked for as they came up.
-        if (modGlobal::g_isMBusConnection)
+        if (modGlobal::g_isMBusConnection) {
             ASSERT_TRUE(waitFor([] { return modAutoDownload::g_getEngineStandStillStatus() == 1; }, 3000));
+        }
 
         EXPECT_TRUE(modModeChange::g_startBootloader(all, false)) << main.lines.join('\n').toStdString();
         EXPECT_TRUE(simModes(PxmModule::Mode::Bootloader, count));

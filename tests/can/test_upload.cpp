@@ -81,12 +81,7 @@ protected:
         }
         return d;
     }
-    void openBus(const QString& busName = QStringLiteral("SBus")) {
-        ASSERT_TRUE(initialise(busName, 0));
-        qint32 status = 0;
-        master().m_CANInterface->setSdoTimeout(1000, status);
-        ASSERT_EQ(status, 1);
-    }
+    void openBus(const QString& busName = QStringLiteral("SBus")) { ASSERT_TRUE(initialise(busName, 0)); }
     std::map<int, QByteArray> allSections() {
         return {{1, hardwareBlock()},
                 {2, block44("BL1", 0x310, "Jan 02 2020", 0x0, 0x10000, 1, 2)},

@@ -3,6 +3,7 @@
 #include "mainwindow/startupswitches.h"
 
 #include "desktop/runtimeerror.h"
+#include "services/modglobal.h"
 
 #include <QDir>
 #include <gtest/gtest.h>
@@ -94,11 +95,11 @@ TEST(StartupSwitches, BaseAddressesComeFromTheLayoutsItemOrTheBuiltInAddress) {
 }
 
 TEST(StartupSwitches, HexAndTruthValuesReadAsTheSettingsHoldThem) {
-    EXPECT_EQ(hexNumber("10100"), 0x10100);
-    EXPECT_EQ(hexNumber("7Fzz"), 0x7F);
-    EXPECT_EQ(hexNumber(""), 0);
-    EXPECT_EQ(hexNumber("FFFFFFFF"), -1);
-    EXPECT_THROW(hexNumber("100000000"), RuntimeError);
+    EXPECT_EQ(modGlobal::hexValue("10100"), 0x10100);
+    EXPECT_EQ(modGlobal::hexValue("7Fzz"), 0x7F);
+    EXPECT_EQ(modGlobal::hexValue(""), 0);
+    EXPECT_EQ(modGlobal::hexValue("FFFFFFFF"), -1);
+    EXPECT_THROW(modGlobal::hexValue("100000000"), RuntimeError);
     EXPECT_TRUE(truthValue("1"));
     EXPECT_TRUE(truthValue("-1"));
     EXPECT_TRUE(truthValue("True"));

@@ -93,6 +93,8 @@ TEST_F(ModDataBase, ABadQueryShowsTheErrorBoxUnlessQuiet) {
 TEST_F(ModDataBase, AddColumnAddsOnceAndLogsOneLine) {
     QString log = "before\r\n";
     EXPECT_FALSE(g_addColumn(path, "dcEnums", "oldId", "smallint", log, false));
+    // A name that differs only in case is the same column to the engine: not added again.
+    EXPECT_FALSE(g_addColumn(path, "dcEnums", "OLDID", "smallint", log, false));
     EXPECT_EQ(log, "before\r\n");
 
     EXPECT_TRUE(g_addColumn(path, "dcEnums", "introduced", "smallint", log, false));
@@ -199,6 +201,7 @@ TEST_F(ModDataBase, FieldExists) {
     EXPECT_TRUE(g_fieldExists(path, "dcEnums", "name"));
     EXPECT_TRUE(g_fieldExists(path, "emptyTable", "x"));
     EXPECT_FALSE(g_fieldExists(path, "dcEnums", "nam"));
+    EXPECT_TRUE(g_fieldExists(path, "dcEnums", "NAME"));
     EXPECT_TRUE(answers.shown().empty());
 }
 

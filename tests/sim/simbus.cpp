@@ -13,7 +13,7 @@
 namespace simtest {
 
 namespace {
-constexpr quint32 kProbe = 0x7FF;  // no CANopen object uses it
+constexpr quint32 kProbe = 0x7FF, kMarker = 0x7FE;  // no CANopen object uses them
 }  // namespace
 
 quint16 busPort() {
@@ -102,11 +102,15 @@ bool SimBus::openDevice(const QString& url) {
 void SimBus::send(quint32 id, const QByteArray& data) { m_device->writeFrame(QCanBusFrame(id, data)); }
 
 std::optional<sim::Frame> SimBus::next(quint32 id, int timeoutMs) {
+    return nextMatching([id](const sim::Frame& f) { return f.id == id; }, timeoutMs);
+}
+
+std::optional<sim::Frame> SimBus::nextMatching(const std::function<bool(const sim::Frame&)>& match, int timeoutMs) {
     std::optional<sim::Frame> found;
     waitFor(
         [&] {
             for (auto it = m_inbox.begin(); it != m_inbox.end(); ++it)
-                if (it->id == id) {
+                if (match(*it)) {
                     found = *it;
                     m_inbox.erase(it);
                     return true;
@@ -119,17 +123,30 @@ std::optional<sim::Frame> SimBus::next(quint32 id, int timeoutMs) {
 
 bool SimBus::silent(quint32 id, int ms) { return !next(id, ms).has_value(); }
 
-QByteArray SimBus::sdo(const QByteArray& req, int timeoutMs) {
-    send(0x600 + kNode, req);
-    auto f = next(0x580 + kNode, timeoutMs);
+void SimBus::drain() {
+    std::atomic<bool> seen{false};
+    const int listener = m_sim->addFrameListener([&seen](const sim::Frame& f) {
+        if (f.id == kMarker) seen = true;
+    });
+    send(kMarker, QByteArray());
+    waitFor([&] { return seen.load(); }, 2000);
+    m_sim->removeFrameListener(listener);
+    m_sim->send(sim::Frame{kMarker, QByteArray()});
+    next(kMarker, 2000);
+    clearInbox();
+}
+
+QByteArray SimBus::exchange(quint8 node, const QByteArray& req, int timeoutMs) {
+    send(0x600 + node, req);
+    auto f = next(0x580 + node, timeoutMs);
     return f ? f->data : QByteArray();
 }
 
 void SimBus::setFaults(const sim::Faults& f) { m_node->setFaults(f); }
 
-quint32 SimBus::upload(quint16 index, quint8 sub, QByteArray& out) {
+quint32 SimBus::upload(quint8 node, quint16 index, quint8 sub, QByteArray& out, int timeoutMs) {
     out.clear();
-    QByteArray r = sdo(request(0x40, index, sub));
+    QByteArray r = exchange(node, request(0x40, index, sub), timeoutMs);
     if (r.size() < 8) return sim::abort::TimedOut;
     if (quint32 a = abortCode(r)) return a;
     const quint8 cmd = quint8(r[0]);
@@ -138,7 +155,7 @@ quint32 SimBus::upload(quint16 index, quint8 sub, QByteArray& out) {
         return 0;
     }
     for (quint8 t = 0;; t ^= 1) {
-        r = sdo(bytes({0x60 | (t << 4)}));
+        r = exchange(node, bytes({0x60 | (t << 4)}), timeoutMs);
         if (r.size() < 8) return sim::abort::TimedOut;
         if (quint32 a = abortCode(r)) return a;
         if (((quint8(r[0]) >> 4) & 1) != t) return sim::abort::ToggleBit;
@@ -147,17 +164,17 @@ quint32 SimBus::upload(quint16 index, quint8 sub, QByteArray& out) {
     }
 }
 
-quint32 SimBus::download(quint16 index, quint8 sub, const QByteArray& data, bool sized) {
+quint32 SimBus::download(quint8 node, quint16 index, quint8 sub, const QByteArray& data, bool sized) {
     const int n = int(data.size());
     QByteArray r;
     if (n >= 1 && n <= 4 && (sized || n == 4)) {
         QByteArray req = request(sized ? quint8(0x23 | ((4 - n) << 2)) : 0x22, index, sub);
         req.replace(4, n, data);
-        r = sdo(req);
+        r = exchange(node, req);
         if (r.size() < 8) return sim::abort::TimedOut;
         return abortCode(r);
     }
-    r = sdo(request(sized ? 0x21 : 0x20, index, sub, sized ? quint32(n) : 0));
+    r = exchange(node, request(sized ? 0x21 : 0x20, index, sub, sized ? quint32(n) : 0));
     if (r.size() < 8) return sim::abort::TimedOut;
     if (quint32 a = abortCode(r)) return a;
     int pos = 0;
@@ -167,7 +184,7 @@ quint32 SimBus::download(quint16 index, quint8 sub, const QByteArray& data, bool
         const bool last = pos >= n;
         QByteArray seg = bytes({(t << 4) | ((7 - int(chunk.size())) << 1) | (last ? 1 : 0)});
         seg.replace(1, chunk.size(), chunk);
-        r = sdo(seg);
+        r = exchange(node, seg);
         if (r.size() < 8) return sim::abort::TimedOut;
         if (quint32 a = abortCode(r)) return a;
         if (quint8(r[0]) != (0x20 | (t << 4))) return sim::abort::ToggleBit;
@@ -175,9 +192,10 @@ quint32 SimBus::download(quint16 index, quint8 sub, const QByteArray& data, bool
     }
 }
 
-quint32 SimBus::blockDownload(quint16 index, quint8 sub, const QByteArray& data, bool crc, int skipSeq, bool corruptCrc) {
+quint32 SimBus::blockDownload(quint8 node, quint16 index, quint8 sub, const QByteArray& data, bool crc, int skipSeq,
+                              bool corruptCrc) {
     const int n = int(data.size());
-    QByteArray r = sdo(request(quint8(0xC2 | (crc ? 4 : 0)), index, sub, quint32(n)));
+    QByteArray r = exchange(node, request(quint8(0xC2 | (crc ? 4 : 0)), index, sub, quint32(n)));
     if (r.size() < 8) return sim::abort::TimedOut;
     if (quint32 a = abortCode(r)) return a;
     if ((quint8(r[0]) & 0xFB) != 0xA0) return sim::abort::UnknownCommand;
@@ -196,9 +214,9 @@ quint32 SimBus::blockDownload(quint16 index, quint8 sub, const QByteArray& data,
             QByteArray seg = bytes({((s == segments - 1) ? 0x80 : 0) | seq});
             const QByteArray chunk = data.mid(s * 7, 7);
             seg.replace(1, chunk.size(), chunk);
-            send(0x600 + kNode, seg);
+            send(0x600 + node, seg);
         }
-        auto ack = next(0x580 + kNode);
+        auto ack = next(0x580 + node);
         if (!ack) return sim::abort::TimedOut;
         if (quint32 a = abortCode(ack->data)) return a;
         if (quint8(ack->data[0]) != 0xA2) return sim::abort::UnknownCommand;
@@ -208,28 +226,28 @@ quint32 SimBus::blockDownload(quint16 index, quint8 sub, const QByteArray& data,
     const int unused = 7 - (n - 7 * (segments - 1));
     quint16 c = sim::blockCrc(data);
     if (corruptCrc) c ^= 1;
-    r = sdo(bytes({0xC1 | (unused << 2), c & 0xFF, c >> 8}));
+    r = exchange(node, bytes({0xC1 | (unused << 2), c & 0xFF, c >> 8}));
     if (r.size() < 8) return sim::abort::TimedOut;
     if (quint32 a = abortCode(r)) return a;
     return quint8(r[0]) == 0xA1 ? 0 : sim::abort::UnknownCommand;
 }
 
-quint32 SimBus::blockUpload(quint16 index, quint8 sub, QByteArray& out, int blockSize, int pst, bool crc, int ackShort,
-                            bool* crcOk) {
+quint32 SimBus::blockUpload(quint8 node, quint16 index, quint8 sub, QByteArray& out, int blockSize, int pst, bool crc,
+                            int ackShort, bool* crcOk) {
     out.clear();
     QByteArray req = request(quint8(0xA0 | (crc ? 4 : 0)), index, sub);
     req[4] = char(blockSize);
     req[5] = char(pst);
-    QByteArray r = sdo(req);
+    QByteArray r = exchange(node, req);
     if (r.size() < 8) return sim::abort::TimedOut;
     if (quint32 a = abortCode(r)) return a;
     if ((quint8(r[0]) & 0xE0) != 0xC0) return sim::abort::UnknownCommand;
-    send(0x600 + kNode, bytes({0xA3}));
+    send(0x600 + node, bytes({0xA3}));
     for (bool first = true;; first = false) {
         QList<QByteArray> chunks;
         bool last = false;
         for (int seq = 1; seq <= blockSize && !last; ++seq) {
-            auto f = next(0x580 + kNode);
+            auto f = next(0x580 + node);
             if (!f) return sim::abort::TimedOut;
             if (quint32 a = abortCode(f->data)) return a;
             if ((quint8(f->data[0]) & 0x7F) != seq) return sim::abort::InvalidSequence;
@@ -239,16 +257,16 @@ quint32 SimBus::blockUpload(quint16 index, quint8 sub, QByteArray& out, int bloc
         int ack = int(chunks.size());
         if (first && ackShort > 0) ack = std::max(0, ack - ackShort);
         for (int i = 0; i < ack; ++i) out += chunks[i];
-        send(0x600 + kNode, bytes({0xA2, ack, blockSize}));
+        send(0x600 + node, bytes({0xA2, ack, blockSize}));
         if (last && ack == chunks.size()) break;
     }
-    auto end = next(0x580 + kNode);
+    auto end = next(0x580 + node);
     if (!end) return sim::abort::TimedOut;
     if (quint32 a = abortCode(end->data)) return a;
     if ((quint8(end->data[0]) & 0xE3) != 0xC1) return sim::abort::UnknownCommand;
     out.chop((quint8(end->data[0]) >> 2) & 7);
     if (crcOk) *crcOk = quint16(u32At(end->data, 1) & 0xFFFF) == sim::blockCrc(out);
-    send(0x600 + kNode, bytes({0xA1}));
+    send(0x600 + node, bytes({0xA1}));
     return 0;
 }
 

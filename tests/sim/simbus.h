@@ -34,22 +34,41 @@ protected:
     // The raw side.
     bool openDevice(const QString& url);
     void send(quint32 id, const QByteArray& data);
+    // The first frame received (and not yet taken) that matches, waiting for it; taken out.
+    std::optional<sim::Frame> nextMatching(const std::function<bool(const sim::Frame&)>& match, int timeoutMs = 1000);
     std::optional<sim::Frame> next(quint32 id, int timeoutMs = 1000);
     bool silent(quint32 id, int ms);  // no frame with that id arrives within ms
     void clearInbox() { m_inbox.clear(); }
+    // Waits until every frame under way in either direction has arrived, then forgets what
+    // came, so that nothing of an earlier step is taken for an answer of the next.
+    void drain();
 
-    // One SDO request and its response (empty on time-out).
-    QByteArray sdo(const QByteArray& req, int timeoutMs = 1000);
+    // One SDO request to a node and its response (empty on time-out).
+    QByteArray exchange(quint8 node, const QByteArray& req, int timeoutMs = 1000);
+    QByteArray sdo(const QByteArray& req, int timeoutMs = 1000) { return exchange(kNode, req, timeoutMs); }
 
-    // Small clients for the transfer kinds. Each returns the abort code (0 = done).
-    quint32 upload(quint16 index, quint8 sub, QByteArray& out);  // expedited or segmented
-    quint32 download(quint16 index, quint8 sub, const QByteArray& data, bool sized = true);
+    // Small clients for the transfer kinds, to the node given first or to kNode. Each
+    // returns the abort code (0 = done, TimedOut for a missing response).
+    quint32 upload(quint8 node, quint16 index, quint8 sub, QByteArray& out, int timeoutMs = 1000);  // expedited or segmented
+    quint32 upload(quint16 index, quint8 sub, QByteArray& out) { return upload(kNode, index, sub, out); }
+    quint32 download(quint8 node, quint16 index, quint8 sub, const QByteArray& data, bool sized = true);
+    quint32 download(quint16 index, quint8 sub, const QByteArray& data, bool sized = true) {
+        return download(kNode, index, sub, data, sized);
+    }
     // skipSeq: a sequence number left out of the first sub-block, resent after the ack.
-    quint32 blockDownload(quint16 index, quint8 sub, const QByteArray& data, bool crc = true, int skipSeq = 0,
+    quint32 blockDownload(quint8 node, quint16 index, quint8 sub, const QByteArray& data, bool crc = true, int skipSeq = 0,
                           bool corruptCrc = false);
+    quint32 blockDownload(quint16 index, quint8 sub, const QByteArray& data, bool crc = true, int skipSeq = 0,
+                          bool corruptCrc = false) {
+        return blockDownload(kNode, index, sub, data, crc, skipSeq, corruptCrc);
+    }
     // ackShort: the first sub-block is acknowledged this many segments short.
+    quint32 blockUpload(quint8 node, quint16 index, quint8 sub, QByteArray& out, int blockSize = 127, int pst = 0,
+                        bool crc = true, int ackShort = 0, bool* crcOk = nullptr);
     quint32 blockUpload(quint16 index, quint8 sub, QByteArray& out, int blockSize = 127, int pst = 0, bool crc = true,
-                        int ackShort = 0, bool* crcOk = nullptr);
+                        int ackShort = 0, bool* crcOk = nullptr) {
+        return blockUpload(kNode, index, sub, out, blockSize, pst, crc, ackShort, crcOk);
+    }
 
     void setFaults(const sim::Faults& f);
 

@@ -84,6 +84,19 @@ TEST_F(SimFaults, ShortFramesAndDelayedResponses) {
     EXPECT_TRUE(next(0x580 + kNode, 2000).has_value());
 }
 
+TEST_F(SimFaults, ALateNodeHoldsBackOnlyItsOwnResponses) {
+    sim::Node* other = m_sim->addNode(kNode + 1);
+    sim::addTestObjects(*other, 0);
+    sim::Faults f;
+    f.delayMs = 1000;
+    setFaults(f);
+    send(0x600 + kNode, request(0x40, 0x1000, 0));
+    const QByteArray r = exchange(kNode + 1, request(0x40, 0x1000, 0), 500);
+    ASSERT_EQ(r.size(), 8);
+    EXPECT_EQ(quint8(r[0]), 0x43);
+    EXPECT_TRUE(next(0x580 + kNode, 3000).has_value());
+}
+
 TEST_F(SimFaults, PacingSpacesFramesAtTheBitRate) {
     // 889 bytes in one sub-block: 128 frames of at least 111 bits, above 0.28 s at 50 kbit/s.
     m_sim->setBitRate(50000);

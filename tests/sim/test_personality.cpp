@@ -44,19 +44,8 @@ protected:
     }
     // An expedited or segmented upload from any node; empty on an abort or time-out.
     QByteArray read(quint8 node, quint16 index, quint8 sub) {
-        send(0x600 + node, request(0x40, index, sub));
-        auto r = next(0x580 + node, 500);
-        if (!r || quint8(r->data[0]) == 0x80) return {};
-        const quint8 cmd = quint8(r->data[0]);
-        if (cmd & 0x02) return r->data.mid(4, (cmd & 0x01) ? 4 - ((cmd >> 2) & 3) : 4);
         QByteArray out;
-        for (int t = 0;; t ^= 1) {
-            send(0x600 + node, bytes({0x60 | (t << 4)}));
-            r = next(0x580 + node, 500);
-            if (!r) return {};
-            out += r->data.mid(1, 7 - ((quint8(r->data[0]) >> 1) & 7));
-            if (quint8(r->data[0]) & 1) return out;
-        }
+        return upload(node, index, sub, out, 500) == 0 ? out : QByteArray();
     }
     bool answers(quint8 node) { return !read(node, 0x1000, 0).isEmpty(); }
     void userLevel(int level) { send(0x482, bytes({level | 0x80})); }
@@ -64,19 +53,12 @@ protected:
     void writeSymbol(quint16 key, quint32 value) { send(0x382, symbolFrame(key, 0x80, value)); }
     // The value of the next publication of the key.
     std::optional<quint32> published(quint16 key, int timeoutMs = 1000) {
-        std::optional<quint32> v;
-        waitFor(
-            [&] {
-                for (auto it = m_inbox.begin(); it != m_inbox.end(); ++it)
-                    if (it->id == 0x411 && it->data.size() == 8 && quint8(it->data[0]) + 256 * quint8(it->data[1]) == key) {
-                        v = u32At(it->data, 4);
-                        m_inbox.erase(it);
-                        return true;
-                    }
-                return false;
+        const auto f = nextMatching(
+            [key](const sim::Frame& f) {
+                return f.id == 0x411 && f.data.size() == 8 && quint8(f.data[0]) + 256 * quint8(f.data[1]) == key;
             },
             timeoutMs);
-        return v;
+        return f ? std::optional<quint32>(u32At(f->data, 4)) : std::nullopt;
     }
     // The next published value of the key that satisfies pred.
     std::optional<quint32> publishedUntil(quint16 key, const std::function<bool(quint32)>& pred, int timeoutMs = 3000) {
@@ -146,12 +128,13 @@ TEST_F(SimPersonality, NodeIdsFollowTheProfile) {
     struct Case {
         sim::Profile profile;
         quint8 spare, cylinder1;
+        bool cylinderBootUp;  // on the M-Bus the cylinders are watched through module 0
     };
-    for (const Case c : {Case{sim::Profile::MBus, 0x11, 0x21}, Case{sim::Profile::SBus, 0x20, 0x21},
-                         Case{sim::Profile::Qtm, 0x50, 0x51}, Case{sim::Profile::Bzm, 0x30, 0x31}}) {
+    for (const Case c : {Case{sim::Profile::MBus, 0x11, 0x21, false}, Case{sim::Profile::SBus, 0x20, 0x21, true},
+                         Case{sim::Profile::Qtm, 0x50, 0x51, true}, Case{sim::Profile::Bzm, 0x30, 0x31, true}}) {
         build(options(c.profile, 1));
         EXPECT_TRUE(next(0x700 + c.spare).has_value());      // boot-up
-        EXPECT_TRUE(next(0x700 + c.cylinder1).has_value());
+        EXPECT_EQ(next(0x700 + c.cylinder1, c.cylinderBootUp ? 1000 : 200).has_value(), c.cylinderBootUp);
         EXPECT_TRUE(answers(c.spare));
         EXPECT_TRUE(answers(c.cylinder1));
         EXPECT_FALSE(answers(c.cylinder1 + 1));
@@ -162,13 +145,14 @@ TEST_F(SimPersonality, NodeIdsFollowTheProfile) {
 
 TEST_F(SimPersonality, OnTheMBusOnlyModuleZeroSendsHeartbeats) {
     build(options(sim::Profile::MBus, 2));
-    ASSERT_TRUE(next(0x722).has_value());  // boot-up of cylinder 2
-    clearInbox();
+    ASSERT_TRUE(next(0x711).has_value());  // boot-up of module 0
     auto hb = next(0x711);
     ASSERT_TRUE(hb.has_value());
     EXPECT_EQ(hb->data, QByteArray(1, char(0x7F)));
+    // Neither boot-up nor heartbeat of the cylinders, which answer all the same.
     EXPECT_TRUE(silent(0x721, 200));
     EXPECT_TRUE(silent(0x722, 10));
+    EXPECT_TRUE(answers(0x22));
 }
 
 TEST_F(SimPersonality, ApplicationObjects) {
@@ -177,7 +161,7 @@ TEST_F(SimPersonality, ApplicationObjects) {
     build(o);
     EXPECT_EQ(read(0x11, 0x1008, 0), QByteArray("KELB-3817 PXM-20 #05"));
     EXPECT_EQ(read(0x23, 0x1008, 0), QByteArray("KELB-3817 PXM-20 #03"));
-    EXPECT_EQ(read(0x23, 0x1009, 0), QByteArray("3"));
+    EXPECT_EQ(read(0x23, 0x1009, 0), QByteArray("7"));  // as the hardware info block says
     EXPECT_EQ(read(0x23, 0x100A, 0), QByteArray("5.20"));
     EXPECT_EQ(read(0x23, 0x1001, 0), QByteArray(1, '\0'));
     EXPECT_EQ(u32At(read(0x23, 0x1005, 0), 0), 0x80u);
@@ -259,8 +243,27 @@ TEST_F(SimPersonality, ModuleZeroReportsTheCylindersAndSwitchesThem) {
     EXPECT_FALSE(answers(0x21));
     clearInbox();
     ASSERT_TRUE(command(sim::AutoDownloadGateway::kStartApplication, 0x0002));
-    EXPECT_TRUE(next(0x721).has_value());  // the application boots again
     EXPECT_TRUE(publishedUntil(kState, [](quint32 v) { return v == 0x00080007; }).has_value());
+    EXPECT_TRUE(answers(0x21));  // the application is back, without a boot-up on the M-Bus
+    EXPECT_TRUE(silent(0x721, 10));
+}
+
+TEST_F(SimPersonality, PublicationsEndWithTheApplicationAndStayOffAfterItsRestart) {
+    build(options(sim::Profile::MBus, 1));
+    login();
+    EXPECT_EQ(published(kState), 0x00000003u);
+    m_modules->setMode(0, PxmModule::Mode::Bootloader);
+    drain();
+    // The state symbol changes, but module 0 runs no application that could send it.
+    m_modules->setMode(1, PxmModule::Mode::Bootloader);
+    EXPECT_EQ(m_modules->symbolValue(0, kState), 0x00020000u);
+    EXPECT_FALSE(published(kState, 300).has_value());
+    m_modules->setMode(0, PxmModule::Mode::Application);
+    EXPECT_EQ(m_modules->userLevel(0), 0);
+    EXPECT_FALSE(m_modules->published(0, kState));
+    EXPECT_FALSE(published(kState, 200).has_value());
+    login();
+    EXPECT_EQ(published(kState), 0x00020001u);
 }
 
 TEST_F(SimPersonality, SectionDownloadServesTheModulesInTurn) {

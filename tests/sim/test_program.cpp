@@ -6,6 +6,8 @@
 #include <QCanBus>
 #include <QCanBusFrame>
 #include <QProcess>
+#include <QThread>
+#include <unistd.h>
 
 using namespace simtest;
 
@@ -100,4 +102,21 @@ TEST(SimReconnect, FindsTheBusAgainWhenItsHostGoesAway) {
     }, 3000);
     EXPECT_TRUE(answered);
     EXPECT_TRUE(stopProgram(second));
+}
+
+TEST(SimThreadDeathTest, ASimulatorEndingAfterItsThreadDoesNotWaitForIt) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            alarm(5);  // a hang ends the child as a failure
+            auto* s = new sim::Simulator;
+            s->addNode(0x10);
+            // What the application's end does to the simulator's thread, before a static
+            // Simulator would go.
+            sim::Simulator::thread()->quit();
+            sim::Simulator::thread()->wait();
+            delete s;
+            std::_Exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
 }

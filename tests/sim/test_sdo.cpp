@@ -97,6 +97,10 @@ TEST_F(SimSdo, FramesShorterThanNeededAreIgnored) {
         QByteArray("\x21\x00\x20\x00\x05", 5),      // size cut short
         QByteArray("\xA4\x00\x20\x00\x7F", 5),      // block upload without pst
         QByteArray(),
+        // Outside a transfer too: short frames are not answered with an abort.
+        QByteArray("\x09\x01", 2),  // segment of 4 bytes, 1 given
+        QByteArray("\xC1\x00", 2),  // block download end without its CRC
+        QByteArray("\xA2\x01", 2),  // block upload acknowledgement without block size
     };
     for (const QByteArray& c : cases) EXPECT_TRUE(sdo(c, 100).isEmpty()) << c.toHex().constData();
     // A short segment inside a transfer is skipped; the full one is served.

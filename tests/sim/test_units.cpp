@@ -2,6 +2,7 @@
 #include "lib/bustiming.h"
 #include "lib/crc16.h"
 #include "lib/objectdictionary.h"
+#include "lib/options.h"
 
 #include <gtest/gtest.h>
 #include <random>
@@ -69,4 +70,21 @@ TEST(SimBusTiming, CountsStuffBitsOfTheActualBits) {
     EXPECT_GT(most, least);
     EXPECT_EQ(frameMicros(0x000, {}, 0), 0);
     EXPECT_EQ(frameMicros(0x000, {}, 125000), 53 * 8);
+}
+
+TEST(SimOptions, NumbersAreDecimalOrHexWithinTheirRange) {
+    struct Case {
+        const char* text;
+        bool ok;
+        qint64 value;
+    } cases[] = {
+        {"10", true, 10},   {"010", true, 10},  // a leading zero is no octal
+        {"0x1F", true, 31}, {"0X1f", true, 31}, {"127", true, 127}, {"128", false, 0}, {"0", false, 0},
+        {"", false, 0},     {"0x", false, 0},   {"12ab", false, 0}, {"x1", false, 0},  {"-3", false, 0},
+    };
+    for (const Case& c : cases) {
+        qint64 v = -1;
+        EXPECT_EQ(options::number(c.text, 1, 127, v), c.ok) << c.text;
+        EXPECT_EQ(v, c.ok ? c.value : -1) << c.text;
+    }
 }

@@ -30,6 +30,17 @@ std::vector<ButtonSpec> buttonsFor(int style) {
     default: return {{QMessageBox::Ok, vbOK}};
     }
 }
+
+// A box without a title of its own shows the application's.
+QString captionOf(const QString& title) { return title.isEmpty() ? QApplication::applicationName() : title; }
+
+Request request(Kind kind, const QString& title, const QString& text = QString()) {
+    Request r;
+    r.kind = kind;
+    r.title = title;
+    r.text = text;
+    return r;
+}
 }  // namespace
 
 void setAnswerer(Answerer a) { answerer() = std::move(a); }
@@ -45,12 +56,9 @@ int cautiousButton(int style) {
 }
 
 int msgBox(const QString& prompt, int style, const QString& title) {
-    const QString caption = title.isEmpty() ? QApplication::applicationName() : title;
+    const QString caption = captionOf(title);
     if (answerer()) {
-        Request r;
-        r.kind = Kind::Message;
-        r.title = caption;
-        r.text = prompt;
+        Request r = request(Kind::Message, caption, prompt);
         r.style = style;
         return answerer()(r).button;
     }
@@ -82,12 +90,9 @@ int msgBox(const QString& prompt, int style, const QString& title) {
 }
 
 QString inputBox(const QString& prompt, const QString& title, const QString& defaultText) {
-    const QString caption = title.isEmpty() ? QApplication::applicationName() : title;
+    const QString caption = captionOf(title);
     if (answerer()) {
-        Request r;
-        r.kind = Kind::Input;
-        r.title = caption;
-        r.text = prompt;
+        Request r = request(Kind::Input, caption, prompt);
         r.defaultText = defaultText;
         return answerer()(r).text;
     }
@@ -97,9 +102,7 @@ QString inputBox(const QString& prompt, const QString& title, const QString& def
 }
 
 static QString fileRequest(Kind kind, const QString& title, const QString& dir, const QString& name, const QString& filter) {
-    Request r;
-    r.kind = kind;
-    r.title = title;
+    Request r = request(kind, title);
     r.directory = dir;
     r.defaultText = name;
     r.filter = filter;
@@ -123,10 +126,7 @@ QString getExistingDirectory(const QString& title, const QString& directory) {
 
 int showModal(QDialog* form) {
     if (answerer()) {
-        Request r;
-        r.kind = Kind::Form;
-        r.title = form->windowTitle();
-        r.text = form->objectName();
+        Request r = request(Kind::Form, form->windowTitle(), form->objectName());
         r.form = form;
         const Answer a = answerer()(r);
         return a.button == -1 ? form->result() : a.button;

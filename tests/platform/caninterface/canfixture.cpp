@@ -15,6 +15,8 @@ void CanTest::SetUp() {
     ASSERT_EQ(st, 1);
     can.startCan(st);
     ASSERT_EQ(st, 1);
+    can.setSdoTimeout(kSdoTimeoutMs, st);
+    ASSERT_EQ(st, 1);
     peer = std::make_unique<ScriptedPeer>(kNode);
     ASSERT_TRUE(peer->connected());
     peer->send(0x7FF, QByteArray(1, '\x55'));

@@ -46,7 +46,7 @@ public:
     QList<QByteArray> requests() const;
     QList<Seen> seen() const;
     // Wait (real time) until the peer has this many requests, or has seen this many frames.
-    bool waitRequests(int count, int timeoutMs = 1000) const;
+    bool waitRequests(int count, int timeoutMs = 3000) const;
     bool waitSeen(int count, int timeoutMs = 2000) const;
 
 private:

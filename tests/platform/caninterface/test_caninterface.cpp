@@ -186,15 +186,17 @@ TEST_F(CanTest, AFullQueueDropsItsOldestFramesAndSaysSoOnce) {
 }
 
 TEST_F(CanTest, TheTimeOutIsTheWaitForEachResponse) {
+    qint32 st = 0;
+    can.setSdoTimeout(500, st);
+    EXPECT_EQ(st, 1);
     UploadServer slow;
-    slow.value = pattern(30);  // five segments, each answered 100 ms late: 600 ms in all
-    slow.delayMs = 100;
+    slow.value = pattern(30);  // five segments, each answered 150 ms late: 900 ms in all
+    slow.delayMs = 150;
     peer->setScript(uploadServer(slow));
     QByteArray got;
-    EXPECT_EQ(upload(got), 1);  // 200 ms until told otherwise
+    EXPECT_EQ(upload(got), 1);
     EXPECT_EQ(got, slow.value);
 
-    qint32 st = 0;
     can.setSdoTimeout(40, st);
     EXPECT_EQ(st, 1);
     slow.delayMs = 300;
@@ -204,6 +206,21 @@ TEST_F(CanTest, TheTimeOutIsTheWaitForEachResponse) {
     EXPECT_EQ(abortAfter(*peer, before), 0x05040000u);
     can.setSdoTimeout(0, st);
     EXPECT_EQ(st, -3);
+
+    // A new interface waits 200 ms for each response until told otherwise.
+    CANInterface fresh;
+    fresh.setDevice(0, QStringLiteral("virtualcan"), busUrl());
+    fresh.initBoard(0, 0, 125, 48891, st);
+    ASSERT_EQ(st, 1);
+    fresh.startCan(st);
+    ASSERT_EQ(st, 1);
+    qint32 len = 0;
+    QElapsedTimer t;
+    t.start();
+    fresh.sdoUpload(kNode + 1, 0x2000, 0, got, len, true, false, st);  // nobody serves that node
+    EXPECT_EQ(st, 0x05040000);
+    EXPECT_GE(t.elapsed(), 190);
+    EXPECT_LT(t.elapsed(), 1500);
 }
 
 TEST_F(CanTest, AWriteToNodeZeroIsSentAndFailsAfterItsTimeOut) {

@@ -164,6 +164,6 @@ TEST_F(CanTest, DownloadFaultsEndInAClearFailure) {
         const int before = peer->requests().size();
         EXPECT_EQ(static_cast<quint32>(download(pattern(f.size), f.block)), f.status) << f.name;
         // An abort of ours leaves before the status comes back, so a short wait shows there is none.
-        EXPECT_EQ(abortAfter(*peer, before, f.abortSent ? 1000 : 50), f.abortSent ? f.status : 0) << f.name;
+        EXPECT_EQ(abortAfter(*peer, before, f.abortSent ? 3000 : 50), f.abortSent ? f.status : 0) << f.name;
     }
 }

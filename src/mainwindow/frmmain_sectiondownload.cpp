@@ -1,0 +1,228 @@
+// The transfer core of the manual download: for each checked section and each selected
+// module the S-record file becomes an image, the info block goes first, the data follow in
+// 8192-byte SDO transfers, and afterwards each module is waited for until its flash is
+// programmed. The result lamps tell each module's outcome.
+#include "mainwindow/frmmain.h"
+#include "mainwindow/vbcheckbox.h"
+#include "mainwindow/vbcontrols.h"
+
+#include "can/frmcanopen.h"
+#include "can/infoblock.h"
+#include "can/modmodechange.h"
+#include "can/srecord.h"
+#include "desktop/runtimeerror.h"
+#include "desktop/timeservice.h"
+#include "services/errtrap.h"
+#include "services/modglobal.h"
+#include "services/modmsgbox.h"
+#include "services/modstringfct.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+
+namespace {
+constexpr char kObject[] = "frmMain";
+constexpr qint32 idxProgramData = 0x1F50;
+constexpr int kBlockSize = 8192;
+constexpr int kAttempts = 3;
+
+bool isChecked(const QCheckBox* c) { return vbCheck::value(c) == vbCheck::vbChecked; }
+
+QLabel* lamp(frmMain& w, int module) {
+    if (module < 0 || module >= frmMain::moduleCount) throw RuntimeError(9, QStringLiteral("Subscript out of range"));
+    return w.lblDownloadOk[module];
+}
+
+void showLamp(QLabel* l, quint32 colour) {
+    vbControls::setBackColor(l, colour);
+    l->setVisible(true);
+}
+
+bool moduleTypeQtmOrBzm() { return modGlobal::g_qtmMode || modGlobal::g_bzmMode; }
+}  // namespace
+
+bool frmMain::downloadSections(bool spareStage) {
+    using namespace modGlobal;
+    for (int pos = 0; pos < sectionRows; ++pos) {
+        if (!isChecked(chkLoadSection[pos])) continue;
+        const qint32 section = decimalValue(vbControls::tag(chkLoadSection[pos]));
+        addMessage(QStringLiteral("   Download ") + chkLoadSection[pos]->text());
+        // Red lamps of earlier sections stay: those modules take no further section.
+        resetStatus(true);
+        for (int i = 0; i < moduleCount; ++i) {
+            const bool viaAutoDownload = i >= 1 && g_isMBusConnection;
+            TimeService::doEvents();
+            if (m_abort) {
+                if (modMsgBox::g_questionMsgBox(QStringLiteral("Do you want to abort the download?"), QString(), true)) {
+                    if (viaAutoDownload) stopAutoDownload();
+                    addMessage(QStringLiteral("Abort of the download!"));
+                    updateProgress(0, false);
+                    if (!spareStage) enableAllControls();
+                    return false;
+                }
+                m_abort = false;
+            }
+            if (!isChecked(chkProgram[i]) || !g_downloadStatusOk(i)) continue;
+            if (g_updateMode) {
+                bool okButton = false, shown = false;
+                setUserInfo(modStringFct::sprintf(g_getUserMessage(73), i), 0, okButton, 0, shown);
+            }
+            const QString updated = modStringFct::sprintf(QStringLiteral("   PXM-#{00} is updated"), i);
+            if (viaAutoDownload) {
+                bool ok = false;
+                autoDownloadSingleModule(i, section, ok);
+                if (!ok) {
+                    downloadFailure(QStringLiteral("      autodownload of program/data has failed!"), i);
+                    continue;
+                }
+                addMessage(modStringFct::sprintf(QStringLiteral("      PXM {*}: ok"), i));
+                m_moduleDone[i] = true;
+                showLamp(lamp(*this, i), vbControls::vbGreen);
+                if (g_updateMode) addMessageUpdater(updated, -1);
+                continue;
+            }
+            if (i == 0 && g_isMBusConnection && isChecked(chkApplicationRunning[0])) {
+                addMessage(QStringLiteral("      starting bootloader on targetNo 0 for download of next section"));
+                modModeChange::g_startBootloader(modModeChange::g_singeTargetSelection(0), false);
+            }
+            bool done = false;
+            downloadSection(i, section, done);
+            // Only a module that took the section is reported as updated.
+            if (g_updateMode && done && g_downloadStatusOk(i)) addMessageUpdater(updated, -1);
+        }
+        // Cylinders served through module 0 were waited for by the auto-download itself.
+        if (!(g_isMBusConnection && !isChecked(chkProgram[0])))
+            for (int i = 0; i < moduleCount; ++i) checkLoadingStatus(i, 150);
+    }
+    return true;
+}
+
+void frmMain::downloadSection(int module, qint32 section, bool& done) {
+    using namespace modGlobal;
+    done = false;
+    trap(kObject, "downloadSection", [&] {
+        QString path;
+        for (int pos = 0; pos < sectionRows; ++pos) {
+            if (decimalValue(vbControls::tag(chkLoadSection[pos])) != section) continue;
+            path = vbControls::tag(txtEmh[pos]);
+            break;
+        }
+        if (isChecked(chkSectionNew)) path.replace(QStringLiteral(".S19"), QStringLiteral("_New.S19"), Qt::CaseSensitive);
+        if (path.isEmpty()) {
+            addMessage(QStringLiteral("No S19-File defined!"));
+            return;
+        }
+        QByteArray image;
+        qint32 startAddress = 0;
+        if (!modDownload::g_sRecToBin(path, image, startAddress)) {
+            addMessage(QStringLiteral("Download aborted because conversion S19-to-binary failed."));
+            return;
+        }
+        const qint32 base = section == 4 ? g_baseAdrDC : section == 6 ? g_baseAdrAppl : section == 7 ? g_baseAdrFPGA : 0;
+        if (base >= 1 && startAddress != base) {
+            // Only the address in the info block moves; the image stays as it is.
+            addMessage(modStringFct::sprintf(QStringLiteral("      start-address moved to {*}"), base));
+            startAddress = base;
+        }
+        if (!moduleTypeQtmOrBzm() && !modDownload::checkInfoBlock(section, startAddress)) {
+            addMessage(QStringLiteral("Download aborted because start address in info block is invalid."));
+            return;
+        }
+
+        int attempts = 0;
+        do {
+            if (attempts > 0) {
+                addMessage(QStringLiteral("         new attempt"));
+                TimeService::sleep(2000);
+            }
+            if (!modDownload::writeInfoBlock(qint16(module), section, path, image, startAddress)) {
+                downloadFailure(QStringLiteral("      failure in transmitting infoblock!"), module);
+                ++attempts;
+                continue;
+            }
+            if (modDownload::g_getLoadingStatus(qint16(module), true) != 1) {
+                downloadFailure(QStringLiteral("      downloading infoblock failed!"), module);
+                ++attempts;
+                continue;
+            }
+            bool ok = false;
+            writeSection(module, section, image, ok);
+            if (!ok) {
+                downloadFailure(QStringLiteral("      failure in transmitting program/data!"), module);
+                ++attempts;
+                continue;
+            }
+            const qint16 status = modDownload::g_getLoadingStatus(qint16(module), true);
+            if (moduleTypeQtmOrBzm() && status == 0) {
+                addMessage(modStringFct::sprintf(QStringLiteral("      {*} {*}: ok"), g_moduleKind, module));
+                showLamp(lamp(*this, module), vbControls::vbGreen);
+                attempts = 0;
+            } else if (!moduleTypeQtmOrBzm() && status == 127) {
+                addMessage(modStringFct::sprintf(QStringLiteral("      PXM {*}: ok"), module));
+                m_moduleDone[module] = true;
+                showLamp(lamp(*this, module), vbControls::vbGreen);
+                attempts = 0;
+                if (section == 3) m_bootloaderVersionChange[module] = true;
+            } else {
+                downloadFailure(QStringLiteral("      downloading program/data failed!"), module);
+                ++attempts;
+            }
+        } while (attempts > 0 && attempts < kAttempts);
+        done = true;
+    });
+}
+
+void frmMain::writeSection(int module, qint32 section, const QByteArray& data, bool& ok) {
+    ok = false;
+    trap(kObject, "writeSection", [&] {
+        const quint8 node = quint8(module + modGlobal::g_cobIdBootloader);
+        const qint64 upper = data.size() - 1;
+        updateProgress(0, false);
+        for (qint64 offset = 0; offset <= upper; offset += kBlockSize) {
+            const qint64 length = qMin<qint64>(kBlockSize, upper + 1 - offset);
+            const QByteArray block = data.mid(offset, length);
+            updateProgress(upper > 0 ? double(float(offset) / float(upper)) : 0.0, false);
+            ok = frmCANopen::instance().g_writeSDO(node, idxProgramData, quint8(section), qint32(length), block, true, 3000);
+            if (!ok) break;
+        }
+        updateProgress(0, false);
+    });
+}
+
+void frmMain::checkLoadingStatus(int module, int maxPolls) {
+    m_loadingStatusQuiet = false;
+    trap(kObject, "checkLoadingStatus", [&] {
+        if (!g_downloadStatusOk(module) || !isChecked(chkProgram.at(module))) return;
+        for (int poll = 0; poll <= maxPolls; ++poll) {
+            TimeService::sleep(100);
+            const qint16 status = modDownload::g_getLoadingStatus(qint16(module), m_loadingStatusQuiet);
+            // A read that fails is reported once per wait.
+            if (status == -1) m_loadingStatusQuiet = true;
+            if (status == 0 || status == 255) return;
+        }
+        downloadFailure(QStringLiteral("      failure in flash-programming (timeout)!"), module);
+    });
+}
+
+void frmMain::resetStatus(bool keepFailed) {
+    trap(kObject, "resetStatus", [&] {
+        for (QLabel* l : lblDownloadOk) {
+            if (keepFailed && vbControls::backColor(l) != vbControls::vbGreen) continue;
+            l->hide();
+            vbControls::setBackColor(l, vbControls::vbGreen);
+        }
+    });
+}
+
+void frmMain::downloadFailure(const QString& msg_, int targetNo_) {
+    trap(kObject, "downloadFailure", [&] {
+        QLabel* l = lamp(*this, targetNo_);
+        // The line keeps the message's indentation and names the module after it.
+        qsizetype blanks = 0;
+        while (blanks < msg_.size() && msg_[blanks] == QLatin1Char(' ')) ++blanks;
+        addMessage(msg_.left(blanks) + modStringFct::sprintf(QStringLiteral("{*} {*}: "), modGlobal::g_moduleKind, targetNo_) +
+                   msg_.mid(blanks));
+        showLamp(l, vbControls::vbRed);
+    });
+}

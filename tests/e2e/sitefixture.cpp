@@ -1,0 +1,141 @@
+#include "sitefixture.h"
+
+#include "can/frmcanopen.h"
+#include "can/modautodownload.h"
+#include "can/modconnectionstatus.h"
+#include "can/modheartbeatcontrol.h"
+#include "desktop/timeservice.h"
+#include "lib/pxmbootloaders.h"
+#include "lib/pxmmodules.h"
+#include "mainwindow/canlinks.h"
+#include "mainwindow/singleinstance.h"
+#include "services/frmmessage2.h"
+#include "services/modglobal.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QListWidget>
+#include <QLoggingCategory>
+#include <QThread>
+#include <QUuid>
+
+namespace e2e {
+
+QString busUrl() {
+    static const quint16 port = testsupport::freePort();
+    return testsupport::busUrl(port);
+}
+
+bool waitFor(const std::function<bool()>& pred, int timeoutMs) {
+    QElapsedTimer t;
+    t.start();
+    while (!pred()) {
+        if (t.elapsed() > timeoutMs) return false;
+        QCoreApplication::processEvents();
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+namespace {
+void resetGlobals() {
+    using namespace modGlobal;
+    g_rsMiscellaneous.reset();
+    g_rsAliasSymbolName.reset();
+    g_rsMessages.reset();
+    g_debugMode = g_develop = g_qtmMode = g_bzmMode = g_updateMode = g_bigMem = false;
+    g_isMBusConnection = false;
+    g_moduleKind.clear();
+    g_applicationType = 0;
+    g_baseAdrDC = g_baseAdrFPGA = g_baseAdrAppl = 0;
+    g_appName.clear();
+    g_dbDir.clear();
+    g_configDbPath.clear();
+    g_configDir.clear();
+    g_uploadDir.clear();
+    g_toolTitle.clear();
+}
+}  // namespace
+
+void SiteTest::SetUp() {
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.canbus*=false\nkelb.can.warning=false"));
+    ASSERT_TRUE(dir.isValid());
+    // Against the simulator everything runs in real time.
+    TimeService::useVirtualClock(false);
+    answers = std::make_unique<testsupport::ScriptedAnswerer>();
+    ErrPtnr::setEndHook([this] { ++ends; });
+    ErrPtnr::setHandler([this](const ErrPtnr::ErrorInfo& i) {
+        errors.push_back(i);
+        return ErrPtnr::Choice::Continue;
+    });
+    resetGlobals();
+    frmCANopen& master = frmCANopen::instance();
+    master.unload();
+    master.g_noCAN = false;
+    modHeartBeatControl::g_initialise();
+    modAutoDownload::g_initialise();
+    modConnectionStatus::resetConnectedFlag();
+    // The links the program installs, and the update run's stand-in.
+    canLinks::install();
+    updaterLink::install(&updater);
+}
+
+void SiteTest::TearDown() {
+    if (frmMessage2* box = frmMessage2::existing()) box->unload();
+    frmCANopen::instance().unload();
+    w.reset();
+    bootloaders.reset();
+    modules.reset();
+    simulator.stop();
+    updaterLink::install(nullptr);
+    singleInstance::release();
+    resetGlobals();
+    answers.reset();
+    ErrPtnr::setHandler({});
+    ErrPtnr::setEndHook({});
+}
+
+void SiteTest::startSite(const QString& profileName, int cylinders) {
+    site.profile = profileName;
+    site.busUrl = busUrl();
+    site.cylinders = cylinders;
+    QString error;
+    ASSERT_TRUE(simconfig::writeSite(dir.path(), site, &error)) << error.toStdString();
+
+    // The simulator reads the same arguments as pxm-sim does in the demo.
+    QCommandLineParser p;
+    sim::Scenario::addOptions(p);
+    sim::ProfileOptions::addOptions(p);
+    sim::BootOptions::addOptions(p);
+    ASSERT_TRUE(p.parse(QStringList{QStringLiteral("pxm-sim")} + simconfig::simulatorArguments(site)))
+        << p.errorText().toStdString();
+    sim::Scenario scenario;
+    ASSERT_TRUE(scenario.read(p, &error)) << error.toStdString();
+    ASSERT_TRUE(profile.read(p, &error)) << error.toStdString();
+    ASSERT_TRUE(boot.read(p, &error)) << error.toStdString();
+    ASSERT_TRUE(simulator.start(scenario.busUrl, &error)) << error.toStdString();
+    ASSERT_TRUE(simulator.waitConnected());
+    scenario.apply(simulator);
+    modules = std::make_unique<sim::PxmModules>(simulator, profile, scenario.faults);
+    bootloaders = std::make_unique<sim::PxmBootloaders>(simulator, *modules, profile, boot, scenario.faults);
+}
+
+void SiteTest::formLoad(const QString& switches) {
+    w = std::make_unique<frmMain>();
+    w->setProgramFile(QDir(dir.path()).filePath(QString::fromLatin1(simconfig::kProgramName)));
+    w->setInstanceKey(QStringLiteral("kelb-e2e-") + QUuid::createUuid().toString(QUuid::WithoutBraces));
+    frmMain::setInstance(w.get());
+    w->Form_Load(switches + QStringLiteral(" /db=") + dir.path());
+}
+
+QString SiteTest::filePath(const QString& name) const { return QDir(dir.path()).filePath(name); }
+
+QStringList SiteTest::logLines() const {
+    QStringList lines;
+    for (int i = 0; w && i < w->lstMessage->count(); ++i) lines << w->lstMessage->item(i)->text();
+    return lines;
+}
+
+}  // namespace e2e

@@ -1,0 +1,71 @@
+#pragma once
+// The fixture of the end-to-end runs: a simulated site on the process's private virtual
+// bus (the modules of a profile, started from the same arguments pxm-sim gets in the demo),
+// the tool's configuration database and load files for it in a folder of the test's own,
+// and the main window started on that folder with the program's own links.
+#include "config/siteconfig.h"
+#include "lib/bootoptions.h"
+#include "lib/profileoptions.h"
+#include "lib/pxmbootloaders.h"
+#include "lib/pxmmodules.h"
+#include "lib/scenario.h"
+#include "lib/simulator.h"
+#include "mainwindow/frmmain.h"
+#include "mainwindow/updaterlink.h"
+#include "services/errtrap.h"
+#include "testsupport.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <vector>
+
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+namespace e2e {
+
+// One virtualcan port for the whole process: Qt hosts one bus server per process.
+QString busUrl();
+
+// Waits in real time with the event loop running until pred() holds.
+bool waitFor(const std::function<bool()>& pred, int timeoutMs = 3000);
+
+// The update run, until it is built: records what the receive drain hands it.
+struct RecordingUpdater : UpdaterStub {
+    std::vector<std::pair<QString, QByteArray>> values;
+    void g_setNoOfCyl(const QByteArray& v, qint32&) override { values.push_back({"NoOfCyl", v}); }
+    void g_setBuild(const QByteArray& v, qint32&) override { values.push_back({"Build", v}); }
+};
+
+class SiteTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Writes the site's configuration into dir and starts its modules on the bus.
+    void startSite(const QString& profile, int cylinders);
+    // Loads the main window with the command line, "/db=" and the folder added.
+    void formLoad(const QString& switches);
+    QString filePath(const QString& name) const;
+    // The main window's log so far.
+    QStringList logLines() const;
+
+    QTemporaryDir dir;
+    simconfig::Site site;
+    sim::ProfileOptions profile;  // as pxm-sim reads them from the site's arguments
+    sim::BootOptions boot;
+    std::unique_ptr<testsupport::ScriptedAnswerer> answers;
+    std::vector<ErrPtnr::ErrorInfo> errors;
+    int ends = 0;
+    RecordingUpdater updater;
+    std::unique_ptr<frmMain> w;
+
+    sim::Simulator simulator;
+    std::unique_ptr<sim::PxmModules> modules;
+    std::unique_ptr<sim::PxmBootloaders> bootloaders;
+};
+
+}  // namespace e2e
