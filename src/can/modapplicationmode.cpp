@@ -100,6 +100,7 @@ qint32 g_checkAppFileType(const QString& fileName) {
 
 qint32 g_getApplStartAddr(const QString& fileName) {
     qint32 address = 0;
+    if (fileName.isEmpty()) return 0;  // no Application file in this run
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return 0;
     trap("modApplicationMode", "g_getApplStartAddr", [&] {
