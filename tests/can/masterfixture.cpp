@@ -1,10 +1,8 @@
 #include "masterfixture.h"
 
 #include "can/frmcanopen.h"
-#include "can/modautodownload.h"
-#include "can/modconnectionstatus.h"
-#include "can/modheartbeatcontrol.h"
 #include "caninterface/caninterface.h"
+#include "cansim/cansim.h"
 #include "dao/dao.h"
 #include "desktop/timeservice.h"
 #include "services/modglobal.h"
@@ -47,16 +45,7 @@ void FrameLog::clear() {
     m_frames.clear();
 }
 
-bool waitFor(const std::function<bool()>& pred, int timeoutMs) {
-    QElapsedTimer t;
-    t.start();
-    while (!pred()) {
-        if (t.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents();
-        QThread::msleep(2);
-    }
-    return true;
-}
+bool waitFor(const std::function<bool()>& pred, int timeoutMs) { return testsupport::waitFor(pred, timeoutMs); }
 
 bool tickUntil(const std::function<bool()>& pred, int timeoutMs) {
     QElapsedTimer t;
@@ -98,10 +87,7 @@ void MasterTest::SetUp() {
     ASSERT_TRUE(dir.isValid());
     // Timers tick only when a test moves the clock; frames still arrive in real time.
     TimeService::useVirtualClock(true);
-    ErrPtnr::setHandler([this](const ErrPtnr::ErrorInfo& i) {
-        errors.push_back(i);
-        return ErrPtnr::Choice::Continue;
-    });
+    cansim::recordErrors(errors);
     using namespace modGlobal;
     g_qtmMode = g_bzmMode = false;
     g_updateMode = false;
@@ -112,13 +98,8 @@ void MasterTest::SetUp() {
     CANInterfaceVersion::setReportedVersion(2.0);
     CANInterfaceVersion::setAvailable(true);
     config();
-    frmCANopen& m = frmCANopen::instance();
-    m.unload();
-    m.g_noCAN = false;
-    m.g_blockTransferEnable = false;
-    modHeartBeatControl::g_initialise();
-    modAutoDownload::g_initialise();
-    modConnectionStatus::resetConnectedFlag();
+    cansim::resetCanMaster();
+    frmCANopen::instance().g_blockTransferEnable = false;
     mainWindowHooks::installSymbolSetters(&setters);
     mainWindowHooks::installConnectionDisplay(&display);
 }
@@ -129,17 +110,13 @@ void MasterTest::TearDown() {
     for (auto& s : m_sims) s.reset();
     mainWindowHooks::installSymbolSetters(nullptr);
     mainWindowHooks::installConnectionDisplay(nullptr);
-    modGlobal::g_rsMiscellaneous.reset();
-    modGlobal::g_rsAliasSymbolName.reset();
-    modGlobal::g_rsMessages.reset();
+    cansim::resetConfigRecordsets();
     ErrPtnr::setHandler({});
 }
 
 void MasterTest::config(const std::map<QString, QString>& items) {
     using namespace modGlobal;
-    g_rsMiscellaneous.reset();
-    g_rsAliasSymbolName.reset();
-    g_rsMessages.reset();
+    cansim::resetConfigRecordsets();
     g_configDbPath = dir.filePath(QStringLiteral("KELB-3817 Update Tool-Config.mdb"));
     QFile::remove(g_configDbPath);
     std::map<QString, QString> all = {
@@ -164,11 +141,7 @@ void MasterTest::config(const std::map<QString, QString>& items) {
     };
     for (const auto& [k, v] : items) all[k] = v;
     {
-        auto db = dao::CreateDatabase(g_configDbPath);
-        db->Execute(QStringLiteral("CREATE TABLE miscellaneous (item TEXT COLLATE NOCASE, value TEXT COLLATE NOCASE)"));
-        db->Execute(QStringLiteral("CREATE TABLE aliasSymbolName (aliasName TEXT COLLATE NOCASE, symbolName TEXT)"));
-        db->Execute(QStringLiteral("CREATE TABLE messages (MessageID INTEGER, MessageText TEXT, VEDR_Text TEXT, "
-                                   "DARVO_Text TEXT, okButton BOOLEAN)"));
+        auto db = cansim::createConfigDatabase(g_configDbPath);
         for (const auto& [k, v] : all)
             if (!v.isNull()) db->Execute(QStringLiteral("INSERT INTO miscellaneous (item, value) VALUES (?, ?)"), {k, v});
         db->Close();
@@ -199,6 +172,13 @@ sim::Node* MasterTest::addNode(int channel, quint8 id, const QByteArray& softwar
     if (heartbeatMs > 0) n->od().setU32(0x1017, 0, static_cast<quint32>(heartbeatMs));
     return n;
 }
+
+QList<sim::SymbolSpec> MasterTest::stateSymbols() {
+    return cansim::stateSymbols(symModuleStateRO, symModuleStateRW, symUpdateStateRO, symUpdateFailureRO,
+                                symEngStandstill);
+}
+
+void MasterTest::addUserText(qint32 id, const QString& text) { cansim::addUserText(id, text); }
 
 frmCANopen& MasterTest::master() { return frmCANopen::instance(); }
 

@@ -5,6 +5,7 @@
 // supervision and the auto-download state reset between tests.
 #include "can/canmessageform.h"
 #include "can/mainwindowhooks.h"
+#include "lib/profileoptions.h"
 #include "lib/simulator.h"
 #include "services/errtrap.h"
 #include "testsupport.h"
@@ -113,6 +114,11 @@ protected:
     // A node with a device name, hardware and software version, sending heartbeats.
     sim::Node* addNode(int channel, quint8 id, const QByteArray& softwareVersion = "3.10",
                        const QByteArray& hardwareVersion = "7", int heartbeatMs = 100);
+
+    // Adds a row to the configuration's `messages` table and reads the configuration again.
+    void addUserText(qint32 id, const QString& text);
+    // The symbol numbers above as the simulated modules' state and standstill symbols.
+    static QList<sim::SymbolSpec> stateSymbols();
 
     frmCANopen& master();
     // A COB-ID that the master's drain skips.

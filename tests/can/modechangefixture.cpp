@@ -131,19 +131,6 @@ QStringList ModeChangeTest::program() const {
     return l;
 }
 
-void ModeChangeTest::addUserText(qint32 id, const QString& text) {
-    using namespace modGlobal;
-    g_rsMiscellaneous.reset();
-    g_rsAliasSymbolName.reset();
-    g_rsMessages.reset();
-    {
-        auto db = dao::OpenDatabase(g_configDbPath, false, false);
-        db->Execute(QStringLiteral("INSERT INTO messages (MessageID, MessageText) VALUES (?, ?)"), {id, text});
-        db->Close();
-    }
-    ASSERT_TRUE(g_iniGlobals());
-}
-
 void ModeChangeTest::schedule(int module, Mode target) {
     // A module already on its way takes no further command.
     if (module < 0 || module >= 15 || m_delay[module] == never || m_due[module] >= 0) return;

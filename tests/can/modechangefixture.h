@@ -67,7 +67,6 @@ protected:
     void delay(int module, qint64 ms) { m_delay[module] = ms; }
     qint64 now() const;
     QStringList program() const;  // the recorded events' texts
-    void addUserText(qint32 id, const QString& text);
 
     FakeMain main;
     std::vector<Event> events;

@@ -62,20 +62,6 @@ protected:
         s.resize(15);
         return s;
     }
-    // Adds a row to the configuration's `messages` table.
-    void addUserText(int id, const QString& text) {
-        using namespace modGlobal;
-        g_rsMiscellaneous.reset();
-        g_rsAliasSymbolName.reset();
-        g_rsMessages.reset();
-        {
-            auto db = dao::OpenDatabase(g_configDbPath, false, false);
-            db->Execute(QStringLiteral("INSERT INTO messages (MessageID, MessageText) VALUES (?, ?)"), {id, text});
-            db->Close();
-        }
-        ASSERT_TRUE(g_iniGlobals());
-    }
-
     QStringList calls;
     bool levelOk = true, writeOk = true;
     QList<qint32> failingKeys;
@@ -293,9 +279,7 @@ protected:
         o.heartbeatMs = 100;
         o.publishMs = 50;
         o.switchMs = 50;
-        o.symbols = {{sim::kSymModuleStateRO, symModuleStateRO},     {sim::kSymModuleStateRW, symModuleStateRW},
-                     {sim::kSymUpdateStateRO, symUpdateStateRO},     {sim::kSymUpdateFailureRO, symUpdateFailureRO},
-                     {sim::kSymEngineStandstill, symEngStandstill}};
+        o.symbols = stateSymbols();
         modules = std::make_unique<sim::PxmModules>(bus(0), o);
         ASSERT_TRUE(initialise(QStringLiteral("M-Bus")));
         ASSERT_TRUE(modGlobal::g_isMBusConnection);

@@ -46,9 +46,7 @@ protected:
         o.heartbeatMs = 50;
         o.publishMs = 50;
         o.switchMs = 50;
-        o.symbols = {{sim::kSymModuleStateRO, symModuleStateRO},     {sim::kSymModuleStateRW, symModuleStateRW},
-                     {sim::kSymUpdateStateRO, symUpdateStateRO},     {sim::kSymUpdateFailureRO, symUpdateFailureRO},
-                     {sim::kSymEngineStandstill, symEngStandstill}};
+        o.symbols = stateSymbols();
         modules = std::make_unique<sim::PxmModules>(bus(0), o);
         bootloaders = std::make_unique<sim::PxmBootloaders>(bus(0), *modules, o, sim::BootOptions());
         ASSERT_TRUE(initialise(profile == sim::Profile::MBus ? QStringLiteral("M-Bus") : QStringLiteral("S-Bus")));

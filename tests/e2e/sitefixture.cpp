@@ -1,9 +1,7 @@
 #include "sitefixture.h"
 
 #include "can/frmcanopen.h"
-#include "can/modautodownload.h"
-#include "can/modconnectionstatus.h"
-#include "can/modheartbeatcontrol.h"
+#include "cansim/cansim.h"
 #include "desktop/timeservice.h"
 #include "lib/pxmbootloaders.h"
 #include "lib/pxmmodules.h"
@@ -13,12 +11,9 @@
 #include "services/modglobal.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QListWidget>
 #include <QLoggingCategory>
-#include <QThread>
 #include <QUuid>
 
 namespace e2e {
@@ -28,36 +23,7 @@ QString busUrl() {
     return testsupport::busUrl(port);
 }
 
-bool waitFor(const std::function<bool()>& pred, int timeoutMs) {
-    QElapsedTimer t;
-    t.start();
-    while (!pred()) {
-        if (t.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents();
-        QThread::msleep(2);
-    }
-    return true;
-}
-
-namespace {
-void resetGlobals() {
-    using namespace modGlobal;
-    g_rsMiscellaneous.reset();
-    g_rsAliasSymbolName.reset();
-    g_rsMessages.reset();
-    g_debugMode = g_develop = g_qtmMode = g_bzmMode = g_updateMode = g_bigMem = false;
-    g_isMBusConnection = false;
-    g_moduleKind.clear();
-    g_applicationType = 0;
-    g_baseAdrDC = g_baseAdrFPGA = g_baseAdrAppl = 0;
-    g_appName.clear();
-    g_dbDir.clear();
-    g_configDbPath.clear();
-    g_configDir.clear();
-    g_uploadDir.clear();
-    g_toolTitle.clear();
-}
-}  // namespace
+bool waitFor(const std::function<bool()>& pred, int timeoutMs) { return testsupport::waitFor(pred, timeoutMs); }
 
 void SiteTest::SetUp() {
     QLoggingCategory::setFilterRules(QStringLiteral("qt.canbus*=false\nkelb.can.warning=false"));
@@ -66,17 +32,9 @@ void SiteTest::SetUp() {
     TimeService::useVirtualClock(false);
     answers = std::make_unique<testsupport::ScriptedAnswerer>();
     ErrPtnr::setEndHook([this] { ++ends; });
-    ErrPtnr::setHandler([this](const ErrPtnr::ErrorInfo& i) {
-        errors.push_back(i);
-        return ErrPtnr::Choice::Continue;
-    });
-    resetGlobals();
-    frmCANopen& master = frmCANopen::instance();
-    master.unload();
-    master.g_noCAN = false;
-    modHeartBeatControl::g_initialise();
-    modAutoDownload::g_initialise();
-    modConnectionStatus::resetConnectedFlag();
+    cansim::recordErrors(errors);
+    cansim::resetModGlobalsAndPaths();
+    cansim::resetCanMaster();
     // The links the program installs, and the update run's stand-in.
     canLinks::install();
     updaterLink::install(&updater);
@@ -91,7 +49,7 @@ void SiteTest::TearDown() {
     simulator.stop();
     updaterLink::install(nullptr);
     singleInstance::release();
-    resetGlobals();
+    cansim::resetModGlobalsAndPaths();
     answers.reset();
     ErrPtnr::setHandler({});
     ErrPtnr::setEndHook({});

@@ -16,6 +16,7 @@
 #include "mainwindow/updaterlink.h"
 #include "mainwindow/vbcontrols.h"
 
+#include "cansim/cansim.h"
 #include "dao/dao.h"
 #include "desktop/runtimeerror.h"
 #include "services/errtrap.h"
@@ -151,10 +152,7 @@ protected:
     void SetUp() override {
         answers = std::make_unique<testsupport::ScriptedAnswerer>();
         ErrPtnr::setEndHook([this] { ++ends; calls.push_back("END"); });
-        ErrPtnr::setHandler([this](const ErrPtnr::ErrorInfo& i) {
-            errors.push_back(i);
-            return ErrPtnr::Choice::Continue;
-        });
+        cansim::recordErrors(errors);
         resetGlobals();
         w = std::make_unique<frmMain>();
         w->setProgramFile(tmp.filePath("pxmloader"));
@@ -199,23 +197,7 @@ protected:
         ErrPtnr::setEndHook({});
     }
 
-    static void resetGlobals() {
-        using namespace modGlobal;
-        g_rsMiscellaneous.reset();
-        g_rsAliasSymbolName.reset();
-        g_rsMessages.reset();
-        g_debugMode = g_develop = g_qtmMode = g_bzmMode = g_updateMode = g_bigMem = false;
-        g_isMBusConnection = false;
-        g_moduleKind.clear();
-        g_applicationType = 0;
-        g_baseAdrDC = g_baseAdrFPGA = g_baseAdrAppl = 0;
-        g_appName.clear();
-        g_dbDir.clear();
-        g_configDbPath.clear();
-        g_configDir.clear();
-        g_uploadDir.clear();
-        g_toolTitle.clear();
-    }
+    static void resetGlobals() { cansim::resetModGlobalsAndPaths(); }
 
     // A configuration database beside the test's program file, holding the given items.
     QString makeConfig(const std::map<QString, QString>& items = {}, const QString& dir = QString()) {

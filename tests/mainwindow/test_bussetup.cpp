@@ -2,10 +2,8 @@
 // process's private virtual bus, in real time: the manual mode's S-Bus search over the two
 // converters, the update run's M-Bus set-up with its wait for a module, and the type check.
 #include "can/frmcanopen.h"
-#include "can/modautodownload.h"
-#include "can/modconnectionstatus.h"
-#include "can/modheartbeatcontrol.h"
 #include "caninterface/caninterface.h"
+#include "cansim/cansim.h"
 #include "dao/dao.h"
 #include "desktop/timeservice.h"
 #include "lib/pxmmodules.h"
@@ -21,16 +19,13 @@
 #include "testsupport.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLoggingCategory>
 #include <QPushButton>
-#include <QThread>
 #include <QUuid>
 #include <gtest/gtest.h>
 #include <map>
@@ -46,16 +41,7 @@ quint16 port() {
     return p;
 }
 
-bool waitFor(const std::function<bool()>& pred, int timeoutMs = 5000) {
-    QElapsedTimer t;
-    t.start();
-    while (!pred()) {
-        if (t.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents();
-        QThread::msleep(2);
-    }
-    return true;
-}
+bool waitFor(const std::function<bool()>& pred, int timeoutMs = 5000) { return testsupport::waitFor(pred, timeoutMs); }
 
 const QString kRefused = QStringLiteral("can7");  // an interface the plugin refuses
 
@@ -79,18 +65,10 @@ protected:
         TimeService::useVirtualClock(false);
         answers = std::make_unique<testsupport::ScriptedAnswerer>();
         ErrPtnr::setEndHook([this] { ++ends; });
-        ErrPtnr::setHandler([this](const ErrPtnr::ErrorInfo& i) {
-            errors.push_back(i);
-            return ErrPtnr::Choice::Continue;
-        });
+        cansim::recordErrors(errors);
         resetGlobals();
         CANInterfaceVersion::setReportedVersion(2.0);
-        frmCANopen& master = frmCANopen::instance();
-        master.unload();
-        master.g_noCAN = false;
-        modHeartBeatControl::g_initialise();
-        modAutoDownload::g_initialise();
-        modConnectionStatus::resetConnectedFlag();
+        cansim::resetCanMaster();
         canLinks::install();
     }
 
@@ -112,22 +90,15 @@ protected:
 
     static void resetGlobals() {
         using namespace modGlobal;
-        g_rsMiscellaneous.reset();
-        g_rsAliasSymbolName.reset();
-        g_rsMessages.reset();
-        g_debugMode = g_develop = g_qtmMode = g_bzmMode = g_updateMode = g_bigMem = false;
-        g_isMBusConnection = g_bootupReceived = false;
-        g_moduleKind.clear();
-        g_applicationType = 0;
+        cansim::resetModGlobals();
+        g_bootupReceived = false;
         g_canInterfaceVersion = 0;
     }
 
     // The configuration beside the test's program file: both converters on the private
     // bus unless an item says otherwise, and the load files of the module kinds.
     void config(const std::map<QString, QString>& items = {}) {
-        modGlobal::g_rsMiscellaneous.reset();
-        modGlobal::g_rsAliasSymbolName.reset();
-        modGlobal::g_rsMessages.reset();
+        cansim::resetConfigRecordsets();
         modGlobal::g_configDbPath = tmp.filePath("pxmloader-Config.mdb");
         QFile::remove(modGlobal::g_configDbPath);
         std::map<QString, QString> all = {

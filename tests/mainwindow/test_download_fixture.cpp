@@ -4,12 +4,10 @@
 #include "can/frmcanopen.h"
 #include "can/mainwindowhooks.h"
 #include "can/modautodownload.h"
-#include "can/modconnectionstatus.h"
 #include "can/modechangehooks.h"
-#include "can/modheartbeatcontrol.h"
 #include "can/srecord.h"
 #include "caninterface/caninterface.h"
-#include "dao/dao.h"
+#include "cansim/cansim.h"
 #include "desktop/timeservice.h"
 #include "lib/pxmbootloaders.h"
 #include "lib/pxmmodules.h"
@@ -27,15 +25,12 @@
 #include "services/modglobal.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLoggingCategory>
 #include <QPushButton>
-#include <QThread>
 
 namespace dltest {
 
@@ -51,24 +46,14 @@ enum Symbol : quint16 { symModuleStateRO = 100, symModuleStateRW = 101, symUpdat
 
 void resetGlobals() {
     using namespace modGlobal;
-    g_rsMiscellaneous.reset();
-    g_rsAliasSymbolName.reset();
-    g_rsMessages.reset();
-    g_debugMode = g_develop = g_qtmMode = g_bzmMode = g_updateMode = g_bigMem = false;
-    g_isMBusConnection = false;
-    g_moduleKind.clear();
-    g_applicationType = 0;
+    cansim::resetModGlobals();
     g_baseAdrDC = g_baseAdrFPGA = g_baseAdrAppl = 0;
     g_canInterfaceVersion = 0;
     g_configDbPath.clear();
 }
 
 void writeConfig(const QString& path) {
-    auto db = dao::CreateDatabase(path);
-    db->Execute(QStringLiteral("CREATE TABLE miscellaneous (item TEXT COLLATE NOCASE, value TEXT COLLATE NOCASE)"));
-    db->Execute(QStringLiteral("CREATE TABLE aliasSymbolName (aliasName TEXT COLLATE NOCASE, symbolName TEXT)"));
-    db->Execute(QStringLiteral("CREATE TABLE messages (MessageID INTEGER, MessageText TEXT, VEDR_Text TEXT, "
-                               "DARVO_Text TEXT, okButton BOOLEAN)"));
+    auto db = cansim::createConfigDatabase(path);
     const std::pair<const char*, QString> items[] = {
         {"numRequiredCylinders", QStringLiteral("3")},
         // The sections are chosen by each test.
@@ -96,16 +81,7 @@ void writeConfig(const QString& path) {
 }
 }  // namespace
 
-bool waitFor(const std::function<bool()>& pred, int timeoutMs) {
-    QElapsedTimer t;
-    t.start();
-    while (!pred()) {
-        if (t.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents();
-        QThread::msleep(2);
-    }
-    return true;
-}
+bool waitFor(const std::function<bool()>& pred, int timeoutMs) { return testsupport::waitFor(pred, timeoutMs); }
 
 sim::BootOptions fastBoot() {
     sim::BootOptions b;
@@ -124,23 +100,15 @@ void DownloadBusTest::SetUp() {
     ASSERT_TRUE(dir.isValid());
     TimeService::useVirtualClock(false);
     answers = std::make_unique<testsupport::ScriptedAnswerer>();
-    ErrPtnr::setHandler([this](const ErrPtnr::ErrorInfo& i) {
-        errors.push_back(i);
-        return ErrPtnr::Choice::Continue;
-    });
+    cansim::recordErrors(errors);
     resetGlobals();
     modGlobal::g_configDbPath = dir.filePath(QStringLiteral("KELB-3817 Update Tool-Config.mdb"));
     writeConfig(modGlobal::g_configDbPath);
     ASSERT_TRUE(modGlobal::g_iniGlobals());
     CANInterfaceVersion::setReportedVersion(2.0);
     CANInterfaceVersion::setAvailable(true);
-    frmCANopen& master = frmCANopen::instance();
-    master.unload();
-    master.g_noCAN = false;
-    master.g_blockTransferEnable = false;
-    modHeartBeatControl::g_initialise();
-    modAutoDownload::g_initialise();
-    modConnectionStatus::resetConnectedFlag();
+    cansim::resetCanMaster();
+    frmCANopen::instance().g_blockTransferEnable = false;
     w = std::make_unique<frmMain>();
     frmMain::setInstance(w.get());
     canLinks::install();
@@ -192,9 +160,8 @@ void DownloadBusTest::start(sim::Profile p, int cylinders, bool updateMode, cons
     profile.switchMs = 50;
     profile.sectionMs = 300;
     profile.retryMask = retryMask;
-    profile.symbols = {{sim::kSymModuleStateRO, symModuleStateRO},     {sim::kSymModuleStateRW, symModuleStateRW},
-                       {sim::kSymUpdateStateRO, symUpdateStateRO},     {sim::kSymUpdateFailureRO, symUpdateFailureRO},
-                       {sim::kSymEngineStandstill, symEngStandstill}};
+    profile.symbols = cansim::stateSymbols(symModuleStateRO, symModuleStateRW, symUpdateStateRO, symUpdateFailureRO,
+                                           symEngStandstill);
     QString error;
     ASSERT_TRUE(simulator.start(busUrl(), &error)) << error.toStdString();
     ASSERT_TRUE(simulator.waitConnected());

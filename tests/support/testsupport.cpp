@@ -1,7 +1,10 @@
 #include "testsupport.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QStringList>
 #include <QTcpServer>
+#include <QThread>
 
 namespace testsupport {
 
@@ -50,6 +53,17 @@ quint16 freePort() {
 
 QString busUrl(quint16 port, int channel) {
     return QStringLiteral("tcp://127.0.0.1:%1/can%2").arg(port).arg(channel);
+}
+
+bool waitFor(const std::function<bool()>& pred, int timeoutMs) {
+    QElapsedTimer t;
+    t.start();
+    while (!pred()) {
+        if (t.elapsed() > timeoutMs) return false;
+        QCoreApplication::processEvents();
+        QThread::msleep(2);
+    }
+    return true;
 }
 
 }  // namespace testsupport

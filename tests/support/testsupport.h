@@ -1,6 +1,6 @@
 #pragma once
 // Test support shared by every test executable: a scripted answerer for the dialog seam,
-// a temporary folder, and a free loopback port for a private virtual CAN bus.
+// a temporary folder, a free loopback port for a private virtual CAN bus, and a real-time wait.
 #include "desktop/dialogs.h"
 
 #include <QString>
@@ -40,5 +40,8 @@ private:
 quint16 freePort();
 // The virtualcan URL for a channel on that port: tcp://127.0.0.1:PORT/can0.
 QString busUrl(quint16 port, int channel = 0);
+
+// Waits in real time with the event loop running until pred() holds; false on time-out.
+bool waitFor(const std::function<bool()>& pred, int timeoutMs);
 
 }  // namespace testsupport

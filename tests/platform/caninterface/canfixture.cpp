@@ -1,4 +1,5 @@
 #include "canfixture.h"
+#include "servers.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -7,14 +8,19 @@
 
 namespace cantest {
 
-void CanTest::SetUp() {
-    QLoggingCategory::setFilterRules(QStringLiteral("qt.canbus*.info=false"));
+qint32 startOnBus(CANInterface& can) {
     qint32 st = 0;
     can.setDevice(0, QStringLiteral("virtualcan"), busUrl());
     can.initBoard(0, 0, 125, 48891, st);
-    ASSERT_EQ(st, 1);
+    if (st != 1) return st;
     can.startCan(st);
-    ASSERT_EQ(st, 1);
+    return st;
+}
+
+void CanTest::SetUp() {
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.canbus*.info=false"));
+    ASSERT_EQ(startOnBus(can), 1);
+    qint32 st = 0;
     can.setSdoTimeout(kSdoTimeoutMs, st);
     ASSERT_EQ(st, 1);
     peer = std::make_unique<ScriptedPeer>(kNode);
@@ -41,6 +47,14 @@ qint32 CanTest::upload(QByteArray& out, bool block, quint8 node) {
     can.sdoUpload(node, 0x2000, 0, out, len, !block, block, st);
     EXPECT_EQ(len, out.size());
     return st;
+}
+
+qint32 CanTest::uploadBehindFrames() {
+    UploadServer cfg;
+    cfg.value = pattern(2);
+    peer->setScript(uploadServer(cfg));
+    QByteArray got;
+    return upload(got);
 }
 
 qint32 CanTest::download(const QByteArray& data, bool block, quint8 node) {

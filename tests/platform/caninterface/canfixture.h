@@ -15,6 +15,10 @@ constexpr quint8 kNode = 5;
 // tests of the run, so a slow answer is no failure. Tests about time-outs set their own.
 constexpr qint32 kSdoTimeoutMs = 2000;
 
+// Puts the interface on the process's private bus and starts it: 1, or the status of the
+// step that failed.
+qint32 startOnBus(CANInterface& can);
+
 class CanTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -24,6 +28,9 @@ protected:
     qint32 download(const QByteArray& data, bool block = false, quint8 node = kNode);
     // Frames taken from the receive queue until it is empty.
     QList<Seen> drain();
+    // A two-byte upload from the peer, whose response comes behind every frame the peer
+    // sent before it.
+    qint32 uploadBehindFrames();
 
     CANInterface can;
     std::unique_ptr<ScriptedPeer> peer;

@@ -115,11 +115,7 @@ TEST_F(CanTest, ReceivedFramesWaitInTheQueueAndRaiseSignalEventOnTheCallersThrea
     EXPECT_EQ(signalThread, QThread::currentThread());
 
     // A transfer's response comes after every frame the peer sent before it.
-    UploadServer cfg;
-    cfg.value = pattern(2);
-    peer->setScript(uploadServer(cfg));
-    QByteArray got;
-    ASSERT_EQ(upload(got), 1);
+    ASSERT_EQ(uploadBehindFrames(), 1);
 
     qint32 id = 0, dlc = 0, queued = 0, st = 0;
     QByteArray data;
@@ -168,11 +164,7 @@ TEST_F(CanTest, AFullQueueDropsItsOldestFramesAndSaysSoOnce) {
         peer->send(0x300, d);
     }
     // A transfer's response comes after every frame the peer sent before it.
-    UploadServer cfg;
-    cfg.value = pattern(2);
-    peer->setScript(uploadServer(cfg));
-    QByteArray got;
-    ASSERT_EQ(upload(got), 1);
+    ASSERT_EQ(uploadBehindFrames(), 1);
 
     qint32 id = 0, dlc = 0, queued = 0, st = 0;
     QByteArray data;

@@ -2,6 +2,7 @@
 // transfer kind in both directions over a table of sizes, the protocol switch, aborts,
 // the server's faults and time-outs. A scripted peer listens on the bus to see the frames.
 #include "caninterface/caninterface.h"
+#include "canfixture.h"
 #include "lib/scenario.h"
 #include "lib/simulator.h"
 #include "scriptedpeer.h"
@@ -20,12 +21,8 @@ class SimTest : public ::testing::Test {
 protected:
     void SetUp() override {
         QLoggingCategory::setFilterRules(QStringLiteral("qt.canbus*.info=false"));
+        ASSERT_EQ(startOnBus(can), 1);
         qint32 st = 0;
-        can.setDevice(0, QStringLiteral("virtualcan"), busUrl());
-        can.initBoard(0, 0, 125, 48891, st);
-        ASSERT_EQ(st, 1);
-        can.startCan(st);
-        ASSERT_EQ(st, 1);
         QString error;
         ASSERT_TRUE(sim.start(busUrl(), &error)) << error.toStdString();
         node = sim.addNode(kSimNode);
