@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include "errorlog.h"
+
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -15,14 +17,7 @@ using modDownload::g_sRecToBin;
 
 namespace {
 
-// Collects what reaches the central error handler.
-struct ErrorLog {
-    std::vector<ErrPtnr::ErrorInfo> seen;
-    ErrorLog() {
-        ErrPtnr::setHandler([this](const ErrPtnr::ErrorInfo& i) { seen.push_back(i); return ErrPtnr::Choice::Continue; });
-    }
-    ~ErrorLog() { ErrPtnr::setHandler({}); }
-};
+using testsupport::ErrorLog;
 
 QByteArray pattern(int n, int seed) {
     QByteArray b(n, '\0');

@@ -3,6 +3,8 @@
 #include "services/errtrap.h"
 
 #include <QLocale>
+#include "errorlog.h"
+
 #include <gtest/gtest.h>
 #include <functional>
 
@@ -10,14 +12,7 @@ using namespace modStringFct;
 
 namespace {
 
-// Records the run-time errors that reach the central handler and answers "Continue".
-struct ErrorLog {
-    std::vector<ErrPtnr::ErrorInfo> seen;
-    ErrorLog() {
-        ErrPtnr::setHandler([this](const ErrPtnr::ErrorInfo& i) { seen.push_back(i); return ErrPtnr::Choice::Continue; });
-    }
-    ~ErrorLog() { ErrPtnr::setHandler({}); }
-};
+using testsupport::ErrorLog;
 
 // The locale decides decimal and group separators; the cases are written for C.
 struct CLocale {
