@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev qt6-serialbus-dev
   libsqlite3-dev zlib1g-dev libfreexl-dev libzip-dev
   libgtest-dev libgmock-dev xvfb xauth imagemagick xdotool
+  srecord
 )
 missing=()
 for p in "${packages[@]}"; do

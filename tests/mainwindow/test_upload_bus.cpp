@@ -1,0 +1,203 @@
+// The upload from the spare module against the simulated modules: what module 0's flash
+// holds comes back as an S-record file, byte for byte, and every check of the upload
+// (length, CRC, the operator's "Keep Data") decides the row and the lamp.
+#include "test_download_fixture.h"
+
+#include "can/srecord.h"
+#include "desktop/dialogs.h"
+#include "can/modmodechange.h"
+#include "lib/crc32.h"
+#include "lib/flashmodel.h"
+#include "lib/personality_boot.h"
+#include "lib/pxmbootloaders.h"
+#include "lib/pxmmodules.h"
+#include "mainwindow/vbcheckbox.h"
+#include "mainwindow/vbcontrols.h"
+#include "services/frmmessage2.h"
+#include "services/modglobal.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+
+using namespace dltest;
+using sim::PxmModule;
+
+namespace {
+constexpr int posApplication = 0, posDataContainer = 1, posFpga = 2;
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+}  // namespace
+
+class UploadBusTest : public DownloadBusTest {
+protected:
+    void SetUp() override {
+        DownloadBusTest::SetUp();
+        modGlobal::g_uploadDir = dir.filePath(QStringLiteral("Upload"));
+        static const char* const names[frmMain::sectionRows] = {"PXM_application.s19", "PXM_DATA.S19", "PXM_FPGA.S19",
+                                                                "PXM_Bootloader2.S19", "QTM_application.s19"};
+        for (int pos = 0; pos < frmMain::sectionRows; ++pos) w->m_loadFileNames[pos] = QString::fromLatin1(names[pos]);
+    }
+
+    QString uploaded(int pos) const { return modGlobal::g_uploadDir + QDir::separator() + w->m_loadFileNames[pos]; }
+
+    // Lays an info block and an image into module 0's flash.
+    void putSection(int section, const QByteArray& block, const QByteArray& image) {
+        bootloaders->invoke([&](QList<sim::ModuleBootloader*>& b) {
+            b[0]->flash().setInfo(section, block);
+            b[0]->flash().setImage(section, image);
+        });
+    }
+    // A section whose info block states the image's length and a CRC the image does not have.
+    void putSectionWithWrongCrc(int section, const QByteArray& image, quint32 start) {
+        QByteArray block = sim::infoblock::make(section, "TEST", 1, "Jan 15 2024", start, image);
+        sim::infoblock::putBe32(block, sim::infoblock::size(section) - 8, 0x12345678);
+        sim::infoblock::seal(block);
+        putSection(section, block, image);
+    }
+    // Puts module 0 into its bootloader, as the upload finds it after its switch.
+    void spareToBootloader() {
+        modules->setMode(0, PxmModule::Mode::Bootloader);
+        bootloaders->sync();
+        ASSERT_TRUE(waitFor([&] { return vbCheck::value(w->chkBootLoaderRunning[0]) == vbCheck::vbChecked; }, 5000));
+    }
+    bool allRunTheirApplication(int count) const {
+        for (int m = 0; m < count; ++m)
+            if (modules->mode(m) != PxmModule::Mode::Application) return false;
+        return true;
+    }
+    void expectUnlocked() {
+        EXPECT_TRUE(w->cmdDownload->isEnabled());
+        EXPECT_TRUE(w->mnuModuleControl->isEnabled());
+        EXPECT_TRUE(w->mnuUploadFromSpare->isEnabled());
+        EXPECT_FALSE(w->cmdAbort->isEnabled());
+        EXPECT_TRUE(log().last().startsWith(QString(82, '-') + ' '));
+    }
+};
+
+// What a download put into module 0 comes back byte for byte, at the address the module
+// holds it, as S2 records that an independent reader accepts. The modules the upload sent
+// to their bootloader run their application again.
+TEST_F(UploadBusTest, UploadOfADownloadedApplicationIsByteExactAndReadableByAnotherReader) {
+    start(sim::Profile::SBus, 2);
+    const QByteArray image = pattern(8192 + 300, 5);  // two upload pieces
+    bindFile(posApplication, image, 0x100000, QStringLiteral("APPL.S19"));
+    select({0});
+    selectRow(posApplication);
+    answerBootloaderQuestion(true);  // the spare alone, without its cylinders
+    answerBootloaderQuestion(true);
+    answers->push(Dialogs::vbYes);  // "Restart application?"
+    w->cmdDownload_Click();
+    ASSERT_EQ(bootloaders->image(0, 6), image) << log().join('\n').toStdString() << answers->texts().join('\n').toStdString();
+    ASSERT_TRUE(waitFor([&] { return allRunTheirApplication(3); }, 8000));
+    w->lstMessage->clear();
+
+    answerBootloaderQuestion(true);
+    w->mnuUploadFromSpare->trigger();
+
+    const QString file = uploaded(posApplication);
+    QByteArray back;
+    qint32 start = 0;
+    ASSERT_TRUE(modDownload::g_sRecToBin(file, back, start)) << log().join('\n').toStdString();
+    EXPECT_EQ(back, image);
+    EXPECT_EQ(start, 0x100000);
+    const QList<QByteArray> lines = readAll(file).split('\n');
+    for (int i = 0; i + 1 < lines.size(); ++i) EXPECT_TRUE(lines[i].endsWith('\r')) << i;
+    EXPECT_TRUE(lines[0].startsWith("S2"));
+    EXPECT_TRUE(lines[lines.size() - 2].startsWith("S804"));
+
+    // srec_cat checks every record's checksum and refuses the file otherwise.
+    const QString bin = dir.filePath(QStringLiteral("independent.bin"));
+    const QString command = QStringLiteral("srec_cat '%1' -Motorola -offset -0x100000 -o '%2' -binary").arg(file, bin);
+    ASSERT_EQ(std::system(command.toLocal8Bit().constData()), 0) << command.toStdString();
+    EXPECT_EQ(readAll(bin), image);
+
+    EXPECT_TRUE(lampGreen(0));
+    EXPECT_TRUE(logHas(QStringLiteral("Starting Upload of Data from Spare Module")));
+    EXPECT_TRUE(logHas(QStringLiteral("   Starting bootloader on all modules.")));
+    EXPECT_TRUE(logHas(QStringLiteral("    Uploading Application")));
+    EXPECT_TRUE(logHas(QStringLiteral("   Upload finished ")));
+    EXPECT_TRUE(waitFor([&] { return allRunTheirApplication(3); }, 8000));
+    // The spare alone is selected afterwards.
+    EXPECT_EQ(w->g_getUserSelection(), modModeChange::Selection({true}));
+    expectUnlocked();
+    EXPECT_TRUE(errors.empty());
+
+    // A second upload asks before it replaces the file; Cancel keeps it and uploads nothing.
+    const QByteArray before = readAll(file);
+    w->lstMessage->clear();
+    answerBootloaderQuestion(true);
+    answers->push(Dialogs::vbCancel);
+    w->uploadDataFromSpare();
+    EXPECT_TRUE(answers->anyTextContains(QStringLiteral("The result file \r") + file + QStringLiteral("\r already exists. Replace it?")));
+    EXPECT_EQ(readAll(file), before);
+    EXPECT_FALSE(logHas(QStringLiteral("    Uploading Application")));
+    EXPECT_TRUE(w->lblDownloadOk[0]->isHidden());
+    EXPECT_FALSE(logHas(QStringLiteral("   Upload finished ")));
+}
+
+// A data CRC that is not the info block's: the Data Container may be kept by the operator,
+// complete, and then counts as uploaded; every other section fails without a question.
+struct CrcCase {
+    const char* name;
+    int pos;
+    int section;
+    int answer;      // the "Upload CRC Warning" button pressed, 0 for no question
+    bool saved;
+};
+
+class UploadCrcTest : public UploadBusTest, public ::testing::WithParamInterface<CrcCase> {};
+
+TEST_P(UploadCrcTest, MismatchIsKeptOnlyAsTheOperatorsDataContainer) {
+    const CrcCase c = GetParam();
+    start(sim::Profile::SBus, 0);
+    const QByteArray image = pattern(3000, 9);
+    putSectionWithWrongCrc(c.section, image, 0x0C0000);
+    selectRow(c.pos);
+    bool asked = false;
+    answerBootloaderQuestion(true);  // the bootloader start's question comes first
+    if (c.answer) {
+        answers->pushForm([&](QDialog* d) {
+            auto* box = static_cast<frmMessage2*>(d);
+            asked = box->windowTitle() == QLatin1String("Upload CRC Warning") && box->cmdYes->text() == QLatin1String("Keep Data") &&
+                    box->cmdNo->text() == QLatin1String("Discard Data");
+            (c.answer == Dialogs::vbYes ? box->cmdYes : box->cmdNo)->click();
+            return -1;
+        });
+    }
+    w->uploadDataFromSpare();
+
+    const QString crcLine = QStringLiteral("Upload CRC check failed.  Uploaded: ") +
+                            QString::number(sim::crc32(image), 16).toUpper() + QStringLiteral(" Infoblock: 12345678");
+    EXPECT_TRUE(logHas(crcLine)) << log().join('\n').toStdString();
+    EXPECT_EQ(asked, c.answer != 0);
+    EXPECT_EQ(QFile::exists(uploaded(c.pos)), c.saved);
+    if (c.saved) {
+        QByteArray back;
+        qint32 start = 0;
+        ASSERT_TRUE(modDownload::g_sRecToBin(uploaded(c.pos), back, start));
+        EXPECT_EQ(back, image);
+        EXPECT_TRUE(lampGreen(0));
+        EXPECT_TRUE(logHas(QStringLiteral("   Upload finished ")));
+    } else {
+        EXPECT_TRUE(lampRed(0));
+        EXPECT_TRUE(logHas(QStringLiteral("   Upload of ") + w->chkLoadSection[c.pos]->text() + QStringLiteral(" has failed ")));
+        EXPECT_FALSE(logHas(QStringLiteral("   Upload finished ")));
+    }
+    EXPECT_TRUE(waitFor([&] { return allRunTheirApplication(1); }, 8000));
+    expectUnlocked();
+}
+
+INSTANTIATE_TEST_SUITE_P(Sections, UploadCrcTest,
+                         ::testing::Values(CrcCase{"DataContainerKept", posDataContainer, 4, Dialogs::vbYes, true},
+                                           CrcCase{"DataContainerDiscarded", posDataContainer, 4, Dialogs::vbNo, false},
+                                           CrcCase{"FpgaNeverAsked", posFpga, 7, 0, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
