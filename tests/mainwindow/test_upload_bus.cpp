@@ -11,6 +11,7 @@
 #include "lib/personality_boot.h"
 #include "lib/pxmbootloaders.h"
 #include "lib/pxmmodules.h"
+#include "mainwindow/modulestatuslink.h"
 #include "mainwindow/vbcheckbox.h"
 #include "mainwindow/vbcontrols.h"
 #include "services/frmmessage2.h"
@@ -23,6 +24,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 
 using namespace dltest;
@@ -201,3 +203,135 @@ INSTANTIATE_TEST_SUITE_P(Sections, UploadCrcTest,
                                            CrcCase{"DataContainerDiscarded", posDataContainer, 4, Dialogs::vbNo, false},
                                            CrcCase{"FpgaNeverAsked", posFpga, 7, 0, false}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The module's info block decides how much is read, but only within what a section can
+// hold; a module that sends nothing, or more than it announced, fails the section at once.
+TEST_F(UploadBusTest, AnnouncedLengthIsBoundedAndEveryPieceMustFit) {
+    start(sim::Profile::SBus, 0);
+    spareToBootloader();
+    auto blockStating = [](quint32 length, const QByteArray& image, quint32 start) {
+        QByteArray b = sim::infoblock::make(4, "DATACONT", 1, "Jan 15 2024", start, image);
+        sim::infoblock::putBe32(b, sim::infoblock::size(4) - 12, length);
+        sim::infoblock::seal(b);
+        return b;
+    };
+    const QByteArray nine = pattern(9000, 3);
+    struct Case {
+        const char* name;
+        QByteArray block, image;
+        bool ok;
+        qint32 received;
+        QString line;  // log line or box text that names the failure
+    } cases[] = {
+        {"fits", blockStating(9000, nine, 0x0C0000), nine, true, 9000, QString()},
+        {"beyond the S2 address range", blockStating(0x1000000 - 0x0C0000 + 1, nine, 0x0C0000), nine, false, 0,
+         QStringLiteral("Length specified in infoBlock is out of range: 15990785")},
+        {"erased block", QByteArray(44, char(0xFF)), nine, false, 0,
+         QStringLiteral("Length specified in infoBlock is out of range: 4294967295")},
+        {"empty piece", blockStating(100, QByteArray(), 0x0C0000), QByteArray(), false, 0,
+         QStringLiteral("Upload stopped: the module sent no data. Uploaded: 0 Infoblock: 100")},
+        {"more than announced", blockStating(10, nine.left(20), 0x0C0000), nine.left(20), false, 0,
+         QStringLiteral("Length of uploaded data is higher than specified in infoBlock")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        putSection(4, c.block, c.image);
+        w->lstMessage->clear();
+        answers->clear();
+        QByteArray data;
+        qint32 received = -1, startAddress = 0;
+        bool ok = !c.ok;
+        w->uploadSection(4, data, received, startAddress, ok);
+        EXPECT_EQ(ok, c.ok);
+        EXPECT_EQ(received, c.received);
+        if (c.ok) {
+            EXPECT_EQ(data, nine);
+            EXPECT_EQ(startAddress, 0x0C0000);
+        } else {
+            EXPECT_TRUE(logHas(c.line) || answers->texts().contains(c.line)) << log().join('\n').toStdString();
+        }
+    }
+    EXPECT_TRUE(errors.empty());
+}
+
+// The lamp is green only when every section the command took on was saved: a failed
+// section is not hidden by a good one after it.
+TEST_F(UploadBusTest, OneFailedSectionKeepsTheLampRedAfterAGoodOne) {
+    start(sim::Profile::SBus, 0);
+    putSectionWithWrongCrc(7, pattern(500, 1), 0x380000);
+    selectRow(posDataContainer);
+    selectRow(posFpga);
+    answerBootloaderQuestion(true);
+    w->uploadDataFromSpare();
+
+    EXPECT_TRUE(QFile::exists(uploaded(posDataContainer)));
+    EXPECT_FALSE(QFile::exists(uploaded(posFpga)));
+    EXPECT_TRUE(lampRed(0));
+    EXPECT_TRUE(logHas(QStringLiteral("   Upload of FPGA has failed ")));
+    EXPECT_FALSE(logHas(QStringLiteral("   Upload finished ")));
+    EXPECT_TRUE(waitFor([&] { return allRunTheirApplication(1); }, 8000));
+    expectUnlocked();
+}
+
+// On the M-Bus the cylinder modules go to their bootloader with the spare; all of them run
+// their application again afterwards, not the spare alone.
+TEST_F(UploadBusTest, MBusUploadRestartsEveryModuleItStopped) {
+    start(sim::Profile::MBus, 2);
+    selectRow(posDataContainer);
+    answerBootloaderQuestion(true);
+    w->uploadDataFromSpare();
+
+    QByteArray back;
+    qint32 startAddress = 0;
+    ASSERT_TRUE(modDownload::g_sRecToBin(uploaded(posDataContainer), back, startAddress)) << log().join('\n').toStdString();
+    EXPECT_EQ(back, bootloaders->image(0, 4));
+    EXPECT_TRUE(lampGreen(0));
+    EXPECT_TRUE(waitFor([&] { return allRunTheirApplication(3); }, 10000)) << log().join('\n').toStdString();
+    expectUnlocked();
+}
+
+// The ways out before any section is read: each logs its reason, closes the log and
+// leaves the window unlocked, with no module switched.
+TEST_F(UploadBusTest, RefusalsBeforeTheSections) {
+    struct SpareInBootloader : ModuleStatusLink {
+        int g_getModuleStatus(int m) override { return m == 0 ? 2 : 0; }
+    } spareInBootloader;
+    modGlobal::g_canInterfaceVersion = 2.0;
+    struct Case {
+        const char* name;
+        bool section, spareConnected, mBusQuestion;
+        QString line;
+    } cases[] = {
+        {"no section", false, true, false, QStringLiteral("  no section selected!")},
+        {"spare not connected", true, false, false, QStringLiteral("  Error: Spare Module is not Connected.")},
+        {"M-Bus question declined", true, true, true, QStringLiteral("  M-Bus upload cancelled.")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        w->lstMessage->clear();
+        answers->clear();
+        vbCheck::setValue(w->chkLoadSection[posDataContainer], c.section ? vbCheck::vbChecked : vbCheck::vbUnchecked);
+        w->chkProgram[0]->setEnabled(c.spareConnected);
+        modGlobal::g_isMBusConnection = c.mBusQuestion;
+        moduleStatusLink::install(c.mBusQuestion ? &spareInBootloader : nullptr);
+        QString question;
+        if (c.mBusQuestion)
+            answers->pushForm([&](QDialog* d) {
+                auto* box = static_cast<frmMessage2*>(d);
+                question = box->txtMessage->toPlainText();
+                box->cmdNo->click();
+                return -1;
+            });
+        w->uploadDataFromSpare();
+        const QStringList lines = log();
+        ASSERT_EQ(lines.size(), 3) << lines.join('\n').toStdString();
+        EXPECT_EQ(lines[0], QStringLiteral("Starting Upload of Data from Spare Module"));
+        EXPECT_EQ(lines[1], c.line);
+        EXPECT_TRUE(lines[2].startsWith(QString(82, '-') + ' '));
+        EXPECT_EQ(answers->shown().size(), c.section ? 1u : 0u);
+        if (c.mBusQuestion)
+            EXPECT_TRUE(question.endsWith(QStringLiteral("Would you like to continue the upload?"))) << question.toStdString();
+        expectUnlocked();
+    }
+    moduleStatusLink::install(nullptr);
+}
