@@ -335,3 +335,27 @@ TEST_F(UploadBusTest, RefusalsBeforeTheSections) {
     }
     moduleStatusLink::install(nullptr);
 }
+
+// On the M-Bus with the spare already in its bootloader the operator's Yes skips the
+// bootloader start; the spare runs its application at the end, and the cylinder module,
+// never stopped, keeps running.
+TEST_F(UploadBusTest, MBusSpareAlreadyInBootloaderIsStartedAtTheEnd) {
+    start(sim::Profile::MBus, 1);
+    spareToBootloader();
+    selectRow(posDataContainer);
+    QString question;
+    answers->pushForm([&](QDialog* d) {
+        auto* box = static_cast<frmMessage2*>(d);
+        question = box->txtMessage->toPlainText();
+        box->cmdYes->click();
+        return -1;
+    });
+    w->uploadDataFromSpare();
+
+    EXPECT_TRUE(question.startsWith(QStringLiteral("Upload of data is only possible"))) << question.toStdString();
+    EXPECT_FALSE(logHas(QStringLiteral("   Starting bootloader on all modules.")));
+    EXPECT_TRUE(QFile::exists(uploaded(posDataContainer))) << log().join('\n').toStdString();
+    EXPECT_TRUE(lampGreen(0));
+    EXPECT_TRUE(waitFor([&] { return allRunTheirApplication(2); }, 10000)) << log().join('\n').toStdString();
+    expectUnlocked();
+}
