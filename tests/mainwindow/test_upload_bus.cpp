@@ -49,6 +49,17 @@ protected:
         for (int pos = 0; pos < frmMain::sectionRows; ++pos) w->m_loadFileNames[pos] = QString::fromLatin1(names[pos]);
     }
 
+    // The message window's next question, answered with its first or second button; its
+    // text is kept.
+    void answerQuestion(bool first, QString& text) {
+        answers->pushForm([first, &text](QDialog* d) {
+            auto* box = static_cast<frmMessage2*>(d);
+            text = box->txtMessage->toPlainText();
+            (first ? box->cmdYes : box->cmdNo)->click();
+            return -1;
+        });
+    }
+
     QString uploaded(int pos) const { return modGlobal::g_uploadDir + QDir::separator() + w->m_loadFileNames[pos]; }
 
     // Lays an info block and an image into module 0's flash.
@@ -315,13 +326,7 @@ TEST_F(UploadBusTest, RefusalsBeforeTheSections) {
         modGlobal::g_isMBusConnection = c.mBusQuestion;
         moduleStatusLink::install(c.mBusQuestion ? &spareInBootloader : nullptr);
         QString question;
-        if (c.mBusQuestion)
-            answers->pushForm([&](QDialog* d) {
-                auto* box = static_cast<frmMessage2*>(d);
-                question = box->txtMessage->toPlainText();
-                box->cmdNo->click();
-                return -1;
-            });
+        if (c.mBusQuestion) answerQuestion(false, question);
         w->uploadDataFromSpare();
         const QStringList lines = log();
         ASSERT_EQ(lines.size(), 3) << lines.join('\n').toStdString();
@@ -344,12 +349,7 @@ TEST_F(UploadBusTest, MBusSpareAlreadyInBootloaderIsStartedAtTheEnd) {
     spareToBootloader();
     selectRow(posDataContainer);
     QString question;
-    answers->pushForm([&](QDialog* d) {
-        auto* box = static_cast<frmMessage2*>(d);
-        question = box->txtMessage->toPlainText();
-        box->cmdYes->click();
-        return -1;
-    });
+    answerQuestion(true, question);
     w->uploadDataFromSpare();
 
     EXPECT_TRUE(question.startsWith(QStringLiteral("Upload of data is only possible"))) << question.toStdString();
@@ -357,5 +357,33 @@ TEST_F(UploadBusTest, MBusSpareAlreadyInBootloaderIsStartedAtTheEnd) {
     EXPECT_TRUE(QFile::exists(uploaded(posDataContainer))) << log().join('\n').toStdString();
     EXPECT_TRUE(lampGreen(0));
     EXPECT_TRUE(waitFor([&] { return allRunTheirApplication(2); }, 10000)) << log().join('\n').toStdString();
+    expectUnlocked();
+}
+
+// Abort during a section: the section under way may still finish, every later checked
+// section fails after its first reads; the modules are restarted and the window unlocked.
+TEST_F(UploadBusTest, AbortFailsTheSectionsAfterIt) {
+    start(sim::Profile::SBus, 0);
+    putSectionWithWrongCrc(4, pattern(600, 4), 0x0C0000);
+    selectRow(posDataContainer);
+    selectRow(posFpga);
+    answerBootloaderQuestion(true);
+    bool abortOffered = false;
+    answers->pushForm([&](QDialog* d) {
+        // The CRC question of the Data Container: the engineer presses Abort, then keeps it.
+        abortOffered = w->cmdAbort->isEnabled();
+        w->cmdAbort->click();
+        static_cast<frmMessage2*>(d)->cmdYes->click();
+        return -1;
+    });
+    w->uploadDataFromSpare();
+
+    EXPECT_TRUE(abortOffered);
+    EXPECT_TRUE(QFile::exists(uploaded(posDataContainer)));
+    EXPECT_FALSE(QFile::exists(uploaded(posFpga)));
+    EXPECT_TRUE(logHas(QStringLiteral("   Upload of FPGA has failed "))) << log().join('\n').toStdString();
+    EXPECT_TRUE(lampRed(0));
+    EXPECT_FALSE(logHas(QStringLiteral("   Upload finished ")));
+    EXPECT_TRUE(waitFor([&] { return allRunTheirApplication(1); }, 8000));
     expectUnlocked();
 }
