@@ -124,3 +124,24 @@ TEST_F(ModuleCommandTest, OverviewThatCannotStartTheBootloadersRestartsWhatItSto
     EXPECT_TRUE(waitFor([&] { return modes(2) == std::vector<PxmModule::Mode>(2, PxmModule::Mode::Application); }, 8000));
     EXPECT_TRUE(w->cmdModuleState->isEnabled());
 }
+
+// On the M-Bus the spare is read first and started again at once, so that the cylinder
+// modules can be read through it; all run their application at the end.
+TEST_F(ModuleCommandTest, MBusOverviewReadsTheCylindersThroughTheRestartedSpare) {
+    start(sim::Profile::MBus, 2);
+    ModulePresence present{};
+    ModuleInfoTable info{};
+    w->m_overviewShown = [&](const ModulePresence& p, const ModuleInfoTable& t) {
+        present = p;
+        info = t;
+    };
+    answerBootloaderQuestion(true);
+    w->cmdModuleState_Click();
+
+    EXPECT_EQ(present, (ModulePresence{true, true, true})) << log().join('\n').toStdString();
+    for (int m = 0; m < 3; ++m) EXPECT_EQ(info[m][5][9], QString::number(10000 + m)) << m;
+    EXPECT_TRUE(answers->texts().filter(QStringLiteral("Overview cancelled")).isEmpty());
+    EXPECT_TRUE(waitFor([&] { return modes(3) == std::vector<PxmModule::Mode>(3, PxmModule::Mode::Application); }, 10000))
+        << log().join('\n').toStdString();
+    EXPECT_TRUE(w->cmdModuleState->isEnabled());
+}
