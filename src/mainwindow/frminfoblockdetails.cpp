@@ -1,0 +1,134 @@
+#include "mainwindow/frminfoblockdetails.h"
+
+#include "mainwindow/frmmain.h"
+#include "mainwindow/toollog.h"
+#include "mainwindow/vbcontrols.h"
+
+#include "desktop/dialogs.h"
+#include "services/errtrap.h"
+#include "services/modglobal.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+constexpr char kObject[] = "frmInfoBlockDetails";
+
+void log(const QString& text) {
+    if (frmMain* m = frmMain::instance()) m->addMessage(text);
+}
+}  // namespace
+
+namespace {
+frmInfoBlockDetails* s_instance = nullptr;  // made on first use, lives until the program ends
+}  // namespace
+
+frmInfoBlockDetails& frmInfoBlockDetails::instance() {
+    if (!s_instance) s_instance = new frmInfoBlockDetails;
+    return *s_instance;
+}
+
+frmInfoBlockDetails* frmInfoBlockDetails::existing() { return s_instance; }
+
+frmInfoBlockDetails::frmInfoBlockDetails() : QDialog(nullptr) {
+    setObjectName(QString::fromLatin1(kObject));
+    setWindowTitle(QStringLiteral("All Modules"));
+    auto* layout = new QVBoxLayout(this);
+    frmDetails = new QGroupBox(QStringLiteral("Info Block Details"), this);
+    frmDetails->setObjectName(QStringLiteral("frmDetails"));
+    auto* frameLayout = new QVBoxLayout(frmDetails);
+    tdbDetailInfo = new QTableWidget(frmDetails);
+    tdbDetailInfo->setObjectName(QStringLiteral("tdbDetailInfo"));
+    tdbDetailInfo->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tdbDetailInfo->setSelectionMode(QAbstractItemView::NoSelection);
+    tdbDetailInfo->verticalHeader()->hide();
+    tdbDetailInfo->setColumnCount(2);
+    frameLayout->addWidget(tdbDetailInfo);
+    layout->addWidget(frmDetails);
+    cmdExit = new QPushButton(QStringLiteral("Exit"), this);
+    cmdExit->setObjectName(QStringLiteral("cmdExit"));
+    layout->addWidget(cmdExit, 0, Qt::AlignRight);
+    connect(cmdExit, &QPushButton::clicked, this, &frmInfoBlockDetails::cmdExit_Click);
+}
+
+void frmInfoBlockDetails::Form_Load() {
+    setWindowIcon(QApplication::windowIcon());
+    m_loaded = true;
+    modGlobal::g_registerWindow(this);
+}
+
+void frmInfoBlockDetails::Form_Unload() {
+    if (isVisible()) done(QDialog::Accepted);
+    if (!m_loaded) return;
+    m_loaded = false;
+    modGlobal::g_unregisterWindow(this);
+}
+
+void frmInfoBlockDetails::g_show(qint16 row, qint16 column, const ModuleInfoTable& info, const ModulePresence& present,
+                                 const QString& caption) {
+    trap(kObject, "g_show", [&] {
+        if (!m_loaded) Form_Load();
+        m_selectedRow = row;
+        m_selectedCol = column;
+        m_info = info;
+        m_present = present;
+        m_caption = caption;
+        displayDetailData();
+    });
+    trap(kObject, "g_show", [&] { Dialogs::showModal(this); });
+}
+
+void frmInfoBlockDetails::displayDetailData() {
+    trap(kObject, "displayDetailData", [&] {
+        const int moduleBound = int(m_info.size()) - 1;
+        m_grid.assign(moduleBound + 1, std::vector<QString>(2));
+        for (int m = 0; m <= moduleBound; ++m) {
+            m_grid[m][0] = QString::number(m);
+            m_grid[m][1] = m_present[m] ? m_info[m].at(m_selectedRow).at(m_selectedCol) : QStringLiteral("---");
+        }
+        tdbDetailInfo->clearContents();
+        tdbDetailInfo->setRowCount(moduleBound + 1);
+        tdbDetailInfo->setHorizontalHeaderLabels({QStringLiteral("Module"), m_caption});
+        for (int m = 0; m <= moduleBound; ++m) {
+            for (int c = 0; c < 2; ++c) {
+                auto* item = new QTableWidgetItem(m_grid[m][c]);
+                item->setBackground(vbControls::toQColor(tdbDetailInfo_FetchCellStyle(m)));
+                tdbDetailInfo->setItem(m, c, item);
+            }
+        }
+        tdbDetailInfo->resizeColumnsToContents();
+        tdbDetailInfo->resizeRowsToContents();
+        tdbDetailInfo->horizontalHeader()->setStretchLastSection(true);
+        const int height = tdbDetailInfo->verticalHeader()->length() + tdbDetailInfo->horizontalHeader()->height() +
+                           2 * tdbDetailInfo->frameWidth();
+        tdbDetailInfo->setMinimumHeight(height);
+        adjustSize();
+
+        log(toolLog::ruler(QStringLiteral("INFO BLOCK ")));
+        log(QStringLiteral("Info Block Details:"));
+        log(QStringLiteral("   Module     ") + m_caption);
+        for (int m = 0; m <= moduleBound; ++m)
+            log(QString::number(m).rightJustified(7, QLatin1Char(' ')) + QString(7, QLatin1Char(' ')) + m_grid[m][1]);
+        log(toolLog::ruler());
+    });
+}
+
+quint32 frmInfoBlockDetails::tdbDetailInfo_FetchCellStyle(int bookmark) const {
+    return m_present.at(bookmark) ? vbControls::vbButtonFace : vbControls::vbApplicationWorkspace;
+}
+
+void frmInfoBlockDetails::cmdExit_Click() {
+    trap(kObject, "cmdExit_Click", [&] { Form_Unload(); });
+}
+
+void frmInfoBlockDetails::closeEvent(QCloseEvent* e) {
+    e->accept();
+    cmdExit_Click();
+}
+
+void frmInfoBlockDetails::reject() { cmdExit_Click(); }

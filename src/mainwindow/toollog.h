@@ -1,0 +1,18 @@
+#pragma once
+// The rulers with which the module tools frame what they write to the main log: a run of
+// dashes, a blank and the day's date in the system's short form.
+#include "desktop/timeservice.h"
+
+#include <QLocale>
+#include <QString>
+
+namespace toolLog {
+
+inline QString today() { return QLocale::system().toString(TimeService::now().date(), QLocale::ShortFormat); }
+
+// prefix, dashes up to 82 characters in all, a blank and the date.
+inline QString ruler(const QString& prefix = QString()) {
+    return prefix + QString(82 - prefix.size(), QLatin1Char('-')) + QLatin1Char(' ') + today();
+}
+
+}  // namespace toolLog
