@@ -85,8 +85,9 @@ void frmHWInfoBlockRepair::cmdDownload_Click() {
     });
     trap(kObject, "cmdDownload_Click", [&] {
         if (success) {
+            // Forced: the module's lamp tells of downloads, and the repair loaded no application.
             if (m_applWasRunning)
-                modModeChange::g_startApplication(modModeChange::g_singeTargetSelection(m_moduleNum), false);
+                modModeChange::g_startApplication(modModeChange::g_singeTargetSelection(m_moduleNum), true);
             setColor(kLightGreen);
             log(QStringLiteral("   InfoBlock repaired successfully!"));
             cmdExit->setEnabled(true);

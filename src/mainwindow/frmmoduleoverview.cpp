@@ -208,6 +208,7 @@ void frmModuleOverview::bindGrid() {
     const int height = tdbModuleInfo->verticalHeader()->length() + tdbModuleInfo->horizontalHeader()->height() +
                        2 * tdbModuleInfo->frameWidth();
     tdbModuleInfo->setMinimumSize(width, height);
+    tdbModuleInfo->setMaximumHeight(height);
     adjustSize();
 }
 
