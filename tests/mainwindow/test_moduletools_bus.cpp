@@ -323,6 +323,23 @@ TEST_F(ModuleToolsBusTest, AnOldBootloaderIsNotRepaired) {
     EXPECT_EQ(bootloaders->info(1, 1), before);
 }
 
+TEST_F(ModuleToolsBusTest, AHardwareBlockShorterThanItsSizeIsNotTakenForRepair) {
+    // Module 1's flash holds a hardware block of a section info block's length.
+    sim::BootOptions boot = fastBoot();
+    boot.stateDir = dir.filePath(QStringLiteral("state"));
+    ASSERT_TRUE(QDir(boot.stateDir).mkpath(QStringLiteral("module01")));
+    QByteArray shortBlock = hardwareTemplate(44);
+    writeFile(boot.stateDir + QStringLiteral("/module01/section1.info"), shortBlock);
+    start(sim::Profile::SBus, 1, false, boot);
+    addTemplate(QStringLiteral("07"));
+    repair().g_show();
+    choose(1);
+    EXPECT_TRUE(answers->texts().contains(QStringLiteral("Could not upload info block data from module 1")));
+    EXPECT_EQ(repair().txtHWSerial->text(), QStringLiteral("---"));
+    // Only another choice or Exit.
+    EXPECT_EQ(enabledControls(), (std::vector<bool>{true, true, false, false, false, false, false}));
+}
+
 TEST_F(ModuleToolsBusTest, WithoutTemplatesTheRepairIsNotShown) {
     start(sim::Profile::SBus, 1);
     writeFile(templatePath(QStringLiteral("HWInfoBlock07.bin")), hardwareTemplate());  // not a template's name
