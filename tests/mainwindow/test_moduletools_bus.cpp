@@ -248,8 +248,14 @@ TEST_F(ModuleToolsBusTest, RepairRefusesBadEntriesAndLeavesTheBlockAsItWas) {
         {"template shorter than the block", "4711", "10", "2021", "09", true,
          QStringLiteral("Error: The data file for the selected HW Version is shorter than 312 bytes:") +
              QDir::toNativeSeparators(templatePath(QStringLiteral("HWInfoBlockVersion09.bin")))},
+        {"template that cannot be read", "4711", "10", "2021", "10", true,
+         QStringLiteral("Error: Could not open data file for the selected HW Version:") +
+             QDir::toNativeSeparators(templatePath(QStringLiteral("HWInfoBlockVersion10.bin")))},
     };
     repair().g_show();
+    // A template name that is taken by a folder.
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("PXM_Templates/HWInfoBlockVersion10.bin")));
+    repair().CmbHWVersion->addItem(QStringLiteral("10"));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         w->lstMessage->clear();
