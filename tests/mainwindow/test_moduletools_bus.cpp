@@ -215,6 +215,26 @@ TEST_F(ModuleToolsBusTest, RepairWritesTheBlockByteForByteAndRestartsTheApplicat
     EXPECT_TRUE(errors.empty());
 }
 
+TEST_F(ModuleToolsBusTest, RepairOfACylinderModuleBehindTheSpareOnTheMBus) {
+    start(sim::Profile::MBus, 2);
+    addTemplate(QStringLiteral("07"));
+    const QByteArray module1 = bootloaders->info(1, 1);
+    repair().g_show();
+    choose(2);
+    EXPECT_EQ(repair().txtHWSerial->text(), QStringLiteral("10002"));
+    enter(QStringLiteral("123"), QStringLiteral("52"), QStringLiteral("2079"), QStringLiteral("07"));
+    answers->push(Dialogs::vbOK);
+    repair().cmdDownload_Click();
+
+    QByteArray expected = hardwareTemplate();
+    expected.replace(12, 12, QByteArray::fromHex("00000007") + "52" + "79" + QByteArray::fromHex("0000007B"));
+    sim::infoblock::putBe32(expected, 308, sim::crc32(expected.left(308)));
+    EXPECT_EQ(bootloaders->info(2, 1).toHex(), expected.toHex());
+    EXPECT_EQ(bootloaders->info(1, 1), module1);
+    EXPECT_TRUE(logHas(QStringLiteral("   InfoBlock repaired successfully!")));
+    EXPECT_TRUE(waitFor([&] { return modules->mode(2) == PxmModule::Mode::Application; }, 8000));
+}
+
 TEST_F(ModuleToolsBusTest, RepairRefusesBadEntriesAndLeavesTheBlockAsItWas) {
     start(sim::Profile::SBus, 1);
     // The module's own version 07 has no template; 09 is cut short.
