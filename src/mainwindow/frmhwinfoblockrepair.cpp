@@ -24,15 +24,7 @@ namespace {
 constexpr char kObject[] = "frmHWInfoBlockRepair";
 const QString kPrefix = QStringLiteral("HWInfoBlockVersion");
 const QString kSuffix = QStringLiteral(".bin");
-frmHWInfoBlockRepair* s_instance = nullptr;  // made on first use, lives until the program ends
 }  // namespace
-
-frmHWInfoBlockRepair& frmHWInfoBlockRepair::instance() {
-    if (!s_instance) s_instance = new frmHWInfoBlockRepair;
-    return *s_instance;
-}
-
-frmHWInfoBlockRepair* frmHWInfoBlockRepair::existing() { return s_instance; }
 
 frmHWInfoBlockRepair::frmHWInfoBlockRepair() : QWidget(nullptr, Qt::Window) {
     setObjectName(QString::fromLatin1(kObject));
@@ -100,16 +92,12 @@ frmHWInfoBlockRepair::frmHWInfoBlockRepair() : QWidget(nullptr, Qt::Window) {
 }
 
 void frmHWInfoBlockRepair::Form_Load() {
-    setWindowIcon(QApplication::windowIcon());
-    m_loaded = true;
-    modGlobal::g_registerWindow(this);
+    toolWindow::load(this, m_loaded);
 }
 
 void frmHWInfoBlockRepair::Form_Unload() {
     hide();
-    if (!m_loaded) return;
-    m_loaded = false;
-    modGlobal::g_unregisterWindow(this);
+    toolWindow::unload(this, m_loaded);
 }
 
 void frmHWInfoBlockRepair::g_show() {

@@ -3,6 +3,8 @@
 // correct serial number, date and version, builds the block from a template and writes it.
 // The templates lie in "PXM_Templates" beside the configuration's folder, one per hardware
 // version: "HWInfoBlockVersion" + version + ".bin".
+#include "mainwindow/toolwindow.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QWidget>
@@ -13,13 +15,11 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-class frmHWInfoBlockRepair : public QWidget {
+class frmHWInfoBlockRepair : public QWidget, public OneWindow<frmHWInfoBlockRepair> {
     Q_OBJECT
-public:
-    static frmHWInfoBlockRepair& instance();
-    // The window when it was made, without making it.
-    static frmHWInfoBlockRepair* existing();
+    friend class OneWindow<frmHWInfoBlockRepair>;
 
+public:
     // Loads the window if needed and shows it; without any template it says so and stays hidden.
     void g_show();
 

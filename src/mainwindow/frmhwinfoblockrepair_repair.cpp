@@ -3,7 +3,6 @@
 // waiting for the module to take it, and saving the block as it was read.
 #include "mainwindow/frmhwinfoblockrepair.h"
 
-#include "mainwindow/frmmain.h"
 #include "mainwindow/hwinfoblock.h"
 #include "mainwindow/toollog.h"
 
@@ -30,9 +29,6 @@ constexpr double kMinBootloaderVersion = 3.1;
 constexpr qint16 kStatusBusy = 127, kStatusTaken = 1;
 constexpr int kStatusPollMs = 50;
 
-void log(const QString& text) {
-    if (frmMain* m = frmMain::instance()) m->addMessage(text);
-}
 void error(const QString& text) { modMsgBox::g_errorMsgBox(text, QString(), true); }
 }  // namespace
 
@@ -79,8 +75,8 @@ void frmHWInfoBlockRepair::cmdDownload_Click() {
     bool success = false;
     trap(kObject, "cmdDownload_Click", [&] {
         disableControls(true);
-        log(toolLog::ruler());
-        log(QStringLiteral("   Repairing Infoblock of PXM ") + QString::number(m_moduleNum));
+        toolLog::add(toolLog::ruler());
+        toolLog::add(QStringLiteral("   Repairing Infoblock of PXM ") + QString::number(m_moduleNum));
         success = repair();
     });
     trap(kObject, "cmdDownload_Click", [&] {
@@ -89,14 +85,14 @@ void frmHWInfoBlockRepair::cmdDownload_Click() {
             if (m_applWasRunning)
                 modModeChange::g_startApplication(modModeChange::g_singeTargetSelection(m_moduleNum), true);
             setColor(kLightGreen);
-            log(QStringLiteral("   InfoBlock repaired successfully!"));
+            toolLog::add(QStringLiteral("   InfoBlock repaired successfully!"));
             cmdExit->setEnabled(true);
         } else {
-            log(QStringLiteral("   InfoBlock repair failed!"));
+            toolLog::add(QStringLiteral("   InfoBlock repair failed!"));
             setColor(kLightRed);
             enableControls(false);
         }
-        log(toolLog::ruler());
+        toolLog::add(toolLog::ruler());
     });
 }
 

@@ -1,6 +1,5 @@
 #include "mainwindow/frminfoblockdetails.h"
 
-#include "mainwindow/frmmain.h"
 #include "mainwindow/toollog.h"
 #include "mainwindow/vbcontrols.h"
 
@@ -14,59 +13,31 @@
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QVBoxLayout>
 
 namespace {
 constexpr char kObject[] = "frmInfoBlockDetails";
 
-void log(const QString& text) {
-    if (frmMain* m = frmMain::instance()) m->addMessage(text);
-}
 }  // namespace
-
-namespace {
-frmInfoBlockDetails* s_instance = nullptr;  // made on first use, lives until the program ends
-}  // namespace
-
-frmInfoBlockDetails& frmInfoBlockDetails::instance() {
-    if (!s_instance) s_instance = new frmInfoBlockDetails;
-    return *s_instance;
-}
-
-frmInfoBlockDetails* frmInfoBlockDetails::existing() { return s_instance; }
 
 frmInfoBlockDetails::frmInfoBlockDetails() : QDialog(nullptr) {
     setObjectName(QString::fromLatin1(kObject));
     setWindowTitle(QStringLiteral("All Modules"));
-    auto* layout = new QVBoxLayout(this);
-    frmDetails = new QGroupBox(QStringLiteral("Info Block Details"), this);
-    frmDetails->setObjectName(QStringLiteral("frmDetails"));
-    auto* frameLayout = new QVBoxLayout(frmDetails);
-    tdbDetailInfo = new QTableWidget(frmDetails);
-    tdbDetailInfo->setObjectName(QStringLiteral("tdbDetailInfo"));
-    tdbDetailInfo->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    tdbDetailInfo->setSelectionMode(QAbstractItemView::NoSelection);
-    tdbDetailInfo->verticalHeader()->hide();
+    const toolWindow::GridWindow g =
+        toolWindow::buildGridWindow(this, "frmDetails", QStringLiteral("Info Block Details"), "tdbDetailInfo");
+    frmDetails = g.frame;
+    tdbDetailInfo = g.grid;
+    cmdExit = g.exit;
     tdbDetailInfo->setColumnCount(2);
-    frameLayout->addWidget(tdbDetailInfo);
-    layout->addWidget(frmDetails);
-    cmdExit = new QPushButton(QStringLiteral("Exit"), this);
-    cmdExit->setObjectName(QStringLiteral("cmdExit"));
-    layout->addWidget(cmdExit, 0, Qt::AlignRight);
     connect(cmdExit, &QPushButton::clicked, this, &frmInfoBlockDetails::cmdExit_Click);
 }
 
 void frmInfoBlockDetails::Form_Load() {
-    setWindowIcon(QApplication::windowIcon());
-    m_loaded = true;
-    modGlobal::g_registerWindow(this);
+    toolWindow::load(this, m_loaded);
 }
 
 void frmInfoBlockDetails::Form_Unload() {
     if (isVisible()) done(QDialog::Accepted);
-    if (!m_loaded) return;
-    m_loaded = false;
-    modGlobal::g_unregisterWindow(this);
+    toolWindow::unload(this, m_loaded);
 }
 
 void frmInfoBlockDetails::g_show(qint16 row, qint16 column, const ModuleInfoTable& info, const ModulePresence& present,
@@ -109,12 +80,12 @@ void frmInfoBlockDetails::displayDetailData() {
         tdbDetailInfo->setMinimumHeight(height);
         adjustSize();
 
-        log(toolLog::ruler(QStringLiteral("INFO BLOCK ")));
-        log(QStringLiteral("Info Block Details:"));
-        log(QStringLiteral("   Module     ") + m_caption);
+        toolLog::add(toolLog::ruler(QStringLiteral("INFO BLOCK ")));
+        toolLog::add(QStringLiteral("Info Block Details:"));
+        toolLog::add(QStringLiteral("   Module     ") + m_caption);
         for (int m = 0; m <= moduleBound; ++m)
-            log(QString::number(m).rightJustified(7, QLatin1Char(' ')) + QString(7, QLatin1Char(' ')) + m_grid[m][1]);
-        log(toolLog::ruler());
+            toolLog::add(QString::number(m).rightJustified(7, QLatin1Char(' ')) + QString(7, QLatin1Char(' ')) + m_grid[m][1]);
+        toolLog::add(toolLog::ruler());
     });
 }
 

@@ -2,6 +2,7 @@
 // One info-block field of the module overview for every module, one row per module, and
 // the same list in the main log. Opened modal from the overview; it changes nothing.
 #include "mainwindow/moduleinfotable.h"
+#include "mainwindow/toolwindow.h"
 
 #include <QDialog>
 #include <vector>
@@ -10,13 +11,11 @@ class QGroupBox;
 class QPushButton;
 class QTableWidget;
 
-class frmInfoBlockDetails : public QDialog {
+class frmInfoBlockDetails : public QDialog, public OneWindow<frmInfoBlockDetails> {
     Q_OBJECT
-public:
-    static frmInfoBlockDetails& instance();
-    // The window when it was made, without making it.
-    static frmInfoBlockDetails* existing();
+    friend class OneWindow<frmInfoBlockDetails>;
 
+public:
     // Keeps the cell (display row, field column), the table, the present flags and the
     // caption, fills grid and log and shows the window modal.
     void g_show(qint16 row, qint16 column, const ModuleInfoTable& info, const ModulePresence& present,

@@ -1,7 +1,6 @@
 #include "mainwindow/frmmoduleoverview.h"
 
 #include "mainwindow/frminfoblockdetails.h"
-#include "mainwindow/frmmain.h"
 #include "mainwindow/toollog.h"
 #include "mainwindow/vbcontrols.h"
 
@@ -15,7 +14,6 @@
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QVBoxLayout>
 
 namespace {
 constexpr char kObject[] = "frmModuleOverview";
@@ -39,42 +37,19 @@ constexpr int kInfoBlockCrcColumn = 8, kFirstHardwareColumn = 9;
 const QString kHidden = QStringLiteral("***");
 const QString kUnread = QStringLiteral("---");
 
-void log(const QString& text) {
-    if (frmMain* m = frmMain::instance()) m->addMessage(text);
-}
 
 // The value followed by blanks up to the width; a longer value stands as it is.
 QString padded(const QString& value, int width) { return value.leftJustified(width, QLatin1Char(' ')); }
 }  // namespace
 
-namespace {
-frmModuleOverview* s_instance = nullptr;  // made on first use, lives until the program ends
-}  // namespace
-
-frmModuleOverview& frmModuleOverview::instance() {
-    if (!s_instance) s_instance = new frmModuleOverview;
-    return *s_instance;
-}
-
-frmModuleOverview* frmModuleOverview::existing() { return s_instance; }
-
 frmModuleOverview::frmModuleOverview() : QWidget(nullptr, Qt::Window) {
     setObjectName(QString::fromLatin1(kObject));
     setWindowTitle(QStringLiteral("Module Overview"));
-    auto* layout = new QVBoxLayout(this);
-    frmModuleInfo = new QGroupBox(QStringLiteral("Module Info"), this);
-    frmModuleInfo->setObjectName(QStringLiteral("frmModuleInfo"));
-    auto* frameLayout = new QVBoxLayout(frmModuleInfo);
-    tdbModuleInfo = new QTableWidget(frmModuleInfo);
-    tdbModuleInfo->setObjectName(QStringLiteral("tdbModuleInfo"));
-    tdbModuleInfo->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    tdbModuleInfo->setSelectionMode(QAbstractItemView::NoSelection);
-    tdbModuleInfo->verticalHeader()->hide();
-    frameLayout->addWidget(tdbModuleInfo);
-    layout->addWidget(frmModuleInfo);
-    cmdExit = new QPushButton(QStringLiteral("Exit"), this);
-    cmdExit->setObjectName(QStringLiteral("cmdExit"));
-    layout->addWidget(cmdExit, 0, Qt::AlignRight);
+    const toolWindow::GridWindow g =
+        toolWindow::buildGridWindow(this, "frmModuleInfo", QStringLiteral("Module Info"), "tdbModuleInfo");
+    frmModuleInfo = g.frame;
+    tdbModuleInfo = g.grid;
+    cmdExit = g.exit;
     connect(cmdExit, &QPushButton::clicked, this, &frmModuleOverview::cmdExit_Click);
     connect(tdbModuleInfo, &QTableWidget::currentCellChanged, this, [this] {
         if (!m_binding) tdbModuleInfo_RowColChange();
@@ -82,16 +57,12 @@ frmModuleOverview::frmModuleOverview() : QWidget(nullptr, Qt::Window) {
 }
 
 void frmModuleOverview::Form_Load() {
-    setWindowIcon(QApplication::windowIcon());
-    m_loaded = true;
-    modGlobal::g_registerWindow(this);
+    toolWindow::load(this, m_loaded);
 }
 
 void frmModuleOverview::Form_Unload() {
     hide();
-    if (!m_loaded) return;
-    m_loaded = false;
-    modGlobal::g_unregisterWindow(this);
+    toolWindow::unload(this, m_loaded);
 }
 
 qint16 frmModuleOverview::reportColumnWidth(qint16 column) {
@@ -114,7 +85,7 @@ void frmModuleOverview::g_show(const ModulePresence& present, const ModuleInfoTa
         fillTable();
         writeLog();
         bindGrid();
-        log(toolLog::ruler());
+        toolLog::add(toolLog::ruler());
         show();
         raise();
     });
@@ -153,13 +124,13 @@ void frmModuleOverview::fillTable() {
 }
 
 void frmModuleOverview::writeLog() {
-    log(toolLog::ruler());
-    log(QStringLiteral("Infoblock values:"));
-    log(QStringLiteral("      * = value is not equal on all Modules"));
+    toolLog::add(toolLog::ruler());
+    toolLog::add(QStringLiteral("Infoblock values:"));
+    toolLog::add(QStringLiteral("      * = value is not equal on all Modules"));
     const int colBound = int(m_grid.front().size()) - 1;
     QString captions = QStringLiteral("   ");
     for (int c = 0; c <= colBound; ++c) captions += padded(reportColumnCaption(qint16(c)), reportColumnWidth(qint16(c)));
-    log(captions);
+    toolLog::add(captions);
     for (size_t r = 0; r < m_grid.size(); ++r) {
         QString line = QStringLiteral("   ");
         for (int c = 0; c <= colBound; ++c) {
@@ -168,7 +139,7 @@ void frmModuleOverview::writeLog() {
             const int width = reportColumnWidth(qint16(c));
             if (width > 0) line += padded(shown, width);
         }
-        log(line);
+        toolLog::add(line);
     }
 }
 

@@ -3,6 +3,7 @@
 // of a reference module, and every field that differs between the modules marked. The
 // same table goes to the main log; a click on a field shows it for every module.
 #include "mainwindow/moduleinfotable.h"
+#include "mainwindow/toolwindow.h"
 
 #include <QWidget>
 #include <vector>
@@ -11,13 +12,11 @@ class QGroupBox;
 class QPushButton;
 class QTableWidget;
 
-class frmModuleOverview : public QWidget {
+class frmModuleOverview : public QWidget, public OneWindow<frmModuleOverview> {
     Q_OBJECT
-public:
-    static frmModuleOverview& instance();
-    // The window when it was made, without making it.
-    static frmModuleOverview* existing();
+    friend class OneWindow<frmModuleOverview>;
 
+public:
     // Copies the table, fills the grid, writes the table to the main log and shows the window.
     void g_show(const ModulePresence& present, const ModuleInfoTable& info);
 

@@ -1,12 +1,17 @@
 #pragma once
-// The rulers with which the module tools frame what they write to the main log: a run of
+// The module tools' lines in the main log, and the rulers that frame them: a run of
 // dashes, a blank and the day's date in the system's short form.
 #include "desktop/timeservice.h"
+#include "mainwindow/frmmain.h"
 
 #include <QLocale>
 #include <QString>
 
 namespace toolLog {
+
+inline void add(const QString& text) {
+    if (frmMain* m = frmMain::instance()) m->addMessage(text);
+}
 
 inline QString today() { return QLocale::system().toString(TimeService::now().date(), QLocale::ShortFormat); }
 

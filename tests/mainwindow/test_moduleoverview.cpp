@@ -235,7 +235,9 @@ TEST_F(ModuleOverviewTest, AClickOnAFieldShowsItForEveryModule) {
         const bool present = m == 0 || m == 2 || m == 5 || m == 12;
         // The colour follows presence, not the value: module 2's "---" is on the face colour.
         EXPECT_EQ(colours[m], present ? vbButtonFace : vbApplicationWorkspace);
-        if (!present) EXPECT_EQ(shown[m][1], QStringLiteral("---"));
+        if (!present) {
+            EXPECT_EQ(shown[m][1], QStringLiteral("---"));
+        }
     }
     EXPECT_EQ(shown[0][1], QStringLiteral("0x12345670"));
     EXPECT_EQ(shown[2][1], QStringLiteral("---"));

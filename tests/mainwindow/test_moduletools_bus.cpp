@@ -95,14 +95,30 @@ protected:
             on.push_back(c->isEnabled());
         return on;
     }
-    // Repairs module 1 with good entries and returns the error texts shown.
-    QStringList failedRepair() {
+    // Bootloaders of which module 1 has the fault.
+    static sim::BootOptions faulty(bool sim::BootFaults::*fault) {
+        sim::BootOptions boot = fastBoot();
+        boot.faults.*fault = true;
+        boot.faultModules = 1u << 1;
+        return boot;
+    }
+    // Repairs module 1 with good entries on these bootloaders and returns the texts shown.
+    // The repair must fail and leave the block and the module.
+    QStringList failedRepair(const sim::BootOptions& boot) {
+        start(sim::Profile::SBus, 1, false, boot);
+        addTemplate(QStringLiteral("07"));
+        const QByteArray before = bootloaders->info(1, 1);
         repair().g_show();
         choose(1);
         enter(QStringLiteral("4711"), QStringLiteral("10"), QStringLiteral("2021"), QStringLiteral("07"));
         answers->clear();
         answers->push(Dialogs::vbOK);  // the module has a serial number: the question
         repair().cmdDownload_Click();
+        EXPECT_TRUE(logHas(QStringLiteral("   InfoBlock repair failed!")));
+        EXPECT_FALSE(logHas(QStringLiteral("   InfoBlock repaired successfully!")));
+        EXPECT_EQ(vbControls::backColor(repair().txtHWSerial), kLightRed);
+        EXPECT_EQ(bootloaders->info(1, 1), before);
+        EXPECT_EQ(modules->mode(1), PxmModule::Mode::Bootloader);
         return answers->texts();
     }
 };
@@ -303,50 +319,25 @@ TEST_F(ModuleToolsBusTest, RepairRefusesBadEntriesAndLeavesTheBlockAsItWas) {
 }
 
 TEST_F(ModuleToolsBusTest, ARepairWhoseStatusStaysBusyFails) {
-    sim::BootOptions boot = fastBoot();
-    boot.faults.flashNeverEnds = true;
-    boot.faultModules = 1u << 1;
-    start(sim::Profile::SBus, 1, false, boot);
-    addTemplate(QStringLiteral("07"));
-    const QByteArray before = bootloaders->info(1, 1);
     repair().m_statusPollLimitMs = 300;
-
-    EXPECT_EQ(failedRepair(), (QStringList{QStringLiteral("Do you want do download the info block?"),
-                                           QStringLiteral("Info block download failed: Loading Status Failure.")}));
-    EXPECT_TRUE(logHas(QStringLiteral("   InfoBlock repair failed!")));
-    EXPECT_FALSE(logHas(QStringLiteral("   InfoBlock repaired successfully!")));
-    EXPECT_EQ(bootloaders->info(1, 1), before);
-    EXPECT_EQ(modules->mode(1), PxmModule::Mode::Bootloader);
+    EXPECT_EQ(failedRepair(faulty(&sim::BootFaults::flashNeverEnds)),
+              (QStringList{QStringLiteral("Do you want do download the info block?"),
+                           QStringLiteral("Info block download failed: Loading Status Failure.")}));
 }
 
 TEST_F(ModuleToolsBusTest, ARepairThatTheModuleRefusesFails) {
-    sim::BootOptions boot = fastBoot();
-    boot.faults.refuseInfoBlock = true;
-    boot.faultModules = 1u << 1;
-    start(sim::Profile::SBus, 1, false, boot);
-    addTemplate(QStringLiteral("07"));
-    const QStringList shown = failedRepair();
+    const QStringList shown = failedRepair(faulty(&sim::BootFaults::refuseInfoBlock));
     // The CAN layer names the refused transfer, then the repair says what failed.
     ASSERT_FALSE(shown.isEmpty());
     EXPECT_EQ(shown.last(), QStringLiteral("Info block download failed: Could not write SDO."));
-    EXPECT_EQ(vbControls::backColor(repair().txtHWSerial), kLightRed);
-    EXPECT_TRUE(logHas(QStringLiteral("   InfoBlock repair failed!")));
 }
 
 TEST_F(ModuleToolsBusTest, AnOldBootloaderIsNotRepaired) {
     sim::BootOptions boot = fastBoot();
     boot.version = QStringLiteral("3.09");
-    start(sim::Profile::SBus, 1, false, boot);
-    addTemplate(QStringLiteral("07"));
-    const QByteArray before = bootloaders->info(1, 1);
-    repair().g_show();
-    choose(1);
-    enter(QStringLiteral("4711"), QStringLiteral("10"), QStringLiteral("2021"), QStringLiteral("07"));
-    answers->clear();
-    repair().cmdDownload_Click();
-    EXPECT_EQ(answers->texts(), QStringList{QStringLiteral("Wrong Bootloader version detected. Bootloader version for HW "
-                                                           "Infoblock repair has to be 3.10 or above!")});
-    EXPECT_EQ(bootloaders->info(1, 1), before);
+    // Refused before the entries are checked: no question.
+    EXPECT_EQ(failedRepair(boot), QStringList{QStringLiteral("Wrong Bootloader version detected. Bootloader version for "
+                                                             "HW Infoblock repair has to be 3.10 or above!")});
 }
 
 TEST_F(ModuleToolsBusTest, AHardwareBlockShorterThanItsSizeIsNotTakenForRepair) {
