@@ -194,6 +194,10 @@ TEST_F(FailedScan, FileEndingInsideAnEnumerationIsReported) {
     EXPECT_FALSE(g_scanHeaderFiles(log, db, QStringLiteral("sourceScan")));
     EXPECT_TRUE(log.lines.contains(QStringLiteral("      library.h line 4: the file ends inside an enumeration")));
     expectUnchanged();
+    // Nothing of the broken file reaches the next scan.
+    write("library.h", kLibrary);
+    ASSERT_TRUE(g_scanHeaderFiles(log, db, QStringLiteral("sourceScan")));
+    EXPECT_EQ(nameIds(QStringLiteral("SELECT * FROM sourceScan")), before);
 }
 
 TEST_F(FailedScan, ArrayWithoutAnEndIsReported) {
@@ -208,6 +212,14 @@ TEST_F(HeaderScan, NoComparedSymbolsFinishesWithoutReport) {
     ASSERT_TRUE(g_scanHeaderFiles(log, db, QStringLiteral("sourceScan")));
     EXPECT_EQ(log.lines.last(), QStringLiteral("   Compare scan with previous scanned symbols"));
     EXPECT_EQ(log.progress, 0.0f);
+}
+
+TEST_F(HeaderScan, HeaderNamesFromAWindowsTreeAreFoundWhateverTheirCase) {
+    writeHeaders(kGlobal, kLibrary, QString());
+    QFile::remove(path("dataContainer.h"));
+    write("DATACONTAINER.H", dataContainer(kBaseVariables, kBaseAlarms, kBaseParameters));
+    ASSERT_TRUE(g_scanHeaderFiles(log, db, QStringLiteral("sourceScan")));
+    EXPECT_TRUE(log.lines.contains(QStringLiteral("   Scan file ") + path("DATACONTAINER.H")));
 }
 
 TEST_F(HeaderScan, OldLayoutModuleColumnIsFilled) {
