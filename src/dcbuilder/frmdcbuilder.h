@@ -3,6 +3,7 @@
 // It never works on a stored version: it copies the newest version to a working copy,
 // every command changes the copy, and closing saves a changed copy as the next version
 // and deletes an unchanged one. BUILD DC turns a version into "PXM_DATA.S19".
+#include "dcbuilder/groupcrc.h"
 #include "dcbuilder/imagewalk.h"
 #include "dcbuilder/logwindow.h"
 
@@ -113,12 +114,18 @@ private:
     std::optional<QString> specialText(const QString& db, const QString& alias);
     std::optional<QString> specialNumber(const QString& db, const QString& alias, const QString& format);
 
+    void storeCrc(const QString& db, const QString& label, const QString& symbol, const groupCrc::Result& r,
+                  qint32& crc, qint32& len);
+
     // Build command steps; each false ends the build.
     bool buildAllCrcs(const QString& db, qint32& imoCrc, qint32& imoLen);
     void softwareCheck(qint32 imoCrc, qint32 imoLen);
-    bool buildImage(const QString& db);
+    bool buildImage(const QString& db, const QString& bin);
+    bool writeSRecords(const QString& bin);
     void buildAlarmListIndexes(const QString& db);
-    void logRule(const QString& head);
+    // The alarm link column of every alarm brought in line; the count of unresolved links.
+    int alarmLinks(const QString& db, const QString& column);
+    bool followedByWorkingCopy(const QString& db) const;
 
     bool m_loaded = false;
     bool m_muted = false;  // silences the log while the working copy follows a build

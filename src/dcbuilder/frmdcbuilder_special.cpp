@@ -158,21 +158,25 @@ bool frmDcBuilder::buildCrc(const QString& db, int group, QString& label, qint32
         if (label.isEmpty()) label = symbol + QStringLiteral(" = ");
         const groupCrc::Result r = groupCrc::compute(db, group);
         ok = r.error.isEmpty();
-        if (!ok) {
-            addMessage(sprintf("      {*}{*}", label, r.error));
-            return;
-        }
-        if (r.length == 0) {
-            addMessage(sprintf("      {*}no parameters in this group!", label));
-            return;
-        }
-        crc = r.crc;
-        len = r.length;
-        if (groupCrc::store(db, symbol, r.crc))
-            addMessage(sprintf("      {*}{*}  {*}", label, modStringFct::g_toHex(r.crc),
-                               QString::number(r.length).rightJustified(4, QLatin1Char(' '))));
+        if (ok)
+            storeCrc(db, label, symbol, r, crc, len);
         else
-            addMessage(sprintf("      {*}Parameter {*} not found in DC!", label, symbol));
+            addMessage(sprintf("      {*}{*}", label, r.error));
     });
     return ok;
+}
+
+void frmDcBuilder::storeCrc(const QString& db, const QString& label, const QString& symbol, const groupCrc::Result& r,
+                            qint32& crc, qint32& len) {
+    if (r.length == 0) {
+        addMessage(sprintf("      {*}no parameters in this group!", label));
+        return;
+    }
+    crc = r.crc;
+    len = r.length;
+    if (groupCrc::store(db, symbol, r.crc))
+        addMessage(sprintf("      {*}{*}  {*}", label, modStringFct::g_toHex(r.crc),
+                           QString::number(r.length).rightJustified(4, QLatin1Char(' '))));
+    else
+        addMessage(sprintf("      {*}Parameter {*} not found in DC!", label, symbol));
 }

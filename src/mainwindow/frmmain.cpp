@@ -1,9 +1,12 @@
 #include "mainwindow/frmmain.h"
 
+#include "mainwindow/dcbuilderlink.h"
+
 #include "mainwindow/vbcheckbox.h"
 #include "mainwindow/vbcontrols.h"
 
 #include "desktop/twips.h"
+#include "services/errtrap.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -95,6 +98,11 @@ void frmMain::buildMenus() {
     mnuHelp = bar->addMenu(QStringLiteral("&Help"));
     mnuAbout = mnuHelp->addAction(QStringLiteral("&About..."));
     connect(mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click);
+    connect(mnuBuildDC, &QAction::triggered, this, &frmMain::mnuBuildDC_Click);
+}
+
+void frmMain::mnuBuildDC_Click() {
+    trap("frmMain", "mnuBuildDC_Click", [&] { frmDcBuilderLink::get().g_show(txtFileDirectory->text()); });
 }
 
 void frmMain::buildModuleRows() {
