@@ -1,6 +1,7 @@
 // The builder window: its controls, its log and progress bar, and its single instance.
 #include "dcbuilder/frmdcbuilder.h"
 
+#include "dcdatabase/builderlog.h"
 #include "desktop/twips.h"
 #include "services/errtrap.h"
 #include "services/loglines.h"
@@ -45,7 +46,10 @@ QLabel* caption(QWidget* parent, const char* text, int left, int top, int width)
 }  // namespace
 
 frmDcBuilder& frmDcBuilder::instance() {
-    if (!g_builder) g_builder = new frmDcBuilder;
+    if (!g_builder) {
+        g_builder = new frmDcBuilder;
+        frmDcBuilderLogLink::install(g_builder);
+    }
     return *g_builder;
 }
 

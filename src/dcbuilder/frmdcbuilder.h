@@ -5,7 +5,7 @@
 // and deletes an unchanged one. BUILD DC turns a version into "PXM_DATA.S19".
 #include "dcbuilder/groupcrc.h"
 #include "dcbuilder/imagewalk.h"
-#include "dcbuilder/logwindow.h"
+#include "dcdatabase/logwindow.h"
 
 #include <QString>
 #include <QWidget>
@@ -20,7 +20,7 @@ class QProgressBar;
 class QPushButton;
 class QTabBar;
 
-class frmDcBuilder : public QWidget, public DcLogWindow {
+class frmDcBuilder : public QWidget, public ScanLogWindow {
 public:
     // The one builder of the run, created on first use.
     static frmDcBuilder& instance();
@@ -33,17 +33,19 @@ public:
     void unload();
     void addMessage(const QString& text) override;
     void updateProgress(float value, bool relative = false) override;
+    // The evaluator of header-file expressions, for the header scan.
+    scriptcontrol::ScriptControl& sc() override { return m_sc; }
 
     // ---- Binary image ----
     // Writes (build) or reads one part of the image file by the step table of the prefix
     // ("dc" or "alarm"), from position on; position ends after the part. False when the
     // part failed: the reason is logged and shown, and nothing is stored or kept.
     bool g_buildBinFile(const QString& db, const QString& binFile, bool build, const QString& prefix,
-                        qint64& position, DcLogWindow& progress, bool append);
+                        qint64& position, LogWindow& progress, bool append);
     // The same walk over an image in memory. In read mode the values are stored into the
     // enumeration table only when the whole part could be read.
     bool walkImage(const QString& db, QByteArray& image, bool build, const QString& prefix, qint64& position,
-                   DcLogWindow& progress, QStringList* debugLines = nullptr);
+                   LogWindow& progress, QStringList* debugLines = nullptr);
 
     // ---- Group CRCs and special values ----
     // Computes the CRC of one parameter group, stores it in the group's entry and logs it.
@@ -123,10 +125,9 @@ private:
     bool buildImage(const QString& db, const QString& bin);
     bool writeSRecords(const QString& bin);
     void buildAlarmListIndexes(const QString& db);
-    // The alarm link column of every alarm brought in line; the count of unresolved links.
-    int alarmLinks(const QString& db, const QString& column);
     bool followedByWorkingCopy(const QString& db) const;
 
+    scriptcontrol::ScriptControl m_sc;
     bool m_loaded = false;
     bool m_muted = false;  // silences the log while the working copy follows a build
     float m_progress = 0;

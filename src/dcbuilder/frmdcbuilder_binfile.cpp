@@ -73,7 +73,7 @@ void appendLines(const QString& path, const QStringList& lines) {
 }  // namespace
 
 bool frmDcBuilder::walkImage(const QString& db, QByteArray& image, bool build, const QString& prefix, qint64& position,
-                             DcLogWindow& progress, QStringList* debugLines) {
+                             LogWindow& progress, QStringList* debugLines) {
     if (m_tempDc.isEmpty()) m_tempDc = db;
     progress.updateProgress(0, false);
     progress.addMessage(sprintf(build ? "   Build {*}-Bin-File" : "   Read {*}-Bin-File", prefix.toUpper()));
@@ -116,7 +116,7 @@ bool frmDcBuilder::walkImage(const QString& db, QByteArray& image, bool build, c
 }
 
 bool frmDcBuilder::g_buildBinFile(const QString& db, const QString& binFile, bool build, const QString& prefix,
-                                  qint64& position, DcLogWindow& progress, bool append) {
+                                  qint64& position, LogWindow& progress, bool append) {
     const QString logFile = binFile.left(binFile.size() - 3) + QStringLiteral("txt");
     QByteArray image;
     bool readable = true;

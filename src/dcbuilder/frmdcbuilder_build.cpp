@@ -4,6 +4,7 @@
 
 #include "can/srecord.h"
 #include "crclibrary/crclibrary.h"
+#include "dcdatabase/modscanheaderfiles.h"
 #include "desktop/timeservice.h"
 #include "mainwindow/loadfileslink.h"
 #include "services/errtrap.h"
@@ -178,7 +179,7 @@ void frmDcBuilder::buildAlarmListIndexes(const QString& db) {
     addMessage(QStringLiteral("   Update id's in alarmEnums-table"));
     int unresolved = 0;
     for (const char* column : {"onOffDelayId", "signalIndex", "onDelayIndex", "offDelayIndex"})
-        unresolved += alarmLinks(db, QString::fromLatin1(column));
+        unresolved += modScanHeaderFiles::g_buildAlarmListIndexes(db, QString::fromLatin1(column));
     if (unresolved > 0)
         modMsgBox::g_errorMsgBox(QStringLiteral("Not all id's could be built because\r\n"
                                                 "the symbols are not found in dcEnums!\r\n"
@@ -189,7 +190,7 @@ void frmDcBuilder::buildAlarmListIndexes(const QString& db) {
     if (followedByWorkingCopy(db)) {
         m_muted = true;
         for (const char* column : {"onOffDelayId", "signalIndex", "onDelayIndex", "offDelayIndex"})
-            alarmLinks(m_tempDc, QString::fromLatin1(column));
+            modScanHeaderFiles::g_buildAlarmListIndexes(m_tempDc, QString::fromLatin1(column));
         m_muted = false;
     }
 }
