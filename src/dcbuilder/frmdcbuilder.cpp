@@ -60,8 +60,8 @@ frmDcBuilder::frmDcBuilder() : QWidget(nullptr, Qt::Window) {
     setWindowTitle(QStringLiteral("Data Container Builder"));
     setFixedSize(px(kWidth), px(kHeight));
 
-    caption(this, "Source File Directory:", 120, 120, 1800);
-    txtFileDirectory = placed(new QLineEdit, this, "txtFileDirectory", 1980, 120, 6900, 315);
+    caption(this, "Source File Directory:", 120, 120, 2160);
+    txtFileDirectory = placed(new QLineEdit, this, "txtFileDirectory", 2280, 120, 6600, 315);
     txtFileDirectory->setReadOnly(true);
 
     buildTabs();
@@ -136,10 +136,10 @@ void frmDcBuilder::buildInfoFrame(QFrame* f) {
     // Texts in the left column, numbers in the right one.
     for (int i = 0; i < 9; ++i) {
         const bool left = i < 5;
-        const int x = left ? 240 : 4680;
+        const int x = left ? 240 : 4800;
         const int y = 240 + (left ? i : i - 5) * 480;
-        caption(f, boxes[i].label, x, y, 1800);
-        *boxes[i].box = placed(new QLineEdit, f, boxes[i].name, x + 1860, y, left ? 2280 : 1200, 315);
+        caption(f, boxes[i].label, x, y, left ? 2100 : 1860);
+        *boxes[i].box = placed(new QLineEdit, f, boxes[i].name, x + (left ? 2160 : 1920), y, left ? 2160 : 1200, 315);
     }
     txtEngineType->setMaxLength(32);
 }

@@ -4,6 +4,7 @@
 // recorder, the virtual clock and a recorder of the main window's load-file refresh.
 #include "dao/dao.h"
 #include "dcbuilder/bintables.h"
+#include "dcbuilder/editorlink.h"
 #include "dcbuilder/frmdcbuilder.h"
 #include "dcfixture/dcfixture.h"
 #include "dcfixture/recordinglog.h"
@@ -15,6 +16,10 @@
 #include "testsupport.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QFrame>
+#include <QPushButton>
+#include <QTabBar>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
