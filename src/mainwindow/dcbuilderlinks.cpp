@@ -1,6 +1,8 @@
 #include "mainwindow/dcbuilderlinks.h"
 
+#include "dcbuilder/editorlink.h"
 #include "dcbuilder/frmdcbuilder.h"
+#include "dcdatabase/frmeditdc.h"
 #include "mainwindow/dcbuilderlink.h"
 
 namespace {
@@ -13,13 +15,21 @@ struct DcBuilderAdapter : DcBuilderLink {
     }
 };
 
+struct DcEditorAdapter : DcEditorLink {
+    bool g_showForm(const QString& dbName, const QString& kind) override {
+        return frmEditDC::instance().g_showForm(dbName, kind);
+    }
+};
+
 }  // namespace
 
 namespace dcBuilderLinks {
 
 void install() {
     static DcBuilderAdapter builder;
+    static DcEditorAdapter editor;
     frmDcBuilderLink::install(&builder);
+    dcEditorLink::install(&editor);
 }
 
 }  // namespace dcBuilderLinks
