@@ -181,3 +181,29 @@ TEST_F(BuildDc, CrcsAndAlarmLinksOfTheNextVersionAreKeptInTheWorkingCopy) {
     EXPECT_EQ(value(next, QStringLiteral("SELECT value FROM dcEnums WHERE name='PAR_CRC_GROUP1'")).toInt(), crc);
     EXPECT_EQ(value(next, QStringLiteral("SELECT signalIndex FROM alarmEnums WHERE name='ALM_A'")).toInt(), 1);
 }
+
+TEST_F(BuildDc, SpecialEntriesComeFromTheVersionBeingBuilt) {
+    modGlobal::g_debugMode = true;
+    builder().g_show(dir.path());
+    // The working copy holds another engine type than the selected version.
+    auto d = dao::OpenDatabase(builder().workingCopy(), false, false);
+    d->Execute(QStringLiteral("UPDATE dcEnums SET value=22616 WHERE name='PAR_SWINFO_ENGINE_TYPE_1'"));  // "XX"
+    d->Close();
+    builder().cmdBuild_Click();
+    EXPECT_EQ(readFile(bin).left(8), QByteArray("RT-flex "));
+}
+
+TEST_F(BuildDc, LargeGroupsNeedNoSixteenBitCountsAndTheirLengthIsNotCut) {
+    auto d = dao::OpenDatabase(db, false, false);
+    d->Execute(QStringLiteral("WITH RECURSIVE c(i) AS (SELECT 100 UNION ALL SELECT i + 1 FROM c WHERE i < 9099) "
+                              "INSERT INTO dcEnums (id, name, \"class\", value, crcGroup) "
+                              "SELECT i, 'PAR_MANY' || i, 'PARAMETER', i, 6 FROM c"));
+    d->Close();
+    openAndBuild();
+    const QStringList l = log();
+    const auto line = std::find_if(l.begin(), l.end(), [](const QString& s) { return s.startsWith(QStringLiteral("      COMMIS")); });
+    ASSERT_NE(line, l.end());
+    EXPECT_TRUE(line->endsWith(QStringLiteral("  36000"))) << line->toStdString();
+    EXPECT_TRUE(errors.seen.empty());
+    EXPECT_TRUE(QFile::exists(s19));
+}
