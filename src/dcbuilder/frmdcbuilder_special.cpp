@@ -30,15 +30,18 @@ bool isAscii(const QString& text) {
         if (c.unicode() > 127) return false;
     return true;
 }
+// The dcEnums rows of the database; when they cannot be read the given line is logged.
+bool openEntries(OpenSet& s, const QString& db, frmDcBuilder& log, const char* failure) {
+    if (s.open(db, kAllRows)) return true;
+    log.addMessage(QString::fromLatin1(failure));
+    return false;
+}
 }  // namespace
 
 void frmDcBuilder::setSpecialDcStringValue(const QString& text, const QString& alias, QString& label) {
     trap(kObject, "setSpecialDcStringValue", [&] {
         OpenSet s;
-        if (!s.open(database(), kAllRows)) {
-            addMessage(QStringLiteral("      No entry in dc-table -> Plant-Infos not set in DC!"));
-            return;
-        }
+        if (!openEntries(s, database(), *this, "      No entry in dc-table -> Plant-Infos not set in DC!")) return;
         const QString symbol = modGlobal::g_getSymbolName(alias);
         if (label.isEmpty()) label = symbol + QStringLiteral(" = ");
         // The module software reads these texts as 7-bit ASCII: anything else is refused
@@ -69,10 +72,7 @@ void frmDcBuilder::setSpecialDcStringValue(const QString& text, const QString& a
 
 std::optional<QString> frmDcBuilder::specialText(const QString& db, const QString& alias) {
     OpenSet s;
-    if (!s.open(db, kAllRows)) {
-        addMessage(QStringLiteral("      No entry in dc-table -> Plant-Infos not set in DC!"));
-        return std::nullopt;
-    }
+    if (!openEntries(s, db, *this, "      No entry in dc-table -> Plant-Infos not set in DC!")) return std::nullopt;
     const QString symbol = modGlobal::g_getSymbolName(alias);
     QString text;
     for (int i = 1; i <= 8; ++i) {
@@ -96,10 +96,7 @@ void frmDcBuilder::setSpecialDcLongValue(const QString& valueText, const QString
                                          const QString& format, bool showHex) {
     trap(kObject, "setSpecialDcLongValue", [&] {
         OpenSet s;
-        if (!s.open(database(), kAllRows)) {
-            addMessage(QStringLiteral("      No entries in dc-table -> Plant-Infos not set in DC!"));
-            return;
-        }
+        if (!openEntries(s, database(), *this, "      No entries in dc-table -> Plant-Infos not set in DC!")) return;
         const QString symbol = modGlobal::g_getSymbolName(alias);
         if (symbol.isEmpty()) {
             addMessage(sprintf("      {*}Symbol {*} not found", label, alias));
@@ -126,10 +123,7 @@ void frmDcBuilder::setSpecialDcLongValue(const QString& valueText, const QString
 
 std::optional<QString> frmDcBuilder::specialNumber(const QString& db, const QString& alias, const QString& format) {
     OpenSet s;
-    if (!s.open(db, kAllRows)) {
-        addMessage(QStringLiteral("      No entry in dc-table"));
-        return std::nullopt;
-    }
+    if (!openEntries(s, db, *this, "      No entry in dc-table")) return std::nullopt;
     const QString symbol = modGlobal::g_getSymbolName(alias);
     if (symbol.isEmpty()) {
         addMessage(sprintf("      Symbol {*} not found", alias));

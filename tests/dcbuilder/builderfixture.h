@@ -82,6 +82,11 @@ protected:
         return dir.filePath(QStringLiteral("KELB-3817 Update Tool-PXM-DC-%1.mdb").arg(version, 3, 10, QLatin1Char('0')));
     }
 
+    static void execute(const QString& db, const QString& sql) {
+        auto d = dao::OpenDatabase(db, false, false);
+        d->Execute(sql);
+        d->Close();
+    }
     static void row(const QString& db, const char* table, const QVariantMap& values) {
         dcfixture::insertRow(db, QString::fromLatin1(table), values);
     }

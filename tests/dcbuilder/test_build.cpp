@@ -73,10 +73,8 @@ TEST_F(BuildDc, ARoundTripThroughAnImageGivesTheSameImage) {
     // A copy whose table values are lost, filled again from the image.
     const QString copy = dir.filePath(QStringLiteral("copy.mdb"));
     ASSERT_TRUE(QFile::copy(db, copy));
-    auto d = dao::OpenDatabase(copy, false, false);
-    d->Execute(QStringLiteral("UPDATE dcEnums SET value=0 WHERE id<10"));
-    d->Execute(QStringLiteral("UPDATE alarmEnums SET criterion=0, signalIndex=-1"));
-    d->Close();
+    execute(copy, QStringLiteral("UPDATE dcEnums SET value=0 WHERE id<10"));
+    execute(copy, QStringLiteral("UPDATE alarmEnums SET criterion=0, signalIndex=-1"));
     dcfixture::RecordingLog walkLog;
     qint64 position = 0;
     ASSERT_TRUE(builder().g_buildBinFile(copy, bin, false, QStringLiteral("dc"), position, walkLog, false));
@@ -148,9 +146,7 @@ TEST_F(BuildDc, AFailedWalkLeavesNoDownloadFileNotEvenAnOldOne) {
 }
 
 TEST_F(BuildDc, ABadValueInACrcGroupFailsTheBuildAndStoresNoCrc) {
-    auto d = dao::OpenDatabase(db, false, false);
-    d->Execute(QStringLiteral("UPDATE dcEnums SET value='x' WHERE name='PAR_IMO'"));
-    d->Close();
+    execute(db, QStringLiteral("UPDATE dcEnums SET value='x' WHERE name='PAR_IMO'"));
     openAndBuild();
     EXPECT_TRUE(log().contains(QStringLiteral("      IMO Paras CRC     = value 'x' of PAR_IMO is no 32-bit number: no CRC stored!")));
     EXPECT_EQ(value(db, QStringLiteral("SELECT value FROM dcEnums WHERE name='PAR_CRC_GROUP1'")).toInt(), 0);
@@ -158,9 +154,7 @@ TEST_F(BuildDc, ABadValueInACrcGroupFailsTheBuildAndStoresNoCrc) {
 }
 
 TEST_F(BuildDc, AnEmptyAlarmTableFailsTheBuild) {
-    auto d = dao::OpenDatabase(db, false, false);
-    d->Execute(QStringLiteral("DELETE FROM alarmEnums WHERE id>=0"));
-    d->Close();
+    execute(db, QStringLiteral("DELETE FROM alarmEnums WHERE id>=0"));
     openAndBuild();
     EXPECT_TRUE(log().contains(QStringLiteral("      Table alarmEnums holds no entries: the ALARM-part cannot be built!")));
     EXPECT_FALSE(QFile::exists(s19));
@@ -186,19 +180,15 @@ TEST_F(BuildDc, SpecialEntriesComeFromTheVersionBeingBuilt) {
     modGlobal::g_debugMode = true;
     builder().g_show(dir.path());
     // The working copy holds another engine type than the selected version.
-    auto d = dao::OpenDatabase(builder().workingCopy(), false, false);
-    d->Execute(QStringLiteral("UPDATE dcEnums SET value=22616 WHERE name='PAR_SWINFO_ENGINE_TYPE_1'"));  // "XX"
-    d->Close();
+    execute(builder().workingCopy(), QStringLiteral("UPDATE dcEnums SET value=22616 WHERE name='PAR_SWINFO_ENGINE_TYPE_1'"));  // "XX"
     builder().cmdBuild_Click();
     EXPECT_EQ(readFile(bin).left(8), QByteArray("RT-flex "));
 }
 
 TEST_F(BuildDc, LargeGroupsNeedNoSixteenBitCountsAndTheirLengthIsNotCut) {
-    auto d = dao::OpenDatabase(db, false, false);
-    d->Execute(QStringLiteral("WITH RECURSIVE c(i) AS (SELECT 100 UNION ALL SELECT i + 1 FROM c WHERE i < 9099) "
+    execute(db, QStringLiteral("WITH RECURSIVE c(i) AS (SELECT 100 UNION ALL SELECT i + 1 FROM c WHERE i < 9099) "
                               "INSERT INTO dcEnums (id, name, \"class\", value, crcGroup) "
                               "SELECT i, 'PAR_MANY' || i, 'PARAMETER', i, 6 FROM c"));
-    d->Close();
     openAndBuild();
     const QStringList l = log();
     const auto line = std::find_if(l.begin(), l.end(), [](const QString& s) { return s.startsWith(QStringLiteral("      COMMIS")); });

@@ -82,10 +82,8 @@ TEST(GroupCrc, TheBufferOfTheExampleGroupAndItsCrc) {
 }
 
 TEST_F(SpecialEntries, BuildCrcStoresTheGroupsCrcAndLeavesAnEmptyGroupAlone) {
-    auto d = dao::OpenDatabase(db, false, false);
-    d->Execute(QStringLiteral("UPDATE dcEnums SET value=1 WHERE name='PAR_A'"));
-    d->Execute(QStringLiteral("UPDATE dcEnums SET value=-2 WHERE name='PAR_B'"));
-    d->Close();
+    execute(db, QStringLiteral("UPDATE dcEnums SET value=1 WHERE name='PAR_A'"));
+    execute(db, QStringLiteral("UPDATE dcEnums SET value=-2 WHERE name='PAR_B'"));
     QString label;
     qint32 crc = -5, len = -5;
     EXPECT_TRUE(builder().buildCrc(db, 1, label, crc, len));
@@ -104,9 +102,7 @@ TEST_F(SpecialEntries, BuildCrcStoresTheGroupsCrcAndLeavesAnEmptyGroupAlone) {
 }
 
 TEST_F(SpecialEntries, ABadValueInTheGroupStoresNoCrc) {
-    auto d = dao::OpenDatabase(db, false, false);
-    d->Execute(QStringLiteral("UPDATE dcEnums SET value=NULL WHERE name='PAR_B'"));
-    d->Close();
+    execute(db, QStringLiteral("UPDATE dcEnums SET value=NULL WHERE name='PAR_B'"));
     QString label;
     qint32 crc = 0, len = 0;
     EXPECT_FALSE(builder().buildCrc(db, 1, label, crc, len));

@@ -15,9 +15,7 @@ protected:
 
 TEST_F(WorkingCopy, AnUnchangedCopyIsDeletedAndAChangedOneBecomesTheNextVersion) {
     makeVersions(5);
-    auto d = dao::OpenDatabase(dcName(5), false, false);
-    d->Execute(QStringLiteral("UPDATE dcEnums SET value=55 WHERE name='PAR_A'"));
-    d->Close();
+    execute(dcName(5), QStringLiteral("UPDATE dcEnums SET value=55 WHERE name='PAR_A'"));
 
     builder().g_show(dir.path());
     ASSERT_TRUE(builder().isLoaded());
@@ -52,9 +50,7 @@ TEST_F(WorkingCopy, TheBuildTabOffersAChangedCopyAsTheNextVersionAtOnce) {
     EXPECT_TRUE(QFile::exists(dcName(3)));
     EXPECT_EQ(builder().filSourceDC->currentItem()->text(), QStringLiteral("KELB-3817 Update Tool-PXM-DC-003.mdb"));
     // The copy is still open and modified: closing replaces the placed copy.
-    auto d = dao::OpenDatabase(temp(), false, false);
-    d->Execute(QStringLiteral("UPDATE dcEnums SET value=77 WHERE name='PAR_A'"));
-    d->Close();
+    execute(temp(), QStringLiteral("UPDATE dcEnums SET value=77 WHERE name='PAR_A'"));
     builder().unload();
     EXPECT_EQ(value(dcName(3), QStringLiteral("SELECT value FROM dcEnums WHERE name='PAR_A'")).toInt(), 77);
 }
