@@ -5,6 +5,7 @@
 #include "scriptcontrol/scriptcontrol.h"
 
 #include <QString>
+#include <QStringList>
 
 class LogWindow {
 public:
@@ -20,3 +21,12 @@ public:
     // The evaluator of header-file expressions.
     virtual scriptcontrol::ScriptControl& sc() = 0;
 };
+
+// What the tool windows share of these two operations, so that each window only shows it.
+namespace logWindow {
+// The list lines of an addMessage text: the pieces between carriage returns (a line feed
+// after a CR stays at the start of the next piece); an empty text gives none.
+QStringList messageLines(QString text);
+// The bar's new position: value, plus the current position when relative, held in 0..1.
+float progressValue(float current, float value, bool relative);
+}  // namespace logWindow

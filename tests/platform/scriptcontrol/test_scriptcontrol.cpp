@@ -87,14 +87,16 @@ const Case kCases[] = {
     {"10 - 2 - 1 << 1", 14LL},
 };
 
-TEST(ScriptControlEval, GivesTheValuesOfTheCCompiler) {
-    ScriptControl sc;
-    for (const Case& c : kCases) {
+template <class Cases>
+void expectValues(const ScriptControl& sc, const Cases& cases) {
+    for (const Case& c : cases) {
         const EvalResult r = sc.Eval(QString::fromLatin1(c.expression));
         ASSERT_TRUE(r.isNumber()) << c.expression << ": " << r.error.toStdString();
         EXPECT_EQ(r.value, c.value) << c.expression;
     }
 }
+
+TEST(ScriptControlEval, GivesTheValuesOfTheCCompiler) { expectValues(ScriptControl(), kCases); }
 
 TEST(ScriptControlEval, KeepsTheUnsignedTypeWhereCDoes) {
     ScriptControl sc;
@@ -114,15 +116,8 @@ TEST(ScriptControlEval, ResolvesNamesThroughTheResolver) {
         if (name == QLatin1String("BIG")) return 0x10000;
         return std::nullopt;
     });
-    const struct {
-        const char* expression;
-        qint64 value;
-    } cases[] = {{"FOO + 1", 8}, {"FOO<<2", 28}, {"(FOO)", 7}, {"(u16)BIG", 0}, {"(u16)(BIG-1)", 65535}, {"FOO*FOO-1", 48}};
-    for (const auto& c : cases) {
-        const EvalResult r = sc.Eval(QString::fromLatin1(c.expression));
-        ASSERT_TRUE(r.isNumber()) << c.expression << ": " << r.error.toStdString();
-        EXPECT_EQ(r.value, c.value) << c.expression;
-    }
+    const Case cases[] = {{"FOO + 1", 8}, {"FOO<<2", 28}, {"(FOO)", 7}, {"(u16)BIG", 0}, {"(u16)(BIG-1)", 65535}, {"FOO*FOO-1", 48}};
+    expectValues(sc, cases);
 }
 
 TEST(ScriptControlEval, RefusesWhatItCannotEvaluateWithItsReason) {

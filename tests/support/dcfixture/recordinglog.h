@@ -1,10 +1,9 @@
 #pragma once
-// A log window for tests: records every line and follows the progress bar as the tool
-// windows do (relative steps added, the result clamped to 0..1).
+// A log window for tests: records every text as one line and follows the progress bar as
+// the tool windows do.
 #include "dcdatabase/logwindow.h"
 
 #include <QStringList>
-#include <algorithm>
 
 namespace dcfixture {
 
@@ -12,8 +11,7 @@ class RecordingLog : public ScanLogWindow {
 public:
     void addMessage(const QString& text) override { lines << text; }
     void updateProgress(float value, bool relative = false) override {
-        if (relative) value += progress;
-        progress = std::clamp(value, 0.0f, 1.0f);
+        progress = logWindow::progressValue(progress, value, relative);
         ++progressCalls;
     }
     scriptcontrol::ScriptControl& sc() override { return m_sc; }
