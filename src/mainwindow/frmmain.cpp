@@ -1,12 +1,9 @@
 #include "mainwindow/frmmain.h"
 
-#include "mainwindow/dcbuilderlink.h"
-
 #include "mainwindow/vbcheckbox.h"
 #include "mainwindow/vbcontrols.h"
 
 #include "desktop/twips.h"
-#include "services/errtrap.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -99,11 +96,6 @@ void frmMain::buildMenus() {
     mnuHelp = bar->addMenu(QStringLiteral("&Help"));
     mnuAbout = mnuHelp->addAction(QStringLiteral("&About..."));
     connect(mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click);
-    connect(mnuBuildDC, &QAction::triggered, this, &frmMain::mnuBuildDC_Click);
-}
-
-void frmMain::mnuBuildDC_Click() {
-    trap("frmMain", "mnuBuildDC_Click", [&] { frmDcBuilderLink::get().g_show(txtFileDirectory->text()); });
 }
 
 void frmMain::buildModuleRows() {

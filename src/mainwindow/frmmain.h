@@ -173,7 +173,6 @@ public:
 
 public slots:
     void mnuExit_Click();
-    void mnuBuildDC_Click();
     void cmdExit_Click();
     void cmdDownload_Click();
     void chkProgram_Click(int Index);

@@ -70,7 +70,6 @@ struct FakeBuilder : DcBuilderStub {
     explicit FakeBuilder(Calls* c) : window(c, "frmDcBuilder") {}
     bool isLoaded() const override { return window.isLoaded(); }
     void unload() override { window.unload(); }
-    void g_show(const QString& directory) override { window.calls->push_back("g_show " + directory); }
 };
 
 struct FakeAutoDownload : AutoDownloadLink {
