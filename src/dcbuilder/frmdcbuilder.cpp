@@ -4,7 +4,6 @@
 #include "dcdatabase/builderlog.h"
 #include "desktop/twips.h"
 #include "services/errtrap.h"
-#include "services/loglines.h"
 #include "services/modglobal.h"
 
 #include <QCloseEvent>
@@ -170,7 +169,7 @@ void frmDcBuilder::buildScanFrame(QFrame* f) {
 
 void frmDcBuilder::addMessage(const QString& text) {
     if (m_muted) return;
-    const QStringList lines = logLines::split(text);
+    const QStringList lines = logWindow::messageLines(text);
     if (lines.isEmpty()) return;
     lstMessage->addItems(lines);
     lstMessage->setCurrentRow(lstMessage->count() - 1);
@@ -178,8 +177,7 @@ void frmDcBuilder::addMessage(const QString& text) {
 }
 
 void frmDcBuilder::updateProgress(float value, bool relative) {
-    if (relative) value += m_progress;
-    m_progress = qBound(0.0f, value, 1.0f);
+    m_progress = logWindow::progressValue(m_progress, value, relative);
     prgProgress->setValue(int(m_progress * kProgressScale + 0.5f));
 }
 
