@@ -17,4 +17,5 @@ TEST_F(BuilderTest, EveryTabOfTheWindowIsDrawn) {
         if (!keep.isEmpty()) shot.save(QDir(keep).filePath(QStringLiteral("dcbuilder-tab%1.png").arg(tab + 1)));
     }
     EXPECT_EQ(builder().windowTitle(), QStringLiteral("Data Container Builder"));
+    if (!keep.isEmpty()) dcfixture::writeFile(QDir(keep).filePath(QStringLiteral("dcbuilder-log.txt")), log().join(QLatin1Char('\n')));
 }

@@ -121,3 +121,29 @@ TEST_F(WorkingCopy, TheEditorsChangeMarksTheCopyModified) {
                                          QStringLiteral("KELB-3817 Update Tool-PXM-DC-temp.md PARAMETER")}));
     dcEditorLink::install(nullptr);
 }
+
+TEST_F(WorkingCopy, AnOlderSchemaIsUpgradedAndSavedAsANewVersionOrBlocksTheBuilder) {
+    for (const int answer : {Dialogs::vbYes, Dialogs::vbNo}) {
+        SCOPED_TRACE(answer);
+        QFile::remove(dcName(2));
+        makeVersions(1);
+        execute(dcName(1), QStringLiteral("DELETE FROM version"));
+        execute(dcName(1), QStringLiteral("INSERT INTO version (date, applVersion, comment) VALUES ('2020-01-01T00:00:00', '4.4.4', '')"));
+        answers.clear();
+        answers.push(answer);
+        builder().g_show(dir.path());
+        if (answer == Dialogs::vbYes) {
+            EXPECT_TRUE(builder().isLoaded());
+            EXPECT_TRUE(builder().workingCopyModified());
+            builder().unload();
+            EXPECT_TRUE(QFile::exists(dcName(2)));
+        } else {
+            EXPECT_FALSE(builder().isLoaded());
+            EXPECT_EQ(answers.shown().back().text,
+                      QStringLiteral("Opening DC-database is blocked.\r\nTherefore DC Builder is not available."));
+            // Closing settled the unchanged working copy: deleted, no new version.
+            EXPECT_FALSE(QFile::exists(temp()));
+            EXPECT_FALSE(QFile::exists(dcName(2)));
+        }
+    }
+}
