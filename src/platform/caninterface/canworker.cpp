@@ -144,10 +144,9 @@ void CanWorker::onFramesReceived() {
         if (f.frameType() != QCanBusFrame::DataFrame || f.hasExtendedFrameFormat() || f.hasFlexibleDataRateFormat())
             continue;
         if (m_transfer && f.frameId() == m_responseId) {
-            m_timer.stop();
-            m_armPending = false;
-            m_transfer->onFrame(f.payload());
-            checkTransferDone();
+            // A frame the transfer takes sets up its next wait or ends it; one it passes
+            // over leaves the running wait as it is, so stray frames cannot hold it off.
+            if (m_transfer->onFrame(f.payload())) checkTransferDone();
             continue;
         }
         if (m_started) raise = m_queue->push({f.frameId(), f.payload()}) || raise;
