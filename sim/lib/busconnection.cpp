@@ -11,6 +11,9 @@ namespace sim {
 
 namespace {
 constexpr int kRetryMs = 250;
+// A frame lasts 0.2 to 1 ms at the buses' rates, below the timers' millisecond: the last
+// stretch before a frame is due is waited out by polling the event loop.
+constexpr qint64 kPollBeforeUs = 1500;
 const QString kPlugin = QStringLiteral("virtualcan");
 }  // namespace
 
@@ -42,6 +45,7 @@ void BusConnection::close() {
     m_retry.stop();
     m_pumpTimer.stop();
     m_queue.clear();
+    m_onBus.clear();
     dropDevice();
 }
 
@@ -86,8 +90,19 @@ void BusConnection::readFrames() {
     while (m_device && m_device->framesAvailable() > 0) {
         const QCanBusFrame qf = m_device->readFrame();
         if (!qf.isValid() || qf.frameType() != QCanBusFrame::DataFrame || qf.hasExtendedFrameFormat()) continue;
-        emit frameReceived(Frame{qf.frameId(), qf.payload()});
+        const Frame f{qf.frameId(), qf.payload()};
+        occupyBus(f);
+        emit frameReceived(f);
     }
+    // Our waiting frames now start later.
+    if (m_bitRate > 0 && !m_queue.empty()) pump();
+}
+
+void BusConnection::occupyBus(const Frame& f) {
+    // A frame of another node reached us as it left: on the bus it begins now, or when the
+    // frames before it are through.
+    if (m_bitRate <= 0) return;
+    m_busFreeUs = std::max(nowUs(), m_busFreeUs) + frameMicros(f.id, f.data, m_bitRate);
 }
 
 void BusConnection::send(const Frame& f, int delayMs) {
@@ -103,18 +118,43 @@ void BusConnection::send(const Frame& f, int delayMs) {
 
 void BusConnection::pump() {
     const qint64 now = nowUs();
-    while (!m_queue.empty()) {
-        Pending& p = m_queue.front();
-        const qint64 start = m_bitRate > 0 ? std::max(p.dueUs, m_busFreeUs) : p.dueUs;
-        if (start > now) {
-            m_pumpTimer.start(int(std::max<qint64>((start - now + 999) / 1000, 1)));
-            return;
+    for (;;) {
+        // A frame on the bus reaches the others with its last bit.
+        if (!m_onBus.empty() && m_onBus.front().dueUs <= now) {
+            write(m_onBus.front().frame);
+            m_onBus.pop_front();
+            continue;
         }
-        if (m_bitRate > 0) m_busFreeUs = std::max(start, m_busFreeUs) + frameMicros(p.frame.id, p.frame.data, m_bitRate);
-        const Frame f = p.frame;
+        if (m_queue.empty()) break;
+        const Pending& p = m_queue.front();
+        if (m_bitRate <= 0) {
+            if (p.dueUs > now) break;
+            write(p.frame);
+            m_queue.pop_front();
+            continue;
+        }
+        // It takes the bus when it is due and the frames before it are through.
+        const qint64 start = std::max(p.dueUs, m_busFreeUs);
+        if (start > now) break;
+        m_busFreeUs = start + frameMicros(p.frame.id, p.frame.data, m_bitRate);
+        m_onBus.push_back({p.frame, m_busFreeUs});
         m_queue.pop_front();
-        write(f);
     }
+    qint64 next = -1;
+    if (!m_onBus.empty()) next = m_onBus.front().dueUs;
+    if (!m_queue.empty()) {
+        const qint64 start = m_bitRate > 0 ? std::max(m_queue.front().dueUs, m_busFreeUs) : m_queue.front().dueUs;
+        next = next < 0 ? start : std::min(next, start);
+    }
+    if (next >= 0) armPump(next);
+}
+
+void BusConnection::armPump(qint64 atUs) {
+    const qint64 wait = atUs - nowUs();
+    // Without pacing a millisecond timer is all the delays need.
+    if (m_bitRate <= 0) return m_pumpTimer.start(int(std::max<qint64>((wait + 999) / 1000, 0)));
+    if (wait > kPollBeforeUs) return m_pumpTimer.start(int((wait - kPollBeforeUs / 2) / 1000));
+    m_pumpTimer.start(0);  // runs again as soon as the received frames have been read
 }
 
 void BusConnection::write(const Frame& f) {
