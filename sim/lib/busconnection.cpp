@@ -2,10 +2,18 @@
 
 #include "lib/bustiming.h"
 
+#include <QAbstractSocket>
 #include <QCanBus>
 #include <QCanBusDevice>
 #include <QCanBusFrame>
+#include <QVariant>
 #include <algorithm>
+
+#ifdef Q_OS_LINUX
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#endif
 
 namespace sim {
 
@@ -73,6 +81,10 @@ void BusConnection::connectDevice() {
     connect(m_device, &QCanBusDevice::framesReceived, this, &BusConnection::readFrames);
     connect(m_device, &QCanBusDevice::stateChanged, this, [this](QCanBusDevice::CanBusDeviceState s) {
         if (s == QCanBusDevice::ConnectedState) {
+            // The virtual bus relays frames over loopback TCP: without TCP_NODELAY a frame
+            // that follows an unanswered one waits for the delayed ACK, some 40 ms.
+            for (QAbstractSocket* socket : m_device->findChildren<QAbstractSocket*>())
+                socket->setSocketOption(QAbstractSocket::LowDelayOption, QVariant(1));
             m_connected = true;
             emit connected();
         } else if (s == QCanBusDevice::UnconnectedState) {
@@ -87,22 +99,32 @@ void BusConnection::connectDevice() {
 
 void BusConnection::readFrames() {
     if (!m_device) return;
+    quickAck();
     while (m_device && m_device->framesAvailable() > 0) {
         const QCanBusFrame qf = m_device->readFrame();
         if (!qf.isValid() || qf.frameType() != QCanBusFrame::DataFrame || qf.hasExtendedFrameFormat()) continue;
         const Frame f{qf.frameId(), qf.payload()};
-        occupyBus(f);
-        emit frameReceived(f);
+        if (m_bitRate <= 0) {
+            emit frameReceived(f);
+            continue;
+        }
+        // Another node's frame reached us as it left: on the bus it begins now, or when the
+        // frames before it are through, and it is ours once its last bit is.
+        m_busFreeUs = std::max(nowUs(), m_busFreeUs) + frameMicros(f.id, f.data, m_bitRate);
+        m_onBus.push_back({f, m_busFreeUs, true});
     }
-    // Our waiting frames now start later.
-    if (m_bitRate > 0 && !m_queue.empty()) pump();
+    if (m_bitRate > 0) pump();
 }
 
-void BusConnection::occupyBus(const Frame& f) {
-    // A frame of another node reached us as it left: on the bus it begins now, or when the
-    // frames before it are through.
-    if (m_bitRate <= 0) return;
-    m_busFreeUs = std::max(nowUs(), m_busFreeUs) + frameMicros(f.id, f.data, m_bitRate);
+void BusConnection::quickAck() {
+#ifdef Q_OS_LINUX
+    // A frame sent to us behind one we have not acknowledged yet would wait for our delayed
+    // ACK (Nagle on the bus host's side), some 40 ms: renewed at each arrival.
+    for (QAbstractSocket* s : m_device->findChildren<QAbstractSocket*>()) {
+        const int on = 1;
+        if (s->socketDescriptor() >= 0) ::setsockopt(int(s->socketDescriptor()), IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+    }
+#endif
 }
 
 void BusConnection::send(const Frame& f, int delayMs) {
@@ -119,26 +141,32 @@ void BusConnection::send(const Frame& f, int delayMs) {
 void BusConnection::pump() {
     const qint64 now = nowUs();
     for (;;) {
-        // A frame on the bus reaches the others with its last bit.
+        // A frame on the bus reaches the others with its last bit. Taken off first: taking
+        // in a received frame may send an answer, which pumps again.
         if (!m_onBus.empty() && m_onBus.front().dueUs <= now) {
-            write(m_onBus.front().frame);
+            const Pending p = m_onBus.front();
             m_onBus.pop_front();
+            if (p.received) {
+                emit frameReceived(p.frame);
+            } else {
+                write(p.frame);
+            }
             continue;
         }
         if (m_queue.empty()) break;
-        const Pending& p = m_queue.front();
+        const Pending p = m_queue.front();
         if (m_bitRate <= 0) {
             if (p.dueUs > now) break;
-            write(p.frame);
             m_queue.pop_front();
+            write(p.frame);
             continue;
         }
         // It takes the bus when it is due and the frames before it are through.
         const qint64 start = std::max(p.dueUs, m_busFreeUs);
         if (start > now) break;
+        m_queue.pop_front();
         m_busFreeUs = start + frameMicros(p.frame.id, p.frame.data, m_bitRate);
         m_onBus.push_back({p.frame, m_busFreeUs});
-        m_queue.pop_front();
     }
     qint64 next = -1;
     if (!m_onBus.empty()) next = m_onBus.front().dueUs;
