@@ -150,10 +150,11 @@ void CanWorker::onFramesReceived() {
         // Only classic data frames with 11-bit identifiers belong on these buses.
         if (f.frameType() != QCanBusFrame::DataFrame || f.hasExtendedFrameFormat() || f.hasFlexibleDataRateFormat())
             continue;
-        if (m_transfer && f.frameId() == m_responseId) {
-            // A frame the transfer takes sets up its next wait or ends it; one it passes
-            // over leaves the running wait as it is, so stray frames cannot hold it off.
-            if (m_transfer->onFrame(f.payload())) checkTransferDone();
+        // A frame the transfer takes sets up its next wait or ends it. One it passes over
+        // (a late answer to an earlier transfer) leaves the running wait as it is, so that
+        // stray frames cannot hold it off, and is queued like any frame not its own.
+        if (m_transfer && f.frameId() == m_responseId && m_transfer->onFrame(f.payload())) {
+            checkTransferDone();
             continue;
         }
         if (m_started) raise = m_queue->push({f.frameId(), f.payload()}) || raise;
