@@ -287,7 +287,7 @@ void ModuleBootloader::flashDone() {
     m_flash.setImage(m_programming, m_received);
     m_received.clear();
     m_programming = 0;
-    m_status = kFlashDone;
+    m_status = fault(&BootFaults::idleAfterFlash) ? kIdle : kFlashDone;
 }
 
 AbortCode ModuleBootloader::givePiece(int section, QByteArray& piece) {

@@ -162,7 +162,7 @@ void frmMain::cmdDownload_Click() {
 
         bool anySection = false;
         for (int pos = 0; pos < sectionRows; ++pos) {
-            if (!isChecked(chkLoadSection[pos])) continue;
+            if (!sectionSelected(chkLoadSection[pos])) continue;
             if (txtEmh[pos]->text() == QLatin1String("---"))
                 return refuse(modStringFct::sprintf(QStringLiteral("   S19 file for section {*} not found!"),
                                                     chkLoadSection[pos]->text()));
@@ -170,7 +170,7 @@ void frmMain::cmdDownload_Click() {
         }
         if (!anySection) return refuse(QStringLiteral("   no section selected!"));
 
-        if (isChecked(sectionRow(*this, 3)) &&
+        if (sectionSelected(sectionRow(*this, 3)) &&
             !modMsgBox::g_warningMsgBox(
                 QStringLiteral("Downloading of the bootloader will remove the application from the PXM!\r\n"
                                "Ater bootloader-downloading you must also download the application."),
@@ -220,20 +220,20 @@ void frmMain::downloadSelectedModules(bool spareStage, bool& ok) {
         addMessage(QStringLiteral("   Starting bootloader on all modules"));
         Selection boot{};
         for (int i = 0; i < moduleCount; ++i)
-            boot[i] = moduleStatusLink::get().g_getModuleStatus(i) == 1 || isChecked(chkProgram[i]);
+            boot[i] = moduleStatusLink::get().g_getModuleStatus(i) == 1 || isChecked(chkProgram[i]) || m_restartUnselected[i];
         if (g_isMBusConnection && !isChecked(chkProgram[0])) boot[0] = false;
         if (!modModeChange::g_startBootloader(boot, false)) {
             addMessage(QStringLiteral("   Download aborted!"));
             return unlock();
         }
 
-        bool bl2 = isChecked(sectionRow(*this, 3));
+        bool bl2 = sectionSelected(sectionRow(*this, 3));
         if (!(g_qtmMode || g_bzmMode)) {
             if (g_bigMem && !hardwareFits(*this, boot)) return unlock();
             if (g_bigMem && !bl2 && !selectBootloader2(*this, boot, bl2)) return unlock();
             if (!bl2 && !g_updateMode) selectMovedSections(*this, boot);
         }
-        if (isChecked(sectionRow(*this, 4))) {
+        if (sectionSelected(sectionRow(*this, 4))) {
             bool upToDate = false;
             checkS19FileDate(upToDate);
             if (!upToDate) {
@@ -264,9 +264,12 @@ void frmMain::downloadSelectedModules(bool spareStage, bool& ok) {
                 modMsgBox::g_informationMsgBox(QStringLiteral("Download of Bootloader finished.\r\n"
                                                               "As next you need to download the application."));
                 // Ready for the application: clearing Bootloader 2 unlocks the other rows.
+                // A hidden row is never chosen.
                 setValue(sectionRow(*this, 3), false);
-                setValue(sectionRow(*this, 6), true);
-                setValue(sectionRow(*this, 4), true);
+                for (qint32 section : {6, 4}) {
+                    QCheckBox* row = sectionRow(*this, section);
+                    if (vbCheck::visible(row)) setValue(row, true);
+                }
             } else if (!spareStage) {
                 restart = g_updateMode || modMsgBox::g_questionMsgBox(QStringLiteral("Restart application?"), QString(), true);
             } else {

@@ -142,6 +142,8 @@ void frmMain::lookUpLoadFiles(const QString& kind, bool quiet) {
 
 void frmMain::chkSectionNew_Click() {
     trap("frmMain", "chkSectionNew_Click", [&] {
+        // A QTM or BZM module has no "new" sections: the box chooses only the file variant.
+        if (g_qtmMode || g_bzmMode) return;
         static const char* const newTags[sectionRows] = {"6", "4", "9", "8", "-1"};
         static const char* const designTags[sectionRows] = {"6", "4", "7", "3", "-1"};
         const bool isNew = vbCheck::value(chkSectionNew) == vbCheck::vbChecked;

@@ -1,0 +1,219 @@
+// The download's red paths end to end: a module is green, done and reported updated only
+// when its flash is programmed; a module that got nothing is red and named; every module
+// that ran its application before the download runs it again afterwards.
+#include "test_download_fixture.h"
+
+#include "desktop/dialogs.h"
+#include "lib/personality_boot.h"
+#include "lib/pxmbootloaders.h"
+#include "lib/pxmmodules.h"
+#include "mainwindow/vbcheckbox.h"
+#include "mainwindow/vbcontrols.h"
+#include "services/modglobal.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+using namespace dltest;
+using sim::PxmModule;
+
+namespace {
+constexpr int posApplication = 0, posDataContainer = 1, posFpga = 2, posBootloader2 = 3, posQtmApplication = 4;
+
+QString updatedLine(int m) { return QStringLiteral("   PXM-#%1 is updated").arg(m, 2, 10, QLatin1Char('0')); }
+}  // namespace
+
+TEST_F(DownloadBusTest, AFlashThatNeverEndsIsARedLampAndNoUpdatedModule) {
+    sim::BootOptions boot = fastBoot();
+    boot.faults.flashNeverEnds = true;
+    boot.faultModules = 1u << 1;
+    start(sim::Profile::SBus, 1, true, boot);
+    const QByteArray image = pattern(2000, 11);
+    bindFile(posApplication, image, 0x100000, QStringLiteral("APPL.S19"));
+    select({0, 1});
+    selectRow(posApplication);
+
+    w->cmdDownload_Click();
+
+    const QString text = log().join('\n');
+    EXPECT_EQ(count(QStringLiteral("      PXM 1: failure in flash-programming (timeout)!")), 1) << text.toStdString();
+    EXPECT_TRUE(lampRed(1));
+    EXPECT_FALSE(w->m_moduleDone[1]);
+    EXPECT_FALSE(updater.updated.contains(updatedLine(1))) << updater.updated.join('\n').toStdString();
+    EXPECT_EQ(modules->mode(1), PxmModule::Mode::Bootloader);
+    // The module beside it finished its flash and counts.
+    EXPECT_TRUE(lampGreen(0));
+    EXPECT_TRUE(w->m_moduleDone[0]);
+    EXPECT_EQ(updater.updated.count(updatedLine(0)), 1);
+    EXPECT_EQ(bootloaders->image(0, 6), image);
+    EXPECT_EQ(modules->mode(0), PxmModule::Mode::Application);
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(DownloadBusTest, AModuleIdleAtTheFirstPollHasFinishedAndAnImageOfOneBlockArrivesWhole) {
+    sim::BootOptions boot = fastBoot();
+    boot.faults.idleAfterFlash = true;
+    start(sim::Profile::SBus, 0, true, boot);
+    const QByteArray image = pattern(8192, 12);
+    bindFile(posApplication, image, 0x100000, QStringLiteral("APPL.S19"));
+    select({0});
+    selectRow(posApplication);
+
+    w->cmdDownload_Click();
+
+    EXPECT_FALSE(logHas(QStringLiteral("      PXM 0: failure in flash-programming (timeout)!"))) << log().join('\n').toStdString();
+    EXPECT_EQ(bootloaders->image(0, 6), image);
+    EXPECT_TRUE(lampGreen(0));
+    EXPECT_TRUE(w->m_moduleDone[0]);
+    EXPECT_EQ(updater.updated, QStringList{updatedLine(0)});
+    EXPECT_EQ(modules->mode(0), PxmModule::Mode::Application);
+    EXPECT_TRUE(errors.empty());
+}
+
+// A file that vanished after the check, or that is no S-record file, gives the module
+// nothing: a red lamp and a line that names it, not the silence of a module that is fine.
+TEST_F(DownloadBusTest, AModuleThatReceivedNothingIsRedAndNamed) {
+    struct Case {
+        const char* name;
+        std::function<void(const QString& path)> spoil;
+    };
+    const Case cases[] = {
+        {"file deleted after the check", [](const QString& path) { QFile::remove(path); }},
+        {"no S-record file", [](const QString& path) {
+             QFile f(path);
+             ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+             f.write("this is no S-record file\r\n");
+         }},
+    };
+    start(sim::Profile::SBus, 1, true);
+    select({0, 1});
+    selectRow(posApplication);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        w->lstMessage->clear();
+        updater.updated.clear();
+        const QByteArray factory = bootloaders->image(1, 6);
+        bindFile(posApplication, pattern(1000, 13), 0x100000, QStringLiteral("APPL.S19"));
+        c.spoil(vbControls::tag(w->txtEmh[posApplication]));
+
+        w->cmdDownload_Click();
+
+        for (int m = 0; m < 2; ++m) {
+            SCOPED_TRACE(m);
+            EXPECT_EQ(count(QStringLiteral("PXM %1: Download aborted because conversion S19-to-binary failed.").arg(m)), 1)
+                << log().join('\n').toStdString();
+            EXPECT_TRUE(lampRed(m));
+            EXPECT_FALSE(updater.updated.contains(updatedLine(m)));
+        }
+        EXPECT_EQ(bootloaders->image(1, 6), factory);
+        EXPECT_TRUE(w->cmdDownload->isEnabled());
+    }
+    EXPECT_TRUE(errors.empty());
+}
+
+// On the M-Bus the road puts every present cylinder into its bootloader; one that ran its
+// application and was not chosen must run it again when the download is over.
+TEST_F(DownloadBusTest, MBusStartsAnUnselectedCylinderAgainThatRanItsApplicationBefore) {
+    start(sim::Profile::MBus, 2);
+    const QByteArray image = pattern(3000, 14);
+    bindFile(posApplication, image, 0x100000, QStringLiteral("APPL.S19"));
+    select({0, 1});
+    selectRow(posApplication);
+    answerBootloaderQuestion(true);  // only some cylinders: user text 4
+    answerBootloaderQuestion(true);  // the engine stands still: user text 7
+    answers->push(Dialogs::vbYes);   // "Restart application?"
+
+    w->cmdDownload_Click();
+
+    EXPECT_EQ(bootloaders->image(0, 6), image);
+    EXPECT_EQ(modules->loadedSections(1), QList<int>{6}) << log().join('\n').toStdString();
+    EXPECT_TRUE(modules->loadedSections(2).isEmpty());
+    EXPECT_TRUE(waitFor([&] {
+        for (int m = 0; m < 3; ++m)
+            if (modules->mode(m) != PxmModule::Mode::Application) return false;
+        return true;
+    })) << log().join('\n').toStdString();
+    EXPECT_TRUE(lampGreen(0));
+    EXPECT_TRUE(lampGreen(1));
+    EXPECT_TRUE(errors.empty());
+}
+
+namespace {
+// A QTM or BZM installation: the application in row 0 (section 2), Bootloader 2 in row 3
+// (section 1), the other rows hidden as the start-up leaves them.
+struct QtmDownloadTest : DownloadBusTest {
+    void startQtm(sim::Profile p) {
+        start(p, 0);
+        static const char* const tags[frmMain::sectionRows] = {"2", "-1", "-1", "1", "-1"};
+        for (int pos = 0; pos < frmMain::sectionRows; ++pos) {
+            vbControls::setTag(w->chkLoadSection[pos], QString::fromLatin1(tags[pos]));
+            w->chkLoadSection[pos]->setVisible(pos == posApplication || pos == posBootloader2);
+        }
+    }
+};
+}  // namespace
+
+// "New" switches only the file variant: the rows keep their sections.
+struct QtmNewTest : QtmDownloadTest, ::testing::WithParamInterface<sim::Profile> {};
+
+TEST_P(QtmNewTest, NewLoadsTheNewVariantIntoTheApplicationSection) {
+    startQtm(GetParam());
+    const QByteArray image = pattern(1500, 15);
+    bindFile(posApplication, image, 0x10000, QStringLiteral("APP_New.S19"));
+    const QString plain = dir.filePath(QStringLiteral("APP.S19"));
+    vbControls::setTag(w->txtEmh[posApplication], plain);
+    w->txtEmh[posApplication]->setText(plain);
+    const QByteArray section6 = bootloaders->image(0, 6);
+    vbCheck::setValue(w->chkSectionNew, vbCheck::vbChecked);
+    EXPECT_EQ(vbControls::tag(w->chkLoadSection[posApplication]), QStringLiteral("2"));
+    EXPECT_EQ(vbControls::tag(w->chkLoadSection[posBootloader2]), QStringLiteral("1"));
+    select({0});
+    selectRow(posApplication);
+    answers->push(Dialogs::vbYes);
+
+    w->cmdDownload_Click();
+
+    EXPECT_EQ(bootloaders->image(0, 2), image) << log().join('\n').toStdString();
+    EXPECT_EQ(bootloaders->image(0, 6), section6);
+    EXPECT_TRUE(lampGreen(0));
+    EXPECT_EQ(modules->mode(0), PxmModule::Mode::Application);
+    EXPECT_TRUE(errors.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, QtmNewTest, ::testing::Values(sim::Profile::Qtm, sim::Profile::Bzm));
+
+// After a Bootloader 2 download only the shown rows are chosen for the application.
+TEST_F(QtmDownloadTest, AfterBootloader2TheNextDownloadLoadsTheApplicationAlone) {
+    startQtm(sim::Profile::Qtm);
+    const QByteArray bl2 = pattern(1200, 16), application = pattern(1800, 17);
+    bindFile(posBootloader2, bl2, 0x8000, QStringLiteral("BL2.S19"));
+    bindFile(posApplication, application, 0x10000, QStringLiteral("APP.S19"));
+    select({0});
+    selectRow(posBootloader2);
+    answers->push(Dialogs::vbOK);  // the warning before a bootloader download
+    answers->push(Dialogs::vbOK);  // "Download of Bootloader finished."
+
+    w->cmdDownload_Click();
+
+    EXPECT_EQ(bootloaders->image(0, 1), bl2) << log().join('\n').toStdString();
+    EXPECT_EQ(vbCheck::value(w->chkLoadSection[posApplication]), vbCheck::vbChecked);
+    for (int pos : {posDataContainer, posFpga, posQtmApplication}) {
+        SCOPED_TRACE(pos);
+        EXPECT_EQ(vbCheck::value(w->chkLoadSection[pos]), vbCheck::vbUnchecked);
+    }
+
+    w->lstMessage->clear();
+    answers->push(Dialogs::vbYes);  // "Restart application?"
+    w->cmdDownload_Click();
+
+    EXPECT_FALSE(logHas(QStringLiteral("No S19-File defined!"))) << log().join('\n').toStdString();
+    EXPECT_FALSE(logHas(QStringLiteral("   Download DataCont.")));
+    EXPECT_EQ(bootloaders->image(0, 2), application);
+    EXPECT_TRUE(lampGreen(0));
+    EXPECT_EQ(modules->mode(0), PxmModule::Mode::Application);
+    EXPECT_TRUE(errors.empty());
+}
