@@ -37,6 +37,17 @@ int sectionOf(const QWidget* row) {
     return ok ? n : 0;
 }
 
+// The file at the path; else, as the file system the configuration was written for would
+// find it, a file of the same folder whose name differs only in case; else the path.
+QString existingFile(const QString& path) {
+    const QFileInfo wanted(path);
+    if (wanted.isFile()) return path;
+    const QDir folder = wanted.absoluteDir();
+    for (const QString& entry : folder.entryList(QDir::Files))
+        if (entry.compare(wanted.fileName(), Qt::CaseInsensitive) == 0) return folder.filePath(entry);
+    return path;
+}
+
 bool endsWithSeparator(const QString& path) {
     return path.endsWith(QLatin1Char('\\')) || path.endsWith(QLatin1Char('/'));
 }
@@ -108,7 +119,7 @@ void frmMain::lookUpLoadFiles(const QString& kind, bool quiet) {
         for (; !rs->eof(); rs->MoveNext()) {
             const QString name = rs->Value(QStringLiteral("fileName")).toString();
             const int section = rs->Value(QStringLiteral("section")).toInt();
-            const QString path = modFileFct::g_fullName(txtFileDirectory->text(), name);
+            const QString path = existingFile(modFileFct::g_fullName(txtFileDirectory->text(), name));
             int pos = -1;
             for (int p = 0; p < sectionRows && pos < 0; ++p)
                 if (sectionOf(chkLoadSection[p]) == section) pos = p;
