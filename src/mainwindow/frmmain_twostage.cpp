@@ -143,6 +143,9 @@ void frmMain::autoDownloadSingleModule(int module, qint32 section, bool& ok) {
                 } else if (TimeService::elapsedMs() - movedAt >= kStalledMs) {
                     addMessage(QStringLiteral("      Autodownload error: no progress reported by the spare module!"));
                     ok = false;
+                    // Left running, the command would keep the register busy for every
+                    // later module.
+                    stopAutoDownload();
                     break;
                 }
                 TimeService::doEvents();

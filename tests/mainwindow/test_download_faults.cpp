@@ -7,6 +7,7 @@
 #include "lib/personality_boot.h"
 #include "lib/pxmbootloaders.h"
 #include "lib/pxmmodules.h"
+#include "mainwindow/updaterlink.h"
 #include "mainwindow/vbcheckbox.h"
 #include "mainwindow/vbcontrols.h"
 #include "services/modglobal.h"
@@ -215,5 +216,151 @@ TEST_F(QtmDownloadTest, AfterBootloader2TheNextDownloadLoadsTheApplicationAlone)
     EXPECT_EQ(bootloaders->image(0, 2), application);
     EXPECT_TRUE(lampGreen(0));
     EXPECT_EQ(modules->mode(0), PxmModule::Mode::Application);
+    EXPECT_TRUE(errors.empty());
+}
+
+// Cylinder 1's transfer stops half-way: the no-progress limit ends it and module 0 is told
+// to abort, so the next cylinders find the register free. Cylinder 2 fails every attempt.
+TEST_F(DownloadBusTest, MBusAbortsAStalledCylinderAndGoesOnWithTheNext) {
+    profile.stallMask = 1u << 1;
+    profile.failMask = 1u << 2;
+    start(sim::Profile::MBus, 3, true);
+    bindFile(posApplication, pattern(2500, 18), 0x100000, QStringLiteral("APPL.S19"));
+    select({0, 1, 2, 3});
+    selectRow(posApplication);
+
+    w->cmdDownload_Click();
+
+    const QString text = log().join('\n');
+    EXPECT_EQ(count(QStringLiteral("      Autodownload error: no progress reported by the spare module!")), 1) << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("could not reset command register!")));
+    EXPECT_EQ(count(QStringLiteral("      PXM 2: failure in auto-download of program/data!")), 2);
+    for (int m : {1, 2}) {
+        SCOPED_TRACE(m);
+        EXPECT_EQ(count(QStringLiteral("      PXM %1: autodownload of program/data has failed!").arg(m)), 1);
+        EXPECT_TRUE(lampRed(m));
+        EXPECT_FALSE(w->m_moduleDone[m]);
+        EXPECT_FALSE(updater.updated.contains(updatedLine(m)));
+    }
+    const QStringList lines = log();
+    const QStringList cylinders = lines.mid(lines.indexOf(QStringLiteral("M-Bus download: starting download to cylinders.")));
+    EXPECT_TRUE(cylinders.contains(QStringLiteral("      PXM 3: ok")));
+    EXPECT_EQ(modules->loadedSections(3), QList<int>{6});
+    EXPECT_TRUE(lampGreen(3));
+    EXPECT_EQ(updater.updated, QStringList({updatedLine(0), updatedLine(3)}));
+    EXPECT_TRUE(errors.empty());
+}
+
+// A module 0 that does not take the abort keeps its register busy: the next cylinder fails
+// after the register wait instead of hanging the window.
+TEST_F(DownloadBusTest, MBusFailsTheNextCylinderWhileTheRegisterStaysBusy) {
+    profile.stallMask = 1u << 1;
+    profile.deafToAbort = true;
+    start(sim::Profile::MBus, 2, true);
+    bindFile(posApplication, pattern(2500, 19), 0x100000, QStringLiteral("APPL.S19"));
+    select({0, 1, 2});
+    selectRow(posApplication);
+
+    w->cmdDownload_Click();
+
+    const QString text = log().join('\n');
+    EXPECT_TRUE(answers->texts().contains(QStringLiteral("      AutoDownload error: abort command not executed!")))
+        << answers->texts().join('\n').toStdString();
+    EXPECT_EQ(count(QStringLiteral("      Autodownload error: could not reset command register!")), 1) << text.toStdString();
+    for (int m : {1, 2}) {
+        SCOPED_TRACE(m);
+        EXPECT_EQ(count(QStringLiteral("      PXM %1: autodownload of program/data has failed!").arg(m)), 1);
+        EXPECT_TRUE(lampRed(m));
+        EXPECT_FALSE(updater.updated.contains(updatedLine(m)));
+    }
+    EXPECT_TRUE(modules->loadedSections(2).isEmpty());
+    EXPECT_TRUE(w->cmdDownload->isEnabled());
+}
+
+// The cylinder took its section, but module 0 did not come back into its application.
+TEST_F(DownloadBusTest, MBusCountsACylinderFailedWhenTheSpareIsNotBackInItsApplication) {
+    profile.spareDropsAfterLoad = true;
+    start(sim::Profile::MBus, 1, true);
+    bindFile(posApplication, pattern(2500, 20), 0x100000, QStringLiteral("APPL.S19"));
+    select({0, 1});
+    selectRow(posApplication);
+
+    w->cmdDownload_Click();
+
+    EXPECT_EQ(modules->loadedSections(1), QList<int>{6});
+    EXPECT_EQ(count(QStringLiteral("      PXM 1: autodownload of program/data has failed!")), 1) << log().join('\n').toStdString();
+    EXPECT_TRUE(lampRed(1));
+    EXPECT_FALSE(w->m_moduleDone[1]);
+    EXPECT_FALSE(updater.updated.contains(updatedLine(1)));
+}
+
+// Abort pressed while cylinder 1 is being loaded is seen before cylinder 2: the running
+// auto-download is stopped and nothing more is loaded.
+TEST_F(DownloadBusTest, MBusAbortDuringACylindersLoadStopsBeforeTheNext) {
+    // The update run's line for cylinder 1 comes just before its load begins.
+    struct PressAbort : RecordingUpdater {
+        frmMain* w = nullptr;
+        void setUserInfo(const QString& text, int a, bool& b, int c, bool& shown) override {
+            RecordingUpdater::setUserInfo(text, a, b, c, shown);
+            if (text == QStringLiteral("Updating PXM #01 ...")) w->cmdAbort->click();
+        }
+    } press;
+    press.w = w.get();
+    updaterLink::install(&press);
+    start(sim::Profile::MBus, 2, true);
+    bindFile(posApplication, pattern(2500, 21), 0x100000, QStringLiteral("APPL.S19"));
+    select({0, 1, 2});
+    selectRow(posApplication);
+    answers->push(Dialogs::vbYes);  // "Do you want to abort the download?"
+
+    w->cmdDownload_Click();
+
+    EXPECT_EQ(answers->texts().count(QStringLiteral("Do you want to abort the download?")), 1)
+        << answers->texts().join('\n').toStdString();
+    EXPECT_TRUE(logHas(QStringLiteral("Abort of the download!"))) << log().join('\n').toStdString();
+    EXPECT_EQ(modules->loadedSections(1), QList<int>{6});
+    EXPECT_TRUE(modules->loadedSections(2).isEmpty());
+    EXPECT_FALSE(modules->autoDownloadBusy());
+    EXPECT_FALSE(press.userInfos.contains(QStringLiteral("Updating PXM #02 ...")));
+    EXPECT_TRUE(w->cmdDownload->isEnabled());
+    EXPECT_FALSE(w->m_abort);
+    updaterLink::install(&updater);
+}
+
+// A Bootloader 2 older than 4.00 is loaded first, alone, and the rows are made ready for
+// the application afterwards.
+TEST_F(DownloadBusTest, ATooOldBootloader2SelectsItselfAndIsLoadedAlone) {
+    start(sim::Profile::SBus, 0);
+    modGlobal::g_bigMem = true;
+    bootloaders->invoke([](QList<sim::ModuleBootloader*>& b) {
+        QByteArray block = b[0]->flash().info(3);
+        sim::infoblock::putBe32(block, 12, 0x03000000);  // "3.00"
+        sim::infoblock::seal(block);
+        b[0]->flash().setInfo(3, block);
+    });
+    const QByteArray application = bootloaders->image(0, 6), bl2 = pattern(1400, 22);
+    bindFile(posApplication, pattern(1600, 23), 0x100000, QStringLiteral("APPL.S19"));
+    bindFile(posBootloader2, bl2, 0x30000, QStringLiteral("BL2.S19"));
+    select({0});
+    selectRow(posApplication);
+    answerBootloaderQuestion(true);
+    answers->push(Dialogs::vbOK);  // "Download of Bootloader finished."
+
+    w->cmdDownload_Click();
+
+    const QStringList lines = log();
+    const qsizetype at = lines.indexOf(QStringLiteral("   Bootloader 2 - version must be 4.00 or higher."));
+    ASSERT_GE(at, 0) << lines.join('\n').toStdString();
+    EXPECT_EQ(lines[at + 1], QStringLiteral("      Download of BL2 to PXM#00 selected!"));
+    EXPECT_TRUE(logHas(QStringLiteral("   Download BL2")));
+    EXPECT_FALSE(logHas(QStringLiteral("   Download Application")));
+    EXPECT_EQ(bootloaders->image(0, 3), bl2) << lines.join(QLatin1Char(10)).toStdString();
+    EXPECT_EQ(bootloaders->image(0, 6), application);
+    EXPECT_TRUE(lampGreen(0));
+    EXPECT_TRUE(answers->texts().contains(QStringLiteral("Download of Bootloader finished.\r\nAs next you need to download the application.")));
+    EXPECT_EQ(vbCheck::value(w->chkLoadSection[posBootloader2]), vbCheck::vbUnchecked);
+    EXPECT_EQ(vbCheck::value(w->chkLoadSection[posApplication]), vbCheck::vbChecked);
+    EXPECT_EQ(vbCheck::value(w->chkLoadSection[posDataContainer]), vbCheck::vbChecked);
+    EXPECT_EQ(modules->mode(0), PxmModule::Mode::Bootloader);
     EXPECT_TRUE(errors.empty());
 }
