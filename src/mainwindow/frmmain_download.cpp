@@ -1,6 +1,7 @@
 // The manual download command: its checks and questions, the preparation and the ending
 // of the download proper, and the command lock that every command of the window takes.
 #include "mainwindow/frmmain.h"
+#include "mainwindow/canmasterlink.h"
 #include "mainwindow/vbcheckbox.h"
 #include "mainwindow/modulestatuslink.h"
 #include "mainwindow/vbcontrols.h"
@@ -156,6 +157,8 @@ void frmMain::cmdDownload_Click() {
         bool anyModule = false;
         for (QCheckBox* c : chkProgram) anyModule = anyModule || isChecked(c);
         if (!anyModule) return refuse(QStringLiteral("   no module selected!"));
+        // Without a bus every step would end in an error box of its own.
+        if (!canMasterLink::get().busUp()) return refuse(QStringLiteral("   CAN bus is not set up --> Download aborted!"));
         for (int i = 0; i < moduleCount; ++i)
             if (isChecked(chkProgram[i]) && vbControls::backColor(lblHW[i]) != vbControls::vbButtonFace)
                 return refuse(QStringLiteral("   Not all modules are compatible with SW-version!"));

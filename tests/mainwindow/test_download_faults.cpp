@@ -3,6 +3,10 @@
 // that ran its application before the download runs it again afterwards.
 #include "test_download_fixture.h"
 
+#include "can/canmessageform.h"
+#include "can/frmcanopen.h"
+#include "caninterface/caninterface.h"
+#include "caninterface/canstatus.h"
 #include "desktop/dialogs.h"
 #include "lib/personality_boot.h"
 #include "lib/pxmbootloaders.h"
@@ -363,4 +367,38 @@ TEST_F(DownloadBusTest, ATooOldBootloader2SelectsItselfAndIsLoadedAlone) {
     EXPECT_EQ(vbCheck::value(w->chkLoadSection[posDataContainer]), vbCheck::vbChecked);
     EXPECT_EQ(modules->mode(0), PxmModule::Mode::Bootloader);
     EXPECT_TRUE(errors.empty());
+}
+
+// The adapter reports its bus lost: the window says so once, refuses the download at once,
+// and takes it up again once the bus is set up anew.
+TEST_F(DownloadBusTest, ALostBusIsLoggedOnceRefusesTheDownloadAndIsUsedAgainAfterANewSetUp) {
+    start(sim::Profile::SBus, 0);
+    const QByteArray image = pattern(1000, 24);
+    bindFile(posApplication, image, 0x100000, QStringLiteral("APPL.S19"));
+    select({0});
+    selectRow(posApplication);
+    CANInterface& adapter = *frmCANopen::instance().m_CANInterface;
+    const QString lost = QStringLiteral("lost the connection to interface \"can0\" of plugin \"virtualcan\"");
+    emit adapter.ErrorEvent(0, CanStatus::HardwareError, lost);
+    emit adapter.ErrorEvent(0, CanStatus::HardwareError, lost);
+
+    EXPECT_EQ(log(), QStringList{QStringLiteral("CAN: ") + lost});
+    w->cmdDownload_Click();
+
+    EXPECT_TRUE(logHas(QStringLiteral("   CAN bus is not set up --> Download aborted!"))) << log().join('\n').toStdString();
+    EXPECT_TRUE(answers->shown().empty()) << answers->texts().join('\n').toStdString();
+    EXPECT_TRUE(w->cmdDownload->isEnabled());
+    EXPECT_NE(bootloaders->image(0, 6), image);
+
+    double version = 0;
+    ASSERT_TRUE(frmCANopen::instance().g_initialise(CanMessageForm{}, version, QStringLiteral("S-Bus"), false, 0));
+    answerBootloaderQuestion(true);
+    answers->push(Dialogs::vbYes);  // "Restart application?"
+    w->lstMessage->clear();
+    w->cmdDownload_Click();
+
+    EXPECT_EQ(bootloaders->image(0, 6), image) << log().join('\n').toStdString();
+    EXPECT_TRUE(lampGreen(0));
+    EXPECT_EQ(log().filter(QStringLiteral("lost the connection")).size(), 0);
+    EXPECT_TRUE(waitFor([&] { return modules->mode(0) == PxmModule::Mode::Application; }));
 }
