@@ -198,6 +198,9 @@ private:
     // Cylinders that the M-Bus road put into their bootloader without loading them: the
     // second stage starts them again with the others.
     std::array<bool, moduleCount> m_restartUnselected{};
+    // Modules refused before anything was written to them in this download: they still
+    // hold their programs, so a restart starts them too.
+    std::array<bool, moduleCount> m_nothingWritten{};
     bool m_loadingStatusQuiet = false;
 
     // Bus set-up.

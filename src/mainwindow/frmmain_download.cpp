@@ -217,6 +217,7 @@ void frmMain::downloadSelectedModules(bool spareStage, bool& ok) {
     const bool ran = trap(kObject, "downloadSelectedModules", [&] {
         cmdDownload->setEnabled(false);
         setHourglass(true);
+        m_nothingWritten = {};
 
         // Modules running their application go into the bootloader too, so that they are
         // started again at the end.
@@ -282,6 +283,14 @@ void frmMain::downloadSelectedModules(bool spareStage, bool& ok) {
             if (restart) {
                 cmdAbort->setEnabled(true);
                 ok = modModeChange::g_startApplication(boot, false);
+                // Red, but untouched: its programs are as they were, so it runs them again.
+                Selection untouched{};
+                bool any = false;
+                for (int i = 0; i < moduleCount; ++i) {
+                    untouched[i] = boot[i] && m_nothingWritten[i] && !g_downloadStatusOk(i);
+                    any = any || untouched[i];
+                }
+                if (any) modModeChange::g_startApplication(untouched, true);
             }
         }
         frmCANopen::instance().g_setOperational(0, false);

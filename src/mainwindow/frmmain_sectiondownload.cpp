@@ -90,6 +90,7 @@ bool frmMain::downloadSections(bool spareStage) {
             bool done = false;
             downloadSection(i, section, done);
             took[i] = done && g_downloadStatusOk(i);
+            if (!done) m_nothingWritten[i] = true;
         }
         // Cylinders served through module 0 were waited for by the auto-download itself.
         if (!(g_isMBusConnection && !isChecked(chkProgram[0])))

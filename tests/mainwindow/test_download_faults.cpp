@@ -116,6 +116,10 @@ TEST_F(DownloadBusTest, AModuleThatReceivedNothingIsRedAndNamed) {
         }
         EXPECT_EQ(bootloaders->image(1, 6), factory);
         EXPECT_TRUE(w->cmdDownload->isEnabled());
+        // Nothing was written: both run their programs again, the lamps stay red.
+        EXPECT_TRUE(waitFor([&] {
+            return modules->mode(0) == PxmModule::Mode::Application && modules->mode(1) == PxmModule::Mode::Application;
+        })) << log().join('\n').toStdString();
     }
     EXPECT_TRUE(errors.empty());
 }
