@@ -38,9 +38,7 @@ TEST_F(DownloadBusTest, AFlashThatNeverEndsIsARedLampAndNoUpdatedModule) {
     boot.faultModules = 1u << 1;
     start(sim::Profile::SBus, 1, true, boot);
     const QByteArray image = pattern(2000, 11);
-    bindFile(posApplication, image, 0x100000, QStringLiteral("APPL.S19"));
-    select({0, 1});
-    selectRow(posApplication);
+    chooseApplication(image, 0x100000, QStringLiteral("APPL.S19"), {0, 1});
 
     w->cmdDownload_Click();
 
@@ -64,9 +62,7 @@ TEST_F(DownloadBusTest, AModuleIdleAtTheFirstPollHasFinishedAndAnImageOfOneBlock
     boot.faults.idleAfterFlash = true;
     start(sim::Profile::SBus, 0, true, boot);
     const QByteArray image = pattern(8192, 12);
-    bindFile(posApplication, image, 0x100000, QStringLiteral("APPL.S19"));
-    select({0});
-    selectRow(posApplication);
+    chooseApplication(image, 0x100000, QStringLiteral("APPL.S19"), {0});
 
     w->cmdDownload_Click();
 
@@ -129,9 +125,7 @@ TEST_F(DownloadBusTest, AModuleThatReceivedNothingIsRedAndNamed) {
 TEST_F(DownloadBusTest, MBusStartsAnUnselectedCylinderAgainThatRanItsApplicationBefore) {
     start(sim::Profile::MBus, 2);
     const QByteArray image = pattern(3000, 14);
-    bindFile(posApplication, image, 0x100000, QStringLiteral("APPL.S19"));
-    select({0, 1});
-    selectRow(posApplication);
+    chooseApplication(image, 0x100000, QStringLiteral("APPL.S19"), {0, 1});
     answerBootloaderQuestion(true);  // only some cylinders: user text 4
     answerBootloaderQuestion(true);  // the engine stands still: user text 7
     answers->push(Dialogs::vbYes);   // "Restart application?"
@@ -233,9 +227,7 @@ TEST_F(DownloadBusTest, MBusAbortsAStalledCylinderAndGoesOnWithTheNext) {
     profile.stallMask = 1u << 1;
     profile.failMask = 1u << 2;
     start(sim::Profile::MBus, 3, true);
-    bindFile(posApplication, pattern(2500, 18), 0x100000, QStringLiteral("APPL.S19"));
-    select({0, 1, 2, 3});
-    selectRow(posApplication);
+    chooseApplication(pattern(2500, 18), 0x100000, QStringLiteral("APPL.S19"), {0, 1, 2, 3});
 
     w->cmdDownload_Click();
 
@@ -265,9 +257,7 @@ TEST_F(DownloadBusTest, MBusFailsTheNextCylinderWhileTheRegisterStaysBusy) {
     profile.stallMask = 1u << 1;
     profile.deafToAbort = true;
     start(sim::Profile::MBus, 2, true);
-    bindFile(posApplication, pattern(2500, 19), 0x100000, QStringLiteral("APPL.S19"));
-    select({0, 1, 2});
-    selectRow(posApplication);
+    chooseApplication(pattern(2500, 19), 0x100000, QStringLiteral("APPL.S19"), {0, 1, 2});
 
     w->cmdDownload_Click();
 
@@ -289,9 +279,7 @@ TEST_F(DownloadBusTest, MBusFailsTheNextCylinderWhileTheRegisterStaysBusy) {
 TEST_F(DownloadBusTest, MBusCountsACylinderFailedWhenTheSpareIsNotBackInItsApplication) {
     profile.spareDropsAfterLoad = true;
     start(sim::Profile::MBus, 1, true);
-    bindFile(posApplication, pattern(2500, 20), 0x100000, QStringLiteral("APPL.S19"));
-    select({0, 1});
-    selectRow(posApplication);
+    chooseApplication(pattern(2500, 20), 0x100000, QStringLiteral("APPL.S19"), {0, 1});
 
     w->cmdDownload_Click();
 
@@ -316,9 +304,7 @@ TEST_F(DownloadBusTest, MBusAbortDuringACylindersLoadStopsBeforeTheNext) {
     press.w = w.get();
     updaterLink::install(&press);
     start(sim::Profile::MBus, 2, true);
-    bindFile(posApplication, pattern(2500, 21), 0x100000, QStringLiteral("APPL.S19"));
-    select({0, 1, 2});
-    selectRow(posApplication);
+    chooseApplication(pattern(2500, 21), 0x100000, QStringLiteral("APPL.S19"), {0, 1, 2});
     answers->push(Dialogs::vbYes);  // "Do you want to abort the download?"
 
     w->cmdDownload_Click();
@@ -378,9 +364,7 @@ TEST_F(DownloadBusTest, ATooOldBootloader2SelectsItselfAndIsLoadedAlone) {
 TEST_F(DownloadBusTest, ALostBusIsLoggedOnceRefusesTheDownloadAndIsUsedAgainAfterANewSetUp) {
     start(sim::Profile::SBus, 0);
     const QByteArray image = pattern(1000, 24);
-    bindFile(posApplication, image, 0x100000, QStringLiteral("APPL.S19"));
-    select({0});
-    selectRow(posApplication);
+    chooseApplication(image, 0x100000, QStringLiteral("APPL.S19"), {0});
     CANInterface& adapter = *frmCANopen::instance().m_CANInterface;
     const QString lost = QStringLiteral("lost the connection to interface \"can0\" of plugin \"virtualcan\"");
     emit adapter.ErrorEvent(0, CanStatus::HardwareError, lost);
