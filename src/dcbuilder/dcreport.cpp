@@ -37,20 +37,22 @@ QString cellText(const QVariant& v) { return v.isNull() ? QString() : v.toString
 
 QString sectionHtml(dao::Database& db, const Section& section) {
     const std::shared_ptr<dao::Recordset> rs = db.OpenRecordset(QString::fromLatin1(section.sql));
-    std::vector<int> shown;
+    std::vector<std::pair<int, bool>> shown;  // column index, kept on one line
     QString html = QStringLiteral("<h2>%1</h2><table border='1' cellspacing='0' cellpadding='2' width='100%'><tr>")
                        .arg(QString::fromLatin1(section.heading));
     for (const char* column : section.columns) {
         const int index = rs->FieldIndex(QString::fromLatin1(column));
         if (index < 0) continue;
-        shown.push_back(index);
+        shown.emplace_back(index, qstrcmp(column, "name") == 0);
         html += QStringLiteral("<th bgcolor='#d8d8d8'>%1</th>").arg(QString::fromLatin1(column));
     }
     html += QStringLiteral("</tr>");
     int rows = 0;
     for (; !rs->eof(); rs->MoveNext(), ++rows) {
         html += QStringLiteral("<tr>");
-        for (int index : shown) html += QStringLiteral("<td>%1</td>").arg(cellText(rs->Value(index)));
+        for (const auto& [index, oneLine] : shown)
+            html += (oneLine ? QStringLiteral("<td style='white-space:nowrap'>%1</td>") : QStringLiteral("<td>%1</td>"))
+                        .arg(cellText(rs->Value(index)));
         html += QStringLiteral("</tr>");
     }
     rs->Close();
@@ -92,10 +94,10 @@ void writePdf(const QString& reportDb, const QString& pdfPath, const QString& ti
     doc.setDefaultFont(font);
     doc.setHtml(html);
     {
-        // The file is complete once the writer is gone.
+        // The file is complete once the writer is gone. The document keeps margins of its own.
         QPdfWriter writer(pdfPath);
         writer.setTitle(title);
-        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(12, 12, 12, 12),
+        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(0, 0, 0, 0),
                                          QPageLayout::Millimeter));
         doc.print(&writer);
     }
