@@ -153,6 +153,12 @@ TEST_F(SignalList, TheSheetsAreCopiedAndWhatIsMissingOnEitherSideIsReported) {
     EXPECT_EQ(value(v2, QStringLiteral("SELECT onOffDelayId FROM alarmEnums WHERE name='ALM_A'")).toInt(), 255);
     EXPECT_FALSE(builder().xlsApp) << "the workbook is let go";
     EXPECT_FALSE(builder().workingCopyModified());
+    const QString keep = qEnvironmentVariable("KELB_GRAB_DIR");
+    if (!keep.isEmpty()) {
+        builder().tabAction->setCurrentIndex(3);
+        builder().grab().save(QDir(keep).filePath(QStringLiteral("dcbuilder-signallist.png")));
+        dcfixture::writeFile(QDir(keep).filePath(QStringLiteral("dcbuilder-signallist.txt")), l.join(QLatin1Char('\n')));
+    }
 }
 
 TEST_F(SignalList, AWorkbookThatCannotBeImportedChangesNothing) {
