@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFrame>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabBar>
 #include <QFile>

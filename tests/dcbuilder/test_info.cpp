@@ -83,6 +83,16 @@ TEST_F(InfoTab, LeavingATypedBoxWritesItsEntryAndLeavingAnUntouchedOneChangesNot
     EXPECT_EQ(entry(dcName(2), "PAR_SWINFO_BOOTLOADER_VERSION").toLongLong(), 150);
 }
 
+TEST_F(InfoTab, ANumberBoxThatHoldsNoNumberGoesToTheErrorHandlerAndStoresNothing) {
+    builder().g_show(dir.path());
+    builder().tabAction->setCurrentIndex(1);
+    type(builder().txtBuild, QStringLiteral("12a"));
+    ASSERT_EQ(errors.seen.size(), 1u);
+    EXPECT_EQ(errors.seen[0].procedure, QStringLiteral("setSpecialDcLongValue"));
+    EXPECT_EQ(entry(temp(), "PAR_SWINFO_BUILD").toInt(), 123);
+    EXPECT_FALSE(builder().workingCopyModified());
+}
+
 TEST_F(InfoTab, AnUntypedBoxLeftUnchangedLetsTheCopyBeDeletedOnClosing) {
     builder().g_show(dir.path());
     builder().tabAction->setCurrentIndex(1);

@@ -12,12 +12,13 @@ namespace {
 class Report : public BuilderTest {
 protected:
     std::vector<std::pair<desktop::Action, QString>> opened;
+    bool viewerThere = true;
 
     void SetUp() override {
         BuilderTest::SetUp();
         desktop::setLauncher([this](desktop::Action a, const QString& target) {
             opened.emplace_back(a, target);
-            return true;
+            return viewerThere;
         });
     }
     void TearDown() override {
@@ -116,4 +117,14 @@ TEST_F(Report, ASourceWithoutItsTablesGoesToTheErrorHandlerAndOpensNothing) {
     EXPECT_TRUE(opened.empty());
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("KELB-3817 Update Tool-PXM-DC-Upload.pdf"))));
     EXPECT_TRUE(log().last().startsWith(QString(82, QLatin1Char('-'))));
+}
+
+TEST_F(Report, WithoutAViewerTheLogSaysSo) {
+    makeDc(dcName(1));
+    viewerThere = false;
+    builder().g_show(dir.path());
+    builder().cmdReport_Click();
+    const QString pdf = dcName(1).chopped(3) + QStringLiteral("pdf");
+    EXPECT_TRUE(log().contains(QStringLiteral("   ") + pdf + QStringLiteral(" could not be shown: no viewer for PDF files!")));
+    EXPECT_TRUE(QFile::exists(pdf));
 }

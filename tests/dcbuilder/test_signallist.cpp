@@ -153,6 +153,7 @@ TEST_F(SignalList, TheSheetsAreCopiedAndWhatIsMissingOnEitherSideIsReported) {
     EXPECT_EQ(value(v2, QStringLiteral("SELECT onOffDelayId FROM alarmEnums WHERE name='ALM_A'")).toInt(), 255);
     EXPECT_FALSE(builder().xlsApp) << "the workbook is let go";
     EXPECT_FALSE(builder().workingCopyModified());
+    EXPECT_EQ(builder().prgProgress->value(), 0) << "the bar is back at the start, in its range";
     const QString keep = qEnvironmentVariable("KELB_GRAB_DIR");
     if (!keep.isEmpty()) {
         builder().tabAction->setCurrentIndex(3);
