@@ -3,6 +3,7 @@
 
 #include "dcdatabase/builderlog.h"
 #include "desktop/twips.h"
+#include "services/dbupgrade.h"
 #include "services/errtrap.h"
 #include "services/modglobal.h"
 
@@ -48,6 +49,8 @@ frmDcBuilder& frmDcBuilder::instance() {
     if (!g_builder) {
         g_builder = new frmDcBuilder;
         frmDcBuilderLogLink::install(g_builder);
+        // The database upgrade takes an old plantInfo table over into the working copy.
+        modDataBase::setPlantInfoCopier([] { return frmDcBuilder::instance().g_copyPlantInfosToDcEnums(); });
     }
     return *g_builder;
 }
@@ -139,6 +142,7 @@ void frmDcBuilder::buildInfoFrame(QFrame* f) {
         const int y = 240 + (left ? i : i - 5) * 480;
         caption(f, boxes[i].label, x, y, left ? 2100 : 1860);
         *boxes[i].box = placed(new QLineEdit, f, boxes[i].name, x + (left ? 2160 : 1920), y, left ? 2160 : 1200, 315);
+        (*boxes[i].box)->installEventFilter(this);
     }
     txtEngineType->setMaxLength(32);
 }
@@ -152,6 +156,7 @@ void frmDcBuilder::buildBuildFrame(QFrame* f) {
     cmdReport = placed(new QPushButton(QStringLiteral("Report")), f, "cmdReport", 5880, 1800, 2640, 495);
     txtDocumentation[4] = placed(new QLabel(QStringLiteral("   PXM_Data.S19")), f, "txtDocumentation", 5880, 2460, 2640, 315);
     connect(cmdBuild, &QPushButton::clicked, this, [this] { cmdBuild_Click(); });
+    connect(cmdReport, &QPushButton::clicked, this, [this] { cmdReport_Click(); });
 }
 
 void frmDcBuilder::buildScanFrame(QFrame* f) {
@@ -165,6 +170,8 @@ void frmDcBuilder::buildScanFrame(QFrame* f) {
     cmdScanHeader = placed(new QPushButton(QStringLiteral("Scan Header-Files")), f, "cmdScanHeader", 5880, 480, 2640, 495);
     cmdScanSignalList =
         placed(new QPushButton(QStringLiteral("Scan Signal-List")), f, "cmdScanSignalList", 5880, 1200, 2640, 495);
+    connect(cmdScanHeader, &QPushButton::clicked, this, [this] { cmdScanHeader_Click(); });
+    connect(cmdScanSignalList, &QPushButton::clicked, this, [this] { cmdScanSignalList_Click(); });
 }
 
 void frmDcBuilder::addMessage(const QString& text) {
