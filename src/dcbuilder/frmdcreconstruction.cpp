@@ -20,7 +20,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 
@@ -35,7 +34,7 @@ frmDcReconstruction* g_window = nullptr;
 
 // The progress bar counts in thousandths of the range 0 to 1.
 constexpr int kProgressScale = 1000;
-constexpr int kWidth = 9000, kHeight = 7200;
+constexpr int kWidth = 11640, kHeight = 7200;
 
 template <class W>
 W* placed(W* w, QWidget* parent, const char* name, int left, int top, int width, int height) {
@@ -69,33 +68,31 @@ frmDcReconstruction::frmDcReconstruction() : QWidget(nullptr, Qt::Window) {
     setFixedSize(px(kWidth), px(kHeight));
 
     lblProgramFileDir = placed(new QLabel(QStringLiteral("Upload File Directory:")), this, "lblProgramFileDir", 120, 150, 2160, 255);
-    txtFileDirectory = placed(new QLineEdit, this, "txtFileDirectory", 2280, 120, 6600, 315);
+    txtFileDirectory = placed(new QLineEdit, this, "txtFileDirectory", 2280, 120, 9240, 315);
     txtFileDirectory->setReadOnly(true);
 
-    fraAction = placed(new QFrame, this, "fraAction", 120, 600, 8760, 2280);
+    fraAction = placed(new QFrame, this, "fraAction", 120, 600, 11400, 1800);
     fraAction->setFrameShape(QFrame::StyledPanel);
-    placed(new QLabel(QStringLiteral("Result Database:")), fraAction, "lblResult", 240, 330, 1800, 255);
-    txtReconstructDCResult = placed(new QLineEdit, fraAction, "txtReconstructDCResult", 2040, 300, 4200, 315);
-    cmdReconstructDC = placed(new QPushButton(QStringLiteral("Reconstruct")), fraAction, "cmdReconstructDC", 6480, 240, 2040, 495);
-    txtDocumentation = placed(new QPlainTextEdit, fraAction, "txtDocumentation", 240, 900, 8280, 1200);
-    txtDocumentation->setReadOnly(true);
-    txtDocumentation->setFrameShape(QFrame::NoFrame);
-    txtDocumentation->viewport()->setAutoFillBackground(false);
-    txtDocumentation->setPlainText(QStringLiteral(
-        "Input: PXM_Data.S19 in the upload folder, the data container as it was uploaded from the spare module.\n"
-        "The database is rebuilt from the template of the image's build (PXM_Templates\\DC_Template_Build_nnn.mdb) "
-        "and saved under the result name in the upload folder."));
+    placed(new QLabel(QStringLiteral("Result Database:")), fraAction, "lblResult", 240, 330, 1920, 255);
+    txtReconstructDCResult = placed(new QLineEdit, fraAction, "txtReconstructDCResult", 2160, 300, 6360, 315);
+    cmdReconstructDC = placed(new QPushButton(QStringLiteral("Reconstruct")), fraAction, "cmdReconstructDC", 8880, 240, 2280, 495);
+    txtDocumentation = placed(new QLabel, fraAction, "txtDocumentation", 240, 900, 10920, 720);
+    txtDocumentation->setWordWrap(true);
+    txtDocumentation->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    txtDocumentation->setText(QStringLiteral(
+        "Input:   PXM_Data.S19 in the upload folder, as uploaded from the spare module.\n"
+        "Result:  the database rebuilt by way of the template of the image's build, in the upload folder."));
     filDCTemplate = placed(new QListWidget, fraAction, "filDCTemplate", 0, 0, 0, 0);
     filDCTemplate->hide();
 
-    lstMessage = placed(new QListWidget, this, "lstMessage", 120, 3000, 8760, 3480);
+    lstMessage = placed(new QListWidget, this, "lstMessage", 120, 2520, 11400, 3960);
     QFont courier(QStringLiteral("Courier New"), 9);
     courier.setStyleHint(QFont::Monospace);
     lstMessage->setFont(courier);
-    prgProgress = placed(new QProgressBar, this, "prgProgress", 120, 6660, 7320, 255);
+    prgProgress = placed(new QProgressBar, this, "prgProgress", 120, 6660, 9960, 255);
     prgProgress->setRange(0, kProgressScale);
     prgProgress->setTextVisible(false);
-    cmdExit = placed(new QPushButton(QStringLiteral("Exit")), this, "cmdExit", 7560, 6600, 1320, 375);
+    cmdExit = placed(new QPushButton(QStringLiteral("Exit")), this, "cmdExit", 10200, 6600, 1320, 375);
 
     connect(cmdReconstructDC, &QPushButton::clicked, this, [this] { cmdReconstructDC_Click(); });
     connect(cmdExit, &QPushButton::clicked, this, [this] { trap(kObject, "cmdExit_Click", [&] { cmdExit_Click(); }); });
@@ -143,7 +140,6 @@ void frmDcReconstruction::g_show() {
             cmdReconstructDC->setEnabled(false);
         }
         show();
-        raise();
     });
 }
 

@@ -15,7 +15,6 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QListWidget;
-class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 
@@ -54,7 +53,7 @@ public:
     QPushButton* cmdExit;
     QListWidget* lstMessage;
     QProgressBar* prgProgress;
-    QPlainTextEdit* txtDocumentation;
+    QLabel* txtDocumentation;
     QListWidget* filDCTemplate;  // hidden: the template creation's file list
     QFrame* fraAction;
 

@@ -22,8 +22,6 @@ using modStringFct::sprintf;
 
 namespace {
 constexpr char kObject[] = "frmDcReconstruction";
-// Parameters have ids below this boundary, variables from it on.
-constexpr qint32 kFirstVariableId = 2048;
 
 const QString kFailed = QStringLiteral("DC Template creation failed: ");
 
@@ -49,13 +47,13 @@ QVariant placeholder(const QString& column) {
 }
 
 // The placeholders and the change marks of every row of an enumeration set; the columns
-// of a row come from columnsOf(id).
+// of a row come from columnsOf(its class).
 template <class ColumnsOf>
 void markRows(dao::Recordset& rows, ColumnsOf columnsOf, bool online) {
     for (rows.MoveFirst(); !rows.eof(); rows.MoveNext()) {
-        const qint32 id = dcNumber::whole32(rows.Value(QStringLiteral("id"))).value_or(0);
+        const QString cls = rows.Value(QStringLiteral("class")).toString();
         rows.Edit();
-        for (const QString& column : columnsOf(id)) rows.SetValue(column, placeholder(column));
+        for (const QString& column : columnsOf(cls)) rows.SetValue(column, placeholder(column));
         if (online) rows.SetValue(QStringLiteral("onlineValue"), 0);
         rows.SetValue(QStringLiteral("upDate"), 1);
         rows.Update();
@@ -149,8 +147,15 @@ std::optional<QString> frmDcReconstruction::writePlaceholders(const QString& wor
         const QStringList parameters = restoredColumns(*parameterSteps.rs);
         const QStringList variables = restoredColumns(*variableSteps.rs);
         const QStringList alarms = restoredColumns(*alarmSteps.rs);
-        markRows(*dcEnums.rs, [&](qint32 id) { return id < kFirstVariableId ? parameters : variables; }, true);
-        markRows(*alarmEnums.rs, [&](qint32) { return alarms; }, false);
+        // The read pass takes a record by its class, so its class chooses the step rows
+        // (parameters have ids below 2048, variables from 2048 on).
+        auto ofClass = [&](const QString& cls) {
+            if (cls.compare(QLatin1String("PARAMETER"), Qt::CaseInsensitive) == 0) return parameters;
+            if (cls.compare(QLatin1String("VARIABLE"), Qt::CaseInsensitive) == 0) return variables;
+            return QStringList();
+        };
+        markRows(*dcEnums.rs, ofClass, true);
+        markRows(*alarmEnums.rs, [&](const QString&) { return alarms; }, false);
     });
     if (!written) {
         log.addMessage(kFailed + QStringLiteral("could not write the placeholders."));
