@@ -103,6 +103,8 @@ TEST_F(ReconstructionTest, EveryFailedStepLeavesNoResultAndNoWorkingFile) {
              execute(templateOf(123), QStringLiteral("DELETE FROM alarmEnums"));
          },
          QStringLiteral("  Error: the uploaded image could not be read with the template of build 123. Reconstructed DC has been discarded.")},
+        {"no result name", [&] { window().txtReconstructDCResult->setText(QStringLiteral("  ")); },
+         QStringLiteral("  Error: no name given for the result file")},
     };
     window().g_show();
     for (const auto& c : cases) {
