@@ -4,6 +4,7 @@
 
 #include "dcbuilder/dcnumber.h"
 #include "dcbuilder/dctemplate.h"
+#include "dcbuilder/loglist.h"
 #include "dcbuilder/openset.h"
 #include "desktop/runtimeerror.h"
 #include "desktop/twips.h"
@@ -27,22 +28,13 @@ using modStringFct::sprintf;
 
 namespace {
 using twips::px;
-using twips::twipRect;
+using twips::placed;
 
 constexpr char kObject[] = "frmDcReconstruction";
 frmDcReconstruction* g_window = nullptr;
 
-// The progress bar counts in thousandths of the range 0 to 1.
-constexpr int kProgressScale = 1000;
 constexpr int kWidth = 11640, kHeight = 7200;
 
-template <class W>
-W* placed(W* w, QWidget* parent, const char* name, int left, int top, int width, int height) {
-    w->setParent(parent);
-    w->setObjectName(QString::fromLatin1(name));
-    w->setGeometry(twipRect(left, top, width, height));
-    return w;
-}
 
 // The proposed result name: the plant's data-container name up to "-PXM-DC", then "-Upload.mdb".
 QString proposedResultName() {
@@ -90,7 +82,7 @@ frmDcReconstruction::frmDcReconstruction() : QWidget(nullptr, Qt::Window) {
     courier.setStyleHint(QFont::Monospace);
     lstMessage->setFont(courier);
     prgProgress = placed(new QProgressBar, this, "prgProgress", 120, 6660, 9960, 255);
-    prgProgress->setRange(0, kProgressScale);
+    prgProgress->setRange(0, logList::kProgressScale);
     prgProgress->setTextVisible(false);
     cmdExit = placed(new QPushButton(QStringLiteral("Exit")), this, "cmdExit", 10200, 6600, 1320, 375);
 
@@ -144,20 +136,11 @@ void frmDcReconstruction::g_show() {
 }
 
 void frmDcReconstruction::addMessage(const QString& text) {
-    trap(kObject, "addMessage", [&] {
-        const QStringList lines = logWindow::messageLines(text);
-        if (lines.isEmpty()) return;
-        lstMessage->addItems(lines);
-        lstMessage->setCurrentRow(lstMessage->count() - 1);
-        lstMessage->repaint();
-    });
+    trap(kObject, "addMessage", [&] { logList::append(lstMessage, text); });
 }
 
 void frmDcReconstruction::updateProgress(float value, bool relative) {
-    trap(kObject, "updateProgress", [&] {
-        m_progress = logWindow::progressValue(m_progress, value, relative);
-        prgProgress->setValue(int(m_progress * kProgressScale + 0.5f));
-    });
+    trap(kObject, "updateProgress", [&] { m_progress = logList::move(prgProgress, m_progress, value, relative); });
 }
 
 QString frmDcReconstruction::getHullNo(const QString& dbName) {
