@@ -103,11 +103,12 @@ bool frmDcReconstruction::readImage(const QString& workingCopy, QByteArray& imag
     QStringList debugLines;
     const bool ok = builder.walkImage(workingCopy, image, false, QStringLiteral("dc"), position, *this, &debugLines) &&
                     builder.walkImage(workingCopy, image, false, QStringLiteral("alarm"), position, *this, &debugLines);
-    if (modGlobal::g_debugMode) {
-        // The walk's item log, as the builder writes it beside an image.
-        QFile log(uploadFile("PXM_DATA.txt"));
-        if (log.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            for (const QString& line : debugLines) log.write(modStringFct::toAnsi(line) + "\r\n");
+    // The walk's item log, as the builder keeps it beside an image in debug mode only.
+    QFile log(uploadFile("PXM_DATA.txt"));
+    if (!modGlobal::g_debugMode) {
+        if (log.exists()) log.remove();
+    } else if (log.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        for (const QString& line : debugLines) log.write(modStringFct::toAnsi(line) + "\r\n");
     }
     return ok;
 }

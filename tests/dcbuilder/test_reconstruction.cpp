@@ -3,9 +3,6 @@
 #include "reconstructionfixture.h"
 
 namespace {
-bool hasLineStartingWith(const QStringList& lines, const QString& start) {
-    return std::any_of(lines.begin(), lines.end(), [&](const QString& l) { return l.startsWith(start); });
-}
 const QString kSuccess = QStringLiteral("DataContainer reconstruction finished successfully.");
 }  // namespace
 
@@ -53,6 +50,25 @@ TEST_F(ReconstructionTest, AnImageTheBuilderMadeGivesBackTheDatabaseTableForTabl
     EXPECT_EQ(value(templateOf(123), QStringLiteral("SELECT value FROM dcEnums WHERE name='GLB_Y'")).toString(), QStringLiteral("-32768"));
     EXPECT_TRUE(errors.seen.empty());
     EXPECT_TRUE(answers.shown().empty());
+}
+
+TEST_F(ReconstructionTest, InDebugModeTheItemLogOfTheReadPassIsKeptAndOtherwiseAnOldOneGoes) {
+    prepareAll();
+    modGlobal::g_debugMode = true;
+    reconstruct();
+    const QString itemLog = upload + QStringLiteral("/PXM_DATA.txt");
+    QFile f(itemLog);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray lines = f.readAll();
+    f.close();
+    EXPECT_TRUE(lines.startsWith("1   engineType:     \r\n")) << lines.left(80).toStdString();
+    EXPECT_TRUE(lines.contains("5   build: &H123    \r\n"));
+
+    modGlobal::g_debugMode = false;
+    answers.push(Dialogs::vbOK);  // the result of the first run is replaced
+    window().cmdReconstructDC_Click();
+    EXPECT_FALSE(QFile::exists(itemLog));
+    EXPECT_TRUE(windowLog().contains(kSuccess));
 }
 
 TEST_F(ReconstructionTest, AReplacedResultIsAskedForAndACancelChangesNothing) {
