@@ -1,6 +1,8 @@
 // The builder window: its controls, its log and progress bar, and its single instance.
 #include "dcbuilder/frmdcbuilder.h"
 
+#include "dcbuilder/loglist.h"
+
 #include "dcdatabase/builderlog.h"
 #include "desktop/twips.h"
 #include "services/dbupgrade.h"
@@ -19,24 +21,15 @@
 
 namespace {
 using twips::px;
+using twips::placed;
 using twips::twipRect;
 
 frmDcBuilder* g_builder = nullptr;
-
-// The progress bar counts in thousandths of the range 0 to 1.
-constexpr int kProgressScale = 1000;
 
 // Window and frame geometry in twips.
 constexpr int kWidth = 9000, kHeight = 8700;
 constexpr int kFrameLeft = 120, kFrameTop = 1080, kFrameWidth = 8760, kFrameHeight = 3120;
 
-template <class W>
-W* placed(W* w, QWidget* parent, const char* name, int left, int top, int width, int height) {
-    w->setParent(parent);
-    w->setObjectName(QString::fromLatin1(name));
-    w->setGeometry(twipRect(left, top, width, height));
-    return w;
-}
 
 QLabel* caption(QWidget* parent, const char* text, int left, int top, int width) {
     auto* l = new QLabel(QString::fromLatin1(text), parent);
@@ -71,7 +64,7 @@ frmDcBuilder::frmDcBuilder() : QWidget(nullptr, Qt::Window) {
     lstMessage = placed(new QListWidget, this, "lstMessage", 120, 4320, 8760, 3360);
     lstMessage->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     prgProgress = placed(new QProgressBar, this, "prgProgress", 120, 7800, 7320, 255);
-    prgProgress->setRange(0, kProgressScale);
+    prgProgress->setRange(0, logList::kProgressScale);
     prgProgress->setTextVisible(false);
     cmdExit = placed(new QPushButton(QStringLiteral("Exit")), this, "cmdExit", 7560, 7740, 1320, 375);
     connect(cmdExit, &QPushButton::clicked, this, [this] { trap("frmDcBuilder", "cmdExit_Click", [&] { cmdExit_Click(); }); });
@@ -175,17 +168,11 @@ void frmDcBuilder::buildScanFrame(QFrame* f) {
 }
 
 void frmDcBuilder::addMessage(const QString& text) {
-    if (m_muted) return;
-    const QStringList lines = logWindow::messageLines(text);
-    if (lines.isEmpty()) return;
-    lstMessage->addItems(lines);
-    lstMessage->setCurrentRow(lstMessage->count() - 1);
-    lstMessage->repaint();
+    if (!m_muted) logList::append(lstMessage, text);
 }
 
 void frmDcBuilder::updateProgress(float value, bool relative) {
-    m_progress = logWindow::progressValue(m_progress, value, relative);
-    prgProgress->setValue(int(m_progress * kProgressScale + 0.5f));
+    m_progress = logList::move(prgProgress, m_progress, value, relative);
 }
 
 void frmDcBuilder::closeEvent(QCloseEvent* e) {
