@@ -174,16 +174,16 @@ qint32 frmCANopen::getBoardType(const QString& name) {
 
 QString frmCANopen::getErrorText(qint32 status) {
     switch (status) {
-    case 1: return QStringLiteral("Success");
-    case 0: return QStringLiteral("VCI General Error");
-    case -1: return QStringLiteral("VCI Hardware / Software Error");
-    case -3: return QStringLiteral("VCI Parameter Error");
-    case -4: return QStringLiteral("VCI Resource Error");
-    case -5: return QStringLiteral("VCI Que Overrun");
-    case -6: return QStringLiteral("VCI Transmission Error");
-    case 0x7000: return QStringLiteral("CAN Interface has already been started");
-    case 0x7001: return QStringLiteral("Device is in passive mode");
-    case 0x7002: return QStringLiteral("CAN-Interface General Error");
+    case CanStatus::Success: return QStringLiteral("Success");
+    case CanStatus::GeneralError: return QStringLiteral("VCI General Error");
+    case CanStatus::HardwareError: return QStringLiteral("VCI Hardware / Software Error");
+    case CanStatus::ParameterError: return QStringLiteral("VCI Parameter Error");
+    case CanStatus::ResourceError: return QStringLiteral("VCI Resource Error");
+    case CanStatus::QueueOverrun: return QStringLiteral("VCI Que Overrun");
+    case CanStatus::TransmissionError: return QStringLiteral("VCI Transmission Error");
+    case CanStatus::AlreadyStarted: return QStringLiteral("CAN Interface has already been started");
+    case CanStatus::PassiveMode: return QStringLiteral("Device is in passive mode");
+    case CanStatus::InterfaceError: return QStringLiteral("CAN-Interface General Error");
     default: return QStringLiteral("Unknown failure");
     }
 }

@@ -1,6 +1,7 @@
 #include "caninterface/sdotransfer.h"
 
 #include "caninterface/canstatus.h"
+#include "caninterface/sdoprotocol.h"
 
 SdoTransfer::SdoTransfer(Link& link, Kind kind, quint16 index, quint8 subIndex, const QByteArray& data)
     : m_link(link), m_kind(kind), m_index(index), m_sub(subIndex), m_data(data) {}
@@ -22,14 +23,12 @@ bool SdoTransfer::onFrame(const QByteArray& f) {
 
 void SdoTransfer::dispatch(const QByteArray& f) {
     if (f.isEmpty()) return fail(SdoAbort::UnknownCommand);
-    const quint8 cmd = static_cast<quint8>(f[0]);
-    if (cmd == 0x80) {
+    if (Sdo::cmd(f) == Sdo::command(Sdo::CsAbort)) {
         // The server aborted. A code that would read as success or "queue empty" must
         // still be a failure for the caller.
         quint32 code = SdoAbort::General;
-        if (f.size() >= 8) {
-            code = quint32(quint8(f[4])) | quint32(quint8(f[5])) << 8 | quint32(quint8(f[6])) << 16 |
-                   quint32(quint8(f[7])) << 24;
+        if (f.size() >= Sdo::FrameSize) {
+            code = Sdo::u32(f, 4);
             if (code == 0 || code == quint32(CanStatus::Success) || code == quint32(CanStatus::QueueEmpty))
                 code = SdoAbort::General;
         }
@@ -55,13 +54,9 @@ void SdoTransfer::onTimeout() {
 }
 
 QByteArray SdoTransfer::frame(quint8 command, bool withIndex) const {
-    QByteArray f(8, '\0');
+    QByteArray f(Sdo::FrameSize, '\0');
     f[0] = static_cast<char>(command);
-    if (withIndex) {
-        f[1] = static_cast<char>(m_index & 0xFF);
-        f[2] = static_cast<char>(m_index >> 8);
-        f[3] = static_cast<char>(m_sub);
-    }
+    if (withIndex) Sdo::putIndex(f, m_index, m_sub);
     return f;
 }
 
@@ -76,8 +71,8 @@ void SdoTransfer::sendAndWait(const QByteArray& f) {
 }
 
 void SdoTransfer::fail(quint32 abortCode) {
-    QByteArray f = frame(0x80);
-    for (int i = 0; i < 4; ++i) f[4 + i] = static_cast<char>((abortCode >> (8 * i)) & 0xFF);
+    QByteArray f = frame(Sdo::command(Sdo::CsAbort));
+    Sdo::putU32(f, 4, abortCode);
     m_link.send(f);  // the transfer fails with this code whether or not the abort got out
     end(static_cast<qint32>(abortCode));
 }
@@ -104,8 +99,9 @@ bool SdoTransfer::belongs(const QByteArray& f) const {
     // carry index and sub-index; segment, sub-block and end responses carry none, so they
     // cannot be it. Frames too short to tell are the running transfer's, to be refused.
     if (!awaitsInitiateResponse() || f.size() < 4) return true;
-    const quint8 cmd = static_cast<quint8>(f[0]);
-    const bool carriesIndex = cmd == 0x80 || (cmd & 0xC0) == 0x40 || (cmd & 0xE3) == 0xA0 || (cmd & 0xE1) == 0xC0;
-    const quint16 index = static_cast<quint16>(quint8(f[1]) | quint8(f[2]) << 8);
-    return carriesIndex && index == m_index && quint8(f[3]) == m_sub;
+    const quint8 scs = Sdo::scs(f);
+    const bool blockInitiate = (scs == Sdo::ScsBlockDownload || scs == Sdo::ScsBlockUpload) && Sdo::sub(f) == Sdo::SubInitiate;
+    const bool carriesIndex = Sdo::cmd(f) == Sdo::command(Sdo::CsAbort) || scs == Sdo::ScsInitiateUpload ||
+                              scs == Sdo::ScsInitiateDownload || blockInitiate;
+    return carriesIndex && Sdo::index(f) == m_index && quint8(f[3]) == m_sub;
 }

@@ -3,56 +3,50 @@
 #include "caninterface/sdotransfer.h"
 
 #include "caninterface/canstatus.h"
+#include "caninterface/sdoprotocol.h"
 #include "crclibrary/crclibrary.h"
 
-namespace {
-quint32 u32(const QByteArray& f, int at) {
-    return quint32(quint8(f[at])) | quint32(quint8(f[at + 1])) << 8 | quint32(quint8(f[at + 2])) << 16 |
-           quint32(quint8(f[at + 3])) << 24;
-}
-}  // namespace
+using namespace Sdo;
 
 void SdoTransfer::startUpload() {
     m_data.clear();
     m_state = State::UploadInit;
-    sendAndWait(frame(0x40));
+    sendAndWait(frame(command(CcsInitiateUpload)));
 }
 
 void SdoTransfer::onUploadInit(const QByteArray& f) {
-    const quint8 cmd = static_cast<quint8>(f[0]);
-    if ((cmd & 0xE0) != 0x40) return fail(SdoAbort::UnknownCommand);
+    if (scs(f) != ScsInitiateUpload) return fail(SdoAbort::UnknownCommand);
     if (!need(f, 4)) return;
-    const bool expedited = cmd & 0x02, sized = cmd & 0x01;
-    if (expedited) {
-        const int len = sized ? 4 - ((cmd >> 2) & 3) : 4;
+    const bool sized = has(f, FlagSizeIndicated);
+    if (has(f, FlagExpedited)) {
+        const int len = sized ? 4 - expeditedUnused(f) : 4;
         if (!need(f, 4 + len)) return;
         m_data = f.mid(4, len);
         return end(CanStatus::Success);
     }
     m_size = -1;
     if (sized) {
-        if (!need(f, 8)) return;
+        if (!need(f, FrameSize)) return;
         m_size = u32(f, 4);
         if (m_size > MaxUpload) return fail(SdoAbort::OutOfMemory);
     }
     m_data.clear();
     m_toggle = 0;
     m_state = State::UploadSegment;
-    sendAndWait(frame(0x60, false));
+    sendAndWait(frame(command(CcsUploadSegment), false));
 }
 
 void SdoTransfer::onUploadSegment(const QByteArray& f) {
-    const quint8 cmd = static_cast<quint8>(f[0]);
-    if ((cmd & 0xE0) != 0x00) return fail(SdoAbort::UnknownCommand);
-    if (((cmd >> 4) & 1) != m_toggle) return fail(SdoAbort::ToggleBit);
-    const int used = 7 - ((cmd >> 1) & 7);
+    if (scs(f) != ScsUploadSegment) return fail(SdoAbort::UnknownCommand);
+    if (toggle(f) != m_toggle) return fail(SdoAbort::ToggleBit);
+    const int used = SegmentBytes - segmentUnused(f);
     if (!need(f, 1 + used)) return;
     m_data += f.mid(1, used);
-    const bool last = cmd & 0x01;
+    const bool last = has(f, FlagLastSegment);
     if (!checkSize(m_data.size(), last)) return;
     if (last) return end(CanStatus::Success);
     m_toggle ^= 1;
-    sendAndWait(frame(static_cast<quint8>(0x60 | m_toggle << 4), false));
+    sendAndWait(frame(command(CcsUploadSegment, m_toggle ? FlagToggle : 0), false));
 }
 
 bool SdoTransfer::checkSize(qint64 received, bool complete) {
@@ -72,7 +66,7 @@ bool SdoTransfer::checkSize(qint64 received, bool complete) {
 }
 
 void SdoTransfer::startBlockUpload() {
-    QByteArray f = frame(0xA4);  // client CRC support
+    QByteArray f = frame(command(CcsBlockUpload, FlagCrc | SubInitiate));
     f[4] = static_cast<char>(BlockSize);
     f[5] = static_cast<char>(SwitchThreshold);
     m_data.clear();
@@ -81,14 +75,13 @@ void SdoTransfer::startBlockUpload() {
 }
 
 void SdoTransfer::onBlockUploadInit(const QByteArray& f) {
-    const quint8 cmd = static_cast<quint8>(f[0]);
-    if ((cmd & 0xE0) == 0x40) return onUploadInit(f);  // the server switched protocol
-    if ((cmd & 0xE1) != 0xC0) return fail(SdoAbort::UnknownCommand);
+    if (scs(f) == ScsInitiateUpload) return onUploadInit(f);  // the server switched protocol
+    if (scs(f) != ScsBlockUpload || sub(f) != SubInitiate) return fail(SdoAbort::UnknownCommand);
     if (!need(f, 4)) return;
-    m_crc = (cmd & 0x04) != 0;
+    m_crc = has(f, FlagCrc);
     m_size = -1;
-    if (cmd & 0x02) {
-        if (!need(f, 8)) return;
+    if (has(f, FlagBlockSize)) {
+        if (!need(f, FrameSize)) return;
         m_size = u32(f, 4);
         if (m_size > MaxUpload) return fail(SdoAbort::OutOfMemory);
     }
@@ -96,18 +89,17 @@ void SdoTransfer::onBlockUploadInit(const QByteArray& f) {
     m_lastSeq = 0;
     m_lastReceived = false;
     m_state = State::BlockUploadData;
-    sendAndWait(frame(0xA3, false));
+    sendAndWait(frame(command(CcsBlockUpload, SubStart), false));
 }
 
 void SdoTransfer::onBlockUploadData(const QByteArray& f) {
-    if (!need(f, 8)) return;
-    const quint8 cmd = static_cast<quint8>(f[0]);
-    const int seq = cmd & 0x7F;
-    const bool last = cmd & 0x80;
+    if (!need(f, FrameSize)) return;
+    const int seq = cmd(f) & SequenceMask;
+    const bool last = has(f, FlagLastBlockSegment);
     if (seq == 0 || seq > m_blockSize) return fail(SdoAbort::InvalidSequence);
     const bool inOrder = seq == m_lastSeq + 1;
     if (inOrder) {
-        m_data += f.mid(1, 7);
+        m_data += f.mid(1, SegmentBytes);
         m_lastSeq = seq;
         m_lastReceived = last;
         // The last segment's padding is known only from the end frame.
@@ -117,7 +109,7 @@ void SdoTransfer::onBlockUploadData(const QByteArray& f) {
     // End of the sub-block: acknowledge what came in order; the server repeats the rest.
     m_repeats = m_lastSeq == 0 ? m_repeats + 1 : 0;
     if (m_repeats > MaxRepeats) return fail(SdoAbort::General);
-    QByteArray ack = frame(0xA2, false);
+    QByteArray ack = frame(command(CcsBlockUpload, SubAck), false);
     ack[1] = static_cast<char>(m_lastSeq);
     ack[2] = static_cast<char>(BlockSize);
     m_lastSeq = 0;
@@ -126,15 +118,12 @@ void SdoTransfer::onBlockUploadData(const QByteArray& f) {
 }
 
 void SdoTransfer::onBlockUploadEnd(const QByteArray& f) {
-    const quint8 cmd = static_cast<quint8>(f[0]);
-    if ((cmd & 0xE3) != 0xC1) return fail(SdoAbort::UnknownCommand);
+    if (scs(f) != ScsBlockUpload || sub(f) != SubEnd || has(f, FlagBlockEndReserved))
+        return fail(SdoAbort::UnknownCommand);
     if (m_crc && !need(f, 3)) return;
-    m_data.chop((cmd >> 2) & 7);
+    m_data.chop(blockEndUnused(f));
     if (!checkSize(m_data.size(), true)) return;
-    if (m_crc) {
-        const quint16 crc = static_cast<quint16>(quint8(f[1]) | quint8(f[2]) << 8);
-        if (crc != CrcCalculation(m_data.constData(), static_cast<qint32>(m_data.size()), 0))
-            return fail(SdoAbort::CrcError);
-    }
-    if (sendOnly(frame(0xA1, false))) end(CanStatus::Success);
+    if (m_crc && u16(f, 1) != CrcCalculation(m_data.constData(), static_cast<qint32>(m_data.size()), 0))
+        return fail(SdoAbort::CrcError);
+    if (sendOnly(frame(command(CcsBlockUpload, SubEnd), false))) end(CanStatus::Success);
 }
