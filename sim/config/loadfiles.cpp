@@ -1,5 +1,7 @@
 #include "config/loadfiles.h"
 
+#include "bytes/bytes.h"
+
 #include <QDir>
 #include <QSaveFile>
 
@@ -66,9 +68,7 @@ void appendRecord(QByteArray& out, char type, const QByteArray& addressAndData) 
 
 QByteArray address24(quint32 a) {
     QByteArray out;
-    out += char(a >> 16);
-    out += char(a >> 8);
-    out += char(a);
+    bytes::put(out, 0, a, 3, bytes::Order::BigEndian);
     return out;
 }
 }  // namespace

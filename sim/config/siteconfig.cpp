@@ -1,5 +1,6 @@
 #include "config/siteconfig.h"
 
+#include "bytes/bytes.h"
 #include "config/loadfiles.h"
 #include "dao/dao.h"
 
@@ -16,12 +17,8 @@ namespace {
 // Four characters of a text symbol, first character in the lowest byte, as the modules
 // send them little-endian.
 quint32 fourChars(const QByteArray& text, int part) {
-    quint32 v = 0;
-    for (int i = 3; i >= 0; --i) {
-        const qsizetype at = part * 4 + i;
-        v = v << 8 | (at < text.size() ? uchar(text[at]) : 0u);
-    }
-    return v;
+    const QByteArray chars = text.mid(part * 4, 4).leftJustified(4, '\0');
+    return quint32(bytes::getUnsigned(chars, 0, 4, bytes::Order::LittleEndian).value_or(0));
 }
 
 // A text spread over consecutive symbols; only the first is a configuration item.

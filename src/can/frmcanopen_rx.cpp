@@ -5,6 +5,7 @@
 #include "can/mainwindowhooks.h"
 #include "can/modautodownload.h"
 #include "can/modheartbeatcontrol.h"
+#include "bytes/bytes.h"
 #include "caninterface/caninterface.h"
 #include "desktop/timeservice.h"
 #include "services/errtrap.h"
@@ -26,8 +27,7 @@ bool isKey(qint64 key) { return key >= 0 && key <= 0xFFFF; }
 
 QByteArray keyFrame(qint32 key, quint8 kind) {
     QByteArray f(8, '\0');
-    f[0] = static_cast<char>(key & 0xFF);
-    f[1] = static_cast<char>((key >> 8) & 0xFF);
+    bytes::put(f, 0, key, 2, bytes::Order::LittleEndian);
     f[3] = static_cast<char>(kind);
     return f;
 }
@@ -80,7 +80,7 @@ void frmCANopen::reportDrainFailure(qint32 status, qint32 cobId) {
 
 void frmCANopen::dispatchSymbol(const QByteArray& data) {
     using namespace modGlobal;
-    qint32 key = quint8(data[0]) + 256 * quint8(data[1]);
+    qint32 key = static_cast<qint32>(bytes::getUnsigned(data, 0, 2, bytes::Order::LittleEndian).value_or(0));
     const QByteArray value = data.mid(4, 4);
     const qint32 symbol = key & 0xFFF;
     MainWindowSymbolSetters& main = mainWindowHooks::symbolSetters();

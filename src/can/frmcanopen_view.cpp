@@ -2,6 +2,7 @@
 // heartbeat time, start the network, show the board information, release the master.
 #include "can/frmcanopen.h"
 
+#include "bytes/bytes.h"
 #include "caninterface/caninterface.h"
 #include "desktop/dialogs.h"
 #include "desktop/runtimeerror.h"
@@ -246,10 +247,9 @@ void frmCANopen::cmdSetHeartBeat_Click() {
     trap(kObject, "cmdSetHeartBeat_Click", [this] {
         const qint64 ms = decimal(txtHeartBeatTime->text());
         if (ms < -32768 || ms > 65535) throw RuntimeError(6, QStringLiteral("Overflow"));
-        QByteArray bytes(2, '\0');
-        bytes[0] = static_cast<char>(ms & 0xFF);
-        bytes[1] = static_cast<char>((ms >> 8) & 0xFF);
-        g_writeSDO(getNodeNo(), 0x1017, 0, 2, bytes, false, 0);
+        QByteArray value;
+        bytes::put(value, 0, ms, 2, bytes::Order::LittleEndian);
+        g_writeSDO(getNodeNo(), 0x1017, 0, 2, value, false, 0);
     });
 }
 

@@ -3,6 +3,7 @@
 
 #include "can/frmcanopen.h"
 #include "can/modapplicationmode.h"
+#include "bytes/bytes.h"
 #include "crclibrary/crclibrary.h"
 #include "desktop/runtimeerror.h"
 #include "services/errtrap.h"
@@ -45,10 +46,8 @@ QString fileDate(const QString& fileName) {
     return QLocale::c().toString(modGlobal::g_getFileDateLastModified(fileName).date(), QStringLiteral("MMM dd yyyy"));
 }
 
-// An unsigned 32-bit field: its bit pattern goes through the signed decimal text.
-void putNumber(qint64 value, int offset, QByteArray& block) {
-    modStringFct::g_dezValStrToByte(QString::number(static_cast<qint32>(value)), 4, offset, block);
-}
+// An unsigned 32-bit big-endian field.
+void putNumber(qint64 value, int offset, QByteArray& block) { bytes::put(block, offset, value, 4, bytes::Order::BigEndian); }
 }  // namespace
 
 int infoBlockSizeOf(qint32 section) { return section == 1 ? hwInfoBlockSize : infoBlockSize; }

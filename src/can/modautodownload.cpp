@@ -1,6 +1,7 @@
 #include "can/modautodownload.h"
 
 #include "can/autodownloadbus.h"
+#include "bytes/bytes.h"
 #include "desktop/timeservice.h"
 #include "services/errtrap.h"
 #include "services/modglobal.h"
@@ -32,8 +33,10 @@ qint32 m_loginSymbols[4] = {0, 0, 0, 0};
 bool m_loggedIn = false;
 
 quint8 byteAt(const QByteArray& b, int i) { return i < b.size() ? quint8(b[i]) : 0; }
-// The little-endian word at bytes i and i + 1.
-quint16 wordAt(const QByteArray& b, int i) { return quint16(byteAt(b, i) | (byteAt(b, i + 1) << 8)); }
+// The little-endian word at bytes i and i + 1 (a byte the value lacks reads 0).
+quint16 wordAt(const QByteArray& b, int i) {
+    return quint16(bytes::getUnsigned(b.mid(i, 2).leftJustified(2, '\0'), 0, 2, bytes::Order::LittleEndian).value_or(0));
+}
 bool validModule(qint16 module) { return module >= 0 && module < kModules; }
 
 QString variableFailed(const char* head, qint32 number) {
@@ -191,12 +194,11 @@ bool g_sendCommand(qint16 command, qint32 value, qint16 section) {
             return;
         }
         if (command != cmdAbort && m_commandPending) return;
-        QByteArray bytes(4, '\0');
-        bytes[0] = char(value & 0xFF);
-        bytes[1] = char((value & 0xFF00) >> 8);
-        bytes[2] = char(word & 0xFF);
-        bytes[3] = char((word & 0xFF00) >> 8);
-        ok = autoDownloadBus::writeSymbol(modGlobal::g_symModuleStateRW, 0, bytes);
+        QByteArray data;
+        bytes::Writer w(data, bytes::Order::LittleEndian);
+        w.number(value, 2);
+        w.number(word, 2);
+        ok = autoDownloadBus::writeSymbol(modGlobal::g_symModuleStateRW, 0, data);
         // Pending only once the register was written, or a failed write would block every
         // later command until module 0 publishes a register it never received.
         if (ok) m_commandPending = true;

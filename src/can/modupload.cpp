@@ -3,6 +3,7 @@
 
 #include "can/frmcanopen.h"
 #include "can/infoblock.h"
+#include "bytes/bytes.h"
 #include "desktop/runtimeerror.h"
 #include "services/errtrap.h"
 #include "services/modstringfct.h"
@@ -56,10 +57,7 @@ bool readInfoBlock(qint16 module, qint32 section, QByteArray& block) {
 }  // namespace
 
 qint32 g_byteArrayToLong(const QByteArray& bytes, int offset) {
-    if (!holds(bytes, offset, 4)) return 0;
-    quint32 v = 0;
-    for (int i = 0; i < 4; ++i) v = (v << 8) | static_cast<uchar>(bytes[offset + i]);
-    return static_cast<qint32>(v);
+    return static_cast<qint32>(bytes::getUnsigned(bytes, offset, 4, bytes::Order::BigEndian).value_or(0));
 }
 
 qint16 getDisplayIndex(qint32 section) {

@@ -2,6 +2,7 @@
 // work), so that a file of several MiB converts in milliseconds.
 #include "can/srecord.h"
 
+#include "bytes/bytes.h"
 #include "desktop/runtimeerror.h"
 #include "services/errtrap.h"
 
@@ -117,8 +118,8 @@ LineResult readRecord(const char* line, qint64 length, ImageBuilder& builder) {
     for (int i = 0; i < count; ++i) sum += record[i];
     if ((sum & 0xFF) != 0xFF) return LineResult::Bad;
 
-    qint64 address = 0;
-    for (int i = 0; i < addressBytes; ++i) address = address << 8 | record[i];
+    const QByteArray field = QByteArray::fromRawData(reinterpret_cast<const char*>(record), addressBytes);
+    const auto address = static_cast<qint64>(bytes::getUnsigned(field, 0, addressBytes, bytes::Order::BigEndian).value_or(0));
     const int dataBytes = count - addressBytes - 1;
     return builder.place(address, record + addressBytes, dataBytes) ? LineResult::Data : LineResult::Bad;
 }
@@ -158,15 +159,14 @@ void appendRecord(QByteArray& out, char type, int addressBytes, quint32 address,
     out.append('S');
     out.append(type);
     appendHex(out, countByte);
+    QByteArray body;
+    body.reserve(addressBytes + count);
+    bytes::put(body, 0, address, addressBytes, bytes::Order::BigEndian);
+    body.append(data, count);
     unsigned sum = countByte;
-    for (int i = addressBytes - 1; i >= 0; --i) {
-        const uchar b = uchar(address >> (8 * i));
-        appendHex(out, b);
-        sum += b;
-    }
-    for (int i = 0; i < count; ++i) {
-        appendHex(out, uchar(data[i]));
-        sum += uchar(data[i]);
+    for (const char c : body) {
+        appendHex(out, uchar(c));
+        sum += uchar(c);
     }
     appendHex(out, uchar(0xFF - (sum & 0xFF)));
     out.append("\r\n", 2);

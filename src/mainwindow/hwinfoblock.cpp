@@ -1,5 +1,6 @@
 #include "mainwindow/hwinfoblock.h"
 
+#include "bytes/bytes.h"
 #include "crclibrary/crclibrary.h"
 #include "services/modstringfct.h"
 
@@ -51,7 +52,7 @@ Decoded decode(const QByteArray& block) {
         d.week = twoDigits(numericValue(week));
         d.year = year;
     }
-    d.version = twoDigits(numericValue(g_byteToDezValStr(4, ofsVersion, block)));
+    d.version = twoDigits(double(bytes::getSigned(block, ofsVersion, 4, bytes::Order::BigEndian).value_or(0)));
     return d;
 }
 
@@ -62,9 +63,10 @@ QByteArray build(const QByteArray& templ, const QString& serial, const QString& 
     g_strToByte(twoDigits(numericValue(week)), 2, ofsWeek, block);
     // The last two digits of the year's number, whatever surrounds it in the box.
     g_strToByte(twoDigits(std::fmod(std::trunc(numericValue(year)), 100.0)), 2, ofsYear, block);
-    g_dezValStrToByte(QString::number(qint64(std::trunc(numericValue(version)))), 4, ofsVersion, block);
-    const quint32 crc = CrcCalculation32(block.constData(), ofsCrc, 0);
-    for (int i = 0; i < 4; ++i) block[ofsCrc + i] = char((crc >> (24 - 8 * i)) & 0xFF);
+    // A version beyond 32 bits cannot be written: the template's bytes stay.
+    const double v = std::trunc(numericValue(version));
+    if (v >= -2147483648.0 && v <= 2147483647.0) bytes::put(block, ofsVersion, qint64(v), 4, bytes::Order::BigEndian);
+    bytes::put(block, ofsCrc, CrcCalculation32(block.constData(), ofsCrc, 0), 4, bytes::Order::BigEndian);
     return block;
 }
 

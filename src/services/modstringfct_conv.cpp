@@ -1,10 +1,12 @@
 // The byte, number and character conversions of modStringFct.
 #include "services/modstringfct.h"
 
+#include "bytes/bytes.h"
 #include "desktop/runtimeerror.h"
 #include "services/errtrap.h"
 
 #include <QLocale>
+#include <algorithm>
 #include <cmath>
 
 namespace modStringFct {
@@ -61,14 +63,18 @@ QString hexDigits(int byteCount, int offset, const QByteArray& bytes, bool littl
     return digits;
 }
 
+// The low width bytes of v in the other byte order.
+quint64 swapped(qint64 v, int width) {
+    QByteArray b;
+    bytes::put(b, 0, v, width, bytes::Order::BigEndian);
+    return bytes::getUnsigned(b, 0, width, bytes::Order::LittleEndian).value_or(0);
+}
+
 void writeNumber(const QString& decText, int byteCount, int offset, QByteArray& bytes, bool littleEndian) {
     if (byteCount < 0 || byteCount > 4) badArgument();
     if (offset < 0 || qsizetype(offset) + byteCount > bytes.size()) outOfRange();
-    const quint32 u = static_cast<quint32>(decText.isEmpty() ? 0 : toLong(parseNumber(decText)));
-    for (int i = 0; i < byteCount; ++i) {
-        const char b = static_cast<char>((u >> (8 * (byteCount - 1 - i))) & 0xFF);
-        bytes[littleEndian ? offset + byteCount - 1 - i : offset + i] = b;
-    }
+    const qint32 v = decText.isEmpty() ? 0 : toLong(parseNumber(decText));
+    if (byteCount > 0) bytes::put(bytes, offset, v, byteCount, littleEndian ? bytes::Order::LittleEndian : bytes::Order::BigEndian);
 }
 
 }  // namespace
@@ -101,8 +107,7 @@ QString fromAnsi(const QByteArray& bytes) {
 qint16 g_swapInt(const QString& value) {
     qint16 result = 0;
     trap("modStringFct", "g_swapInt", [&] {
-        const quint16 u = static_cast<quint16>(static_cast<quint32>(toLong(parseNumber(value))));
-        result = static_cast<qint16>(static_cast<quint16>((u << 8) | (u >> 8)));
+        result = static_cast<qint16>(swapped(toLong(parseNumber(value)), 2));
     });
     return result;
 }
@@ -110,8 +115,7 @@ qint16 g_swapInt(const QString& value) {
 qint32 g_swapLong(const QString& value) {
     qint32 result = 0;
     trap("modStringFct", "g_swapLong", [&] {
-        const quint32 u = static_cast<quint32>(toLong(parseNumber(value)));
-        result = static_cast<qint32>((u >> 24) | ((u >> 8) & 0xFF00u) | ((u << 8) & 0xFF0000u) | (u << 24));
+        result = static_cast<qint32>(swapped(toLong(parseNumber(value)), 4));
     });
     return result;
 }
@@ -147,12 +151,15 @@ QString g_byteToHexValStr(int byteCount, int offset, const QByteArray& bytes, bo
 QString g_byteToDezValStr(int byteCount, int offset, const QByteArray& bytes, bool littleEndian) {
     QString result;
     trap("modStringFct", "g_byteToDezValStr", [&] {
-        const QString digits = hexDigits(byteCount, offset, bytes, littleEndian);
-        if (digits.isEmpty()) return;
-        if (digits.size() > 8) overflow();
-        const quint32 u = digits.toUInt(nullptr, 16);
+        // The bytes the array holds of the field, up to its end.
+        if (byteCount > 0 && offset < 0) outOfRange();
+        const int n = static_cast<int>(std::clamp<qsizetype>(bytes.size() - offset, 0, std::max(byteCount, 0)));
+        if (n == 0) return;
+        if (n > 4) overflow();
+        const auto order = littleEndian ? bytes::Order::LittleEndian : bytes::Order::BigEndian;
+        const quint64 u = bytes::getUnsigned(bytes, offset, n, order).value_or(0);
         // Four bytes are a signed 32-bit number; fewer are unsigned.
-        result = digits.size() == 8 ? QString::number(static_cast<qint32>(u)) : QString::number(u);
+        result = n == 4 ? QString::number(static_cast<qint32>(u)) : QString::number(u);
     });
     return result;
 }
@@ -189,9 +196,8 @@ QString g_lngToAscii(const qint32& value) {
 
 qint32 g_asciiTolng(const QString& text) {
     // A fourth character of 0x80 or more gives a negative number rather than an overflow.
-    quint32 result = 0;
-    for (int pos = 4; pos >= 1; --pos) result = result * 256u + (text.size() >= pos ? ansiCode(text[pos - 1]) : 0u);
-    return static_cast<qint32>(result);
+    const QByteArray chars = toAnsi(text.left(4)).leftJustified(4, '\0');
+    return static_cast<qint32>(bytes::getUnsigned(chars, 0, 4, bytes::Order::LittleEndian).value_or(0));
 }
 
 }  // namespace modStringFct
