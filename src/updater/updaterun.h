@@ -78,6 +78,8 @@ public:
     // State, for the window and for tests.
     int step() const { return m_step; }
     int tickCounter() const { return m_tickCounter; }
+    // The current step's entry work has run (its first work tick is over).
+    bool inStepWork() const { return m_lastStep == m_step && !m_stepEntry && m_tickCounter >= 2; }
     bool started() const { return m_started; }
     bool updateFailed() const { return m_updateFailed; }
     bool updateCanceled() const { return m_updateCanceled; }
