@@ -154,6 +154,7 @@ private:
     bool m_updateNotNecessary = false;
     bool m_bootloaderModulesFound = false;
     bool m_autoDownloadWritten = false;
+    bool m_finished = false;  // step 11 has shown the outcome
     int m_mBusModuleNo = 0;
     qint32 m_firstApplCrc = -1;
     QString m_applFile;

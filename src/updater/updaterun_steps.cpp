@@ -373,6 +373,7 @@ void UpdateRun::step9() {
 // ---- Step 11: done ----
 
 void UpdateRun::step11Entry() {
+    m_finished = true;
     // A failure decides first: a run that failed after finding the update installed
     // must not read as "not necessary".
     if (m_updateFailed) {
