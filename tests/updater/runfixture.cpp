@@ -156,23 +156,23 @@ void RunTest::start() {
     run->showUpdater();
 }
 
-void RunTest::drain() {
+void RunTest::drain(UpdateRun& r) {
     auto pending = std::move(site.pending);
     site.pending.clear();
     for (auto& [key, v] : pending) {
         qint32 k = key;
         const qint32 s = k & 0xFFF;
-        if (s == g_symCrcFirstApplication) run->g_setFirstApplicationCrc(v, k);
-        else if (s == g_symSwInfoBuild) run->g_setBuild(v, k);
-        else if (s == g_symSwInfoDeveloperNo) run->g_setDeveloper(v, k);
-        else if (s == g_symTotNoOfCyl) run->g_setNoOfCyl(v, k);
-        else if (s >= g_symSwInfoHullNo && s <= g_symSwInfoHullNo + 3) run->g_setHullNumber(v, k);
-        else if (g_symSwInfoEngineType && s >= g_symSwInfoEngineType && s <= g_symSwInfoEngineType + 7) run->g_setEngineType(v, k);
-        else if (s == g_symAutoDownloadActivate) run->g_setAutoDownload(v, k);
-        else if (s == g_symCrcValueImo) run->g_setCrcValueImo(v, k);
-        else if (s == g_symCrcLenImo) run->g_setCrcLenImo(v, k);
-        else if (s == g_symCrcValueApplication) run->g_setCrcValueApplication(v, k);
-        else if (s == g_symCrcLenApplication) run->g_setCrcLenApplication(v, k);
+        if (s == g_symCrcFirstApplication) r.g_setFirstApplicationCrc(v, k);
+        else if (s == g_symSwInfoBuild) r.g_setBuild(v, k);
+        else if (s == g_symSwInfoDeveloperNo) r.g_setDeveloper(v, k);
+        else if (s == g_symTotNoOfCyl) r.g_setNoOfCyl(v, k);
+        else if (s >= g_symSwInfoHullNo && s <= g_symSwInfoHullNo + 3) r.g_setHullNumber(v, k);
+        else if (g_symSwInfoEngineType && s >= g_symSwInfoEngineType && s <= g_symSwInfoEngineType + 7) r.g_setEngineType(v, k);
+        else if (s == g_symAutoDownloadActivate) r.g_setAutoDownload(v, k);
+        else if (s == g_symCrcValueImo) r.g_setCrcValueImo(v, k);
+        else if (s == g_symCrcLenImo) r.g_setCrcLenImo(v, k);
+        else if (s == g_symCrcValueApplication) r.g_setCrcValueApplication(v, k);
+        else if (s == g_symCrcLenApplication) r.g_setCrcLenApplication(v, k);
     }
 }
 

@@ -120,7 +120,8 @@ protected:
     // One tick of the timer, when it runs: first what the modules published is drained.
     bool tick();
     // Delivers the queued publications as the CAN master's drain does.
-    void drain();
+    void drain() { drain(*run); }
+    void drain(UpdateRun& r);
     // Ticks until pred holds (pressing OK at every OK prompt when pressOk); false after max.
     bool tickUntil(const std::function<bool()>& pred, int max = 400, bool pressOk = true);
     // Ticks until the step's work has run once.
