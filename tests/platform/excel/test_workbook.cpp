@@ -148,3 +148,16 @@ TEST(Workbook, CellReferences) {
     EXPECT_EQ(excel::numberText(-40), "-40");
     EXPECT_EQ(excel::numberText(0.1), "0.1");
 }
+
+// A damaged .xls that makes the .xls library read out of bounds (found by fuzzing): the
+// program survives it, and a good workbook opens as before afterwards.
+TEST(Workbook, ADamagedXlsDoesNotTakeTheProgramDown) {
+    QString error;
+    auto damaged = Workbook::open(QStringLiteral(KELB_FIXTURES "/excel/damaged_string.xls"), &error);
+    if (!damaged) {
+        EXPECT_FALSE(error.isEmpty());
+    }
+    auto good = Workbook::open(QStringLiteral(KELB_FIXTURES "/excel/signal_list.xls"), &error);
+    ASSERT_TRUE(good) << error.toStdString();
+    EXPECT_EQ(good->sheet("dcEnums")->cell(2, 1), "PAR_SPEED");
+}
