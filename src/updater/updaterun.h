@@ -42,10 +42,9 @@ public:
     void showUpdater();
     // One tick of timCyclic.
     void tick();
-    // The window's three buttons.
+    // The window's two answers (its report button is the main window's).
     void cmdOk_Click();
     void cmdExitUpdater_Click();
-    void cmdOpenReport_Click();
 
     // The system information, fed by the CAN master's receive drain.
     void g_setFirstApplicationCrc(const QByteArray& value, qint32 key);

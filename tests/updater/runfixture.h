@@ -62,7 +62,6 @@ struct FakeSite : UpdateModulesLink {
     std::optional<qint32> echo;  // the first-application CRC the modules echo; none: as written
     bool silentEcho = false;
     QString programFolder;
-    QStringList opened;
     int exits = 0;
     Selection downloaded{};
     std::function<void()> duringDownload;
@@ -80,7 +79,6 @@ struct FakeSite : UpdateModulesLink {
     void showMainWindow() override { calls << "showMainWindow"; }
     QString programDir() override { return programFolder; }
     void exitProgram() override { ++exits; }
-    void openFile(const QString& path) override { opened << path; }
 };
 
 struct FakeBus : BusSetupLink {

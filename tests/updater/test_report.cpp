@@ -1,6 +1,7 @@
 // The update report: its blocks, its place, and that every way out leaves it.
 #include "runfixture.h"
 
+#include "desktop/desktopservices.h"
 #include "mainwindow/frmmain.h"
 #include "services/errtrap.h"
 #include "services/modglobal.h"
@@ -47,13 +48,12 @@ TEST_F(RunTest, AFailedRunWritesTheHeaderTheFailedLineAndTheWholeLogInCrLfLines)
     EXPECT_TRUE(lines.last().isEmpty());
 }
 
-TEST_F(RunTest, TwoRunsAppendTwoBlocksAndOpenReportThenExitWritesOne) {
+TEST_F(RunTest, TwoRunsAppendTwoBlocksAndAReportWrittenBeforeTheEndIsNotWrittenAgain) {
     makeConfig({});
     start();
     ASSERT_TRUE(tickUntil([&] { return run->step() == 11 && !w->timCyclic.isEnabled(); }));
     ASSERT_FALSE(w->cmdOpenReport->isHidden());
-    w->cmdOpenReport->click();
-    ASSERT_EQ(site.opened, QStringList{run->reportFile()});
+    run->writeReport();
     const QByteArray first = fileBytes(run->reportFile());
     EXPECT_EQ(first.count("Update Tool terminated"), 1);
     pressExit();
@@ -117,6 +117,10 @@ protected:
         // The main window's own commands are not under test here.
         updateModulesLink::install(&site);
         ErrPtnr::setEndHook([this] { ++ends; });
+        desktop::setLauncher([this](desktop::Action, const QString& target) {
+            opened << target;
+            return true;
+        });
         runNow = updater::run();
         runNow->showUpdater();
     }
@@ -124,6 +128,7 @@ protected:
         updater::uninstall();
         main.reset();
         ErrPtnr::setEndHook({});
+        desktop::setLauncher({});
         RunTest::TearDown();
     }
     void tickTo61() {
@@ -135,7 +140,38 @@ protected:
     std::unique_ptr<frmMain> main;
     UpdateRun* runNow = nullptr;
     int ends = 0;
+    QStringList opened;
 };
+
+TEST_F(ReportOnEveryWayOut, OpenReportWritesTheReportOnceAndOpensIt) {
+    for (int i = 0; i < 400 && runNow->window().timCyclic.isEnabled(); ++i) {
+        drain(*runNow);
+        runNow->tick();
+        if (!runNow->window().timCyclic.isEnabled() && !runNow->window().cmdOk->isHidden()) runNow->window().cmdOk->click();
+    }
+    ASSERT_EQ(runNow->step(), 11);
+    runNow->window().cmdOpenReport->click();
+    const QString path = UpdateRun::reportPath(dir.path());
+    EXPECT_EQ(opened, QStringList{path});
+    EXPECT_EQ(main->m_reportFile, path);
+    const QByteArray first = fileBytes(path);
+    EXPECT_TRUE(first.contains("KELB-3817 Software is successfully updated."));
+    main->close();
+    EXPECT_EQ(fileBytes(path), first);
+}
+
+TEST_F(ReportOnEveryWayOut, OpenInstructionBeforeAnyReportOpensTheProgramFoldersFile) {
+    site.downloadFails = {2};
+    for (int i = 0; i < 400 && runNow->window().cmdOpenReport->isHidden(); ++i) {
+        drain(*runNow);
+        runNow->tick();
+        if (!runNow->window().timCyclic.isEnabled() && !runNow->window().cmdOk->isHidden()) runNow->window().cmdOk->click();
+    }
+    ASSERT_EQ(runNow->window().cmdOpenReport->text(), "Open Instruction");
+    runNow->window().cmdOpenReport->click();
+    EXPECT_EQ(opened, QStringList{QDir(dir.path()).filePath("Instruction.txt")});
+    EXPECT_FALSE(QFile::exists(UpdateRun::reportPath(dir.path())));
+}
 
 TEST_F(ReportOnEveryWayOut, ClosingTheMainWindowWritesTheReport) {
     tickTo61();

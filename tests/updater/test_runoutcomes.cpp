@@ -52,16 +52,6 @@ INSTANTIATE_TEST_SUITE_P(
                                    true}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(RunTest, OpenInstructionBeforeAnyReportOpensTheFileBesideWhereTheReportGoes) {
-    makeConfig({});
-    site.downloadFails = {2};
-    start();
-    ASSERT_TRUE(tickUntil([&] { return !w->cmdOpenReport->isHidden(); }));
-    w->cmdOpenReport->click();
-    EXPECT_EQ(site.opened, QStringList{QDir(dir.path()).filePath("Instruction.txt")});
-    EXPECT_TRUE(run->reportFile().isEmpty());
-}
-
 TEST_F(RunTest, AModuleThatDoesNotStartItsApplicationIsNoSuccessfulUpdate) {
     makeConfig({});
     site.startFails = {2};
