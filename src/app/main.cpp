@@ -23,8 +23,7 @@ int main(int argc, char** argv) {
     frmMain::setInstance(&mainWindow);
     updater::install(mainWindow);
     mainWindow.Form_Load(commandLine);
-    if (!mainWindow.isVisible()) return 0;
-    const int code = app.exec();
+    const int code = mainWindow.isVisible() ? app.exec() : 0;
     updater::uninstall();
     return code;
 }
