@@ -60,3 +60,18 @@ TEST_F(WindowLook, EachStepAsTheEngineerSeesIt) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(WindowLook, AFailedDownloadShowsItsRedFieldTextAndTheInstructionButton) {
+    site.downloadFails = {2};
+    ASSERT_TRUE(runUntil([&] { return !wired->window().cmdOpenReport->isHidden(); }));
+    UpdateWindow& v = wired->window();
+    EXPECT_EQ(v.cmdOpenReport->text(), "Open Instruction");
+    EXPECT_TRUE(v.fraUserInformation->rect().contains(v.cmdOpenReport->geometry()));
+    EXPECT_EQ(v.txtUserInfo->toPlainText(), "T72 PXM #02");
+    EXPECT_FALSE(v.cmdExitUpdater->isHidden());
+    shoot("failed-download");
+}
+
+}  // namespace
