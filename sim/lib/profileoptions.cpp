@@ -14,6 +14,8 @@ const QString kProfile = QStringLiteral("profile"), kCylinders = QStringLiteral(
               kMinLevel = QStringLiteral("min-user-level"), kEngine = QStringLiteral("engine"),
               kSwitch = QStringLiteral("adl-switch-ms"), kSection = QStringLiteral("adl-section-ms"),
               kFail = QStringLiteral("adl-fail"), kRetry = QStringLiteral("adl-retry"),
+              kStall = QStringLiteral("adl-stall"), kDeafToAbort = QStringLiteral("adl-deaf-to-abort"),
+              kSpareDrops = QStringLiteral("adl-spare-drops"),
               kHeartbeat = QStringLiteral("heartbeat");  // the core's option, shared
 }  // namespace
 
@@ -64,6 +66,9 @@ void ProfileOptions::addOptions(QCommandLineParser& p) {
     p.addOption({kSection, "Auto-download: time one section takes per module in ms (default 1000).", "ms"});
     p.addOption({kFail, "Auto-download: mask of modules whose every attempt fails.", "mask"});
     p.addOption({kRetry, "Auto-download: mask of modules whose first attempt fails.", "mask"});
+    p.addOption({kStall, "Auto-download: mask of modules whose transfer stops half-way until an abort.", "mask"});
+    p.addOption({kDeafToAbort, "Auto-download: module 0 takes no abort while it is busy."});
+    p.addOption({kSpareDrops, "Auto-download: module 0 falls back into its bootloader after loading a cylinder."});
 }
 
 bool ProfileOptions::read(const QCommandLineParser& p, QString* error) {
@@ -84,8 +89,10 @@ bool ProfileOptions::read(const QCommandLineParser& p, QString* error) {
         !intOption(kHeartbeat, 0, 65535, heartbeatMs) || !intOption(kPublish, 10, 60000, publishMs) ||
         !intOption(kMinLevel, 0, 127, minUserLevel) || !intOption(kSwitch, 0, 600000, switchMs) ||
         !intOption(kSection, 10, 600000, sectionMs) || !intOption(kFail, 0, 0x7FFF, failMask) ||
-        !intOption(kRetry, 0, 0x7FFF, retryMask))
+        !intOption(kRetry, 0, 0x7FFF, retryMask) || !intOption(kStall, 0, 0x7FFF, stallMask))
         return false;
+    deafToAbort = p.isSet(kDeafToAbort);
+    spareDropsAfterLoad = p.isSet(kSpareDrops);
     if (p.isSet(kAppName)) appName = p.value(kAppName);
     if (p.isSet(kEngine)) {
         const QString v = p.value(kEngine).toLower();
