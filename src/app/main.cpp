@@ -4,6 +4,7 @@
 #include "mainwindow/dcbuilderlinks.h"
 #include "mainwindow/frmmain.h"
 #include "services/errtrap.h"
+#include "updater/updaterinstall.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -22,7 +23,9 @@ int main(int argc, char** argv) {
     const QString commandLine = QApplication::arguments().mid(1).join(QLatin1Char(' '));
     frmMain mainWindow;
     frmMain::setInstance(&mainWindow);
+    updater::install(mainWindow);
     mainWindow.Form_Load(commandLine);
-    if (!mainWindow.isVisible()) return 0;
-    return app.exec();
+    const int code = mainWindow.isVisible() ? app.exec() : 0;
+    updater::uninstall();
+    return code;
 }
