@@ -2,7 +2,7 @@
 // values), the raw symbol, service-bit and user-level messages, and the two timers.
 #include "can/frmcanopen.h"
 
-#include "can/mainwindowhooks.h"
+#include "can/links.h"
 #include "can/modautodownload.h"
 #include "can/modheartbeatcontrol.h"
 #include "bytes/bytes.h"
@@ -83,7 +83,7 @@ void frmCANopen::dispatchSymbol(const QByteArray& data) {
     qint32 key = static_cast<qint32>(bytes::getUnsigned(data, 0, 2, bytes::Order::LittleEndian).value_or(0));
     const QByteArray value = data.mid(4, 4);
     const qint32 symbol = key & 0xFFF;
-    MainWindowSymbolSetters& main = mainWindowHooks::symbolSetters();
+    MainWindowSymbolSetters& main = symbolSettersLink::get();
     if (symbol == g_symModuleStateRO) modAutoDownload::g_setModuleStatus(value);
     else if (symbol == g_symSwUpdateStateRO) modAutoDownload::g_setUpdateStatus(value);
     else if (symbol == g_symSwUpdateFailureRO) modAutoDownload::g_setUpdateFailure(value);
@@ -123,7 +123,7 @@ void frmCANopen::m_CANInterface_ErrorEvent(qint32 id_, qint32 errorCode_, const 
     // clears it.
     if (errorCode_ == CanStatus::HardwareError && m_initialised && !m_busLost) {
         m_busLost = true;
-        mainWindowHooks::connectionDisplay().busLost(QStringLiteral("CAN: ") + errorMessage_);
+        connectionDisplayLink::get().busLost(QStringLiteral("CAN: ") + errorMessage_);
     }
     if (!m_showErrorEvents) return;
     modMsgBox::g_errorMsgBox(QString::number(errorCode_) + QStringLiteral(" :") + errorMessage_,

@@ -1,6 +1,6 @@
 #include "can/modautodownload.h"
 
-#include "can/autodownloadbus.h"
+#include "can/links.h"
 #include "bytes/bytes.h"
 #include "desktop/timeservice.h"
 #include "services/errtrap.h"
@@ -9,9 +9,6 @@
 #include "services/modstringfct.h"
 
 namespace modAutoDownload {
-
-std::function<void(int)> g_notConnectedToSpare;
-std::function<void()> g_logOffApplication;
 
 namespace {
 constexpr int kModules = 15;
@@ -84,12 +81,12 @@ void g_login() {
         m_loginSymbols[1] = modGlobal::g_symModuleStateRW;
         m_loginSymbols[2] = modGlobal::g_symSwUpdateStateRO;
         m_loginSymbols[3] = modGlobal::g_symSwUpdateFailureRO;
-        if (!autoDownloadBus::setUserLevel(kLoginUserLevel)) {
+        if (!autoDownloadMasterLink::get().setUserLevel(kLoginUserLevel)) {
             modMsgBox::g_errorMsgBox(QStringLiteral("Initialization AutoDownload: Login failed."), QString(), true);
             return;
         }
         for (qint32 symbol : m_loginSymbols) {
-            if (!autoDownloadBus::setServiceBit(symbol, 1)) {
+            if (!autoDownloadMasterLink::get().setServiceBit(symbol, 1)) {
                 modMsgBox::g_errorMsgBox(variableFailed("Initialization AutoDownload: Activation of KELB-Variable ", symbol),
                                          QString(), true);
                 TimeService::sleep(500);
@@ -104,7 +101,7 @@ void g_logoff() {
     trap("modAutoDownload", "g_logoff", [] {
         if (!m_loggedIn) return;
         for (qint32 symbol : m_loginSymbols) {
-            if (!autoDownloadBus::setServiceBit(symbol, 0)) {
+            if (!autoDownloadMasterLink::get().setServiceBit(symbol, 0)) {
                 modMsgBox::g_errorMsgBox(variableFailed("Logoff AutoDownload: Deactivation of KELB-Variable ", symbol));
                 break;
             }
@@ -113,7 +110,7 @@ void g_logoff() {
         for (int module = 1; module < kModules; ++module) {
             if (m_moduleState[module] == 0) continue;
             const qint32 key = modGlobal::g_symEngStandstill + module * kCylinderKey;
-            if (!autoDownloadBus::setServiceBit(key, 0))
+            if (!autoDownloadMasterLink::get().setServiceBit(key, 0))
                 modMsgBox::g_errorMsgBox(variableFailed("Logoff AutoDownload: Deactivation of KELB-Variable ", key));
         }
     });
@@ -126,7 +123,7 @@ void g_setModuleStatus(const QByteArray& value) {
             if (application & (1u << module)) {
                 // A cylinder that newly runs its application is asked for its standstill signal.
                 if (module != 0 && m_moduleState[module] != 1 &&
-                    autoDownloadBus::setServiceBit(modGlobal::g_symEngStandstill + module * kCylinderKey, 1)) {
+                    autoDownloadMasterLink::get().setServiceBit(modGlobal::g_symEngStandstill + module * kCylinderKey, 1)) {
                     m_standStillCountdown = kStandStillTimeout;
                     m_engineStandStill = 0;
                 }
@@ -198,7 +195,7 @@ bool g_sendCommand(qint16 command, qint32 value, qint16 section) {
         bytes::Writer w(data, bytes::Order::LittleEndian);
         w.number(value, 2);
         w.number(word, 2);
-        ok = autoDownloadBus::writeSymbol(modGlobal::g_symModuleStateRW, 0, data);
+        ok = autoDownloadMasterLink::get().writeSymbol(modGlobal::g_symModuleStateRW, 0, data);
         // Pending only once the register was written, or a failed write would block every
         // later command until module 0 publishes a register it never received.
         if (ok) m_commandPending = true;
@@ -224,7 +221,7 @@ void g_checkMBusModuleID(bool inBootloader) {
     trap("modAutoDownload", "g_checkMBusModuleID", [&] {
         const qint32 node = inBootloader ? modGlobal::g_cobIdBootloader : modGlobal::g_cobIdApplication;
         QByteArray data;
-        if (!autoDownloadBus::readSDO(node, 0x1008, 0, data)) return;
+        if (!autoDownloadMasterLink::get().readSDO(node, 0x1008, 0, data)) return;
         const QString name = modStringFct::g_byteToStr(int(data.size()), 0, data);
         const int hash = name.indexOf(QLatin1Char('#'));
         if (hash < 0) return;
@@ -237,11 +234,11 @@ void g_checkMBusModuleID(bool inBootloader) {
         }
         if (id <= 0) return;
         if (modGlobal::g_updateMode) {
-            if (g_notConnectedToSpare) g_notConnectedToSpare(id);
+            autoDownloadMainWindowLink::get().notConnectedToSpare(id);
             return;
         }
         modMsgBox::g_errorMsgBox(modStringFct::sprintf(modGlobal::g_getUserMessage(8), id));
-        if (g_logOffApplication) g_logOffApplication();
+        autoDownloadMainWindowLink::get().logOffApplication();
     });
 }
 

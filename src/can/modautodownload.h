@@ -54,10 +54,4 @@ void g_checkEngineStandStillTimeout(qint32 intervalMs);
 // Checks that the module answering as module 0 on the M-Bus is module 0.
 void g_checkMBusModuleID(bool inBootloader);
 
-// Calls up into the main window, registered by it at start-up (a test may set them).
-// notConnectedToSpare(id): update mode, a cylinder module answers in place of module 0.
-// logOffApplication(): ends the program through the main window's log-off.
-extern std::function<void(int)> g_notConnectedToSpare;
-extern std::function<void()> g_logOffApplication;
-
 }  // namespace modAutoDownload

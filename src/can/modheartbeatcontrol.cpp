@@ -1,7 +1,7 @@
 #include "can/modheartbeatcontrol.h"
 
 #include "can/frmcanopen.h"
-#include "can/mainwindowhooks.h"
+#include "can/links.h"
 #include "services/modglobal.h"
 
 #include <array>
@@ -48,7 +48,7 @@ void g_heartBeatControl_Update() {
         if (m.bootloaderAlive[i]) m.state[i] = stateBootloader;
         if (!m.applicationAlive[i] && !m.bootloaderAlive[i]) m.state[i] = stateNone;
     }
-    if (g_heartBeatRefresh) mainWindowHooks::connectionDisplay().g_updateConnectionStatus();
+    if (g_heartBeatRefresh) connectionDisplayLink::get().g_updateConnectionStatus();
 }
 
 void g_receiveHeartBeat(qint32 cobId) {

@@ -2,7 +2,7 @@
 
 #include "can/modautodownload.h"
 #include "can/modconnectionstatus.h"
-#include "can/modechangebus.h"
+#include "can/links.h"
 #include "can/modheartbeatcontrol.h"
 #include "desktop/dialogs.h"
 #include "desktop/timeservice.h"
@@ -29,7 +29,7 @@ constexpr qint32 kFirstWaitUnits = 150;
 constexpr qint32 kLaterWaitUnits = 15;
 constexpr qint32 kBootloaderEndPauseMs = 200;
 
-ModeChangeMainWindow& mainWindow() { return modeChangeHooks::mainWindow(); }
+ModeChangeMainWindow& mainWindow() { return modeChangeMainWindowLink::get(); }
 void log(const QString& text) { mainWindow().addMessage(text); }
 
 bool qtmOrBzm() { return modGlobal::g_qtmMode || modGlobal::g_bzmMode; }
@@ -106,7 +106,7 @@ bool startApplication(qint16 module, bool noWait, qint32 waitUnits) {
         mainWindow().set_m_abort(false);
         if (!behindSpare(module)) {
             const quint8 sub = qtmOrBzm() ? 2 : 6;
-            modeChangeBus::writeSDO(quint8(module + g_cobIdBootloader), programControlIndex, sub,
+            modeChangeMasterLink::get().writeSDO(quint8(module + g_cobIdBootloader), programControlIndex, sub,
                                     QByteArray(1, char(programStartApplication)), qtmOrBzm() ? kQtmSdoTimeoutMs : 0);
         }
         if (!noWait) {
@@ -114,7 +114,7 @@ bool startApplication(qint16 module, bool noWait, qint32 waitUnits) {
                 TimeService::sleep(kStartApplicationRoundMs);
                 TimeService::doEvents();
                 if (mainWindow().m_abort()) break;
-                if (modeChangeBus::searchNode(module, quint8(g_cobIdApplication))) {
+                if (modeChangeMasterLink::get().searchNode(module, quint8(g_cobIdApplication))) {
                     found = true;
                     break;
                 }
@@ -181,19 +181,19 @@ bool startBootloader(qint16 module, bool isInBootloader, bool noWait, bool skipW
             const quint8 value = isInBootloader ? programRestartBootloader : programStartBootloaderFromApplication;
             const quint8 node = quint8(module + (isInBootloader ? g_cobIdBootloader : g_cobIdApplication));
             if (!behindSpare(module) && !skipWrite)
-                modeChangeBus::writeSDO(node, programControlIndex, sub, QByteArray(1, char(value)));
+                modeChangeMasterLink::get().writeSDO(node, programControlIndex, sub, QByteArray(1, char(value)));
             for (int round = 0; round < kBootloaderRounds; ++round) {
                 TimeService::sleep(kBootloaderRoundMs);
                 TimeService::doEvents();
-                modeChangeBus::writeSDO(0, 0, 0, QByteArray(1, '\0'), kProbeSdoTimeoutMs);
-                modeChangeBus::setOperational(0);
-                found = modeChangeBus::searchNode(module, quint8(g_cobIdBootloader));
+                modeChangeMasterLink::get().writeSDO(0, 0, 0, QByteArray(1, '\0'), kProbeSdoTimeoutMs);
+                modeChangeMasterLink::get().setOperational(0);
+                found = modeChangeMasterLink::get().searchNode(module, quint8(g_cobIdBootloader));
                 if (noWait) return;
                 if (found) break;
             }
         }
         if (found && mainWindow().g_getBootloaderVersionChange(module)) {
-            modeChangeBus::resetSDOTransferMode(module);
+            modeChangeMasterLink::get().resetSDOTransferMode(module);
             mainWindow().g_resetBootloaderVersionChange(module);
         }
     });

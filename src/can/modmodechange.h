@@ -6,7 +6,7 @@
 //
 // The waits hand control to the event loop each round: the heartbeat tick, the received
 // messages (which change the module states read here) and the Abort button run meanwhile.
-#include "can/modechangehooks.h"
+#include "can/links.h"
 
 #include <QtGlobal>
 

@@ -1,7 +1,7 @@
 #pragma once
 // What the builder uses of the data-container table editor: it opens the editor on its
 // working copy for one kind of rows and learns whether anything was changed.
-#include "mainwindow/link.h"
+#include "services/link.h"
 
 #include <QString>
 

@@ -2,6 +2,6 @@
 // The main window's log, which the template creation writes into. The main window
 // registers it at start-up (a test registers a recorder); until then the lines go nowhere.
 #include "dcdatabase/builderlog.h"
-#include "mainwindow/link.h"
+#include "services/link.h"
 
 using frmMainLogLink = Link<LogWindow, NoLogWindow, struct frmMainLogTag>;

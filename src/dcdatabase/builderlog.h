@@ -3,7 +3,7 @@
 // registers itself here when it is created (a test registers a fake); until then the
 // lines go nowhere.
 #include "dcdatabase/logwindow.h"
-#include "mainwindow/link.h"
+#include "services/link.h"
 
 class NoLogWindow : public LogWindow {
 public:

@@ -1,6 +1,6 @@
 #pragma once
 // What the start-up uses of the application type of module and file (modApplicationMode).
-#include "mainwindow/link.h"
+#include "services/link.h"
 #include "services/modglobal.h"
 
 #include <QString>

@@ -1,6 +1,6 @@
 #pragma once
 // What the main window uses of the auto-download state of module 0 (modAutoDownload).
-#include "mainwindow/link.h"
+#include "services/link.h"
 
 class AutoDownloadLink {
 public:

@@ -1,7 +1,7 @@
 #pragma once
 // The main window's bus set-up and application-type check, as the start-up and the update
 // run call them.
-#include "mainwindow/link.h"
+#include "services/link.h"
 
 class BusSetupLink {
 public:

@@ -3,9 +3,8 @@
 #include "can/frmcanopen.h"
 #include "can/modapplicationmode.h"
 #include "can/modautodownload.h"
-#include "can/mainwindowhooks.h"
+#include "can/links.h"
 #include "can/modconnectionstatus.h"
-#include "can/modechangehooks.h"
 #include "mainwindow/applicationtypelink.h"
 #include "mainwindow/autodownloadlink.h"
 #include "mainwindow/canmasterlink.h"
@@ -86,6 +85,16 @@ struct CommandLockAdapter : CommandLockLink {
     }
 };
 
+// The auto-download state's calls when module 0 is not the spare.
+struct AutoDownloadMainWindowAdapter : AutoDownloadMainWindow {
+    void notConnectedToSpare(int module) override {
+        if (frmMain* m = mainWindow()) m->notConnectedToSpare(module);
+    }
+    void logOffApplication() override {
+        if (frmMain* m = mainWindow()) m->g_logOffApplication(true);
+    }
+};
+
 }  // namespace
 
 namespace canLinks {
@@ -98,21 +107,17 @@ void install() {
     static SymbolSettersAdapter setters;
     static ModeChangeAdapter modeChange;
     static CommandLockAdapter commandLock;
+    static AutoDownloadMainWindowAdapter autoDownloadMain;
     // The main window's own procedures behind the start-up's and the CAN side's calls.
     frmMainLinks::install();
     canMasterLink::install(&master);
     moduleStatusLink::install(&status);
     autoDownloadLink::install(&autoDownload);
     applicationTypeLink::install(&appType);
-    mainWindowHooks::installSymbolSetters(&setters);
-    modeChangeHooks::installMainWindow(&modeChange);
+    symbolSettersLink::install(&setters);
+    modeChangeMainWindowLink::install(&modeChange);
     commandLockLink::install(&commandLock);
-    modAutoDownload::g_notConnectedToSpare = [](int module) {
-        if (frmMain* m = frmMain::instance()) m->notConnectedToSpare(module);
-    };
-    modAutoDownload::g_logOffApplication = [] {
-        if (frmMain* m = frmMain::instance()) m->g_logOffApplication(true);
-    };
+    autoDownloadMainWindowLink::install(&autoDownloadMain);
 }
 
 }  // namespace canLinks

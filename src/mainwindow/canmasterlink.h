@@ -2,7 +2,7 @@
 // What the main window uses of the CAN master frmCANopen: its two public flags, which the
 // start-up sets before the master's window is ever loaded, the release of the master, and
 // the master's window, which the exit procedure unloads first.
-#include "mainwindow/link.h"
+#include "services/link.h"
 #include "mainwindow/windowlink.h"
 
 class CanMasterLink : public WindowLink {

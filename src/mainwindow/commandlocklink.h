@@ -1,6 +1,6 @@
 #pragma once
 // The main window's command lock, as the start-up uses it.
-#include "mainwindow/link.h"
+#include "services/link.h"
 
 class CommandLockLink {
 public:

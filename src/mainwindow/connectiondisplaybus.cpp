@@ -6,42 +6,16 @@
 #include "can/modheartbeatcontrol.h"
 #include "can/modmodechange.h"
 
-namespace connectionDisplayBus {
+bool ConnectionDisplayBus::oldBootloaderDetectedOnMBus() { return modHeartBeatControl::g_oldBootloaderDetectedOnMBus(); }
 
-namespace {
-const Fake* s_fake = nullptr;
-}
+QVector<qint32> ConnectionDisplayBus::getConnectionStatus() { return modConnectionStatus::g_getConnectionStatus(); }
 
-void setFake(const Fake* fake) { s_fake = fake; }
+void ConnectionDisplayBus::checkMBusModuleID(bool inBootloader) { modAutoDownload::g_checkMBusModuleID(inBootloader); }
 
-bool oldBootloaderDetectedOnMBus() {
-    if (s_fake && s_fake->oldBootloaderDetectedOnMBus) return s_fake->oldBootloaderDetectedOnMBus();
-    return modHeartBeatControl::g_oldBootloaderDetectedOnMBus();
-}
+qint32 ConnectionDisplayBus::getEngineStandStillStatus() { return modAutoDownload::g_getEngineStandStillStatus(); }
 
-QVector<qint32> getConnectionStatus() {
-    if (s_fake && s_fake->getConnectionStatus) return s_fake->getConnectionStatus();
-    return modConnectionStatus::g_getConnectionStatus();
-}
+bool ConnectionDisplayBus::enoughCylindersToRunEngine() { return modModeChange::g_enoughCylindersToRunEngine(); }
 
-void checkMBusModuleID(bool inBootloader) {
-    if (s_fake && s_fake->checkMBusModuleID) return s_fake->checkMBusModuleID(inBootloader);
-    modAutoDownload::g_checkMBusModuleID(inBootloader);
-}
-
-qint32 getEngineStandStillStatus() {
-    if (s_fake && s_fake->getEngineStandStillStatus) return s_fake->getEngineStandStillStatus();
-    return modAutoDownload::g_getEngineStandStillStatus();
-}
-
-bool enoughCylindersToRunEngine() {
-    if (s_fake && s_fake->enoughCylindersToRunEngine) return s_fake->enoughCylindersToRunEngine();
-    return modModeChange::g_enoughCylindersToRunEngine();
-}
-
-QString getHardwareVersion(qint16 module, bool isInBootloader) {
-    if (s_fake && s_fake->getHardwareVersion) return s_fake->getHardwareVersion(module, isInBootloader);
+QString ConnectionDisplayBus::getHardwareVersion(qint16 module, bool isInBootloader) {
     return frmCANopen::instance().g_getHardwareVersion(module, isInBootloader);
 }
-
-}  // namespace connectionDisplayBus

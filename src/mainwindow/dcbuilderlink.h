@@ -1,6 +1,6 @@
 #pragma once
 // What the main window uses of the data-container builder and reconstruction windows.
-#include "mainwindow/link.h"
+#include "services/link.h"
 #include "mainwindow/windowlink.h"
 
 #include <QString>

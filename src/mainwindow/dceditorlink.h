@@ -1,7 +1,7 @@
 #pragma once
 // What the main window uses of the data-container editor frmEditDC: the exit procedure
 // closes it third, after the CAN master and the builder, when it is loaded.
-#include "mainwindow/link.h"
+#include "services/link.h"
 #include "mainwindow/windowlink.h"
 
 using frmEditDCLink = Link<WindowLink, NoWindow, struct frmEditDCTag>;

@@ -33,14 +33,14 @@ void frmMain::g_updateConnectionStatus() {
     running = true;
     trap("frmMain", "g_updateConnectionStatus", [&] {
         using namespace modGlobal;
-        if (connectionDisplayBus::oldBootloaderDetectedOnMBus()) {
+        if (connectionDisplayBusLink::get().oldBootloaderDetectedOnMBus()) {
             modMsgBox::g_errorMsgBox(QStringLiteral("Wrong Bootloader version detected. Please connect to the S-Bus. "
                                                     "The Loader will terminate."),
                                      QString(), true);
             g_logOffApplication(true);
             return;
         }
-        const QVector<qint32> states = connectionDisplayBus::getConnectionStatus();
+        const QVector<qint32> states = connectionDisplayBusLink::get().getConnectionStatus();
         for (int i = 0; i < moduleCount; ++i) {
             const qint32 state = i < states.size() ? states[i] : 0;
             if (state == 0) {
@@ -54,9 +54,9 @@ void frmMain::g_updateConnectionStatus() {
                 QCheckBox* other = inBootloader ? chkApplicationRunning[i] : chkBootLoaderRunning[i];
                 // Only a change of state asks the module again.
                 if (value(lamp) == vbUnchecked && i == 0 && g_isMBusConnection)
-                    connectionDisplayBus::checkMBusModuleID(inBootloader);
+                    connectionDisplayBusLink::get().checkMBusModuleID(inBootloader);
                 if (value(lamp) == vbUnchecked && leadingNumber(lblHW[i]->text()) == 0)
-                    lblHW[i]->setText(connectionDisplayBus::getHardwareVersion(qint16(i), inBootloader));
+                    lblHW[i]->setText(connectionDisplayBusLink::get().getHardwareVersion(qint16(i), inBootloader));
                 setValue(other, vbUnchecked);
                 setValue(lamp, vbChecked);
                 chkProgram[i]->setEnabled(true);
@@ -77,12 +77,12 @@ void frmMain::g_updateConnectionStatus() {
             fraEngineRunning->hide();
             return;
         }
-        if (!connectionDisplayBus::enoughCylindersToRunEngine()) {
+        if (!connectionDisplayBusLink::get().enoughCylindersToRunEngine()) {
             fraEngineRunning->hide();
             unlock();
             return;
         }
-        switch (connectionDisplayBus::getEngineStandStillStatus()) {
+        switch (connectionDisplayBusLink::get().getEngineStandStillStatus()) {
         case 1:
             fraEngineRunning->show();
             imgEngineRunning->hide();

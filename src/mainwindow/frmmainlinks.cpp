@@ -1,6 +1,6 @@
 #include "mainwindow/frmmainlinks.h"
 
-#include "can/mainwindowhooks.h"
+#include "can/links.h"
 #include "mainwindow/bussetuplink.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/loadfileslink.h"
@@ -43,7 +43,7 @@ void install() {
     static ConnectionDisplayOfMainWindow display;
     busSetupLink::install(&busSetup);
     loadFilesLink::install(&loadFiles);
-    mainWindowHooks::installConnectionDisplay(&display);
+    connectionDisplayLink::install(&display);
     toolWindowLinks::install();
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // The main window's look-up of the load files in the `loadFiles` table.
-#include "mainwindow/link.h"
+#include "services/link.h"
 
 #include <QString>
 

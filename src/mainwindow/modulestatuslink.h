@@ -1,6 +1,6 @@
 #pragma once
 // What the main window uses of the module-state query (modConnectionStatus).
-#include "mainwindow/link.h"
+#include "services/link.h"
 
 class ModuleStatusLink {
 public:

@@ -1,6 +1,6 @@
 #include "mainwindow/targetconnectionlink.h"
 
-#include "can/mainwindowhooks.h"
+#include "can/links.h"
 #include "can/modheartbeatcontrol.h"
 #include "desktop/timeservice.h"
 #include "services/errtrap.h"
@@ -13,7 +13,7 @@ void TargetConnectionWait::checkTargetConnection(bool quiet, bool& ok) {
             TimeService::sleep(5);
             TimeService::doEvents();
             const QVector<qint32> states = modHeartBeatControl::g_getHeartBeatStatus();
-            mainWindowHooks::connectionDisplay().g_updateConnectionStatus();
+            connectionDisplayLink::get().g_updateConnectionStatus();
             for (qint32 s : states)
                 if (s != 0) ok = true;
         }

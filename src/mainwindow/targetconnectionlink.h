@@ -1,7 +1,7 @@
 #pragma once
 // The communication check that the bus set-up waits with, as the main window's commands
 // part provides it.
-#include "mainwindow/link.h"
+#include "services/link.h"
 
 class TargetConnectionLink {
 public:

@@ -1,6 +1,6 @@
 #pragma once
 // The main window's module tools, which the exit procedure closes when they are loaded.
-#include "mainwindow/link.h"
+#include "services/link.h"
 #include "mainwindow/windowlink.h"
 
 using frmModuleOverviewLink = Link<WindowLink, NoWindow, struct frmModuleOverviewTag>;

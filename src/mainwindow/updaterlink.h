@@ -1,7 +1,7 @@
 #pragma once
 // What the main window and the parts below it use of the automatic update run, which
 // lives in the same main window. frmMain's members of the same names forward here.
-#include "mainwindow/link.h"
+#include "services/link.h"
 
 #include <QByteArray>
 #include <QString>

@@ -2,7 +2,7 @@
 // What the update run asks of the main window's commands and of the CAN side, so that
 // the run itself holds no widget of the manual part and a test can stand in for the
 // modules. Selections are per module 0 to 14; true = selected.
-#include "mainwindow/link.h"
+#include "services/link.h"
 
 #include <QByteArray>
 #include <QString>

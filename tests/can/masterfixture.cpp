@@ -100,16 +100,16 @@ void MasterTest::SetUp() {
     config();
     cansim::resetCanMaster();
     frmCANopen::instance().g_blockTransferEnable = false;
-    mainWindowHooks::installSymbolSetters(&setters);
-    mainWindowHooks::installConnectionDisplay(&display);
+    symbolSettersLink::install(&setters);
+    connectionDisplayLink::install(&display);
 }
 
 void MasterTest::TearDown() {
     frmCANopen::instance().unload();
     TimeService::useVirtualClock(false);
     for (auto& s : m_sims) s.reset();
-    mainWindowHooks::installSymbolSetters(nullptr);
-    mainWindowHooks::installConnectionDisplay(nullptr);
+    symbolSettersLink::install(nullptr);
+    connectionDisplayLink::install(nullptr);
     cansim::resetConfigRecordsets();
     ErrPtnr::setHandler({});
 }

@@ -4,7 +4,7 @@
 // answerer for the boxes, fakes of the main window's hooks, and the master, the heartbeat
 // supervision and the auto-download state reset between tests.
 #include "can/canmessageform.h"
-#include "can/mainwindowhooks.h"
+#include "can/links.h"
 #include "lib/profileoptions.h"
 #include "lib/simulator.h"
 #include "services/errtrap.h"

@@ -25,7 +25,7 @@ void ModeChangeTest::SetUp() {
     modGlobal::g_updateMode = true;  // a PXM run is an update run; the tests of the question say otherwise
     sBus();
 
-    m_bus.writeSDO = [this](quint8 node, qint32 index, quint8 sub, const QByteArray& data, qint32 timeout) {
+    m_bus.onWriteSDO = [this](quint8 node, qint32 index, quint8 sub, const QByteArray& data, qint32 timeout) {
         const QString text = QString::asprintf("sdo %02X %04X/%d %s t%d", node, index, sub, qPrintable(hex(data)), timeout);
         if (index == 0) {
             probes.push_back(text);
@@ -40,12 +40,12 @@ void ModeChangeTest::SetUp() {
         }
         return true;
     };
-    m_bus.setOperational = [this](quint8 node) {
+    m_bus.onSetOperational = [this](quint8 node) {
         EXPECT_EQ(node, 0);
         ++nmtStarts;
         return true;
     };
-    m_bus.searchNode = [this](qint16 module, quint8 base) {
+    m_bus.onSearchNode = [this](qint16 module, quint8 base) {
         apply();
         refreshAtSearch.push_back(modHeartBeatControl::g_heartBeatRefresh);
         const int count = ++searches[module];
@@ -53,16 +53,16 @@ void ModeChangeTest::SetUp() {
         const qint32 state = modConnectionStatus::g_getModuleStatus(module);
         return base == modGlobal::g_cobIdBootloader ? state == boot : state == app;
     };
-    m_bus.resetSDOTransferMode = [this](qint16 module) { events.push_back({now(), QStringLiteral("reset %1").arg(module)}); };
-    modeChangeBus::setFake(&m_bus);
+    m_bus.onResetSDOTransferMode = [this](qint16 module) { events.push_back({now(), QStringLiteral("reset %1").arg(module)}); };
+    modeChangeMasterLink::install(&m_bus);
 
-    m_adl.setUserLevel = [this](quint8 level) {
+    m_adl.onSetUserLevel = [this](quint8 level) {
         events.push_back({now(), QStringLiteral("login %1").arg(level)});
         return true;
     };
-    m_adl.setServiceBit = [](qint32, quint8) { return true; };
-    m_adl.readSDO = [](qint32, qint32, quint8, QByteArray&) { return false; };
-    m_adl.writeSymbol = [this](qint32 symbol, qint16 cyl, const QByteArray& value) {
+    m_adl.onSetServiceBit = [](qint32, quint8) { return true; };
+    m_adl.onReadSDO = [](qint32, qint32, quint8, QByteArray&) { return false; };
+    m_adl.onWriteSymbol = [this](qint32 symbol, qint16 cyl, const QByteArray& value) {
         if (symbol != modGlobal::g_symModuleStateRW || cyl != 0) return true;
         events.push_back({now(), QStringLiteral("cmd ") + hex(value)});
         if (!commandAccepted) return false;
@@ -73,15 +73,15 @@ void ModeChangeTest::SetUp() {
         m_commandEcho = true;
         return true;
     };
-    autoDownloadBus::setFake(&m_adl);
-    modeChangeHooks::installMainWindow(&main);
+    autoDownloadMasterLink::install(&m_adl);
+    modeChangeMainWindowLink::install(&main);
 }
 
 void ModeChangeTest::TearDown() {
     for (const auto& e : errors) ADD_FAILURE() << "run-time error in " << e.procedure.toStdString() << ": " << e.description.toStdString();
-    modeChangeHooks::installMainWindow(nullptr);
-    modeChangeBus::setFake(nullptr);
-    autoDownloadBus::setFake(nullptr);
+    modeChangeMainWindowLink::install(nullptr);
+    modeChangeMasterLink::install(nullptr);
+    autoDownloadMasterLink::install(nullptr);
     modGlobal::g_qtmMode = false;
     modGlobal::g_debugMode = false;
     modGlobal::g_isMBusConnection = false;

@@ -4,9 +4,8 @@
 // time after their command (0x1F51 write, or module 0's command register on the M-Bus)
 // and report their states through heartbeat supervision and the auto-download state, as
 // the drain would; the program-control writes, commands and log-ins are recorded in order.
-#include "can/autodownloadbus.h"
-#include "can/modechangebus.h"
-#include "can/modechangehooks.h"
+#include "can/links.h"
+#include "canfakes.h"
 #include "masterfixture.h"
 
 #include <QStringList>
@@ -89,8 +88,8 @@ private:
     std::array<Mode, 15> m_target{};
     bool m_commandEcho = false;
     qint64 m_start = 0;
-    modeChangeBus::Fake m_bus;
-    autoDownloadBus::Fake m_adl;
+    cantest::FakeModeChangeMaster m_bus;
+    cantest::FakeAutoDownloadMaster m_adl;
 };
 
 }  // namespace modechangetest

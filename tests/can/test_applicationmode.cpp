@@ -1,6 +1,8 @@
 // The application type of the modules on the bus and of a load file, and the start
 // address of an application file.
 #include "can/frmcanopen.h"
+#include "can/links.h"
+#include "canfakes.h"
 #include "can/modapplicationmode.h"
 #include "can/modautodownload.h"
 #include "can/srecord.h"
@@ -113,8 +115,7 @@ class ApplicationConnection : public MasterTest {
 protected:
     void TearDown() override {
         modules.reset();
-        modAutoDownload::g_notConnectedToSpare = {};
-        modAutoDownload::g_logOffApplication = {};
+        autoDownloadMainWindowLink::install(nullptr);
         MasterTest::TearDown();
     }
     void start(sim::Profile profile, const QString& appName, int cylinders = 2) {
@@ -205,9 +206,10 @@ TEST_F(ApplicationConnection, CylinderModuleInPlaceOfModuleZero) {
     o.profile = sim::Profile::MBus;
     o.spareId = 3;
     startWith(o);
-    int replacedBy = 0, logOffs = 0;
-    modAutoDownload::g_notConnectedToSpare = [&](int id) { replacedBy = id; };
-    modAutoDownload::g_logOffApplication = [&] { ++logOffs; };
+    cantest::FakeAutoDownloadMainWindow mainWindow;
+    autoDownloadMainWindowLink::install(&mainWindow);
+    const int& replacedBy = mainWindow.spareReplacedBy;
+    const int& logOffs = mainWindow.logOffs;
     modGlobal::g_updateMode = true;
     EXPECT_EQ(am::g_checkAppConnectionType(), 0);
     EXPECT_EQ(replacedBy, 3);

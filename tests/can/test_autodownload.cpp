@@ -1,12 +1,13 @@
 // The auto-download state of module 0: the symbol handlers, the command register, the
 // login and log-off, the engine-standstill countdown and the module-id check; first
 // against a recording stand-in of the CAN master, then end to end against the simulator.
-#include "can/autodownloadbus.h"
 #include "can/frmcanopen.h"
+#include "can/links.h"
 #include "can/modautodownload.h"
 #include "dao/dao.h"
 #include "desktop/timeservice.h"
 #include "lib/pxmmodules.h"
+#include "canfakes.h"
 #include "masterfixture.h"
 #include "services/modglobal.h"
 
@@ -23,33 +24,31 @@ class AutoDownload : public MasterTest {
 protected:
     void SetUp() override {
         MasterTest::SetUp();
-        m_fake.setUserLevel = [this](quint8 level) {
+        m_fake.onSetUserLevel = [this](quint8 level) {
             calls << QStringLiteral("level %1").arg(level);
             return levelOk;
         };
-        m_fake.setServiceBit = [this](qint32 key, quint8 state) {
+        m_fake.onSetServiceBit = [this](qint32 key, quint8 state) {
             calls << QStringLiteral("bit %1 %2").arg(key).arg(state);
             return !failingKeys.contains(key);
         };
-        m_fake.writeSymbol = [this](qint32 symbol, qint16 cyl, const QByteArray& v) {
+        m_fake.onWriteSymbol = [this](qint32 symbol, qint16 cyl, const QByteArray& v) {
             calls << QStringLiteral("write %1 %2 %3").arg(symbol).arg(cyl).arg(hex(v));
             return writeOk;
         };
-        m_fake.readSDO = [this](qint32 node, qint32 index, quint8 sub, QByteArray& data) {
+        m_fake.onReadSDO = [this](qint32 node, qint32 index, quint8 sub, QByteArray& data) {
             calls << QStringLiteral("read %1 %2 %3").arg(node, 0, 16).arg(index, 0, 16).arg(sub);
             data = deviceName;
             return !deviceName.isNull();
         };
-        autoDownloadBus::setFake(&m_fake);
+        autoDownloadMasterLink::install(&m_fake);
         TimeService::useVirtualClock(true);
         ad::g_initialise();
-        ad::g_notConnectedToSpare = [this](int id) { spareReplacedBy = id; };
-        ad::g_logOffApplication = [this] { ++logOffs; };
+        autoDownloadMainWindowLink::install(&mainWindow);
     }
     void TearDown() override {
-        autoDownloadBus::setFake(nullptr);
-        ad::g_notConnectedToSpare = {};
-        ad::g_logOffApplication = {};
+        autoDownloadMasterLink::install(nullptr);
+        autoDownloadMainWindowLink::install(nullptr);
         MasterTest::TearDown();
     }
     bool pending() {
@@ -66,10 +65,12 @@ protected:
     bool levelOk = true, writeOk = true;
     QList<qint32> failingKeys;
     QByteArray deviceName;
-    int spareReplacedBy = 0, logOffs = 0;
+    cantest::FakeAutoDownloadMainWindow mainWindow;
+    int& spareReplacedBy = mainWindow.spareReplacedBy;
+    int& logOffs = mainWindow.logOffs;
 
 private:
-    autoDownloadBus::Fake m_fake;
+    cantest::FakeAutoDownloadMaster m_fake;
 };
 
 TEST_F(AutoDownload, ModuleStatesFromTheTwoMasks) {

@@ -22,10 +22,10 @@ protected:
     void SetUp() override {
         MasterTest::SetUp();
         TimeService::useVirtualClock(false);
-        modeChangeHooks::installMainWindow(&main);
+        modeChangeMainWindowLink::install(&main);
     }
     void TearDown() override {
-        modeChangeHooks::installMainWindow(nullptr);
+        modeChangeMainWindowLink::install(nullptr);
         bootloaders.reset();
         modules.reset();
         using namespace modGlobal;

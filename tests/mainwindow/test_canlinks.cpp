@@ -3,7 +3,7 @@
 #include "mainwindowfixture.h"
 
 #include "can/frmcanopen.h"
-#include "can/modechangehooks.h"
+#include "can/links.h"
 #include "mainwindow/canlinks.h"
 #include "mainwindow/canmasterlink.h"
 
@@ -20,7 +20,7 @@ struct CanLinksTest : MainWindowTest {
     }
     void TearDown() override {
         canMasterLink::install(nullptr);
-        modeChangeHooks::installMainWindow(nullptr);
+        modeChangeMainWindowLink::install(nullptr);
         frmMain::setInstance(nullptr);
         MainWindowTest::TearDown();
     }
@@ -37,7 +37,7 @@ TEST_F(CanLinksTest, TheStartUpsFlagsLandInTheCanMaster) {
 }
 
 TEST_F(CanLinksTest, TheModeChangeSeesTheMainWindowsAbortLampsAndLog) {
-    ModeChangeMainWindow& mw = modeChangeHooks::mainWindow();
+    ModeChangeMainWindow& mw = modeChangeMainWindowLink::get();
     w->m_abort = true;
     EXPECT_TRUE(mw.m_abort());
     mw.set_m_abort(false);

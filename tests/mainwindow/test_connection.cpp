@@ -23,24 +23,28 @@ struct ConnectionTest : MainWindowTest {
     qint32 engine = 0;
     QString hardware = "7.2";
     QStringList hwReads, idChecks;
-    connectionDisplayBus::Fake fake;
+    // Answers the display's questions from the members above.
+    struct Bus : ConnectionDisplayBus {
+        ConnectionTest* t;
+        explicit Bus(ConnectionTest* test) : t(test) {}
+        bool oldBootloaderDetectedOnMBus() override { return t->oldBootloader; }
+        QVector<qint32> getConnectionStatus() override { return t->states; }
+        void checkMBusModuleID(bool boot) override { t->idChecks << (boot ? "boot" : "app"); }
+        qint32 getEngineStandStillStatus() override { return t->engine; }
+        bool enoughCylindersToRunEngine() override { return t->enough; }
+        QString getHardwareVersion(qint16 m, bool boot) override {
+            t->hwReads << QString("%1%2").arg(m).arg(boot ? "b" : "a");
+            return t->hardware;
+        }
+    } fake{this};
 
     void SetUp() override {
         MainWindowTest::SetUp();
-        fake.oldBootloaderDetectedOnMBus = [this] { return oldBootloader; };
-        fake.getConnectionStatus = [this] { return states; };
-        fake.checkMBusModuleID = [this](bool boot) { idChecks << (boot ? "boot" : "app"); };
-        fake.getEngineStandStillStatus = [this] { return engine; };
-        fake.enoughCylindersToRunEngine = [this] { return enough; };
-        fake.getHardwareVersion = [this](qint16 m, bool boot) {
-            hwReads << QString("%1%2").arg(m).arg(boot ? "b" : "a");
-            return hardware;
-        };
-        connectionDisplayBus::setFake(&fake);
+        connectionDisplayBusLink::install(&fake);
         modGlobal::g_applicationType = 6;
     }
     void TearDown() override {
-        connectionDisplayBus::setFake(nullptr);
+        connectionDisplayBusLink::install(nullptr);
         MainWindowTest::TearDown();
     }
     // "a" application lamp, "b" bootloader lamp, "-" neither; "x" when the module box is locked.

@@ -2,9 +2,8 @@
 
 #include "can/canmessageform.h"
 #include "can/frmcanopen.h"
-#include "can/mainwindowhooks.h"
+#include "can/links.h"
 #include "can/modautodownload.h"
-#include "can/modechangehooks.h"
 #include "can/srecord.h"
 #include "caninterface/caninterface.h"
 #include "cansim/cansim.h"
@@ -129,11 +128,10 @@ void DownloadBusTest::TearDown() {
     busSetupLink::install(nullptr);
     loadFilesLink::install(nullptr);
     updaterLink::install(nullptr);
-    mainWindowHooks::installSymbolSetters(nullptr);
-    mainWindowHooks::installConnectionDisplay(nullptr);
-    modeChangeHooks::installMainWindow(nullptr);
-    modAutoDownload::g_notConnectedToSpare = {};
-    modAutoDownload::g_logOffApplication = {};
+    symbolSettersLink::install(nullptr);
+    connectionDisplayLink::install(nullptr);
+    modeChangeMainWindowLink::install(nullptr);
+    autoDownloadMainWindowLink::install(nullptr);
     frmMain::setInstance(nullptr);
     w.reset();
     resetGlobals();

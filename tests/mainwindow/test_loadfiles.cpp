@@ -3,7 +3,7 @@
 // warning about a data-container S-record file older than its database.
 #include "mainwindowfixture.h"
 
-#include "can/mainwindowhooks.h"
+#include "can/links.h"
 #include "mainwindow/frmmainlinks.h"
 #include "mainwindow/vbcheckbox.h"
 #include "services/modstringfct.h"
@@ -46,7 +46,7 @@ struct LoadFilesTest : MainWindowTest {
         frmMainLinks::install();
     }
     void TearDown() override {
-        mainWindowHooks::installConnectionDisplay(nullptr);
+        connectionDisplayLink::install(nullptr);
         frmMain::setInstance(nullptr);
         modGlobal::g_forceFPGAdownload = false;
         MainWindowTest::TearDown();
