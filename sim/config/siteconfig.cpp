@@ -1,6 +1,7 @@
 #include "config/siteconfig.h"
 
 #include "config/loadfiles.h"
+#include "config/updatetexts.h"
 #include "dao/dao.h"
 
 #include <QDir>
@@ -50,7 +51,7 @@ QList<Symbol> standardSymbols(int cylinders) {
         {QStringLiteral("GLB_CRC_LEN_APPLICATION"), 224, 0},
     };
     addText(s, "PAR_SWINFO_HULL_NO", 210, 4, "HULL-0001");
-    addText(s, "PAR_SWINFO_ENGINE_TYPE", 230, 8, "6L32");
+    addText(s, "PAR_SWINFO_ENGINE_TYPE", 230, 4, "6L32");
     addText(s, "PAR_SWINFO_ENGINE_TYPE_LONG", 240, 8, "KELB-3817 6L32 demo engine");
     return s;
 }
@@ -133,6 +134,10 @@ QList<QPair<QString, QString>> miscellaneousItems(const Site& site) {
     };
     for (const Symbol& s : site.effectiveSymbols())
         if (s.configItem) items << qMakePair(s.name, QString::number(s.number));
+    // The update run's build table, for the modules that run it.
+    if (moduleKind(site.profile) == QLatin1String("PXM"))
+        for (const LoadFile& f : loadFiles(QStringLiteral("PXM")))
+            if (f.section == 6) items += buildItems(f);
     return items;
 }
 
@@ -159,7 +164,10 @@ void writeDatabase(const QString& path, const Site& site) {
     db->Execute(QStringLiteral("INSERT INTO aliasSymbolName (aliasName, symbolName) VALUES (?, ?)"),
                 {QStringLiteral("DC_TOT_NO_OF_CYL"), QStringLiteral("PAR_TOT_NO_OF_CYL")});
     db->Execute(QStringLiteral("INSERT INTO messages (MessageID, MessageText, okButton) VALUES (?, ?, ?)"),
-                {1, QStringLiteral("Make sure that the engine is at standstill before any module is programmed."), 0});
+                {1, QStringLiteral("Make sure that the engine is at standstill before any module is programmed."), true});
+    for (const UserText& t : updateTexts())
+        db->Execute(QStringLiteral("INSERT INTO messages (MessageID, MessageText, okButton) VALUES (?, ?, ?)"),
+                    {t.id, t.text, t.okButton});
     for (const LoadFile& f : loadFiles(moduleKind(site.profile)))
         db->Execute(QStringLiteral("INSERT INTO loadFiles (module, fileType, section, fileName) VALUES (?, 'OUT', ?, ?)"),
                     {f.module, f.section, f.fileName});
