@@ -3,6 +3,7 @@
 #include "mainwindow/canlinks.h"
 #include "mainwindow/frmmain.h"
 #include "services/errtrap.h"
+#include "updater/updaterinstall.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -20,7 +21,10 @@ int main(int argc, char** argv) {
     const QString commandLine = QApplication::arguments().mid(1).join(QLatin1Char(' '));
     frmMain mainWindow;
     frmMain::setInstance(&mainWindow);
+    updater::install(mainWindow);
     mainWindow.Form_Load(commandLine);
     if (!mainWindow.isVisible()) return 0;
-    return app.exec();
+    const int code = app.exec();
+    updater::uninstall();
+    return code;
 }

@@ -34,6 +34,7 @@ public:
     bool isLoaded() const { return m_loaded; }
     // The executable whose name and folder the start-up takes (tests give another one).
     void setProgramFile(const QString& path) { m_programFile = path; }
+    const QString& programFile() const { return m_programFile; }
     // The key of the one-instance lock (by default the program's name).
     void setInstanceKey(const QString& key) { m_instanceKey = key; }
 

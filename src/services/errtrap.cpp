@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 namespace ErrPtnr {
 namespace {
@@ -15,6 +16,10 @@ Handler& handler() {
 std::function<void()>& endHook() {
     static std::function<void()> h;
     return h;
+}
+std::function<void()>& beforeEnd() {
+    static std::function<void()> a;
+    return a;
 }
 bool g_inHandler = false;
 
@@ -29,7 +34,11 @@ Choice plainBox(const ErrorInfo& i) {
 void setHandler(Handler h) { handler() = std::move(h); }
 void setEndHook(std::function<void()> hook) { endHook() = std::move(hook); }
 
+void setBeforeEnd(std::function<void()> action) { beforeEnd() = std::move(action); }
+
 void endProgram() {
+    // Taken out first: an error inside the action that ends the program again ends it.
+    if (std::function<void()> action = std::exchange(beforeEnd(), {})) action();
     if (endHook()) {
         endHook()();
         return;

@@ -28,6 +28,9 @@ void setHandler(Handler handler);
 void g_installErrorForm();
 // What "End" does: by default the process ends at once, with no exit procedure.
 void setEndHook(std::function<void()> hook);
+// Runs once when the program ends through endProgram, before it ends (the update run
+// leaves its report this way).
+void setBeforeEnd(std::function<void()> action);
 void endProgram();
 
 // Builds the error information from a caught exception.

@@ -1,0 +1,64 @@
+#pragma once
+// What the update run asks of the main window's commands and of the CAN side, so that
+// the run itself holds no widget of the manual part and a test can stand in for the
+// modules. Selections are per module 0 to 14; true = selected.
+#include "mainwindow/link.h"
+
+#include <QByteArray>
+#include <QString>
+#include <array>
+
+class UpdateModulesLink {
+public:
+    using Selection = std::array<bool, 15>;
+    virtual ~UpdateModulesLink() = default;
+
+    // The module lamps of the main window (chkApplicationRunning, chkBootLoaderRunning
+    // with the value 1) and whether a module's selection box is enabled.
+    virtual bool applicationRunning(int module) = 0;
+    virtual bool bootloaderRunning(int module) = 0;
+    virtual bool moduleSelectable(int module) = 0;
+
+    // The application load file of the identified build (load-file row 0: name and path).
+    virtual void setApplicationFile(const QString& path) = 0;
+    // The manual download of the Application section to the selected modules. done holds
+    // on entry which modules count as done already and on return also every module whose
+    // download was proven (flash finished); it returns when the download has ended.
+    virtual void download(const Selection& modules, Selection& done) = 0;
+    // Starts the application on the selected modules; returns when the command has ended.
+    virtual void startApplication(const Selection& modules) = 0;
+
+    // The symbol protocol: log-in, service bit of a key, and a symbol write of 4 bytes.
+    virtual void login() = 0;
+    virtual void setServiceBit(qint32 key, int value) = 0;
+    virtual void writeSymbol(qint32 symbol, int kind, const QByteArray& value) = 0;
+
+    // Shows the main window with the update window in it.
+    virtual void showMainWindow() = 0;
+    // The folder of the program's executable.
+    virtual QString programDir() = 0;
+    // The exit command of the main window: the common exit procedure.
+    virtual void exitProgram() = 0;
+    // Opens a text file for the engineer.
+    virtual void openFile(const QString& path) = 0;
+};
+
+// Without a main window nothing answers: no lamps, nothing downloaded.
+class UpdateModulesStub : public UpdateModulesLink {
+public:
+    bool applicationRunning(int) override { return false; }
+    bool bootloaderRunning(int) override { return false; }
+    bool moduleSelectable(int) override { return false; }
+    void setApplicationFile(const QString&) override {}
+    void download(const Selection&, Selection&) override {}
+    void startApplication(const Selection&) override {}
+    void login() override {}
+    void setServiceBit(qint32, int) override {}
+    void writeSymbol(qint32, int, const QByteArray&) override {}
+    void showMainWindow() override {}
+    QString programDir() override { return QString(); }
+    void exitProgram() override {}
+    void openFile(const QString&) override {}
+};
+
+using updateModulesLink = Link<UpdateModulesLink, UpdateModulesStub>;

@@ -1,0 +1,165 @@
+#include "updater/updaterinstall.h"
+#include "updater/updaterun.h"
+#include "updater/updatewindow.h"
+
+#include "can/frmcanopen.h"
+#include "can/modautodownload.h"
+#include "can/modmodechange.h"
+#include "desktop/desktopservices.h"
+#include "desktop/twips.h"
+#include "mainwindow/frmmain.h"
+#include "mainwindow/updaterlink.h"
+#include "mainwindow/vbcheckbox.h"
+#include "mainwindow/vbcontrols.h"
+#include "services/errtrap.h"
+#include "services/modfilefct.h"
+#include "services/modglobal.h"
+#include "updater/updatetime.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <memory>
+
+namespace {
+
+std::unique_ptr<UpdateRun> s_run;
+
+// The main window's update members, served by the run.
+struct RunOfMainWindow : UpdaterLink {
+    UpdateRun& r;
+    explicit RunOfMainWindow(UpdateRun& run) : r(run) {}
+    void showUpdater() override { r.showUpdater(); }
+    void notConnectedToSpare(int module) override { r.notConnectedToSpare(module); }
+    void downloadFinished() override { r.downloadFinished(); }
+#define KELB_SETTER(name) \
+    void name(const QByteArray& v, qint32& key) override { r.name(v, key); }
+    KELB_SETTER(g_setFirstApplicationCrc)
+    KELB_SETTER(g_setNoOfCyl)
+    KELB_SETTER(g_setDeveloper)
+    KELB_SETTER(g_setBuild)
+    KELB_SETTER(g_setHullNumber)
+    KELB_SETTER(g_setEngineType)
+    KELB_SETTER(g_setAutoDownload)
+    KELB_SETTER(g_setCrcValueImo)
+    KELB_SETTER(g_setCrcLenImo)
+    KELB_SETTER(g_setCrcValueApplication)
+    KELB_SETTER(g_setCrcLenApplication)
+#undef KELB_SETTER
+    void addMessageUpdater(const QString& text, int reportLine) override { r.addMessageUpdater(text, reportLine); }
+    void setUserInfo(const QString& text, int delay, bool& okButton, int exitButton, bool& shown) override {
+        shown = r.setUserInfo(text, delay, okButton, exitButton != 0);
+    }
+    bool errorSignal(bool flag) override { return r.window().errorSignal(flag); }
+    void writeReport() override {
+        if (r.started()) r.writeReport();
+    }
+    void setProgressLoad(double value) override { r.window().prgProgressLoad->setFraction(value); }
+};
+
+// The main window's commands and the CAN side, as the run uses them.
+struct MainWindowOfRun : UpdateModulesLink {
+    frmMain& w;
+    UpdateWindow& view;
+    bool placed = false;
+    MainWindowOfRun(frmMain& m, UpdateWindow& v) : w(m), view(v) {}
+
+    static bool on(QCheckBox* c) { return vbCheck::value(c) == vbCheck::vbChecked; }
+    bool applicationRunning(int m) override { return on(w.chkApplicationRunning.at(m)); }
+    bool bootloaderRunning(int m) override { return on(w.chkBootLoaderRunning.at(m)); }
+    // As the "All" box of the module column selects: a module seen in either program.
+    bool moduleSelectable(int m) override {
+        return (applicationRunning(m) || bootloaderRunning(m)) && vbCheck::enabled(w.chkProgram.at(m));
+    }
+    void setApplicationFile(const QString& path) override {
+        w.txtEmh[0]->setText(modFileFct::g_fileName(path));
+        vbControls::setTag(w.txtEmh[0], path);
+    }
+    void select(const Selection& modules) {
+        for (int i = 0; i < frmMain::moduleCount; ++i)
+            vbCheck::setValue(w.chkProgram[i], modules[i] ? vbCheck::vbChecked : vbCheck::vbUnchecked);
+    }
+    void download(const Selection& modules, Selection& done) override {
+        vbCheck::setValue(w.chkLoadSection[0], vbCheck::vbChecked);
+        select(modules);
+        w.m_moduleDone = done;
+        w.cmdDownload_Click();
+        done = w.m_moduleDone;
+    }
+    void startApplication(const Selection& modules) override {
+        select(modules);
+        const QString rule = QString(82, QLatin1Char('-')) + QLatin1Char(' ');
+        w.resetStatus(false);
+        w.addMessage(rule + updateTime::nowText());
+        w.addMessage(QStringLiteral("Start application on all PXM's"));
+        w.disableOtherControls(2);
+        w.cmdAbort->setEnabled(true);
+        modModeChange::g_startApplication(w.g_getUserSelection(), false);
+        w.enableAllControls();
+        w.addMessage(rule + updateTime::nowText());
+    }
+    void login() override { modAutoDownload::g_login(); }
+    void setServiceBit(qint32 key, int value) override { frmCANopen::instance().g_setServiceBit(key, quint8(value)); }
+    void writeSymbol(qint32 symbol, int kind, const QByteArray& value) override {
+        frmCANopen::instance().g_writeSymbol(symbol, qint16(kind), value);
+    }
+    void showMainWindow() override {
+        // The update window takes the right-hand side of the main window.
+        QWidget* client = w.centralWidget();
+        if (!placed) {
+            placed = true;
+            const QSize size = client->size();
+            view.move(size.width(), 0);
+            client->setFixedSize(size.width() + view.width(), std::max(size.height(), view.height()));
+        }
+        view.show();
+        w.show();
+    }
+    QString programDir() override { return QFileInfo(w.programFile()).absolutePath(); }
+    void exitProgram() override { w.cmdExit_Click(); }
+    void openFile(const QString& path) override { desktop::openInTextEditor(path); }
+};
+
+// Whatever way the main window closes, the run's report is written first.
+struct ReportOnClose : QObject {
+    using QObject::QObject;
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() == QEvent::Close && s_run && s_run->started()) s_run->writeReport();
+        return QObject::eventFilter(o, e);
+    }
+};
+
+}  // namespace
+
+namespace updater {
+
+UpdateRun& install(frmMain& mainWindow) {
+    auto* view = new UpdateWindow(mainWindow.centralWidget());
+    view->hide();
+    s_run = std::make_unique<UpdateRun>(*view);
+    static std::unique_ptr<RunOfMainWindow> runLink;
+    static std::unique_ptr<MainWindowOfRun> modulesLink;
+    runLink = std::make_unique<RunOfMainWindow>(*s_run);
+    modulesLink = std::make_unique<MainWindowOfRun>(mainWindow, *view);
+    updaterLink::install(runLink.get());
+    updateModulesLink::install(modulesLink.get());
+    mainWindow.installEventFilter(new ReportOnClose(&mainWindow));
+    // A program ended on an error still leaves the report of its run.
+    ErrPtnr::setBeforeEnd([] {
+        if (s_run && s_run->started()) s_run->writeReport();
+    });
+    return *s_run;
+}
+
+UpdateRun* run() { return s_run.get(); }
+
+void uninstall() {
+    ErrPtnr::setBeforeEnd({});
+    updaterLink::install(nullptr);
+    updateModulesLink::install(nullptr);
+    s_run.reset();
+}
+
+}  // namespace updater

@@ -1,0 +1,164 @@
+#pragma once
+// The automatic update run: the step machine that connects, reads the system information
+// the modules publish, identifies the installed build, checks the modules, downloads and
+// starts the application, writes its CRC, reads the values again and writes the report.
+//
+// How to drive it (the interface other parts rely on):
+//  - updater::install(frmMain&) (updaterinstall.h) makes the one run of the program, its
+//    window inside the main window, and registers both links: the main window's update
+//    members (showUpdater, the setters, addMessageUpdater, setUserInfo, writeReport ...)
+//    reach the run through updaterLink, and the run reaches the main window's commands and
+//    the CAN side through updateModulesLink. The start-up's showUpdater then starts it.
+//  - The run moves on the 500 ms ticks of its window's timer timCyclic; tick() is one tick.
+//    Tests call tick() directly or let the virtual clock fire the timer.
+//  - The report goes to UpdateRun::reportPath(programDir): "KELB-3817 Update Tool
+//    Report.txt" in the program's folder, or in the configuration database's folder when
+//    the program's folder cannot be written (the update log then names the file). One
+//    block is appended per run: by the end of the run, "Open Report", the closing of the
+//    main window or the end of the program on an error, whichever comes first.
+//  - The report's success line "KELB-3817 Software is successfully updated." is written
+//    only when every module took the download, started its application and the written
+//    CRC and the values after the update were confirmed.
+#include "updater/systeminfo.h"
+#include "updater/updatemoduleslink.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <array>
+
+class UpdateWindow;
+
+class UpdateRun : public QObject {
+    Q_OBJECT
+public:
+    using Selection = UpdateModulesLink::Selection;
+    static constexpr int maxModule = 14;
+
+    explicit UpdateRun(UpdateWindow& window, QObject* parent = nullptr);
+
+    // Starts the run (once per program): shows the main window, allows block transfer and
+    // enables the timer. Without CAN it only logs "no CAN initialising ...".
+    void showUpdater();
+    // One tick of timCyclic.
+    void tick();
+    // The window's three buttons.
+    void cmdOk_Click();
+    void cmdExitUpdater_Click();
+    void cmdOpenReport_Click();
+
+    // The system information, fed by the CAN master's receive drain.
+    void g_setFirstApplicationCrc(const QByteArray& value, qint32 key);
+    void g_setNoOfCyl(const QByteArray& value, qint32 key);
+    void g_setDeveloper(const QByteArray& value, qint32 key);
+    void g_setBuild(const QByteArray& value, qint32 key);
+    void g_setHullNumber(const QByteArray& value, qint32 key);
+    void g_setEngineType(const QByteArray& value, qint32 key);
+    void g_setAutoDownload(const QByteArray& value, qint32 key);
+    void g_setCrcValueImo(const QByteArray& value, qint32 key);
+    void g_setCrcLenImo(const QByteArray& value, qint32 key);
+    void g_setCrcValueApplication(const QByteArray& value, qint32 key);
+    void g_setCrcLenApplication(const QByteArray& value, qint32 key);
+    void notConnectedToSpare(int module) { m_mBusModuleNo = module; }
+    void downloadFinished() {}
+
+    // The update log (split at carriage returns; reportLine 0 to 12 is also that report
+    // header line) and the user text with its buttons. A text that is a whole number
+    // above 0 is a message number of the configuration database.
+    void addMessageUpdater(const QString& text, int reportLine);
+    bool setUserInfo(const QString& text, int delay, bool& okButton, bool exitButton);
+
+    // Appends this run's block to the report file, once per run.
+    void writeReport();
+    // Where the report of a program in programDir goes.
+    static QString reportPath(const QString& programDir);
+    // The path of the report written (empty until writeReport succeeded).
+    const QString& reportFile() const { return m_reportFile; }
+
+    // State, for the window and for tests.
+    int step() const { return m_step; }
+    int tickCounter() const { return m_tickCounter; }
+    bool started() const { return m_started; }
+    bool updateFailed() const { return m_updateFailed; }
+    bool updateCanceled() const { return m_updateCanceled; }
+    bool updateNotNecessary() const { return m_updateNotNecessary; }
+    qint32 firstApplCrc() const { return m_firstApplCrc; }
+    const QString& applFile() const { return m_applFile; }
+    const SystemInfo& info() const { return m_info; }
+    const std::array<QString, 13>& reportLines() const { return m_reportLines; }
+    UpdateWindow& window() { return m_w; }
+
+private:
+    struct Step {
+        int number;
+        const char* logName;
+        void (UpdateRun::*entry)();  // the first work tick after the step change
+        void (UpdateRun::*work)();   // every work tick, the entry tick included
+    };
+    static const Step* findStep(int number);
+
+    void tickBody();
+    void changeStep();
+    void goTo(int step) { m_step = step; }
+    bool timeOut(int seconds) const { return m_tickCounter > 2 * seconds; }
+
+    void step0();
+    void step1();
+    void step2Entry();
+    void step2();
+    void step3Entry();
+    void step4Entry();
+    void step4();
+    void checkModules();
+    void step7Entry();
+    void step7();
+    void step8Entry();
+    void step8();
+    void step9Entry();
+    void step9();
+    void step10();
+    void step11Entry();
+
+    // Shared pieces of the steps.
+    void fail(int field, const QString& fieldText, const QStringList& log, const QString& text);
+    void requestSystemInfo();
+    void decideEngineType();
+    void logSystemInfo(bool afterUpdate);
+    void prompt(const QString& text, bool ok, bool exit);
+    QString message(int number, const QVariantList& values = {}) const;
+    QVariantList eightValues() const;
+    static QString moduleList(const std::vector<int>& modules);
+    void takeBuild(const QString& build);
+
+    // Requests (value 1) or withdraws (0) a group of the system information.
+    void setServiceBit(int value, int part);
+    void writeApplicationCrc(qint32 crc);
+    void writeAutoDownload(int value);
+    void initialise();
+    void withdraw(qint32 key);
+
+    UpdateWindow& m_w;
+    SystemInfo m_info;
+
+    bool m_started = false;
+    int m_step = 0;
+    int m_lastStep = 0;  // "no value" counts as step 0
+    bool m_stepEntry = false;
+    int m_tickCounter = 0;
+    bool m_inTick = false;
+    bool m_cancelRequest = false;
+    bool m_updateFailed = false;
+    bool m_updateCanceled = false;
+    bool m_updateNotNecessary = false;
+    bool m_bootloaderModulesFound = false;
+    bool m_autoDownloadWritten = false;
+    int m_mBusModuleNo = 0;
+    qint32 m_firstApplCrc = -1;
+    QString m_applFile;
+    Selection m_selection{};
+    Selection m_moduleDone{};
+
+    std::array<QString, 13> m_reportLines;
+    QString m_reportFile;
+    bool m_reportWritten = false;
+};
