@@ -5,8 +5,10 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-serialbus-dev
-  libsqlite3-dev zlib1g-dev libfreexl-dev libzip-dev
+  libsqlite3-dev zlib1g-dev libfreexl-dev libzip-dev libxlsxwriter-dev
+  clang libclang-rt-14-dev
   libgtest-dev libgmock-dev xvfb xauth imagemagick xdotool
+  srecord
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -92,6 +92,9 @@ bool frmCANopen::g_writeSDO(quint8 node_, qint32 index_, quint8 subIndex_, qint3
         if (!ok && !noMessage_) canOpenError(status, QStringLiteral("Write SDO"), node_, index_, subIndex_);
         if (timeout_ > 0) setSdoTimeout(kDefaultSdoTimeout);
     });
+    // A section goes out in many writes without a pass of the event loop between them:
+    // what the modules published meanwhile is served now, before the queue can fill.
+    g_forceHeartBeatCheck();
     return ok;
 }
 

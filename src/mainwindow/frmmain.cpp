@@ -64,6 +64,7 @@ frmMain::frmMain() {
     buildLowerPart();
     connectSelectionControls();
     connectLoadFileControls();
+    connectMenuCommands();
     client->setFixedSize(px(11400), px(8580));
     m_bootloaderVersionChange.assign(moduleCount, false);
     m_loadFileNames.assign(sectionRows, QString());

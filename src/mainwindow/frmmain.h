@@ -1,9 +1,12 @@
 #pragma once
 // The main window: the program's start-up, the hub that other windows log into and ask
 // for lamps and the module selection, and the one orderly way out of the program.
+#include "mainwindow/moduleinfotable.h"
+
 #include <QMainWindow>
 #include <QString>
 #include <array>
+#include <functional>
 #include <vector>
 
 class FractionBar;
@@ -89,6 +92,19 @@ public:
     // ---- Module and section selection ----
     bool m_inSelectionUpdate = false;  // guard of the four check-box handlers
 
+    // 82 "-", a blank and the date and time: the line that opens and closes a command's log.
+    static QString separatorLine();
+    // ---- Upload from the spare module ----
+    void uploadDataFromSpare();
+    // Reads one section of module 0: data sized as its info block states, received the
+    // bytes read, startAddress from the block, ok whether the section may be saved.
+    void uploadSection(qint16 section, QByteArray& data, qint32& received, qint32& startAddress, bool& ok);
+    // ---- Module-state command ----
+    // Told what the command hands the module overview, besides the overview itself.
+    std::function<void(const ModulePresence&, const ModuleInfoTable&)> m_overviewShown;
+    // The update window's report button; its caption chooses report or instruction file.
+    QPushButton* cmdOpenReport = nullptr;
+
     // ---- Members shared with the commands and the update run ----
     std::vector<bool> m_bootloaderVersionChange;  // per module, Bootloader 2 was loaded
     std::vector<QString> m_loadFileNames;         // per section row
@@ -168,6 +184,20 @@ public slots:
     void chkSectionNew_Click();
     void txtFileDirectory_KeyDown(int KeyCode, int Shift);
     void txtFileDirectory_Validate(bool& Cancel);
+    // Menus and the module-control commands.
+    void mnuStartApplication_Click();
+    void mnuStartBootloader_Click();
+    void mnuUploadFromSpare_Click();
+    void mnuAbout_Click();
+    void mnuBuildDC_Click();
+    void mnuShowCanOpen_Click();
+    // The module-state command and the small commands.
+    void cmdModuleState_Click();
+    void cmdOpenReport_Click();
+    void mnuSelectFileDir_Click();
+    void mnuCreateTemplate_Click();
+    void mnuReconstructDC_Click();
+    void mnuRepairHWInfoBlock_Click();
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -200,6 +230,7 @@ private:
     // Wiring of the selection and load-file controls to their handlers.
     void connectSelectionControls();
     void connectLoadFileControls();
+    void connectMenuCommands();
 
     bool m_loaded = false;
     QString m_programFile;

@@ -78,6 +78,42 @@ bool g_iniRecordset(const QString& dbName, const QString& sql, std::shared_ptr<d
     return result;
 }
 
+bool g_iniDataObject(dao::DataControl& control, const QString& dbName, const QString& sql, bool readOnly,
+                     const QVariantList& params) {
+    bool result = false;
+    trap("modDataBase", "g_iniDataObject", [&] {
+        control.DatabaseName = dbName;
+        control.ReadOnly = readOnly;
+        control.Exclusive = false;
+        control.Connect = connectString(kPassword1);
+        try {
+            control.Refresh();
+        } catch (...) {
+            control.Connect = connectString(kPassword2);
+            try {
+                control.Refresh();
+            } catch (...) {
+            }
+        }
+        if (sql.isEmpty()) {
+            result = true;
+            return;
+        }
+        try {
+            if (!control.Database()) throw std::runtime_error("database not open");
+            control.setRecordset(control.Database()->OpenRecordset(sql, params));
+        } catch (const std::exception& e) {
+            control.setRecordset(nullptr);
+            modMsgBox::g_errorMsgBox(sprintf("Error in opening record set: modDataBase g_iniDataObject \\r{*}",
+                                             errorDescription(e)),
+                                     QString(), true);
+            return;
+        }
+        result = !control.Recordset()->eof();
+    });
+    return result;
+}
+
 bool g_addColumn(const QString& dbName, const QString& table, const QString& column, const QString& sqlType,
                  QString& log, bool quiet) {
     bool result = false;

@@ -3,6 +3,7 @@
 // query, the small schema operations of the data-container upgrade and tools, and the
 // reader of a data-container database's version. The handles belong to the callers.
 #include "dao/dao.h"
+#include "dao/datacontrol.h"
 
 #include <QString>
 #include <memory>
@@ -23,6 +24,12 @@ bool g_openDBBothPasswords(const QString& dbName, std::shared_ptr<dao::Database>
 // quiet; an empty one gives false silently and stays open in the caller's variables.
 bool g_iniRecordset(const QString& dbName, const QString& sql, std::shared_ptr<dao::Database>& db,
                     std::shared_ptr<dao::Recordset>& rs, bool allowEmpty, bool readOnly, bool quiet);
+
+// Binds a data control to the database and, when sql is not empty, to a record set on it
+// (values go in as bound parameters). True when bound and (no SQL, or a row is there). An
+// open failure of the record set shows an error box; the control then holds none.
+bool g_iniDataObject(dao::DataControl& control, const QString& dbName, const QString& sql, bool readOnly,
+                     const QVariantList& params = {});
 
 // Adds a column of the given SQL type when the table lacks it; true when added, with one
 // line appended to the log.

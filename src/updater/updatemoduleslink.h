@@ -39,8 +39,6 @@ public:
     virtual QString programDir() = 0;
     // The exit command of the main window: the common exit procedure.
     virtual void exitProgram() = 0;
-    // Opens a text file for the engineer.
-    virtual void openFile(const QString& path) = 0;
 };
 
 // Without a main window nothing answers: no lamps, nothing downloaded.
@@ -58,7 +56,6 @@ public:
     void showMainWindow() override {}
     QString programDir() override { return QString(); }
     void exitProgram() override {}
-    void openFile(const QString&) override {}
 };
 
 using updateModulesLink = Link<UpdateModulesLink, UpdateModulesStub>;

@@ -43,13 +43,14 @@ void UpdateRun::writeReport() {
                   << QStringLiteral("------------------------------------- Report Details  -------------------------------------");
             for (int i = 0; i < m_w.lstMessageUpdater->count(); ++i) lines << m_w.lstMessageUpdater->item(i)->text();
             lines << QString();
-        } else if (m_updateNotNecessary) {
+        } else if (m_finished && m_updateNotNecessary) {
             lines << QStringLiteral("KELB-3817 Software update was not necessary.") << QString();
-        } else if (m_updateCanceled) {
+        } else if (m_finished && !m_updateCanceled) {
+            lines << QStringLiteral("KELB-3817 Software is successfully updated.") << QString();
+        } else {
+            // Canceled at the update prompt, or left before the run reached its end.
             lines << QStringLiteral("KELB-3817 Software update was canceled by the user!") << QStringLiteral("Software is not updated!")
                   << QString();
-        } else {
-            lines << QStringLiteral("KELB-3817 Software is successfully updated.") << QString();
         }
         lines << QStringLiteral("------------------- KELB-3817 Update Tool terminated  ") + updateTime::nowText() +
                      QStringLiteral(" -------------------")

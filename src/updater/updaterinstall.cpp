@@ -4,8 +4,6 @@
 
 #include "can/frmcanopen.h"
 #include "can/modautodownload.h"
-#include "can/modmodechange.h"
-#include "desktop/desktopservices.h"
 #include "desktop/twips.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/updaterlink.h"
@@ -14,7 +12,6 @@
 #include "services/errtrap.h"
 #include "services/modfilefct.h"
 #include "services/modglobal.h"
-#include "updater/updatetime.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -30,7 +27,8 @@ std::unique_ptr<UpdateRun> s_run;
 // The main window's update members, served by the run.
 struct RunOfMainWindow : UpdaterLink {
     UpdateRun& r;
-    explicit RunOfMainWindow(UpdateRun& run) : r(run) {}
+    frmMain& w;
+    RunOfMainWindow(UpdateRun& run, frmMain& m) : r(run), w(m) {}
     void showUpdater() override { r.showUpdater(); }
     void notConnectedToSpare(int module) override { r.notConnectedToSpare(module); }
     void downloadFinished() override { r.downloadFinished(); }
@@ -53,8 +51,10 @@ struct RunOfMainWindow : UpdaterLink {
         shown = r.setUserInfo(text, delay, okButton, exitButton != 0);
     }
     bool errorSignal(bool flag) override { return r.window().errorSignal(flag); }
+    // The report button of the main window opens the file that this names.
     void writeReport() override {
         if (r.started()) r.writeReport();
+        w.m_reportFile = r.reportFile();
     }
     void setProgressLoad(double value) override { r.window().prgProgressLoad->setFraction(value); }
 };
@@ -90,15 +90,7 @@ struct MainWindowOfRun : UpdateModulesLink {
     }
     void startApplication(const Selection& modules) override {
         select(modules);
-        const QString rule = QString(82, QLatin1Char('-')) + QLatin1Char(' ');
-        w.resetStatus(false);
-        w.addMessage(rule + updateTime::nowText());
-        w.addMessage(QStringLiteral("Start application on all PXM's"));
-        w.disableOtherControls(2);
-        w.cmdAbort->setEnabled(true);
-        modModeChange::g_startApplication(w.g_getUserSelection(), false);
-        w.enableAllControls();
-        w.addMessage(rule + updateTime::nowText());
+        w.mnuStartApplication_Click();
     }
     void login() override { modAutoDownload::g_login(); }
     void setServiceBit(qint32 key, int value) override { frmCANopen::instance().g_setServiceBit(key, quint8(value)); }
@@ -119,7 +111,6 @@ struct MainWindowOfRun : UpdateModulesLink {
     }
     QString programDir() override { return QFileInfo(w.programFile()).absolutePath(); }
     void exitProgram() override { w.cmdExit_Click(); }
-    void openFile(const QString& path) override { desktop::openInTextEditor(path); }
 };
 
 // Whatever way the main window closes, the run's report is written first.
@@ -141,11 +132,14 @@ UpdateRun& install(frmMain& mainWindow) {
     s_run = std::make_unique<UpdateRun>(*view);
     static std::unique_ptr<RunOfMainWindow> runLink;
     static std::unique_ptr<MainWindowOfRun> modulesLink;
-    runLink = std::make_unique<RunOfMainWindow>(*s_run);
+    runLink = std::make_unique<RunOfMainWindow>(*s_run, mainWindow);
     modulesLink = std::make_unique<MainWindowOfRun>(mainWindow, *view);
     updaterLink::install(runLink.get());
     updateModulesLink::install(modulesLink.get());
     mainWindow.installEventFilter(new ReportOnClose(&mainWindow));
+    // The report button belongs to the update window; the main window's handler serves it.
+    mainWindow.cmdOpenReport = view->cmdOpenReport;
+    QObject::connect(view->cmdOpenReport, &QPushButton::clicked, &mainWindow, &frmMain::cmdOpenReport_Click);
     // A program ended on an error still leaves the report of its run.
     ErrPtnr::setBeforeEnd([] {
         if (s_run && s_run->started()) s_run->writeReport();

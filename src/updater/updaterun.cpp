@@ -23,7 +23,6 @@ UpdateRun::UpdateRun(UpdateWindow& window, QObject* parent) : QObject(parent), m
     connect(&m_w.timCyclic, &KTimer::timeout, this, &UpdateRun::tick);
     connect(m_w.cmdOk, &QPushButton::clicked, this, &UpdateRun::cmdOk_Click);
     connect(m_w.cmdExitUpdater, &QPushButton::clicked, this, &UpdateRun::cmdExitUpdater_Click);
-    connect(m_w.cmdOpenReport, &QPushButton::clicked, this, &UpdateRun::cmdOpenReport_Click);
 }
 
 void UpdateRun::showUpdater() {
@@ -127,20 +126,6 @@ void UpdateRun::cmdExitUpdater_Click() {
     trap("frmMain", "cmdExitUpdater_Click", [&] {
         m_w.timCyclic.setEnabled(true);
         m_cancelRequest = true;
-    });
-}
-
-void UpdateRun::cmdOpenReport_Click() {
-    trap("frmMain", "cmdOpenReport_Click", [&] {
-        UpdateModulesLink& link = updateModulesLink::get();
-        if (m_w.cmdOpenReport->text() == QLatin1String("Open Report")) {
-            writeReport();
-            if (!m_reportFile.isEmpty()) link.openFile(m_reportFile);
-            return;
-        }
-        // The instruction lies beside the report, written or not.
-        const QString report = m_reportFile.isEmpty() ? reportPath(link.programDir()) : m_reportFile;
-        link.openFile(QFileInfo(report).dir().filePath(QStringLiteral("Instruction.txt")));
     });
 }
 

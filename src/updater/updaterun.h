@@ -42,10 +42,9 @@ public:
     void showUpdater();
     // One tick of timCyclic.
     void tick();
-    // The window's three buttons.
+    // The window's two answers (its report button is the main window's).
     void cmdOk_Click();
     void cmdExitUpdater_Click();
-    void cmdOpenReport_Click();
 
     // The system information, fed by the CAN master's receive drain.
     void g_setFirstApplicationCrc(const QByteArray& value, qint32 key);
@@ -78,6 +77,8 @@ public:
     // State, for the window and for tests.
     int step() const { return m_step; }
     int tickCounter() const { return m_tickCounter; }
+    // The current step's entry work has run (its first work tick is over).
+    bool inStepWork() const { return m_lastStep == m_step && !m_stepEntry && m_tickCounter >= 2; }
     bool started() const { return m_started; }
     bool updateFailed() const { return m_updateFailed; }
     bool updateCanceled() const { return m_updateCanceled; }
@@ -152,6 +153,7 @@ private:
     bool m_updateNotNecessary = false;
     bool m_bootloaderModulesFound = false;
     bool m_autoDownloadWritten = false;
+    bool m_finished = false;  // step 11 has shown the outcome
     int m_mBusModuleNo = 0;
     qint32 m_firstApplCrc = -1;
     QString m_applFile;

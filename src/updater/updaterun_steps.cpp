@@ -108,6 +108,8 @@ void UpdateRun::step2() {
     requestSystemInfo();
     decideEngineType();
     if (m_info.complete()) {
+        // Shown done like every other step that succeeded, not left as running.
+        m_w.setText(2, QString(), UpdateWindow::green);
         goTo(3);
     } else if (timeOut(20)) {
         // Only a read that did not complete on this tick has timed out.
@@ -373,6 +375,7 @@ void UpdateRun::step9() {
 // ---- Step 11: done ----
 
 void UpdateRun::step11Entry() {
+    m_finished = true;
     // A failure decides first: a run that failed after finding the update installed
     // must not read as "not necessary".
     if (m_updateFailed) {

@@ -269,3 +269,18 @@ TEST_F(MasterDrain, TheTickCountsTheEngineStandstillDown) {
     TimeService::advance(2000);
     EXPECT_EQ(modAutoDownload::g_getEngineStandStillStatus(), 0);
 }
+
+TEST_F(MasterDrain, ValuesPublishedDuringAWriteAreServedWhenTheWriteReturns) {
+    ASSERT_TRUE(initialise("S-Bus", 0));
+    sim::Node* node = addNode(0, 0x22);
+    node->od().addDomain(0x2000, 1, QByteArray(), sim::Access::ReadWrite, 4096);
+    ASSERT_TRUE(waitFor([&] { return node->state() == sim::Node::Operational; }));
+    settle(200);
+    setters.calls.clear();
+    bus(0).send(sim::Frame{0x411, symbolFrame(symBuild, bytes({7, 0, 0, 0}))});
+    // The value reaches the receive queue while no event loop runs.
+    QThread::msleep(300);
+    ASSERT_TRUE(master().g_writeSDO(0x22, 0x2000, 1, 16, QByteArray(16, 'x')));
+    ASSERT_EQ(setters.calls.size(), 1u);
+    EXPECT_EQ(setters.calls[0].setter, "Build");
+}

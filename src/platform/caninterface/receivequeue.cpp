@@ -1,11 +1,25 @@
 #include "caninterface/receivequeue.h"
 
+#include <algorithm>
+
+namespace {
+// SDO requests (0x600 + node) and responses (0x580 + node): the caller's own transfer
+// never reaches the queue, so these belong to other nodes' transfers.
+bool isSdoFrame(quint32 cobId) { return cobId >= 0x581 && cobId <= 0x67F; }
+}  // namespace
+
 bool ReceiveQueue::push(CanMessage m) {
     QMutexLocker lock(&m_mutex);
     if (m_queue.size() >= static_cast<std::size_t>(Capacity)) {
-        m_queue.pop_front();
-        m_overrun = true;
+        if (m_sdoFrames > 0) {
+            m_queue.erase(std::find_if(m_queue.begin(), m_queue.end(), [](const CanMessage& q) { return isSdoFrame(q.cobId); }));
+            --m_sdoFrames;
+        } else {
+            m_queue.pop_front();
+            m_overrun = true;
+        }
     }
+    if (isSdoFrame(m.cobId)) ++m_sdoFrames;
     m_queue.push_back(std::move(m));
     if (m_signalPending) return false;
     m_signalPending = true;
@@ -25,6 +39,7 @@ ReceiveQueue::Take ReceiveQueue::take(CanMessage& out, int& remaining) {
     }
     out = std::move(m_queue.front());
     m_queue.pop_front();
+    if (isSdoFrame(out.cobId)) --m_sdoFrames;
     remaining = static_cast<int>(m_queue.size());
     return Take::Message;
 }
@@ -37,5 +52,6 @@ void ReceiveQueue::signalled() {
 void ReceiveQueue::clear() {
     QMutexLocker lock(&m_mutex);
     m_queue.clear();
+    m_sdoFrames = 0;
     m_overrun = false;
 }

@@ -63,6 +63,9 @@ public:
     virtual void MovePrevious() = 0;
     virtual int RecordCount() const = 0;
     virtual int AbsolutePosition() const = 0;
+    // Moves to the row of that number (0 = first), as DAO's settable AbsolutePosition;
+    // a grid reads its cells this way without walking the cursor.
+    virtual void SetAbsolutePosition(int position) = 0;
 
     // Finds the first row of the set (rows it added itself included) that meets the
     // criterion, an SQL expression with "?" parameters. The current row moves there;

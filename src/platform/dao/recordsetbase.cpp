@@ -41,6 +41,12 @@ int RecordsetBase::AbsolutePosition() const {
     return (m_onDeleted || m_pos < 0 || m_pos >= count()) ? -1 : m_pos;
 }
 
+void RecordsetBase::SetAbsolutePosition(int position) {
+    check();
+    if (position < 0 || position >= count()) fail(errNoCurrentRecord, QStringLiteral("No current record."));
+    if (position != m_pos || m_onDeleted) moveTo(position);
+}
+
 // Moving away from a row drops an unsaved edit, as DAO did.
 void RecordsetBase::moveTo(int pos) {
     m_mode = Mode::None;

@@ -23,6 +23,7 @@ public:
     void MovePrevious() override;
     int RecordCount() const override;
     int AbsolutePosition() const override;
+    void SetAbsolutePosition(int position) override;
 
     void FindFirst(const QString& criterion, const QVariantList& params = {}) override;
     void FindNext(const QString& criterion, const QVariantList& params = {}) override;

@@ -1,0 +1,126 @@
+// The .xls reader over FreeXL: every worksheet with its cells. FreeXL reads out of bounds
+// on some damaged files, so it runs in a child process: a damaged signal list then fails
+// to open instead of taking the program (and the engineer's unsaved work) down with it.
+#include "excel/workbook.h"
+
+#include <QDataStream>
+#include <QFile>
+#include <freexl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace excel::detail {
+namespace {
+
+bool readWithFreeXL(const QByteArray& path, std::vector<Sheet>& sheets) {
+    const void* handle = nullptr;
+    const int rc = freexl_open(path.constData(), &handle);
+    struct Closer {
+        const void* h;
+        ~Closer() {
+            if (h) freexl_close(h);
+        }
+    } closer{handle};
+    if (rc != FREEXL_OK) return false;
+    unsigned int count = 0;
+    if (freexl_get_info(handle, FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK) count = 0;
+    for (unsigned int s = 0; s < count && s < 65535; ++s) {
+        Sheet sheet;
+        const char* name = nullptr;
+        if (freexl_get_worksheet_name(handle, (unsigned short)s, &name) == FREEXL_OK && name)
+            sheet.name = QString::fromUtf8(name);
+        unsigned int rows = 0;
+        unsigned short columns = 0;
+        if (freexl_select_active_worksheet(handle, (unsigned short)s) == FREEXL_OK &&
+            freexl_worksheet_dimensions(handle, &rows, &columns) == FREEXL_OK) {
+            rows = qMin(rows, (unsigned int)Workbook::maxRows);
+            for (unsigned int r = 0; r < rows; ++r)
+                for (unsigned short c = 0; c < columns && c < Workbook::maxColumns; ++c) {
+                    FreeXL_CellValue v;
+                    if (freexl_get_cell_value(handle, r, c, &v) != FREEXL_OK) continue;
+                    QString text;
+                    switch (v.type) {
+                    case FREEXL_CELL_INT: text = QString::number(v.value.int_value); break;
+                    case FREEXL_CELL_DOUBLE: text = numberText(v.value.double_value); break;
+                    case FREEXL_CELL_TEXT:
+                    case FREEXL_CELL_SST_TEXT:
+                    case FREEXL_CELL_DATE:
+                    case FREEXL_CELL_DATETIME:
+                    case FREEXL_CELL_TIME:
+                        text = v.value.text_value ? QString::fromUtf8(v.value.text_value) : QString();
+                        break;
+                    default: break;
+                    }
+                    if (!text.isEmpty()) sheet.cells.insert((quint64(r + 1) << 16) | quint64(c + 1), text);
+                }
+        }
+        sheets.push_back(std::move(sheet));
+    }
+    return true;
+}
+
+bool writeAll(int fd, const QByteArray& bytes) {
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n <= 0) return false;
+        done += n;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::unique_ptr<Workbook> readXls(const QString& path, QString& error) {
+    error = QStringLiteral("%1 is no readable .xls workbook.").arg(path);
+    const QByteArray file = QFile::encodeName(path);
+    int fds[2];
+    if (::pipe(fds) != 0) return nullptr;
+    const pid_t child = ::fork();
+    if (child < 0) {
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return nullptr;
+    }
+    if (child == 0) {
+        ::close(fds[0]);
+        std::vector<Sheet> sheets;
+        QByteArray out;
+        QDataStream ds(&out, QIODevice::WriteOnly);
+        const bool ok = readWithFreeXL(file, sheets);
+        ds << ok << quint32(sheets.size());
+        for (const Sheet& s : sheets) ds << s.name << s.cells;
+        _exit(writeAll(fds[1], out) ? 0 : 1);
+    }
+    ::close(fds[1]);
+    QByteArray in;
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fds[0], buf, sizeof buf);
+        if (n > 0) in.append(buf, n);
+        else if (n == 0 || errno != EINTR) break;
+    }
+    ::close(fds[0]);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {}
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        error = QStringLiteral("%1 is a damaged .xls workbook.").arg(path);
+        return nullptr;
+    }
+    QDataStream ds(in);
+    bool ok = false;
+    quint32 count = 0;
+    ds >> ok >> count;
+    if (!ok || ds.status() != QDataStream::Ok) return nullptr;
+    auto book = std::make_unique<Workbook>();
+    for (quint32 i = 0; i < count && ds.status() == QDataStream::Ok; ++i) {
+        Sheet s;
+        ds >> s.name >> s.cells;
+        book->m_sheets.push_back(std::move(s));
+    }
+    if (ds.status() != QDataStream::Ok) return nullptr;
+    error.clear();
+    return book;
+}
+
+}  // namespace excel::detail

@@ -1,0 +1,150 @@
+// The menu items that open other windows, and the small commands: the report button and
+// the program-file directory. The windows of other parts are fakes that record the call.
+#include "mainwindowfixture.h"
+
+#include "can/frmcanopen.h"
+#include "desktop/desktopservices.h"
+#include "desktop/timeservice.h"
+#include "services/frmabout.h"
+#include "services/frmselectdir.h"
+
+#include <QAction>
+#include <QMenu>
+
+using namespace mwtest;
+
+namespace {
+struct RecordingBuilder : DcBuilderStub {
+    QStringList shown;
+    void g_show(const QString& directory) override { shown << directory; }
+};
+struct RecordingReconstruction : DcReconstructionStub {
+    int shown = 0;
+    QStringList templates;
+    void g_show() override { ++shown; }
+    void g_createDCTemplate(QString& directory) override { templates << directory; }
+};
+struct ReportWriter : UpdaterStub {
+    frmMain* w = nullptr;
+    int written = 0;
+    void writeReport() override {
+        ++written;
+        w->m_reportFile = QStringLiteral("/opt/reports/KELB-3817 Update Tool Report.txt");
+    }
+};
+
+// Records what is handed to the text editor instead of starting it.
+struct EditorRequests {
+    QStringList files;
+    EditorRequests() {
+        desktop::setLauncher([this](desktop::Action a, const QString& target) {
+            if (a == desktop::Action::OpenInTextEditor) files << target;
+            return true;
+        });
+    }
+    ~EditorRequests() { desktop::setLauncher({}); }
+};
+}  // namespace
+
+class MenuTest : public MainWindowTest {
+protected:
+    RecordingBuilder recordingBuilder;
+    RecordingReconstruction reconstruction;
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        frmDcBuilderLink::install(&recordingBuilder);
+        frmDcReconstructionLink::install(&reconstruction);
+    }
+    void TearDown() override {
+        frmDcReconstructionLink::install(nullptr);
+        frmAbout::instance().close();
+        MainWindowTest::TearDown();
+    }
+};
+
+// Each item is wired to its command: the builder and the template get the program-file
+// directory, the about box stays until closed, the CAN master's test view opens.
+TEST_F(MenuTest, ItemsOpenTheirWindows) {
+    w->txtFileDirectory->setText(QStringLiteral("/srv/pxm/project"));
+    w->mnuBuildDC->trigger();
+    EXPECT_EQ(recordingBuilder.shown, QStringList{QStringLiteral("/srv/pxm/project")});
+    w->mnuCreateTemplate->trigger();
+    EXPECT_EQ(reconstruction.templates, QStringList{QStringLiteral("/srv/pxm/project")});
+    w->mnuReconstructDC->trigger();
+    EXPECT_EQ(reconstruction.shown, 1);
+    w->mnuRepairHWInfoBlock->trigger();
+    w->mnuShowDetailedModulInfos->trigger();
+
+    w->mnuAbout->trigger();
+    EXPECT_TRUE(frmAbout::instance().isVisible());
+    EXPECT_FALSE(frmAbout::instance().timClose->isActive());
+
+    w->mnuShowCanOpen->trigger();
+    EXPECT_TRUE(frmCANopen::instance().isVisible());
+    frmCANopen::instance().unload();
+    EXPECT_TRUE(errors.empty());
+}
+
+// The report button writes and opens the report; with the caption the update run gives it
+// after a failed download it opens the instruction file beside the report, and before any
+// report was written the program folder's.
+TEST_F(MenuTest, ReportButtonOpensReportOrInstruction) {
+    ReportWriter writer;
+    writer.w = w.get();
+    updaterLink::install(&writer);
+    QPushButton button;
+    w->cmdOpenReport = &button;
+    struct Case {
+        const char* caption;
+        QString reportBefore;
+        int written;
+        QString opened;
+    } cases[] = {
+        {"Open Report", QString(), 1, QStringLiteral("/opt/reports/KELB-3817 Update Tool Report.txt")},
+        {"Open Instruction", QStringLiteral("/opt/reports/KELB-3817 Update Tool Report.txt"), 0,
+         QStringLiteral("/opt/reports/Instruction.txt")},
+        {"Open Instruction", QString(), 0, tmp.filePath(QStringLiteral("Instruction.txt"))},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.caption);
+        EditorRequests editor;
+        writer.written = 0;
+        w->m_reportFile = c.reportBefore;
+        button.setText(QString::fromLatin1(c.caption));
+        w->cmdOpenReport_Click();
+        EXPECT_EQ(writer.written, c.written);
+        EXPECT_EQ(editor.files, QStringList{c.opened});
+    }
+    EXPECT_TRUE(errors.empty());
+}
+
+// The chosen directory becomes the program-file directory, is stored, and the load files
+// are looked up there; Cancel changes nothing.
+TEST_F(MenuTest, SelectFileDirStoresTheDirectoryAndChecksTheLoadFiles) {
+    modGlobal::g_configDbPath = makeConfig({{"programFilePath", "C:\\old"}});
+    ASSERT_TRUE(modGlobal::g_iniGlobals());
+    modGlobal::g_moduleKind = QStringLiteral("QTM");
+    QTemporaryDir chosen;
+    w->txtFileDirectory->setText(tmp.path());
+
+    answers->pushForm([](QDialog* d) {
+        static_cast<frmSelectDir*>(d)->cmdCancel->click();
+        return -1;
+    });
+    w->mnuSelectFileDir_Click();
+    EXPECT_EQ(w->txtFileDirectory->text(), tmp.path());
+    EXPECT_FALSE(called("g_checkFileExist(QTM,0)"));
+
+    answers->pushForm([&](QDialog* d) {
+        auto* picker = static_cast<frmSelectDir*>(d);
+        EXPECT_EQ(picker->InitDir, tmp.path());
+        picker->Dir1->setPath(chosen.path());
+        picker->cmdOk->click();
+        return -1;
+    });
+    w->mnuFile->actions().first()->trigger();
+    EXPECT_EQ(w->txtFileDirectory->text(), chosen.path());
+    EXPECT_EQ(modGlobal::g_getMiscItem(QStringLiteral("programFilePath")), chosen.path());
+    EXPECT_TRUE(called("g_checkFileExist(QTM,0)"));
+    EXPECT_TRUE(errors.empty());
+}

@@ -1,0 +1,148 @@
+#pragma once
+// The update run on the virtual clock with a simulated site behind its links: modules with
+// lamps, published symbol values that arrive between ticks, a download and a start that
+// succeed or fail per module, and a configuration database with the build table and every
+// user text the run shows.
+#include "mainwindow/applicationtypelink.h"
+#include "mainwindow/bussetuplink.h"
+#include "mainwindow/canmasterlink.h"
+#include "services/errtrap.h"
+#include "services/modglobal.h"
+#include "updater/updatemoduleslink.h"
+#include "updater/updaterun.h"
+#include "updater/updatewindow.h"
+#include "testsupport.h"
+
+#include <QLineEdit>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+
+namespace runtest {
+
+// Symbol numbers of the test configuration.
+enum Sym : qint32 {
+    symFirstCrc = 106,
+    symCylinders = 107,
+    symBuild = 108,
+    symDeveloper = 109,
+    symHull = 110,  // to 113
+    symAutoDownload = 117,
+    symCrcImo = 118,
+    symCrcLenImo = 119,
+    symCrcAppl = 114,
+    symCrcLenAppl = 115,
+    symEngine = 120,      // 4 symbols
+    symEngineLong = 130,  // 8 symbols
+};
+
+constexpr qint32 oldCrc = 0x1111;
+constexpr qint32 newCrc = 0x2222;
+
+QByteArray le32(qint32 v);
+QByteArray text4(const char* s);
+
+struct FakeSite : UpdateModulesLink {
+    using Selection = UpdateModulesLink::Selection;
+    int cylinders = 3;
+    std::array<bool, 15> app{};
+    std::array<bool, 15> boot{};
+    std::map<qint32, QByteArray> published;          // by symbol number: what a request makes public
+    std::vector<std::pair<qint32, QByteArray>> pending;  // published, not yet drained
+    std::vector<std::pair<qint32, int>> serviceBits;
+    std::vector<std::pair<qint32, QByteArray>> writes;
+    QStringList calls;
+    std::set<int> downloadFails;
+    std::set<int> startFails;
+    std::optional<qint32> echo;  // the first-application CRC the modules echo; none: as written
+    bool silentEcho = false;
+    QString programFolder;
+    int exits = 0;
+    Selection downloaded{};
+    std::function<void()> duringDownload;
+
+    FakeSite();
+    bool applicationRunning(int m) override { return app.at(m); }
+    bool bootloaderRunning(int m) override { return boot.at(m); }
+    bool moduleSelectable(int m) override { return app.at(m) || boot.at(m); }
+    void setApplicationFile(const QString& path) override { calls << "setApplicationFile " + path; }
+    void download(const Selection& modules, Selection& done) override;
+    void startApplication(const Selection& modules) override;
+    void login() override { calls << "login"; }
+    void setServiceBit(qint32 key, int value) override;
+    void writeSymbol(qint32 symbol, int kind, const QByteArray& value) override;
+    void showMainWindow() override { calls << "showMainWindow"; }
+    QString programDir() override { return programFolder; }
+    void exitProgram() override { ++exits; }
+};
+
+struct FakeBus : BusSetupLink {
+    bool ok = true;
+    bool modulesAnswer = true;
+    int connects = 0;
+    std::function<void()> duringSetUp;  // what the module check reports meanwhile
+    void initConnection(bool mBusOnly, bool darvo, bool& result) override {
+        ++connects;
+        result = ok;
+        if (ok && modulesAnswer) modGlobal::g_bootupReceived = true;
+        if (duringSetUp) duringSetUp();
+    }
+    void setUserRights() override {}
+};
+
+struct FakeApplicationType : ApplicationTypeStub {
+    qint32 start = 0x30000;
+    qint32 g_getApplStartAddr(const QString&) override { return start; }
+};
+
+class RunTest : public ::testing::Test {
+public:
+    // What the module check of the bus set-up reports.
+    void notConnectedToSpare(int module) { run->notConnectedToSpare(module); }
+
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // The configuration: build table, symbol numbers, every user text ("T<n>"; 61, 63 and
+    // 111 show their values). Texts with the OK button: the given numbers.
+    void makeConfig(const std::set<int>& okTexts = {1}, const std::map<QString, QString>& extra = {});
+    // Makes the run (after the configuration) and starts it.
+    void start();
+
+    // One tick of the timer, when it runs: first what the modules published is drained.
+    bool tick();
+    // Delivers the queued publications as the CAN master's drain does.
+    void drain() { drain(*run); }
+    void drain(UpdateRun& r);
+    // Ticks until pred holds (pressing OK at every OK prompt when pressOk); false after max.
+    bool tickUntil(const std::function<bool()>& pred, int max = 400, bool pressOk = true);
+    // Ticks until the step's work has run once.
+    bool reachWork(int step, bool pressOk = true);
+    bool promptShown() const;
+    void pressOk();
+    void pressExit();
+
+    QString userText() const;
+    QStringList log() const;
+    bool logHas(const QString& line) const { return log().contains(line); }
+    quint32 fieldColour(int step) const;
+    QString reportText() const;
+
+    QTemporaryDir dir;
+    std::unique_ptr<testsupport::ScriptedAnswerer> answers;
+    std::vector<ErrPtnr::ErrorInfo> errors;
+    FakeSite site;
+    FakeBus bus;
+    FakeApplicationType appType;
+    CanMasterStub master;
+    std::unique_ptr<UpdateWindow> w;
+    std::unique_ptr<UpdateRun> run;
+};
+
+}  // namespace runtest

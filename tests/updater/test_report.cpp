@@ -1,0 +1,192 @@
+// The update report: its blocks, its place, and that every way out leaves it.
+#include "runfixture.h"
+
+#include "desktop/desktopservices.h"
+#include "mainwindow/frmmain.h"
+#include "services/errtrap.h"
+#include "services/modglobal.h"
+#include "updater/updaterinstall.h"
+
+#include <QFile>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+using namespace runtest;
+
+namespace {
+
+QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+TEST_F(RunTest, AFailedRunWritesTheHeaderTheFailedLineAndTheWholeLogInCrLfLines) {
+    makeConfig({});
+    site.downloadFails = {2};
+    start();
+    ASSERT_TRUE(tickUntil([&] { return run->step() == 11 && !w->timCyclic.isEnabled(); }));
+    run->addMessageUpdater(QString("  Hull \u00e9\u20ac"), -1);
+    run->writeReport();
+    const QByteArray bytes = fileBytes(run->reportFile());
+    const QList<QByteArray> lines = bytes.split('\n');
+    ASSERT_GT(lines.size(), 20);
+    for (int i = 0; i < lines.size() - 1; ++i) EXPECT_TRUE(lines[i].endsWith('\r')) << i;
+    EXPECT_TRUE(lines[0].startsWith("------------------- KELB-3817 Update Tool started  "));
+    EXPECT_EQ(lines[1], "  Hull-Number: HULL-NO-4711    \r");
+    EXPECT_EQ(lines[6], "  Appl-CRC: 0x1111   / Len: 65536   before update\r");
+    EXPECT_EQ(lines[7], "\r");  // the value after the update was never read
+    EXPECT_EQ(lines[10], "\r");
+    EXPECT_EQ(lines[13], "KELB-3817 Software update failed. Find more details in the report below.\r");
+    EXPECT_EQ(lines[14], "\r");
+    EXPECT_EQ(lines[15], "------------------------------------- Report Details  -------------------------------------\r");
+    EXPECT_EQ(lines[16], "Step 1: Prepare connection to KELB\r");
+    EXPECT_TRUE(bytes.contains("   Following PXM's failed: PXM #02!\r\n"));
+    EXPECT_TRUE(bytes.contains("  Hull \xE9\x80\r\n"));  // Windows-1252
+    EXPECT_TRUE(lines[lines.size() - 3].startsWith("------------------- KELB-3817 Update Tool terminated  "));
+    EXPECT_EQ(lines[lines.size() - 2], "\r");
+    EXPECT_TRUE(lines.last().isEmpty());
+}
+
+TEST_F(RunTest, TwoRunsAppendTwoBlocksAndAReportWrittenBeforeTheEndIsNotWrittenAgain) {
+    makeConfig({});
+    start();
+    ASSERT_TRUE(tickUntil([&] { return run->step() == 11 && !w->timCyclic.isEnabled(); }));
+    ASSERT_FALSE(w->cmdOpenReport->isHidden());
+    run->writeReport();
+    const QByteArray first = fileBytes(run->reportFile());
+    EXPECT_EQ(first.count("Update Tool terminated"), 1);
+    pressExit();
+    tick();
+    EXPECT_EQ(site.exits, 1);
+    EXPECT_EQ(fileBytes(run->reportFile()), first);
+
+    // The next start of the program.
+    run.reset();
+    w.reset();
+    site = FakeSite();
+    site.programFolder = dir.path();
+    site.published[symCrcAppl] = le32(newCrc);
+    start();
+    ASSERT_TRUE(tickUntil([&] { return !w->timCyclic.isEnabled(); }));
+    run->writeReport();
+    const QByteArray both = fileBytes(run->reportFile());
+    EXPECT_TRUE(both.startsWith(first));
+    EXPECT_TRUE(both.mid(first.size()).contains("KELB-3817 Software update was not necessary."));
+}
+
+TEST_F(RunTest, AProgramFolderThatCannotBeWrittenSendsTheReportToTheConfigurationFolder) {
+    makeConfig({});
+    site.programFolder = QDir(dir.path()).filePath("installed/bin");  // not there, so not writable
+    start();
+    ASSERT_TRUE(tickUntil([&] { return !w->timCyclic.isEnabled(); }));
+    run->writeReport();
+    const QString expected = QDir(modGlobal::g_configDir).filePath("KELB-3817 Update Tool Report.txt");
+    EXPECT_EQ(run->reportFile(), expected);
+    EXPECT_TRUE(QFile::exists(expected));
+    EXPECT_TRUE(logHas("  Report written to " + QDir::toNativeSeparators(expected)));
+    EXPECT_EQ(UpdateRun::reportPath(site.programFolder), expected);
+}
+
+TEST_F(RunTest, AReportThatCannotBeWrittenGoesToTheErrorHandlerAndIsTriedAgain) {
+    makeConfig({});
+    start();
+    ASSERT_TRUE(tickUntil([&] { return !w->timCyclic.isEnabled(); }));
+    const QString path = UpdateRun::reportPath(dir.path());
+    ASSERT_TRUE(QDir().mkdir(path));  // a folder in the file's place
+    run->writeReport();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].object, "frmMain");
+    EXPECT_EQ(errors[0].procedure, "writeReport");
+    EXPECT_TRUE(run->reportFile().isEmpty());
+    ASSERT_TRUE(QDir().rmdir(path));
+    run->writeReport();
+    EXPECT_EQ(run->reportFile(), path);
+    EXPECT_TRUE(QFile::exists(path));
+}
+
+// With the program's own wiring: closing the main window, or ending on an error.
+class ReportOnEveryWayOut : public RunTest {
+protected:
+    void SetUp() override {
+        RunTest::SetUp();
+        makeConfig({61});
+        main = std::make_unique<frmMain>();
+        main->setProgramFile(QDir(dir.path()).filePath("pxmloader"));
+        updater::install(*main);
+        // The main window's own commands are not under test here.
+        updateModulesLink::install(&site);
+        ErrPtnr::setEndHook([this] { ++ends; });
+        desktop::setLauncher([this](desktop::Action, const QString& target) {
+            opened << target;
+            return true;
+        });
+        runNow = updater::run();
+        runNow->showUpdater();
+    }
+    void TearDown() override {
+        updater::uninstall();
+        main.reset();
+        ErrPtnr::setEndHook({});
+        desktop::setLauncher({});
+        RunTest::TearDown();
+    }
+    void tickTo61() {
+        for (int i = 0; i < 200 && !runNow->window().txtUserInfo->toPlainText().startsWith("T61"); ++i) {
+            drain(*runNow);
+            runNow->tick();
+        }
+    }
+    std::unique_ptr<frmMain> main;
+    UpdateRun* runNow = nullptr;
+    int ends = 0;
+    QStringList opened;
+};
+
+TEST_F(ReportOnEveryWayOut, OpenReportWritesTheReportOnceAndOpensIt) {
+    for (int i = 0; i < 400 && runNow->window().timCyclic.isEnabled(); ++i) {
+        drain(*runNow);
+        runNow->tick();
+        if (!runNow->window().timCyclic.isEnabled() && !runNow->window().cmdOk->isHidden()) runNow->window().cmdOk->click();
+    }
+    ASSERT_EQ(runNow->step(), 11);
+    runNow->window().cmdOpenReport->click();
+    const QString path = UpdateRun::reportPath(dir.path());
+    EXPECT_EQ(opened, QStringList{path});
+    EXPECT_EQ(main->m_reportFile, path);
+    const QByteArray first = fileBytes(path);
+    EXPECT_TRUE(first.contains("KELB-3817 Software is successfully updated."));
+    main->close();
+    EXPECT_EQ(fileBytes(path), first);
+}
+
+TEST_F(ReportOnEveryWayOut, OpenInstructionBeforeAnyReportOpensTheProgramFoldersFile) {
+    site.downloadFails = {2};
+    for (int i = 0; i < 400 && runNow->window().cmdOpenReport->isHidden(); ++i) {
+        drain(*runNow);
+        runNow->tick();
+        if (!runNow->window().timCyclic.isEnabled() && !runNow->window().cmdOk->isHidden()) runNow->window().cmdOk->click();
+    }
+    ASSERT_EQ(runNow->window().cmdOpenReport->text(), "Open Instruction");
+    runNow->window().cmdOpenReport->click();
+    EXPECT_EQ(opened, QStringList{QDir(dir.path()).filePath("Instruction.txt")});
+    EXPECT_FALSE(QFile::exists(UpdateRun::reportPath(dir.path())));
+}
+
+TEST_F(ReportOnEveryWayOut, ClosingTheMainWindowWritesTheReport) {
+    tickTo61();
+    ASSERT_EQ(runNow->step(), 7);
+    main->close();
+    const QByteArray bytes = fileBytes(UpdateRun::reportPath(dir.path()));
+    EXPECT_TRUE(bytes.contains("KELB-3817 Software update was canceled by the user!"));
+    EXPECT_FALSE(bytes.contains("successfully updated"));
+}
+
+TEST_F(ReportOnEveryWayOut, EndingOnAnErrorWritesTheReport) {
+    tickTo61();
+    ErrPtnr::endProgram();
+    EXPECT_EQ(ends, 1);
+    EXPECT_TRUE(QFile::exists(UpdateRun::reportPath(dir.path())));
+}
+
+}  // namespace
