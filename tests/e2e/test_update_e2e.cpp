@@ -62,8 +62,8 @@ protected:
         while (t.elapsed() < timeoutMs) {
             if (!w->isVisible()) return true;
             QPushButton* answer = nullptr;
-            // A prompt is a text to read with its buttons.
-            if (v.txtUserInfo->toPlainText().isEmpty())
+            // The run waits for the engineer exactly while its timer is stopped.
+            if (v.timCyclic.isEnabled())
                 ;
             else if (v.cmdOk->isVisibleTo(w.get()))
                 answer = !confirm || confirm(v.cmdOk->text()) ? v.cmdOk : v.cmdExitUpdater;
@@ -71,7 +71,6 @@ protected:
                 answer = v.cmdExitUpdater;
             if (answer) {
                 prompts << v.txtUserInfo->toPlainText();
-                fprintf(stderr, "DBG prompt step=%d ok=%d exit=%d text=%s\n", updater::run()->step(), answer == v.cmdOk, answer == v.cmdExitUpdater, qPrintable(v.txtUserInfo->toPlainText().left(30)));
                 answer->click();
                 // The answer is taken on the next tick.
                 waitFor([&] { return !w->isVisible() || !answer->isVisibleTo(w.get()); }, 5000);
@@ -163,6 +162,8 @@ struct RedPath {
     bool flashed;       // the new application reached the modules' flash
     int exitModule;     // a module left in its bootloader, -1 for none
 };
+
+void PrintTo(const RedPath& p, std::ostream* os) { *os << p.name; }
 
 class UpdateRunRedE2E : public UpdateRunE2E, public ::testing::WithParamInterface<RedPath> {};
 
