@@ -3,6 +3,7 @@
 // transfer), so that the fuzzers start from valid inputs. Usage: fuzz_makeseeds CORPUSDIR
 #include "can/infoblock.h"
 #include "can/srecord.h"
+#include "dcbuilder/imagewalk.h"
 #include "fuzzsupport.h"
 
 #include <QCoreApplication>
@@ -85,6 +86,50 @@ void workbookSeeds(const QString& xlsFixture) {
     QFile::copy(xlsFixture, seedPath("xls", "signal_list.xls"));
 }
 
+void headerSeeds() {
+    writeSeed("header", "types.h",
+              "// scanStart: global types\r\n"
+              "typedef enum\r\n{\r\n  PAR_A = 0x10, // 131.2; first\r\n  PAR_B = PAR_A << 2,\r\n"
+              "  GLB_C = (PAR_B + 3) * 2u, /* 141.7 * n */\r\n  NUM_X\r\n} tSymbols;\r\n"
+              "// scanEnd\r\n");
+    writeSeed("header", "constants.h",
+              "// scanStart: global constants\n#define FIRST_ALARM 4096\n#define LAST_ALARM (FIRST_ALARM + 0x7F)\n"
+              "#define APPL_DEVELOPER_NO 1042\n#define LONG_ONE 1 + \\\n   2\n#define CAST ((u16)-1)\n"
+              "#define PICK (CAST > 3 ? 010 : ~0)\n// scanEnd\n");
+}
+
+void imageSeeds() {
+    // The walker's own write mode makes the image that its read mode is fuzzed on.
+    dcImage::Tables t;
+    t.enumTable = QStringLiteral("alarmEnums");
+    t.steps = {{1, "value", "DC_BUILD", 4, "", 0, "", ""}, {2, "value", "DC_NUM", 2, "", 0, "", ""},
+               {3, "value", "DC_TEXT", 8, "", 0, "", ""},  {4, "value", "COUNT", 2, "", 0, "", ""},
+               {5, "value", "TABLE", 1, "", 0, "ALARM", ""}, {6, "extra", "TABLE_", 4, "COUNT", 5, "ALARM", ""},
+               {7, "name", "TABLE", 12, "", 0, "ALARM", ""}, {8, "value", "-1", 2, "", 0, "", ""}};
+    for (int i = 0; i < 40; ++i) {
+        dcImage::EnumRecord r;
+        r.columns = {{"name", QStringLiteral("ALM_%1").arg(i)}, {"class", "ALARM"}, {"value", i}, {"extra", i * 3},
+                     {"vargroup", QString()}};
+        t.records.push_back(r);
+    }
+    t.constants = {{QStringLiteral("COUNT"), 30}};
+    dcImage::SpecialEntries special{
+        [](const QString& a) -> std::optional<QString> {
+            if (a == QLatin1String("DC_TEXT")) return QStringLiteral("SITE 17");
+            return std::nullopt;
+        },
+        [](const QString& a) -> std::optional<QString> {
+            if (a == QLatin1String("DC_BUILD")) return QStringLiteral("4711");
+            if (a == QLatin1String("DC_NUM")) return QStringLiteral("12");
+            return std::nullopt;
+        }};
+    QByteArray image;
+    qint64 position = 0;
+    const auto r = dcImage::walk(dcImage::Direction::Write, t, special, image, position);
+    if (!r.ok) fprintf(stderr, "makeseeds: image: %s\n", qPrintable(r.error));
+    writeSeed("imagewalk", "image.bin", image);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -98,6 +143,8 @@ int main(int argc, char** argv) {
     srecordSeeds();
     infoBlockSeeds();
     sdoSeeds();
+    headerSeeds();
+    imageSeeds();
     workbookSeeds(QString::fromLocal8Bit(argv[2]));
     return 0;
 }

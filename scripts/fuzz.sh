@@ -9,7 +9,7 @@
 # build-fuzz/corpus/TARGET, and a crashing input to build-fuzz/findings/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-targets=(srecord infoblock sdoclient xlsx xls)
+targets=(srecord infoblock sdoclient header imagewalk xlsx xls)
 
 bash scripts/setup.sh
 cmake -S . -B build-fuzz -G Ninja -DKELB_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -10,7 +10,7 @@ namespace sim {
 namespace {
 const QString kState = QStringLiteral("state"), kFlash = QStringLiteral("flash-ms"),
               kVersion = QStringLiteral("boot-version"), kFault = QStringLiteral("boot-fault"),
-              kFaultModules = QStringLiteral("boot-fault-modules");
+              kFaultModules = QStringLiteral("boot-fault-modules"), kDiffer = QStringLiteral("differ");
 }  // namespace
 
 QStringList BootFaults::names() {
@@ -35,6 +35,8 @@ void BootOptions::addOptions(QCommandLineParser& p) {
     p.addOption({kFault, "Fault of the bootloaders: " + BootFaults::names().join(QStringLiteral(", ")) +
                              "; may be repeated.", "name"});
     p.addOption({kFaultModules, "Mask of the modules the --boot-fault switches hit (default all).", "mask"});
+    p.addOption({kDiffer, "Module M leaves the factory with other contents in section S than the other modules; "
+                          "may be repeated.", "M:S"});
 }
 
 bool BootOptions::read(const QCommandLineParser& p, QString* error) {
@@ -47,6 +49,14 @@ bool BootOptions::read(const QCommandLineParser& p, QString* error) {
     for (const QString& name : p.values(kFault))
         if (!faults.set(name))
             return fail(error, QStringLiteral("--boot-fault: \"%1\" is none of %2.").arg(name, BootFaults::names().join(QStringLiteral(", "))));
+    differing.clear();
+    for (const QString& v : p.values(kDiffer)) {
+        const QStringList parts = v.split(QLatin1Char(':'));
+        qint64 m = 0, s = 0;
+        if (parts.size() != 2 || !options::number(parts[0], 0, 14, m) || !options::number(parts[1], 1, 9, s))
+            return fail(error, QStringLiteral("--differ: \"%1\" is no module 0 to 14 and section 1 to 9 as M:S.").arg(v));
+        differing.append({int(m), int(s)});
+    }
     stateDir = p.value(kState);
     if (!stateDir.isEmpty() && !QDir().mkpath(stateDir))
         return fail(error, QStringLiteral("--state: cannot make the folder \"%1\".").arg(stateDir));

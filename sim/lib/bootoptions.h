@@ -2,8 +2,10 @@
 // How the simulated bootloaders behave: where their flash is kept, how long flash
 // programming takes, the version they report, and the switches that make chosen modules
 // fail a step of the programming. Read from pxm-sim's command line or filled in by a test.
+#include <QList>
 #include <QString>
 #include <QStringList>
+#include <utility>
 
 class QCommandLineParser;
 
@@ -14,7 +16,7 @@ struct BootFaults {
     bool badBlockCrc = false;      // every info block fails its block CRC check
     bool refuseData = false;       // 0x1F50 pieces are aborted
     bool badImageCrc = false;      // every image fails its CRC check against the info block
-    bool flashNeverEnds = false;   // the loading status stays at "data accepted"
+    bool flashNeverEnds = false;   // flashing (an image or the hardware block) never ends
     bool refuseStatus = false;     // 0x5FFF reads are aborted
     bool refuseStart = false;      // the application start is aborted, image or not
     bool refuseReboot = false;     // the application refuses to hand over to the bootloader
@@ -32,8 +34,12 @@ struct BootOptions {
     QString version = QStringLiteral("3.10");  // 0x100A of the bootloaders
     BootFaults faults;
     quint16 faultModules = 0x7FFF;      // modules the fault switches hit
+    // (module, section): the module leaves the factory with other contents in that section
+    // than the rest, so that its code CRC stands out. Otherwise all modules hold the same.
+    QList<std::pair<int, int>> differing;
 
     bool faultsHit(int module) const { return (faultModules >> module) & 1; }
+    bool differs(int module, int section) const { return differing.contains(std::pair{module, section}); }
 
     static void addOptions(QCommandLineParser& p);
     // False with an error text for a bad value or a state folder that cannot be made.

@@ -13,9 +13,11 @@ constexpr quint16 kData = 0x1F50, kControl = 0x1F51, kInfo = 0x5FFE, kStatus = 0
 constexpr int kSwitchMs = 20;  // a program switch answers the SDO first, then reboots
 const QByteArray kDate = QByteArrayLiteral("Jan 15 2024");
 
-QByteArray factoryImage(int module, int section) {
+// The same software on every module, unless a module is to stand out.
+QByteArray factoryImage(int section, bool differs) {
     QByteArray b(1024, '\0');
-    for (int i = 0; i < b.size(); ++i) b[i] = char((i * 31 + section * 7 + module) & 0xFF);
+    for (int i = 0; i < b.size(); ++i) b[i] = char((i * 31 + section * 7) & 0xFF);
+    if (differs) b[0] = char(b[0] ^ 0x5A);
     return b;
 }
 
@@ -101,7 +103,7 @@ bool ModuleBootloader::fault(bool BootFaults::*which) const {
 void ModuleBootloader::seedFactory() {
     const int m = m_module.number();
     auto seed = [&](int section, const QByteArray& id, quint32 version, quint32 start) {
-        const QByteArray image = factoryImage(m, section);
+        const QByteArray image = factoryImage(section, m_options.differs(m, section));
         m_flash.seed(section, infoblock::make(section, id, version, kDate, start, image), image);
     };
     // Every module type keeps its hardware info block in section 1.
@@ -266,6 +268,11 @@ AbortCode ModuleBootloader::takeInfoBlock(int section, const QByteArray& block) 
     m_received.clear();
     if (fault(&BootFaults::badBlockCrc) || !infoblock::wellFormed(section, block)) {
         m_status = kBlockRefused;
+        return abort::None;
+    }
+    if (section == 1 && fault(&BootFaults::flashNeverEnds)) {
+        // The hardware block is being programmed, and that never ends: the old one stays.
+        m_status = m_control.dataAccepted;
         return abort::None;
     }
     m_flash.setInfo(section, block);

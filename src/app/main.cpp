@@ -1,6 +1,7 @@
 // The program starts by loading its main window with the command line; the window's load
 // is the whole start-up, and closing it is the way out.
 #include "mainwindow/canlinks.h"
+#include "mainwindow/dcbuilderlinks.h"
 #include "mainwindow/frmmain.h"
 #include "services/errtrap.h"
 #include "updater/updaterinstall.h"
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
     // From here on every trapped run-time error is shown in the error dialog.
     ErrPtnr::g_installErrorForm();
     canLinks::install();
+    dcBuilderLinks::install();
 
     // The switches are looked for anywhere in the whole line, as one text.
     const QString commandLine = QApplication::arguments().mid(1).join(QLatin1Char(' '));
@@ -23,8 +25,7 @@ int main(int argc, char** argv) {
     frmMain::setInstance(&mainWindow);
     updater::install(mainWindow);
     mainWindow.Form_Load(commandLine);
-    if (!mainWindow.isVisible()) return 0;
-    const int code = app.exec();
+    const int code = mainWindow.isVisible() ? app.exec() : 0;
     updater::uninstall();
     return code;
 }

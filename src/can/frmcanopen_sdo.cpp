@@ -93,8 +93,11 @@ bool frmCANopen::g_writeSDO(quint8 node_, qint32 index_, quint8 subIndex_, qint3
         if (timeout_ > 0) setSdoTimeout(kDefaultSdoTimeout);
     });
     // A section goes out in many writes without a pass of the event loop between them:
-    // what the modules published meanwhile is served now, before the queue can fill.
+    // what the modules published meanwhile is served now, before the queue can fill. The
+    // write's own status stays the last one.
+    const qint32 status = m_lastStatus;
     g_forceHeartBeatCheck();
+    m_lastStatus = status;
     return ok;
 }
 

@@ -9,7 +9,7 @@
 #include <cmath>
 
 using editColumns::Column;
-using editColumns::Display;
+using Shown = editColumns::Display;  // not "Display": the X11 headers take that name
 namespace rules = editCellRules;
 
 namespace {
@@ -74,19 +74,19 @@ QString DcGridModel::displayText(int row, int column) const {
     const Column& col = m_columns[size_t(column)];
     const QVariant v = storedValue(row, column);
     switch (col.display) {
-    case Display::ValueList: return editColumns::listText(col, v);
-    case Display::ModbusAddress: return rules::modbusAddressText(m_grid, v);
-    case Display::ProducerBit: return rules::producerText(col.bit, v);
-    case Display::Number: return numberText(v);
-    case Display::Text: break;
+    case Shown::ValueList: return editColumns::listText(col, v);
+    case Shown::ModbusAddress: return rules::modbusAddressText(m_grid, v);
+    case Shown::ProducerBit: return rules::producerText(col.bit, v);
+    case Shown::Number: return numberText(v);
+    case Shown::Text: break;
     }
     return v.toString();
 }
 
 QString DcGridModel::tip(int row, int column) const {
     const Column& col = m_columns[size_t(column)];
-    if (col.display == Display::ModbusAddress) return rules::modbusAddressColumnTip(m_grid);
-    if (col.display == Display::ProducerBit)
+    if (col.display == Shown::ModbusAddress) return rules::modbusAddressColumnTip(m_grid);
+    if (col.display == Shown::ProducerBit)
         return rules::producerTip(m_grid, col.bit, fieldValue(row, QStringLiteral("producerMask")).toLongLong(),
                                   fieldValue(row, QStringLiteral("modbusAddr")).toLongLong());
     return QString();
@@ -105,7 +105,7 @@ QVariant DcGridModel::data(const QModelIndex& index, int role) const {
     switch (role) {
     case Qt::DisplayRole: return displayText(row, column);
     case Qt::EditRole:
-        if (col.display == Display::ModbusAddress && storedValue(row, column).toLongLong() == 0) return QString();
+        if (col.display == Shown::ModbusAddress && storedValue(row, column).toLongLong() == 0) return QString();
         return displayText(row, column);
     case Qt::ToolTipRole: {
         const QString t = tip(row, column);
@@ -120,7 +120,7 @@ QVariant DcGridModel::data(const QModelIndex& index, int role) const {
         if (m_valueLocked && col.field == QLatin1String("value")) return QApplication::palette().brush(QPalette::Button);
         return {};
     case Qt::TextAlignmentRole:
-        if (col.display == Display::ProducerBit) return int(Qt::AlignCenter);
+        if (col.display == Shown::ProducerBit) return int(Qt::AlignCenter);
         return {};
     default: return {};
     }
@@ -146,20 +146,20 @@ rules::Entry DcGridModel::check(const QModelIndex& index, const QString& text, Q
         return rules::Entry{std::nullopt, QStringLiteral("At most %1 characters.").arg(col.maxLength)};
     rules::Entry e;
     switch (col.display) {
-    case Display::ModbusAddress: e = rules::modbusAddressEntry(m_grid, text); break;
-    case Display::ProducerBit:
+    case Shown::ModbusAddress: e = rules::modbusAddressEntry(m_grid, text); break;
+    case Shown::ProducerBit:
         e = rules::producerEntry(col.bit, storedValue(index.row(), index.column()).toLongLong(), text);
         break;
-    case Display::ValueList:
-    case Display::Number: {
-        const QString t = col.display == Display::ValueList ? editColumns::listEntry(col, text) : text;
+    case Shown::ValueList:
+    case Shown::Number: {
+        const QString t = col.display == Shown::ValueList ? editColumns::listEntry(col, text) : text;
         bool ok = false;
         const double d = t.trimmed().toDouble(&ok);
         if (!ok || !std::isfinite(d)) return rules::Entry{std::nullopt, QStringLiteral("Enter a number.")};
         stored = (d == std::floor(d) && std::fabs(d) < 1e15) ? QVariant(qint64(d)) : QVariant(d);
         return rules::Entry{0, {}};
     }
-    case Display::Text: stored = text; return rules::Entry{0, {}};
+    case Shown::Text: stored = text; return rules::Entry{0, {}};
     }
     if (e.accepted()) stored = *e.stored;
     return e;

@@ -115,9 +115,10 @@ frmEditDC::frmEditDC() {
     for (QTableView* grid : {tdbDcEnums, tdbAlarmEnums}) {
         const auto& cols = modelOf(grid)->columns();
         for (size_t c = 0; c < cols.size(); ++c) {
-            using editColumns::Display;
-            const Display d = cols[c].display;
-            grid->setColumnWidth(int(c), d == Display::ProducerBit ? 26 : d == Display::Text ? 130 : 80);
+            const editColumns::Display d = cols[c].display;
+            grid->setColumnWidth(int(c), d == editColumns::Display::ProducerBit ? 26
+                                         : d == editColumns::Display::Text      ? 130
+                                                                                : 80);
         }
     }
 }

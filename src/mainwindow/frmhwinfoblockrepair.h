@@ -1,16 +1,84 @@
 #pragma once
 // The hardware info-block repair: reads a module's hardware block, lets the engineer
 // correct serial number, date and version, builds the block from a template and writes it.
+// The templates lie in "PXM_Templates" beside the configuration's folder, one per hardware
+// version: "HWInfoBlockVersion" + version + ".bin".
+#include "mainwindow/toolwindow.h"
+
+#include <QByteArray>
+#include <QString>
 #include <QWidget>
+#include <array>
 
-class frmHWInfoBlockRepair : public QWidget {
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+class frmHWInfoBlockRepair : public QWidget, public OneWindow<frmHWInfoBlockRepair> {
     Q_OBJECT
-public:
-    static frmHWInfoBlockRepair& instance();
+    friend class OneWindow<frmHWInfoBlockRepair>;
 
-    // Loads the window if needed and shows it.
+public:
+    // Loads the window if needed and shows it; without any template it says so and stays hidden.
     void g_show();
+
+    bool isLoaded() const { return m_loaded; }
+    QString templateDirectory() const { return m_templateDir; }
+    QByteArray uploadedBlock() const { return m_uploaded; }
+
+    // How long the loading status may say "busy" after the block was written.
+    int m_statusPollLimitMs = 10000;
+
+    QLabel* lblModuleNum;
+    QComboBox* cmbModuleNum;
+    QLabel* lblHWSerial;
+    QLineEdit* txtHWSerial;
+    QLabel* lblProductionDate;
+    QLabel* lblProductionDateWeek;
+    QLineEdit* txtProductionDateWeek;
+    QLabel* lblProductionDateYear;
+    QLineEdit* txtProductionDateYear;
+    QLabel* lblHWVersion;
+    QComboBox* CmbHWVersion;
+    QPushButton* cmdDownload;
+    QPushButton* cmdExit;
+    QPushButton* cmdCreateFile;
+
+public slots:
+    void cmbModuleNum_Click();
+    void cmbModuleNum_GotFocus();
+    void cmdDownload_Click();
+    void cmdCreateFile_Click();
+    void cmdExit_Click();
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     frmHWInfoBlockRepair();
+    void Form_Load();
+    void Form_Unload();
+
+    void createModuleList();
+    // The controls besides the module list and Exit.
+    std::array<QWidget*, 6> entryControls() const;
+    void disableControls(bool all);
+    void enableControls(bool navigationOnly);
+    void setColor(quint32 color);
+    void resetInputFields();
+    quint8 nodeId() const;
+    // The repair's checks and write; true when the module took the block.
+    bool repair();
+    bool checkEntries(const QString& version, const QString& templateFile);
+    bool readTemplate(const QString& templateFile, QByteArray& templ);
+    bool writeBlock(const QByteArray& block);
+
+    bool m_loaded = false;
+    QString m_templateDir;
+    qint16 m_moduleNum = 0;
+    bool m_applWasRunning = false;
+    bool m_serialPresent = false;
+    QByteArray m_uploaded = QByteArray(312, '\0');
 };

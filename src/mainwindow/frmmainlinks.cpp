@@ -4,6 +4,7 @@
 #include "mainwindow/bussetuplink.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/loadfileslink.h"
+#include "mainwindow/toolwindowlinks.h"
 
 namespace {
 
@@ -40,6 +41,7 @@ void install() {
     busSetupLink::install(&busSetup);
     loadFilesLink::install(&loadFiles);
     mainWindowHooks::installConnectionDisplay(&display);
+    toolWindowLinks::install();
 }
 
 }  // namespace frmMainLinks

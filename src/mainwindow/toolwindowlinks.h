@@ -6,3 +6,8 @@
 using frmModuleOverviewLink = Link<WindowLink, NoWindow, struct frmModuleOverviewTag>;
 using frmInfoBlockDetailsLink = Link<WindowLink, NoWindow, struct frmInfoBlockDetailsTag>;
 using frmHWInfoBlockRepairLink = Link<WindowLink, NoWindow, struct frmHWInfoBlockRepairTag>;
+
+namespace toolWindowLinks {
+// Registers the overview, the details and the repair window with the exit procedure.
+void install();
+}  // namespace toolWindowLinks

@@ -10,7 +10,9 @@ namespace vbControls {
 
 QColor toQColor(quint32 vbColor) {
     if (vbColor & 0x80000000u) {
-        // System colours: only the button face is used by the windows here.
+        // System colours: the windows here use the button face and the darker grey of an
+        // application's empty workspace.
+        if (vbColor == vbApplicationWorkspace) return QApplication::palette().color(QPalette::Dark);
         return QApplication::palette().color(QPalette::Button);
     }
     return QColor(vbColor & 0xFF, (vbColor >> 8) & 0xFF, (vbColor >> 16) & 0xFF);

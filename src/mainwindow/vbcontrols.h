@@ -11,6 +11,7 @@ class QColor;
 namespace vbControls {
 
 constexpr quint32 vbButtonFace = 0x8000000F;
+constexpr quint32 vbApplicationWorkspace = 0x8000000C;
 constexpr quint32 vbGreen = 0x00FF00;
 constexpr quint32 vbRed = 0x0000FF;
 

@@ -137,6 +137,7 @@ private:
     void writeAutoDownload(int value);
     void initialise();
     void withdraw(qint32 key);
+    void keep(qint32& member, qint32 value, qint32 key);
 
     UpdateWindow& m_w;
     SystemInfo m_info;

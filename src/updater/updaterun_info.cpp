@@ -14,48 +14,27 @@ int symbolOf(qint32 key) { return key & 0xFFF; }
 
 void UpdateRun::withdraw(qint32 key) { updateModulesLink::get().setServiceBit(key, 0); }
 
-void UpdateRun::g_setFirstApplicationCrc(const QByteArray& value, qint32 key) {
-    m_firstApplCrc = SystemInfo::value32(value);
+void UpdateRun::keep(qint32& member, qint32 value, qint32 key) {
+    member = value;
     withdraw(key);
 }
-void UpdateRun::g_setNoOfCyl(const QByteArray& value, qint32 key) {
-    m_info.noOfCyl = SystemInfo::value8(value);
+
+void UpdateRun::g_setFirstApplicationCrc(const QByteArray& v, qint32 key) { keep(m_firstApplCrc, SystemInfo::value32(v), key); }
+void UpdateRun::g_setNoOfCyl(const QByteArray& v, qint32 key) { keep(m_info.noOfCyl, SystemInfo::value8(v), key); }
+void UpdateRun::g_setDeveloper(const QByteArray& v, qint32 key) { keep(m_info.developerNo, SystemInfo::value32(v), key); }
+void UpdateRun::g_setBuild(const QByteArray& v, qint32 key) { keep(m_info.buildNo, SystemInfo::value32(v), key); }
+void UpdateRun::g_setAutoDownload(const QByteArray& v, qint32 key) { keep(m_info.autoDownload, SystemInfo::value8(v), key); }
+void UpdateRun::g_setCrcValueImo(const QByteArray& v, qint32 key) { keep(m_info.crcValueImo, SystemInfo::value32(v), key); }
+void UpdateRun::g_setCrcLenImo(const QByteArray& v, qint32 key) { keep(m_info.crcLenImo, SystemInfo::value32(v), key); }
+void UpdateRun::g_setCrcValueApplication(const QByteArray& v, qint32 key) { keep(m_info.crcValueAppl, SystemInfo::value32(v), key); }
+void UpdateRun::g_setCrcLenApplication(const QByteArray& v, qint32 key) { keep(m_info.crcLenAppl, SystemInfo::value32(v), key); }
+
+void UpdateRun::g_setHullNumber(const QByteArray& v, qint32 key) {
+    m_info.setHullPart(symbolOf(key) - g_symSwInfoHullNo, v);
     withdraw(key);
 }
-void UpdateRun::g_setDeveloper(const QByteArray& value, qint32 key) {
-    m_info.developerNo = SystemInfo::value32(value);
-    withdraw(key);
-}
-void UpdateRun::g_setBuild(const QByteArray& value, qint32 key) {
-    m_info.buildNo = SystemInfo::value32(value);
-    withdraw(key);
-}
-void UpdateRun::g_setHullNumber(const QByteArray& value, qint32 key) {
-    m_info.setHullPart(symbolOf(key) - g_symSwInfoHullNo, value);
-    withdraw(key);
-}
-void UpdateRun::g_setEngineType(const QByteArray& value, qint32 key) {
-    m_info.setEngineTypePart(symbolOf(key) - g_symSwInfoEngineType, value);
-    withdraw(key);
-}
-void UpdateRun::g_setAutoDownload(const QByteArray& value, qint32 key) {
-    m_info.autoDownload = SystemInfo::value8(value);
-    withdraw(key);
-}
-void UpdateRun::g_setCrcValueImo(const QByteArray& value, qint32 key) {
-    m_info.crcValueImo = SystemInfo::value32(value);
-    withdraw(key);
-}
-void UpdateRun::g_setCrcLenImo(const QByteArray& value, qint32 key) {
-    m_info.crcLenImo = SystemInfo::value32(value);
-    withdraw(key);
-}
-void UpdateRun::g_setCrcValueApplication(const QByteArray& value, qint32 key) {
-    m_info.crcValueAppl = SystemInfo::value32(value);
-    withdraw(key);
-}
-void UpdateRun::g_setCrcLenApplication(const QByteArray& value, qint32 key) {
-    m_info.crcLenAppl = SystemInfo::value32(value);
+void UpdateRun::g_setEngineType(const QByteArray& v, qint32 key) {
+    m_info.setEngineTypePart(symbolOf(key) - g_symSwInfoEngineType, v);
     withdraw(key);
 }
 

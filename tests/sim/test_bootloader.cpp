@@ -118,12 +118,15 @@ TEST(SimBootOptions, ReadsTheCommandLine) {
     };
     const Case cases[] = {
         {{"--state", tmp.filePath("s"), "--flash-ms", "20", "--boot-version", "2.05", "--boot-fault", "image-crc",
-          "--boot-fault", "refuse-start", "--boot-fault-modules", "0x6"},
+          "--boot-fault", "refuse-start", "--boot-fault-modules", "0x6", "--differ", "2:6", "--differ", "0x0E:1"},
          true},
         {{}, true},
         {{"--flash-ms", "0"}, false},
         {{"--boot-fault", "meltdown"}, false},
         {{"--boot-fault-modules", "0x8000"}, false},
+        {{"--differ", "15:6"}, false},
+        {{"--differ", "1:0"}, false},
+        {{"--differ", "1"}, false},
     };
     for (const Case& c : cases) {
         QCommandLineParser p;
@@ -140,6 +143,8 @@ TEST(SimBootOptions, ReadsTheCommandLine) {
             EXPECT_TRUE(o.faults.badImageCrc && o.faults.refuseStart && !o.faults.refuseData);
             EXPECT_FALSE(o.faultsHit(0));
             EXPECT_TRUE(o.faultsHit(2));
+            EXPECT_TRUE(o.differs(2, 6) && o.differs(14, 1));
+            EXPECT_FALSE(o.differs(2, 1) || o.differs(6, 2));
         }
     }
 }
@@ -474,6 +479,27 @@ TEST_F(SimBootloader, FactoryFlashServesTheModuleOverview) {
     EXPECT_EQ(read(0x70, 0x5FFE, 5), QByteArray(44, char(0xFF)));  // never written
 }
 
+TEST_F(SimBootloader, ModulesHoldTheSameSoftwareUnlessOneIsToDiffer) {
+    sim::BootOptions o;
+    o.differing = {{2, 6}};
+    build(profile(sim::Profile::SBus, 2), o);
+    for (int s : {2, 3, 4, 6, 7}) {
+        SCOPED_TRACE(s);
+        EXPECT_EQ(m_boot->info(1, s), m_boot->info(0, s));
+        EXPECT_EQ(m_boot->image(1, s), m_boot->image(0, s));
+        if (s != 6) {
+            EXPECT_EQ(m_boot->info(2, s), m_boot->info(0, s));
+        }
+    }
+    const QByteArray odd = m_boot->info(2, 6), usual = m_boot->info(0, 6);
+    EXPECT_TRUE(ib::wellFormed(6, odd));
+    EXPECT_NE(ib::dataCrc(odd), ib::dataCrc(usual));
+    EXPECT_EQ(ib::length(odd), ib::length(usual));
+    EXPECT_EQ(odd.left(36), usual.left(36));  // only the CRCs differ
+    // The hardware blocks differ by their serial numbers, as on real modules.
+    EXPECT_EQ(ib::be32(m_boot->info(1, 1), 20), ib::be32(m_boot->info(0, 1), 20) + 1);
+}
+
 TEST_F(SimBootloader, TheStateFolderKeepsTheSectionsAcrossRuns) {
     QTemporaryDir dir;
     sim::BootOptions o;
@@ -542,6 +568,16 @@ TEST_F(SimBootloader, EachFaultSwitchFailsItsStep) {
              EXPECT_EQ(program(4, image).second, 127);
              EXPECT_FALSE(flashed(5 * kFlashMs));
              EXPECT_EQ(status(), 127);
+             // A hardware block is never done either, and the old one stays.
+             end();
+             sim::BootOptions again;
+             again.faults.set("flash");
+             build(kSBus, again);
+             ASSERT_TRUE(rebootIntoBootloader());
+             const QByteArray before = read(0x70, 0x5FFE, 1);
+             EXPECT_EQ(write(0x70, 0x5FFE, 1, ib::make(1, "HW", 8, QByteArray(), 0, QByteArray())), 0u);
+             EXPECT_EQ(status(), 127);
+             EXPECT_EQ(read(0x70, 0x5FFE, 1), before);
          }},
         {"refuse-status", [&] { EXPECT_EQ(status(), -1); }},
         {"refuse-start", [&] { EXPECT_EQ(writeByte(0x70, 0x1F51, 6, 1), sim::abort::HardwareError); }},

@@ -4,6 +4,7 @@
 #include "desktop/timeservice.h"
 #include "mainwindow/vbcontrols.h"
 #include "services/modglobal.h"
+#include "updater/updaterinstall.h"
 
 #include <QDir>
 #include <QFile>
@@ -219,6 +220,36 @@ QString RunTest::reportText() const {
     QFile f(UpdateRun::reportPath(site.programFolder));
     if (!f.open(QIODevice::ReadOnly)) return QString();
     return QString::fromLatin1(f.readAll());
+}
+
+void WiredRunTest::SetUp() {
+    RunTest::SetUp();
+    makeConfig({61});
+    main = std::make_unique<frmMain>();
+    main->setProgramFile(QDir(dir.path()).filePath("pxmloader"));
+    wired = &updater::install(*main);
+    // The program's own wiring places the window; the modules are the test's.
+    wired->showUpdater();
+    updateModulesLink::install(&site);
+}
+
+void WiredRunTest::TearDown() {
+    updater::uninstall();
+    main.reset();
+    RunTest::TearDown();
+}
+
+bool WiredRunTest::runUntil(const std::function<bool()>& pred, int max) {
+    UpdateWindow& v = wired->window();
+    for (int i = 0; i < max && !pred(); ++i) {
+        if (!v.timCyclic.isEnabled()) {
+            if (v.cmdOk->isHidden()) break;
+            v.cmdOk->click();
+        }
+        drain(*wired);
+        wired->tick();
+    }
+    return pred();
 }
 
 }  // namespace runtest

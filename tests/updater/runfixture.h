@@ -13,6 +13,8 @@
 #include "updater/updatewindow.h"
 #include "testsupport.h"
 
+#include "mainwindow/frmmain.h"
+
 #include <QLineEdit>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -143,6 +145,18 @@ protected:
     CanMasterStub master;
     std::unique_ptr<UpdateWindow> w;
     std::unique_ptr<UpdateRun> run;
+};
+
+// The run as the program wires it into its main window, with the simulated site behind.
+class WiredRunTest : public RunTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    // Ticks the program's run, answering OK at every OK prompt, until pred holds.
+    bool runUntil(const std::function<bool()>& pred, int max = 400);
+
+    std::unique_ptr<frmMain> main;
+    UpdateRun* wired = nullptr;
 };
 
 }  // namespace runtest

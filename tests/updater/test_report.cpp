@@ -106,51 +106,29 @@ TEST_F(RunTest, AReportThatCannotBeWrittenGoesToTheErrorHandlerAndIsTriedAgain) 
 }
 
 // With the program's own wiring: closing the main window, or ending on an error.
-class ReportOnEveryWayOut : public RunTest {
+class ReportOnEveryWayOut : public WiredRunTest {
 protected:
     void SetUp() override {
-        RunTest::SetUp();
-        makeConfig({61});
-        main = std::make_unique<frmMain>();
-        main->setProgramFile(QDir(dir.path()).filePath("pxmloader"));
-        updater::install(*main);
-        // The main window's own commands are not under test here.
-        updateModulesLink::install(&site);
+        WiredRunTest::SetUp();
         ErrPtnr::setEndHook([this] { ++ends; });
         desktop::setLauncher([this](desktop::Action, const QString& target) {
             opened << target;
             return true;
         });
-        runNow = updater::run();
-        runNow->showUpdater();
     }
     void TearDown() override {
-        updater::uninstall();
-        main.reset();
         ErrPtnr::setEndHook({});
         desktop::setLauncher({});
-        RunTest::TearDown();
+        WiredRunTest::TearDown();
     }
-    void tickTo61() {
-        for (int i = 0; i < 200 && !runNow->window().txtUserInfo->toPlainText().startsWith("T61"); ++i) {
-            drain(*runNow);
-            runNow->tick();
-        }
-    }
-    std::unique_ptr<frmMain> main;
-    UpdateRun* runNow = nullptr;
+    QString text() const { return wired->window().txtUserInfo->toPlainText(); }
     int ends = 0;
     QStringList opened;
 };
 
 TEST_F(ReportOnEveryWayOut, OpenReportWritesTheReportOnceAndOpensIt) {
-    for (int i = 0; i < 400 && runNow->window().timCyclic.isEnabled(); ++i) {
-        drain(*runNow);
-        runNow->tick();
-        if (!runNow->window().timCyclic.isEnabled() && !runNow->window().cmdOk->isHidden()) runNow->window().cmdOk->click();
-    }
-    ASSERT_EQ(runNow->step(), 11);
-    runNow->window().cmdOpenReport->click();
+    ASSERT_TRUE(runUntil([&] { return wired->step() == 11 && !wired->window().timCyclic.isEnabled(); }));
+    wired->window().cmdOpenReport->click();
     const QString path = UpdateRun::reportPath(dir.path());
     EXPECT_EQ(opened, QStringList{path});
     EXPECT_EQ(main->m_reportFile, path);
@@ -162,20 +140,16 @@ TEST_F(ReportOnEveryWayOut, OpenReportWritesTheReportOnceAndOpensIt) {
 
 TEST_F(ReportOnEveryWayOut, OpenInstructionBeforeAnyReportOpensTheProgramFoldersFile) {
     site.downloadFails = {2};
-    for (int i = 0; i < 400 && runNow->window().cmdOpenReport->isHidden(); ++i) {
-        drain(*runNow);
-        runNow->tick();
-        if (!runNow->window().timCyclic.isEnabled() && !runNow->window().cmdOk->isHidden()) runNow->window().cmdOk->click();
-    }
-    ASSERT_EQ(runNow->window().cmdOpenReport->text(), "Open Instruction");
-    runNow->window().cmdOpenReport->click();
+    ASSERT_TRUE(runUntil([&] { return !wired->window().cmdOpenReport->isHidden(); }));
+    ASSERT_EQ(wired->window().cmdOpenReport->text(), "Open Instruction");
+    wired->window().cmdOpenReport->click();
     EXPECT_EQ(opened, QStringList{QDir(dir.path()).filePath("Instruction.txt")});
     EXPECT_FALSE(QFile::exists(UpdateRun::reportPath(dir.path())));
 }
 
 TEST_F(ReportOnEveryWayOut, ClosingTheMainWindowWritesTheReport) {
-    tickTo61();
-    ASSERT_EQ(runNow->step(), 7);
+    ASSERT_TRUE(runUntil([&] { return text().startsWith("T61"); }));
+    ASSERT_EQ(wired->step(), 7);
     main->close();
     const QByteArray bytes = fileBytes(UpdateRun::reportPath(dir.path()));
     EXPECT_TRUE(bytes.contains("KELB-3817 Software update was canceled by the user!"));
@@ -183,7 +157,7 @@ TEST_F(ReportOnEveryWayOut, ClosingTheMainWindowWritesTheReport) {
 }
 
 TEST_F(ReportOnEveryWayOut, EndingOnAnErrorWritesTheReport) {
-    tickTo61();
+    ASSERT_TRUE(runUntil([&] { return text().startsWith("T61"); }));
     ErrPtnr::endProgram();
     EXPECT_EQ(ends, 1);
     EXPECT_TRUE(QFile::exists(UpdateRun::reportPath(dir.path())));

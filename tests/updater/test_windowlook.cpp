@@ -14,37 +14,23 @@ using namespace runtest;
 
 namespace {
 
-class WindowLook : public RunTest {
+class WindowLook : public WiredRunTest {
 protected:
     void SetUp() override {
-        RunTest::SetUp();
-        makeConfig({61});
-        main = std::make_unique<frmMain>();
-        main->setProgramFile(QDir(dir.path()).filePath("pxmloader"));
-        r = &updater::install(*main);
-        // The program's own wiring places the window; the modules are the test's.
-        r->showUpdater();
-        updateModulesLink::install(&site);
+        WiredRunTest::SetUp();
         shots = qEnvironmentVariable("KELB_SHOTS", dir.path());
         QDir().mkpath(shots);
-    }
-    void TearDown() override {
-        updater::uninstall();
-        main.reset();
-        RunTest::TearDown();
     }
     void shoot(const QString& name) {
         const QPixmap pm = main->grab();
         ASSERT_FALSE(pm.isNull());
         ASSERT_TRUE(pm.save(QDir(shots).filePath(name + ".png")));
     }
-    std::unique_ptr<frmMain> main;
-    UpdateRun* r = nullptr;
     QString shots;
 };
 
 TEST_F(WindowLook, TheUpdateWindowSitsBesideTheManualPartAndEveryControlLiesInside) {
-    UpdateWindow& v = r->window();
+    UpdateWindow& v = wired->window();
     QWidget* client = main->centralWidget();
     EXPECT_TRUE(client->rect().contains(v.geometry())) << "update window outside the main window";
     EXPECT_GE(v.x(), main->lstMessage->geometry().right());
@@ -59,22 +45,33 @@ TEST_F(WindowLook, EachStepAsTheEngineerSeesIt) {
     site.duringDownload = [&] { shoot("download"); };
     int shot = 1;
     int last = -1;
-    for (int i = 0; i < 400; ++i) {
-        UpdateWindow& v = r->window();
-        if (r->step() != last) {
-            last = r->step();
+    UpdateWindow& v = wired->window();
+    // Each step as it begins, and each prompt before it is answered.
+    runUntil([&] {
+        if (wired->step() != last) {
+            last = wired->step();
             shoot(QStringLiteral("%1-step%2").arg(shot++, 2, 10, QChar('0')).arg(last));
         }
-        if (!v.timCyclic.isEnabled()) {
-            if (v.cmdOk->isHidden()) break;
-            shoot(QStringLiteral("%1-prompt").arg(shot++, 2, 10, QChar('0')));
-            v.cmdOk->click();
-        }
-        drain(*r);
-        r->tick();
-    }
-    EXPECT_EQ(r->step(), 11);
+        if (!v.timCyclic.isEnabled() && !v.cmdOk->isHidden()) shoot(QStringLiteral("%1-prompt").arg(shot++, 2, 10, QChar('0')));
+        return wired->step() == 11 && !v.timCyclic.isEnabled();
+    });
+    EXPECT_EQ(wired->step(), 11);
     shoot(QStringLiteral("%1-done").arg(shot, 2, 10, QChar('0')));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(WindowLook, AFailedDownloadShowsItsRedFieldTextAndTheInstructionButton) {
+    site.downloadFails = {2};
+    ASSERT_TRUE(runUntil([&] { return !wired->window().cmdOpenReport->isHidden(); }));
+    UpdateWindow& v = wired->window();
+    EXPECT_EQ(v.cmdOpenReport->text(), "Open Instruction");
+    EXPECT_TRUE(v.fraUserInformation->rect().contains(v.cmdOpenReport->geometry()));
+    EXPECT_EQ(v.txtUserInfo->toPlainText(), "T72 PXM #02");
+    EXPECT_FALSE(v.cmdExitUpdater->isHidden());
+    shoot("failed-download");
 }
 
 }  // namespace

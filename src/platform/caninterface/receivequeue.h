@@ -15,7 +15,7 @@ struct CanMessage {
 
 class ReceiveQueue {
 public:
-    static constexpr int Capacity = 16384;
+    static constexpr int Capacity = 4096;
     enum class Take { Message, Empty, Overrun };
 
     // True when the caller should raise a signal: the first frame since the last signal.

@@ -1,0 +1,141 @@
+#pragma once
+// The data-container builder: the engineer's workbench for one data-container database.
+// It never works on a stored version: it copies the newest version to a working copy,
+// every command changes the copy, and closing saves a changed copy as the next version
+// and deletes an unchanged one. BUILD DC turns a version into "PXM_DATA.S19".
+#include "dcbuilder/groupcrc.h"
+#include "dcbuilder/imagewalk.h"
+#include "dcdatabase/logwindow.h"
+
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <optional>
+
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QTabBar;
+
+class frmDcBuilder : public QWidget, public ScanLogWindow {
+public:
+    // The one builder of the run, created on first use.
+    static frmDcBuilder& instance();
+    static frmDcBuilder* existing();
+
+    // ---- Window and working copy ----
+    void g_show(const QString& directory);
+    bool isLoaded() const { return m_loaded; }
+    // Unloads the window: settles the working copy and deletes the report databases.
+    void unload();
+    void addMessage(const QString& text) override;
+    void updateProgress(float value, bool relative = false) override;
+    // The evaluator of header-file expressions, for the header scan.
+    scriptcontrol::ScriptControl& sc() override { return m_sc; }
+
+    // ---- Binary image ----
+    // Writes (build) or reads one part of the image file by the step table of the prefix
+    // ("dc" or "alarm"), from position on; position ends after the part. False when the
+    // part failed: the reason is logged and shown, and nothing is stored or kept.
+    bool g_buildBinFile(const QString& db, const QString& binFile, bool build, const QString& prefix,
+                        qint64& position, LogWindow& progress, bool append);
+    // The same walk over an image in memory. In read mode the values are stored into the
+    // enumeration table only when the whole part could be read.
+    bool walkImage(const QString& db, QByteArray& image, bool build, const QString& prefix, qint64& position,
+                   LogWindow& progress, QStringList* debugLines = nullptr);
+
+    // ---- Group CRCs and special values ----
+    // Computes the CRC of one parameter group, stores it in the group's entry and logs it.
+    // False when a row of the group holds no 32-bit number: nothing is stored then.
+    bool buildCrc(const QString& db, int group, QString& label, qint32& crc, qint32& len);
+    void setSpecialDcStringValue(const QString& text, const QString& alias, QString& label);
+    QString getSpecialDcStringValue(const QString& alias);
+    void setSpecialDcLongValue(const QString& valueText, const QString& alias, QString& label, const QString& format,
+                               bool showHex);
+    QString getSpecialDcLongValue(const QString& alias, const QString& format);
+
+    // ---- Build command ----
+    void cmdBuild_Click();
+
+    // ---- Event handlers ----
+    void cmdEdit_Click(int index);
+    void cmdExit_Click() { unload(); }
+    void tabAction_Click();
+
+    // ---- Controls ----
+    QLineEdit* txtFileDirectory;
+    QTabBar* tabAction;
+    std::array<QFrame*, 5> fraAction{};  // elements 1 to 4
+    std::array<QPushButton*, 3> cmdEdit{};
+    QLineEdit* txtEngineType;
+    QLineEdit* txtManufacNo;
+    QLineEdit* txtHullNo;
+    QLineEdit* txtEpiDbNo;
+    QLineEdit* txtSwVersion;
+    QLineEdit* txtBuild;
+    QLineEdit* txtDeveloperNo;
+    QLineEdit* txtBootloader;
+    QLineEdit* txtImoSwNo;
+    QLineEdit* txtStartAdr;
+    QListWidget* filSourceDC;
+    QPushButton* cmdBuild;
+    QPushButton* cmdReport;
+    QPushButton* cmdScanHeader;
+    QPushButton* cmdScanSignalList;
+    std::array<QLabel*, 6> txtDocumentation{};
+    QListWidget* lstMessage;
+    QProgressBar* prgProgress;
+    QPushButton* cmdExit;
+
+    // ---- State, readable for the other commands of the builder ----
+    const QString& workingCopy() const { return m_tempDc; }
+    const QString& nextVersion() const { return m_nextDc; }
+    bool workingCopyModified() const { return m_dcModified; }
+    void markModified() { m_dcModified = true; }
+    void createTempDc();
+    void closeTempDc();
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    frmDcBuilder();
+    void buildTabs();
+    void buildEditFrame(QFrame* f);
+    void buildInfoFrame(QFrame* f);
+    void buildBuildFrame(QFrame* f);
+    void buildScanFrame(QFrame* f);
+    void Form_Unload();
+    void refreshSourceList();
+    QString database() const { return m_tempDc; }
+
+    // Special entries of a database; nothing when the entry is missing (logged).
+    std::optional<QString> specialText(const QString& db, const QString& alias);
+    std::optional<QString> specialNumber(const QString& db, const QString& alias, const QString& format);
+
+    void storeCrc(const QString& db, const QString& label, const QString& symbol, const groupCrc::Result& r,
+                  qint32& crc, qint32& len);
+
+    // Build command steps; each false ends the build.
+    bool buildAllCrcs(const QString& db, qint32& imoCrc, qint32& imoLen);
+    void softwareCheck(qint32 imoCrc, qint32 imoLen);
+    bool buildImage(const QString& db, const QString& bin);
+    bool writeSRecords(const QString& bin);
+    void buildAlarmListIndexes(const QString& db);
+    bool followedByWorkingCopy(const QString& db) const;
+
+    scriptcontrol::ScriptControl m_sc;
+    bool m_loaded = false;
+    bool m_muted = false;  // silences the log while the working copy follows a build
+    float m_progress = 0;
+    QString m_dcPattern;
+    QString m_newestDc;
+    QString m_tempDc;
+    QString m_nextDc;
+    QString m_dcDirectory;
+    bool m_tempDcOpen = false;
+    bool m_dcModified = false;
+};

@@ -1,0 +1,148 @@
+// The builder's working copy: opening the builder on a directory, creating and settling
+// the copy, the tab switching and the edit command.
+#include "dcbuilder/editorlink.h"
+#include "dcbuilder/frmdcbuilder.h"
+
+#include "desktop/runtimeerror.h"
+#include "services/dbupgrade.h"
+#include "services/errtrap.h"
+#include "services/modfilefct.h"
+#include "services/modglobal.h"
+#include "services/modmsgbox.h"
+#include "services/modstringfct.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabBar>
+
+using modStringFct::sprintf;
+
+namespace {
+constexpr char kObject[] = "frmDcBuilder";
+
+// A file operation that fails is a run-time error for the error handler.
+void check(bool ok, const QString& what) {
+    if (!ok) throw RuntimeError(75, sprintf("Path/File access error: {*}", what));
+}
+
+void removeIfExists(const QString& path) {
+    if (QFile::exists(path)) check(QFile::remove(path), path);
+}
+}  // namespace
+
+void frmDcBuilder::g_show(const QString& directory) {
+    bool ok = trap(kObject, "g_show", [&] {
+        txtFileDirectory->setText(directory);
+        m_dcDirectory = directory;
+        m_dcPattern = modFileFct::g_getDcName(
+            modFileFct::g_fullName(directory, modGlobal::g_toolTitle + QStringLiteral("-PXM-DC-???.mdb")));
+        m_newestDc = modFileFct::g_getHighestFileVersion(m_dcPattern, m_tempDc, m_nextDc);
+    });
+    if (!ok) return;
+    if (m_newestDc.isEmpty()) {
+        modMsgBox::g_errorMsgBox(sprintf("DataContainer {*} not available!", m_dcPattern));
+        unload();
+        return;
+    }
+    m_loaded = true;
+    if (!trap(kObject, "g_show", [&] { createTempDc(); })) {
+        unload();
+        return;
+    }
+    const QString dir = modFileFct::g_filePath(m_tempDc);
+    bool headers = true;
+    for (const char* h : {"global.h", "library.h", "dataContainer.h"})
+        headers = headers && QFileInfo::exists(modFileFct::g_fullName(dir, QString::fromLatin1(h)));
+    cmdScanHeader->setEnabled(headers);
+    cmdScanSignalList->setEnabled(true);
+
+    bool changed = m_dcModified;
+    const bool usable = modDataBase::g_updateDatabase(m_tempDc, changed);
+    m_dcModified = changed;
+    if (!usable) {
+        modMsgBox::g_informationMsgBox(
+            QStringLiteral("Opening DC-database is blocked.\r\nTherefore DC Builder is not available."));
+        unload();
+        return;
+    }
+    modGlobal::g_registerWindow(this);
+    if (tabAction->currentIndex() == 2)
+        tabAction_Click();
+    else
+        tabAction->setCurrentIndex(2);  // runs the tab handling
+    lstMessage->clear();
+    show();
+}
+
+void frmDcBuilder::createTempDc() {
+    if (!m_tempDcOpen) {
+        removeIfExists(m_tempDc);
+        check(QFile::copy(m_newestDc, m_tempDc), m_tempDc);
+        // A copy of a read-only version must still be writeable.
+        QFile::setPermissions(m_tempDc, QFile::permissions(m_tempDc) | QFileDevice::WriteOwner);
+        m_tempDcOpen = true;
+        m_dcModified = false;
+    }
+    txtDocumentation[1]->setText(QStringLiteral("\r\n\r\n   ") + modFileFct::g_fileName(m_nextDc));
+}
+
+void frmDcBuilder::closeTempDc() {
+    if (m_tempDcOpen) {
+        if (m_dcModified) {
+            if (m_nextDc.isEmpty()) throw RuntimeError(75, sprintf("No further version number for {*}", m_dcPattern));
+            removeIfExists(m_nextDc);
+            check(QFile::rename(m_tempDc, m_nextDc), m_nextDc);
+            addMessage(QStringLiteral("Result saved in new DC-Version ") + modFileFct::g_fileName(m_nextDc));
+        } else {
+            removeIfExists(m_tempDc);
+        }
+        m_tempDcOpen = false;
+        m_dcModified = false;
+    }
+    m_newestDc = modFileFct::g_getHighestFileVersion(m_dcPattern, m_tempDc, m_nextDc);
+}
+
+void frmDcBuilder::Form_Unload() {
+    m_loaded = false;
+    modGlobal::g_unregisterWindow(this);
+    trap(kObject, "Form_Unload", [&] { closeTempDc(); });
+    trap(kObject, "Form_Unload", [&] {
+        QDir dir(modGlobal::g_configDir);
+        for (const QString& rep : dir.entryList({QStringLiteral("*.rep")}, QDir::Files))
+            removeIfExists(dir.filePath(rep));
+    });
+}
+
+void frmDcBuilder::cmdEdit_Click(int index) {
+    const QString kind = cmdEdit[std::size_t(index)]->property("tag").toString();
+    if (dcEditorLink::get().g_showForm(m_tempDc, kind)) m_dcModified = true;
+}
+
+void frmDcBuilder::tabAction_Click() {
+    const int selected = tabAction->currentIndex() + 1;
+    for (int i = 1; i <= 4; ++i) fraAction[std::size_t(i)]->setVisible(i == selected);
+    if (selected == 3) {
+        txtStartAdr->setText(QString::number(quint32(modGlobal::g_baseAdrDC), 16).toUpper());
+        if (m_dcModified && m_tempDcOpen) {
+            // The build tab's list offers the changed data at once, as the next version.
+            removeIfExists(m_nextDc);
+            check(QFile::copy(m_tempDc, m_nextDc), m_nextDc);
+        }
+    }
+    txtFileDirectory->setText(m_dcDirectory);
+    refreshSourceList();
+}
+
+void frmDcBuilder::refreshSourceList() {
+    filSourceDC->clear();
+    const QDir dir(txtFileDirectory->text());
+    const QStringList names = dir.entryList({modGlobal::g_toolTitle + QStringLiteral("*-DC*.MDB")}, QDir::Files,
+                                            QDir::Name | QDir::IgnoreCase);
+    filSourceDC->addItems(names);
+    if (filSourceDC->count() > 0) filSourceDC->setCurrentRow(filSourceDC->count() - 1);
+}

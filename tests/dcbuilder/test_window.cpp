@@ -1,0 +1,21 @@
+// The builder window as the engineer sees it: every tab drawn, after a build. Set
+// KELB_GRAB_DIR to keep the pictures for a look.
+#include "builderfixture.h"
+
+#include <QPixmap>
+
+TEST_F(BuilderTest, EveryTabOfTheWindowIsDrawn) {
+    makeDc(dcName(1));
+    builder().g_show(dir.path());
+    builder().cmdBuild_Click();
+    const QString keep = qEnvironmentVariable("KELB_GRAB_DIR");
+    for (int tab = 0; tab < 4; ++tab) {
+        builder().tabAction->setCurrentIndex(tab);
+        const QPixmap shot = builder().grab();
+        EXPECT_EQ(shot.size(), builder().size());
+        EXPECT_TRUE(builder().fraAction[std::size_t(tab + 1)]->isVisible());
+        if (!keep.isEmpty()) shot.save(QDir(keep).filePath(QStringLiteral("dcbuilder-tab%1.png").arg(tab + 1)));
+    }
+    EXPECT_EQ(builder().windowTitle(), QStringLiteral("Data Container Builder"));
+    if (!keep.isEmpty()) dcfixture::writeFile(QDir(keep).filePath(QStringLiteral("dcbuilder-log.txt")), log().join(QLatin1Char('\n')));
+}

@@ -1,0 +1,27 @@
+#pragma once
+// Small data-container databases for tests: the three symbol tables with their real
+// columns, a `version` table that says the database is current, and optional default
+// rows; plus a writer for header files.
+#include <QString>
+#include <QVariantMap>
+#include <vector>
+
+namespace dcfixture {
+
+struct Options {
+    bool versionTable = true;  // a version row of this program, so no upgrade is asked for
+    bool defaultRows = true;   // dcEnums: "PAR_DEFAULT" (id -1) and "GLB_DEFAULT" (id -2); alarmEnums: "ALARM_DEFAULT" (id -1)
+    bool backups = false;      // also the three backup tables
+};
+
+// Creates a new database file at path (an existing file is replaced).
+void makeDatabase(const QString& path, const Options& options = {});
+// Inserts one row: column name -> value.
+void insertRow(const QString& path, const QString& table, const QVariantMap& row);
+// The rows of a query, each as column name -> value.
+std::vector<QVariantMap> rows(const QString& path, const QString& sql);
+
+// Writes a text file as Windows-1252 bytes, exactly as given (line ends included).
+void writeFile(const QString& path, const QString& text);
+
+}  // namespace dcfixture
