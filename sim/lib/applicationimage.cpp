@@ -10,7 +10,7 @@ QByteArray factoryApplication(bool foreign) {
                            : QByteArrayLiteral("KELB-3817 PXM-20 application, factory build");
     b += '\0';
     const int salt = foreign ? 5 : 3;
-    while (b.size() < 2048) b += char((b.size() * salt + b.size() / 253) & 0xFF);
+    while (b.size() < 1024) b += char((b.size() * salt + b.size() / 253) & 0xFF);
     return b;
 }
 

@@ -7,7 +7,7 @@
 
 namespace sim {
 
-inline constexpr int kImoLength = 1024;
+inline constexpr int kImoLength = 512;
 
 // The factory application of every module; foreign: one of a build the site's
 // configuration does not know.

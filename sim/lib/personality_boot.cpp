@@ -115,8 +115,10 @@ void ModuleBootloader::seedFactory() {
     seed(2, "BL1", 0x0310, 0x00000000);      // shows as 3.10
     seed(3, "BL2", 0x04000000, 0x00008000);  // shows as 4.00
     seed(4, "DATACONT", 1, 0x000C0000);
-    // Every module holds the same factory application, whose CRC names its build.
-    const QByteArray application = factoryApplication(m_profile.foreignBuild);
+    // Every module holds the same factory application, whose CRC names its build, unless
+    // one is to stand out.
+    QByteArray application = factoryApplication(m_profile.foreignBuild);
+    if (m_options.differs(m, 6)) application[application.size() - 1] = char(application.back() ^ 0x5A);
     m_flash.seed(6, infoblock::make(6, applicationIdentification(m_profile), 1, kDate, 0x00100000, application),
                  application);
     seed(7, "FPGA", 1, 0x00380000);

@@ -107,9 +107,9 @@ TEST_F(UpdateRunE2E, AWholeUpdateReachesEveryModulesFlashAndTheReportSaysSo) {
     for (const QString& line :
          {QStringLiteral("  Hull-Number: HULL-0001       "), QStringLiteral("  Engine Type: 6L32"),
           QStringLiteral("  Application Build: 1234"), QStringLiteral("  Number of Cylinders: 3"),
-          QStringLiteral("  Appl-CRC: %1   / Len: 2048   before update").arg(hex4(sim::applicationCrc(factory))),
+          QStringLiteral("  Appl-CRC: %1   / Len: 1024   before update").arg(hex4(sim::applicationCrc(factory))),
           QStringLiteral("  Appl-CRC: %1   / Len: 4096   after  update").arg(hex4(sim::applicationCrc(image))),
-          QStringLiteral("  IMO-CRC:  %1   / Len: 1024   after  update").arg(hex4(sim::imoCrc(image))), kSuccess})
+          QStringLiteral("  IMO-CRC:  %1   / Len: 512   after  update").arg(hex4(sim::imoCrc(image))), kSuccess})
         EXPECT_TRUE(lines.contains(line)) << line.toStdString() << "\n" << lines.join('\n').toStdString();
     EXPECT_FALSE(lines.contains(kFailed));
     expectModules(true);

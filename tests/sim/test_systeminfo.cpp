@@ -90,9 +90,9 @@ protected:
 TEST(SimApplicationImage, CrcsAreTheXmodemCrcsOfTheImageAndItsImoPart) {
     EXPECT_EQ(sim::applicationCrc("123456789"), 0x31C3);
     const QByteArray factory = sim::factoryApplication();
-    EXPECT_EQ(sim::imoLength(factory), 1024u);
+    EXPECT_EQ(sim::imoLength(factory), 512u);
     EXPECT_EQ(sim::imoLength("abc"), 3u);
-    EXPECT_EQ(sim::imoCrc(factory), sim::applicationCrc(factory.left(1024)));
+    EXPECT_EQ(sim::imoCrc(factory), sim::applicationCrc(factory.left(512)));
     EXPECT_TRUE(factory.startsWith("KELB-3817 PXM-20 application"));
     EXPECT_NE(sim::applicationCrc(sim::factoryApplication(true)), sim::applicationCrc(factory));
 }
@@ -141,7 +141,7 @@ TEST_F(SimSystemInfo, ModuleZeroPublishesTheSystemInformationOnRequest) {
         {kApplCrc, sim::applicationCrc(factory)},
         {kApplLen, quint32(factory.size())},
         {kImoCrc, sim::imoCrc(factory)},
-        {kImoLen, 1024},
+        {kImoLen, 512},
         {kFirstCrc, 0},
         {kApplCrc + 4096, sim::applicationCrc(factory)},  // asked of cylinder 1
     };
