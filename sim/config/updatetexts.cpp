@@ -55,7 +55,6 @@ QList<UserText> updateTexts() {
                             "again, contact the service department.")},
         {72, QStringLiteral("These modules could not be updated: {*}. Follow the instruction (Open Instruction) before "
                             "you start the tool again.")},
-        {73, QStringLiteral("Updating PXM #{00} ...")},
         {80, QStringLiteral("Starting the updated application ...")},
         {81, QStringLiteral("Not all modules started their application. Restart the control system and check the "
                             "modules.")},

@@ -60,7 +60,7 @@ void AutoDownloadGateway::refresh() {
 bool AutoDownloadGateway::onWrite(quint16, quint32 value) {
     const quint16 mask = quint16(value & 0xFFFF), word = quint16(value >> 16);
     // A busy module 0 takes nothing but the abort; the echo shows the register unchanged.
-    if (m_job != Job::None && word != kAbort) return false;
+    if (m_job != Job::None && (word != kAbort || m_options.deafToAbort)) return false;
     m_word = word;
     m_mask = mask;
     if (word == 0) return true;
@@ -133,6 +133,8 @@ void AutoDownloadGateway::tick() {
         return startNextModule();
     }
     m_percent = int(qMin<qint64>(100, (now() - m_attemptStart) * 100 / m_options.sectionMs));
+    // A stalled transfer reports the same state until module 0 is told to abort.
+    if ((m_options.stallMask & bit) && m_percent >= 50) return;
     const bool failsNow = (m_options.failMask & bit) || ((m_options.retryMask & bit) && m_attempt == 1);
     if (failsNow && m_percent >= 50) {
         if (m_attempt < kMaxAttempts) {
@@ -151,6 +153,10 @@ void AutoDownloadGateway::tick() {
         m->loadedSections << sectionOf(m_word);
         if (m_sectionLoaded) m_sectionLoaded(m_current, sectionOf(m_word));
         startNextModule();
+        if (m_options.spareDropsAfterLoad && m_job == Job::Finish) {
+            finish();
+            m_spare.runBootloader();
+        }
     }
 }
 

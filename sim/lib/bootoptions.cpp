@@ -16,12 +16,13 @@ const QString kState = QStringLiteral("state"), kFlash = QStringLiteral("flash-m
 QStringList BootFaults::names() {
     return {QStringLiteral("refuse-info"),   QStringLiteral("block-crc"),     QStringLiteral("refuse-data"),
             QStringLiteral("image-crc"),     QStringLiteral("flash"),         QStringLiteral("refuse-status"),
-            QStringLiteral("refuse-start"),  QStringLiteral("refuse-reboot"), QStringLiteral("refuse-upload")};
+            QStringLiteral("refuse-start"),  QStringLiteral("refuse-reboot"), QStringLiteral("refuse-upload"),
+            QStringLiteral("idle-after-flash")};
 }
 
 bool BootFaults::set(const QString& name) {
     bool* flags[] = {&refuseInfoBlock, &badBlockCrc, &refuseData, &badImageCrc, &flashNeverEnds,
-                     &refuseStatus,    &refuseStart, &refuseReboot, &refuseUpload};
+                     &refuseStatus,    &refuseStart, &refuseReboot, &refuseUpload, &idleAfterFlash};
     const int i = int(names().indexOf(name));
     if (i < 0) return false;
     *flags[i] = true;

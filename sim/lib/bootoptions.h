@@ -21,6 +21,7 @@ struct BootFaults {
     bool refuseStart = false;      // the application start is aborted, image or not
     bool refuseReboot = false;     // the application refuses to hand over to the bootloader
     bool refuseUpload = false;     // 0x1F50 reads are aborted
+    bool idleAfterFlash = false;   // a programmed flash reads 255 (idle) instead of 0
 
     // The names of the command line, in the order of the members.
     static QStringList names();

@@ -2,15 +2,26 @@
 
 #include "lib/bustiming.h"
 
+#include <QAbstractSocket>
 #include <QCanBus>
 #include <QCanBusDevice>
 #include <QCanBusFrame>
+#include <QVariant>
 #include <algorithm>
+
+#ifdef Q_OS_LINUX
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#endif
 
 namespace sim {
 
 namespace {
 constexpr int kRetryMs = 250;
+// A frame lasts 0.2 to 1 ms at the buses' rates, below the timers' millisecond: the last
+// stretch before a frame is due is waited out by polling the event loop.
+constexpr qint64 kPollBeforeUs = 1500;
 const QString kPlugin = QStringLiteral("virtualcan");
 }  // namespace
 
@@ -42,6 +53,7 @@ void BusConnection::close() {
     m_retry.stop();
     m_pumpTimer.stop();
     m_queue.clear();
+    m_onBus.clear();
     dropDevice();
 }
 
@@ -69,6 +81,10 @@ void BusConnection::connectDevice() {
     connect(m_device, &QCanBusDevice::framesReceived, this, &BusConnection::readFrames);
     connect(m_device, &QCanBusDevice::stateChanged, this, [this](QCanBusDevice::CanBusDeviceState s) {
         if (s == QCanBusDevice::ConnectedState) {
+            // The virtual bus relays frames over loopback TCP: without TCP_NODELAY a frame
+            // that follows an unanswered one waits for the delayed ACK, some 40 ms.
+            for (QAbstractSocket* socket : m_device->findChildren<QAbstractSocket*>())
+                socket->setSocketOption(QAbstractSocket::LowDelayOption, QVariant(1));
             m_connected = true;
             emit connected();
         } else if (s == QCanBusDevice::UnconnectedState) {
@@ -83,11 +99,32 @@ void BusConnection::connectDevice() {
 
 void BusConnection::readFrames() {
     if (!m_device) return;
+    quickAck();
     while (m_device && m_device->framesAvailable() > 0) {
         const QCanBusFrame qf = m_device->readFrame();
         if (!qf.isValid() || qf.frameType() != QCanBusFrame::DataFrame || qf.hasExtendedFrameFormat()) continue;
-        emit frameReceived(Frame{qf.frameId(), qf.payload()});
+        const Frame f{qf.frameId(), qf.payload()};
+        if (m_bitRate <= 0) {
+            emit frameReceived(f);
+            continue;
+        }
+        // Another node's frame reached us as it left: on the bus it begins now, or when the
+        // frames before it are through, and it is ours once its last bit is.
+        m_busFreeUs = std::max(nowUs(), m_busFreeUs) + frameMicros(f.id, f.data, m_bitRate);
+        m_onBus.push_back({f, m_busFreeUs, true});
     }
+    if (m_bitRate > 0) pump();
+}
+
+void BusConnection::quickAck() {
+#ifdef Q_OS_LINUX
+    // A frame sent to us behind one we have not acknowledged yet would wait for our delayed
+    // ACK (Nagle on the bus host's side), some 40 ms: renewed at each arrival.
+    for (QAbstractSocket* s : m_device->findChildren<QAbstractSocket*>()) {
+        const int on = 1;
+        if (s->socketDescriptor() >= 0) ::setsockopt(int(s->socketDescriptor()), IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+    }
+#endif
 }
 
 void BusConnection::send(const Frame& f, int delayMs) {
@@ -103,18 +140,49 @@ void BusConnection::send(const Frame& f, int delayMs) {
 
 void BusConnection::pump() {
     const qint64 now = nowUs();
-    while (!m_queue.empty()) {
-        Pending& p = m_queue.front();
-        const qint64 start = m_bitRate > 0 ? std::max(p.dueUs, m_busFreeUs) : p.dueUs;
-        if (start > now) {
-            m_pumpTimer.start(int(std::max<qint64>((start - now + 999) / 1000, 1)));
-            return;
+    for (;;) {
+        // A frame on the bus reaches the others with its last bit. Taken off first: taking
+        // in a received frame may send an answer, which pumps again.
+        if (!m_onBus.empty() && m_onBus.front().dueUs <= now) {
+            const Pending p = m_onBus.front();
+            m_onBus.pop_front();
+            if (p.received) {
+                emit frameReceived(p.frame);
+            } else {
+                write(p.frame);
+            }
+            continue;
         }
-        if (m_bitRate > 0) m_busFreeUs = std::max(start, m_busFreeUs) + frameMicros(p.frame.id, p.frame.data, m_bitRate);
-        const Frame f = p.frame;
+        if (m_queue.empty()) break;
+        const Pending p = m_queue.front();
+        if (m_bitRate <= 0) {
+            if (p.dueUs > now) break;
+            m_queue.pop_front();
+            write(p.frame);
+            continue;
+        }
+        // It takes the bus when it is due and the frames before it are through.
+        const qint64 start = std::max(p.dueUs, m_busFreeUs);
+        if (start > now) break;
         m_queue.pop_front();
-        write(f);
+        m_busFreeUs = start + frameMicros(p.frame.id, p.frame.data, m_bitRate);
+        m_onBus.push_back({p.frame, m_busFreeUs});
     }
+    qint64 next = -1;
+    if (!m_onBus.empty()) next = m_onBus.front().dueUs;
+    if (!m_queue.empty()) {
+        const qint64 start = m_bitRate > 0 ? std::max(m_queue.front().dueUs, m_busFreeUs) : m_queue.front().dueUs;
+        next = next < 0 ? start : std::min(next, start);
+    }
+    if (next >= 0) armPump(next);
+}
+
+void BusConnection::armPump(qint64 atUs) {
+    const qint64 wait = atUs - nowUs();
+    // Without pacing a millisecond timer is all the delays need.
+    if (m_bitRate <= 0) return m_pumpTimer.start(int(std::max<qint64>((wait + 999) / 1000, 0)));
+    if (wait > kPollBeforeUs) return m_pumpTimer.start(int((wait - kPollBeforeUs / 2) / 1000));
+    m_pumpTimer.start(0);  // runs again as soon as the received frames have been read
 }
 
 void BusConnection::write(const Frame& f) {

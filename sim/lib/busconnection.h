@@ -1,8 +1,10 @@
 #pragma once
 // The simulator's bus connection: a virtualcan QCanBusDevice on the given URL, made again
-// whenever the bus host goes away, and an output queue that holds frames back for delays
-// and, when a bit rate is set, paces them as a real bus would. Lives in one thread; only
-// isConnected() may be called from others.
+// whenever the bus host goes away, and an output queue that holds frames back for delays.
+// With a bit rate set it models the one shared bus: every frame received or sent occupies
+// it for its bit time, in the order the frames reach it, and counts as arrived, on either
+// side, once its last bit would be on the bus. Lives in one thread; only isConnected() may be called from
+// others.
 #include "lib/frame.h"
 
 #include <QElapsedTimer>
@@ -37,12 +39,15 @@ private:
     struct Pending {
         Frame frame;
         qint64 dueUs;
+        bool received = false;  // on the bus: another node's frame, taken in at dueUs
     };
     void connectDevice();
     void dropDevice();
     void retryLater();
     void readFrames();
+    void quickAck();
     void pump();
+    void armPump(qint64 atUs);
     void write(const Frame& f);
     qint64 nowUs() const { return m_clock.nsecsElapsed() / 1000; }
 
@@ -53,8 +58,9 @@ private:
     QTimer m_retry;
     QTimer m_pumpTimer;
     QElapsedTimer m_clock;
-    std::deque<Pending> m_queue;
-    qint64 m_busFreeUs = 0;
+    std::deque<Pending> m_queue;     // not yet on the bus, in the order they fall due
+    std::deque<Pending> m_onBus;     // on the bus, in bus order, until their last bit is (dueUs)
+    qint64 m_busFreeUs = 0;          // end of the last frame that took the bus
     int m_bitRate = 0;
 };
 

@@ -67,8 +67,8 @@ quint8 bootloaderBase(Profile p, int module) {
 }
 
 ProgramControl programControl(Profile p) {
-    if (p == Profile::Qtm || p == Profile::Bzm) return {2, 1, 0, 2, 0};
-    return {6, 3, 3, 6, 127};
+    if (p == Profile::Qtm || p == Profile::Bzm) return {2, 1, 0, 2, 0, 1};
+    return {6, 3, 3, 6, 127, 3};
 }
 
 ModuleBootloader::ModuleBootloader(Simulator& sim, PxmModule& module, const ProfileOptions& profile,
@@ -106,12 +106,13 @@ void ModuleBootloader::seedFactory() {
         const QByteArray image = factoryImage(section, m_options.differs(m, section));
         m_flash.seed(section, infoblock::make(section, id, version, kDate, start, image), image);
     };
-    // Every module type keeps its hardware info block in section 1.
-    m_flash.seed(1, hardwareBlock(m), QByteArray());
-    if (m_control.applicationSection == 2) {
+    if (!m_control.hardwareInSection1()) {
+        m_hardware = hardwareBlock(m);
+        seed(1, "BL2", 0x04000000, 0x00008000);
         seed(2, m_profile.profile == Profile::Qtm ? "QTM20APP" : "BZM20APP", 1, 0x00010000);
         return;
     }
+    m_flash.seed(1, hardwareBlock(m), QByteArray());
     seed(2, "BL1", 0x0310, 0x00000000);      // shows as 3.10
     seed(3, "BL2", 0x04000000, 0x00008000);  // shows as 4.00
     seed(4, "DATACONT", 1, 0x000C0000);
@@ -231,7 +232,7 @@ void ModuleBootloader::addObjects(ObjectDictionary& od) {
 
 // The hardware version is the one the hardware info block holds now.
 AbortCode ModuleBootloader::hardwareVersion(QByteArray& text) const {
-    const QByteArray hw = m_flash.info(1);
+    const QByteArray hw = m_control.hardwareInSection1() ? m_flash.info(1) : m_hardware;
     text = infoblock::wellFormed(1, hw) ? QByteArray::number(infoblock::be32(hw, 12)) : QByteArray("0");
     return abort::None;
 }
@@ -313,7 +314,7 @@ void ModuleBootloader::flashDone() {
     m_flash.setImage(section, m_received);
     m_received.clear();
     m_programming = 0;
-    m_status = kFlashDone;
+    m_status = fault(&BootFaults::idleAfterFlash) ? kIdle : kFlashDone;
     if (section == m_control.applicationSection) reportApplication(true);
 }
 

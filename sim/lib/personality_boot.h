@@ -26,11 +26,15 @@ class Simulator;
 quint8 bootloaderBase(Profile p, int module);
 
 // What differs between the module types: the sub-indices of 0x1F51 and 0x5FFF, the section
-// the application lives in, and the status that says the data were taken.
+// the application lives in, the status that says the data were taken, and the section of
+// Bootloader 2. A PXM module keeps its hardware info block in section 1; QTM and BZM load
+// Bootloader 2 there and keep the hardware block apart, out of reach of any load.
 struct ProgramControl {
     quint8 startApplication, startBootloader, statusSub;
     int applicationSection;
     quint8 dataAccepted;
+    int bootloader2Section;
+    bool hardwareInSection1() const { return bootloader2Section != 1; }
 };
 ProgramControl programControl(Profile p);
 
@@ -85,6 +89,7 @@ private:
     const Faults m_faults;
     const ProgramControl m_control;
     FlashModel m_flash;
+    QByteArray m_hardware;  // the hardware info block of a module that keeps it apart
     Node* m_node = nullptr;  // the bootloader's, while it runs
 
     quint8 m_status = kIdle;

@@ -14,6 +14,8 @@ const QString kProfile = QStringLiteral("profile"), kCylinders = QStringLiteral(
               kMinLevel = QStringLiteral("min-user-level"), kEngine = QStringLiteral("engine"),
               kSwitch = QStringLiteral("adl-switch-ms"), kSection = QStringLiteral("adl-section-ms"),
               kFail = QStringLiteral("adl-fail"), kRetry = QStringLiteral("adl-retry"),
+              kStall = QStringLiteral("adl-stall"), kDeafToAbort = QStringLiteral("adl-deaf-to-abort"),
+              kSpareDrops = QStringLiteral("adl-spare-drops"),
               kWithhold = QStringLiteral("withhold"), kUnknownBuild = QStringLiteral("unknown-build"),
               kAutoDownloadOff = QStringLiteral("auto-download-off"), kAbsent = QStringLiteral("absent"),
               kWrongEcho = QStringLiteral("wrong-crc-echo"), kSilentAfter = QStringLiteral("silent-after-update"),
@@ -74,6 +76,9 @@ void ProfileOptions::addOptions(QCommandLineParser& p) {
     p.addOption({kWrongEcho, "Fault: writes of PAR_CRC_FIRST_APPLICATION are refused; the echo keeps the old value."});
     p.addOption({kSilentAfter, "Fault: once its application was replaced, a module publishes nothing on request "
                                      "but its auto-download state."});
+    p.addOption({kStall, "Auto-download: mask of modules whose transfer stops half-way until an abort.", "mask"});
+    p.addOption({kDeafToAbort, "Auto-download: module 0 takes no abort while it is busy."});
+    p.addOption({kSpareDrops, "Auto-download: module 0 falls back into its bootloader after loading a cylinder."});
 }
 
 bool ProfileOptions::read(const QCommandLineParser& p, QString* error) {
@@ -94,8 +99,11 @@ bool ProfileOptions::read(const QCommandLineParser& p, QString* error) {
         !intOption(kHeartbeat, 0, 65535, heartbeatMs) || !intOption(kPublish, 10, 60000, publishMs) ||
         !intOption(kMinLevel, 0, 127, minUserLevel) || !intOption(kSwitch, 0, 600000, switchMs) ||
         !intOption(kSection, 10, 600000, sectionMs) || !intOption(kFail, 0, 0x7FFF, failMask) ||
-        !intOption(kRetry, 0, 0x7FFF, retryMask) || !intOption(kAbsent, 0, 0x7FFF, absentMask))
+        !intOption(kRetry, 0, 0x7FFF, retryMask) || !intOption(kStall, 0, 0x7FFF, stallMask) ||
+        !intOption(kAbsent, 0, 0x7FFF, absentMask))
         return false;
+    deafToAbort = p.isSet(kDeafToAbort);
+    spareDropsAfterLoad = p.isSet(kSpareDrops);
     withheld = p.values(kWithhold);
     foreignBuild = p.isSet(kUnknownBuild);
     autoDownloadOff = p.isSet(kAutoDownloadOff);

@@ -45,11 +45,17 @@ struct ProfileOptions {
     int minUserLevel = 0;       // service bits and symbol writes below this level are ignored
     Engine engine = Engine::Standstill;
     // Module 0's auto-download: time a mode switch takes, time a section takes per module
-    // and attempt, modules whose every attempt fails, modules whose first attempt fails.
+    // and attempt, modules whose every attempt fails, modules whose first attempt fails,
+    // modules whose transfer stops half-way and stays there, a module 0 that takes no abort
+    // while it is busy.
     int switchMs = 300;
     int sectionMs = 1000;
     quint16 failMask = 0;
     quint16 retryMask = 0;
+    quint16 stallMask = 0;
+    bool deafToAbort = false;
+    // Module 0 falls back into its bootloader once it has loaded a cylinder.
+    bool spareDropsAfterLoad = false;
     // What can go wrong in an update: symbols the modules never publish on request, a
     // factory application of a build the site does not know, auto-download switched off,
     // modules that are not there, a first-application CRC the module does not take, and

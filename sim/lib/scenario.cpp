@@ -21,7 +21,7 @@ void Scenario::addOptions(QCommandLineParser& p) {
     p.addOption({kBus, "The virtualcan bus to join, e.g. tcp://127.0.0.1:35468/can0.", "url"});
     p.addOption({kNode, "Simulate a node with this id (1-127, decimal or 0x..); may be repeated.", "id"});
     p.addOption({kHeartbeat, "Producer heartbeat time of the nodes in ms (0 = none; default 1000).", "ms"});
-    p.addOption({kBitRate, "Pace the simulator's frames at this bus bit rate (default: no pacing).", "bit/s"});
+    p.addOption({kBitRate, "Model one shared bus at this bit rate: every frame, received or sent, takes it for its bit time (default: no pacing).", "bit/s"});
     p.addOption({kStopAfter, "Fault: fall silent after sending this many frames of each SDO transfer.", "n"});
     p.addOption({kWrongToggle, "Fault: send segment responses with the wrong toggle bit."});
     p.addOption({kBadCrc, "Fault: send a wrong CRC at the end of block uploads."});

@@ -156,6 +156,7 @@ bool frmCANopen::g_initialise(const CanMessageForm& messageForm_, double& dllVer
     // Opening a board closes the one open before: from here the master runs only if this
     // set-up succeeds.
     m_initialised = false;
+    m_busLost = false;
     configureDevice(deviceNo);
     m_CANInterface->initBoard(boardType, deviceNo, baudRate, 48891, status);
     m_lastStatus = status;

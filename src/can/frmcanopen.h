@@ -100,6 +100,8 @@ public:
     // Whether a transfer with the node may use block transfer.
     bool getSDOBlockTransferMode(quint8 node);
     bool isInitialised() const { return m_initialised; }
+    // A bus is set up and its adapter has not lost it since.
+    bool busUp() const { return m_initialised && !m_busLost; }
     qint32 lastStatus() const { return m_lastStatus; }
 
     // ---- Controls of the test view ----
@@ -178,6 +180,7 @@ private:
 
     bool m_loaded = false;
     bool m_initialised = false;
+    bool m_busLost = false;  // the adapter reported its bus lost after the set-up
     qint32 m_lastStatus = 0;
     qint32 m_sdoTimeout = kDefaultSdoTimeout;
     CanMessageForm m_messageForm;

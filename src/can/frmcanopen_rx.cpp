@@ -119,6 +119,12 @@ void frmCANopen::statusCallback(quint8 state, quint8 node) {
 }
 
 void frmCANopen::m_CANInterface_ErrorEvent(qint32 id_, qint32 errorCode_, const QString& errorMessage_) {
+    // A bus that goes away while set up is told to the engineer once; the next set-up
+    // clears it.
+    if (errorCode_ == CanStatus::HardwareError && m_initialised && !m_busLost) {
+        m_busLost = true;
+        mainWindowHooks::connectionDisplay().busLost(QStringLiteral("CAN: ") + errorMessage_);
+    }
     if (!m_showErrorEvents) return;
     modMsgBox::g_errorMsgBox(QString::number(errorCode_) + QStringLiteral(" :") + errorMessage_,
                              QStringLiteral("CANOpen Error Event"));

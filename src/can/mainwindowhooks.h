@@ -4,6 +4,7 @@
 // the heartbeat tick refreshes. The main window registers its implementations at start-up
 // (a test registers fakes); until then the defaults do nothing.
 #include <QByteArray>
+#include <QString>
 #include <QtGlobal>
 
 // Each setter gets the symbol message's four value bytes (in message order) and its whole
@@ -32,6 +33,8 @@ class MainWindowConnectionDisplay {
 public:
     virtual ~MainWindowConnectionDisplay() = default;
     virtual void g_updateConnectionStatus() {}
+    // The adapter lost its bus: shown once in the window's log.
+    virtual void busLost(const QString& text) {}
 };
 
 namespace mainWindowHooks {

@@ -22,6 +22,7 @@ struct CanMasterAdapter : CanMasterLink {
     bool g_blockTransferEnable() const override { return frmCANopen::instance().g_blockTransferEnable; }
     void set_g_blockTransferEnable(bool on) override { frmCANopen::instance().g_blockTransferEnable = on; }
     void g_releaseCanOpen(bool onlyHW) override { frmCANopen::instance().g_releaseCanOpen(onlyHW); }
+    bool busUp() const override { return !frmCANopen::instance().g_noCAN && frmCANopen::instance().busUp(); }
     bool isLoaded() const override { return frmCANopen::instance().isLoaded(); }
     void unload() override { frmCANopen::instance().unload(); }
 };

@@ -17,6 +17,8 @@ public:
     // Releases the master: unless onlyHW_, the node of the master's target fields first;
     // then the component is stopped. Loads the master's window when it is not loaded.
     virtual void g_releaseCanOpen(bool onlyHW) = 0;
+    // A bus is set up and still there: a command that talks to modules needs it.
+    virtual bool busUp() const = 0;
     // isLoaded/unload: the master's window; its unload releases the component.
 };
 
@@ -28,6 +30,7 @@ public:
     bool g_blockTransferEnable() const override { return m_blockTransfer; }
     void set_g_blockTransferEnable(bool on) override { m_blockTransfer = on; }
     void g_releaseCanOpen(bool) override {}
+    bool busUp() const override { return !m_noCAN; }
     bool isLoaded() const override { return false; }
     void unload() override {}
 

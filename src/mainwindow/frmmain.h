@@ -217,11 +217,21 @@ private:
     // The manual download: both roads, the section loop and the flash wait.
     void downloadSelectedModules(bool spareStage, bool& ok);
     bool downloadSections(bool spareStage);
+    // The row is checked and shown: a hidden row offers no section, whatever its box says.
+    bool sectionSelected(const QCheckBox* row) const;
     void downloadSection(int module, qint32 section, bool& done);
+    // The module's flash holds the section: it counts as done (and updated).
+    void sectionProgrammed(int module, qint32 section);
     void checkLoadingStatus(int module, int maxPolls);
     void downloadThroughSpare();
     void autoDownloadSingleModule(int module, qint32 section, bool& ok);
     void stopAutoDownload();
+    // Cylinders that the M-Bus road put into their bootloader without loading them: the
+    // second stage starts them again with the others.
+    std::array<bool, moduleCount> m_restartUnselected{};
+    // Modules refused before anything was written to them in this download: they still
+    // hold their programs, so a restart starts them too.
+    std::array<bool, moduleCount> m_nothingWritten{};
     bool m_loadingStatusQuiet = false;
 
     // Bus set-up.

@@ -1,6 +1,7 @@
 // The manual download command: its checks and questions, the preparation and the ending
 // of the download proper, and the command lock that every command of the window takes.
 #include "mainwindow/frmmain.h"
+#include "mainwindow/canmasterlink.h"
 #include "mainwindow/vbcheckbox.h"
 #include "mainwindow/modulestatuslink.h"
 #include "mainwindow/vbcontrols.h"
@@ -156,13 +157,15 @@ void frmMain::cmdDownload_Click() {
         bool anyModule = false;
         for (QCheckBox* c : chkProgram) anyModule = anyModule || isChecked(c);
         if (!anyModule) return refuse(QStringLiteral("   no module selected!"));
+        // Without a bus every step would end in an error box of its own.
+        if (!canMasterLink::get().busUp()) return refuse(QStringLiteral("   CAN bus is not set up --> Download aborted!"));
         for (int i = 0; i < moduleCount; ++i)
             if (isChecked(chkProgram[i]) && vbControls::backColor(lblHW[i]) != vbControls::vbButtonFace)
                 return refuse(QStringLiteral("   Not all modules are compatible with SW-version!"));
 
         bool anySection = false;
         for (int pos = 0; pos < sectionRows; ++pos) {
-            if (!isChecked(chkLoadSection[pos])) continue;
+            if (!sectionSelected(chkLoadSection[pos])) continue;
             if (txtEmh[pos]->text() == QLatin1String("---"))
                 return refuse(modStringFct::sprintf(QStringLiteral("   S19 file for section {*} not found!"),
                                                     chkLoadSection[pos]->text()));
@@ -170,7 +173,7 @@ void frmMain::cmdDownload_Click() {
         }
         if (!anySection) return refuse(QStringLiteral("   no section selected!"));
 
-        if (isChecked(sectionRow(*this, 3)) &&
+        if (sectionSelected(sectionRow(*this, 3)) &&
             !modMsgBox::g_warningMsgBox(
                 QStringLiteral("Downloading of the bootloader will remove the application from the PXM!\r\n"
                                "Ater bootloader-downloading you must also download the application."),
@@ -214,26 +217,27 @@ void frmMain::downloadSelectedModules(bool spareStage, bool& ok) {
     const bool ran = trap(kObject, "downloadSelectedModules", [&] {
         cmdDownload->setEnabled(false);
         setHourglass(true);
+        m_nothingWritten = {};
 
         // Modules running their application go into the bootloader too, so that they are
         // started again at the end.
         addMessage(QStringLiteral("   Starting bootloader on all modules"));
         Selection boot{};
         for (int i = 0; i < moduleCount; ++i)
-            boot[i] = moduleStatusLink::get().g_getModuleStatus(i) == 1 || isChecked(chkProgram[i]);
+            boot[i] = moduleStatusLink::get().g_getModuleStatus(i) == 1 || isChecked(chkProgram[i]) || m_restartUnselected[i];
         if (g_isMBusConnection && !isChecked(chkProgram[0])) boot[0] = false;
         if (!modModeChange::g_startBootloader(boot, false)) {
             addMessage(QStringLiteral("   Download aborted!"));
             return unlock();
         }
 
-        bool bl2 = isChecked(sectionRow(*this, 3));
+        bool bl2 = sectionSelected(sectionRow(*this, 3));
         if (!(g_qtmMode || g_bzmMode)) {
             if (g_bigMem && !hardwareFits(*this, boot)) return unlock();
             if (g_bigMem && !bl2 && !selectBootloader2(*this, boot, bl2)) return unlock();
             if (!bl2 && !g_updateMode) selectMovedSections(*this, boot);
         }
-        if (isChecked(sectionRow(*this, 4))) {
+        if (sectionSelected(sectionRow(*this, 4))) {
             bool upToDate = false;
             checkS19FileDate(upToDate);
             if (!upToDate) {
@@ -264,9 +268,12 @@ void frmMain::downloadSelectedModules(bool spareStage, bool& ok) {
                 modMsgBox::g_informationMsgBox(QStringLiteral("Download of Bootloader finished.\r\n"
                                                               "As next you need to download the application."));
                 // Ready for the application: clearing Bootloader 2 unlocks the other rows.
+                // A hidden row is never chosen.
                 setValue(sectionRow(*this, 3), false);
-                setValue(sectionRow(*this, 6), true);
-                setValue(sectionRow(*this, 4), true);
+                for (qint32 section : {6, 4}) {
+                    QCheckBox* row = sectionRow(*this, section);
+                    if (vbCheck::visible(row)) setValue(row, true);
+                }
             } else if (!spareStage) {
                 restart = g_updateMode || modMsgBox::g_questionMsgBox(QStringLiteral("Restart application?"), QString(), true);
             } else {
@@ -276,6 +283,14 @@ void frmMain::downloadSelectedModules(bool spareStage, bool& ok) {
             if (restart) {
                 cmdAbort->setEnabled(true);
                 ok = modModeChange::g_startApplication(boot, false);
+                // Red, but untouched: its programs are as they were, so it runs them again.
+                Selection untouched{};
+                bool any = false;
+                for (int i = 0; i < moduleCount; ++i) {
+                    untouched[i] = boot[i] && m_nothingWritten[i] && !g_downloadStatusOk(i);
+                    any = any || untouched[i];
+                }
+                if (any) modModeChange::g_startApplication(untouched, true);
             }
         }
         frmCANopen::instance().g_setOperational(0, false);

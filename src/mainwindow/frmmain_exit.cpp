@@ -11,6 +11,7 @@
 #include "services/modglobal.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 
 void frmMain::g_logOffApplication(bool endApplication_) {
     trap("frmMain", "g_logOffApplication", [] { autoDownloadLink::get().g_logoff(); });
@@ -39,6 +40,9 @@ void frmMain::mnuExit_Click() {
     unloadWindow(frmHWInfoBlockRepairLink::get());
     // Closing the main window runs its unload, which finds the procedure already running.
     trap("frmMain", "mnuExit_Click", [&] { QMainWindow::close(); });
+    // The program ends here, also while a window outside this list is still up (the
+    // start-up's about box): hidden later, it would leave the process without a window.
+    QCoreApplication::quit();
 }
 
 void frmMain::cmdExit_Click() { mnuExit_Click(); }

@@ -37,6 +37,17 @@ int sectionOf(const QWidget* row) {
     return ok ? n : 0;
 }
 
+// The file at the path; else, as the file system the configuration was written for would
+// find it, a file of the same folder whose name differs only in case; else the path.
+QString existingFile(const QString& path) {
+    const QFileInfo wanted(path);
+    if (wanted.isFile()) return path;
+    const QDir folder = wanted.absoluteDir();
+    for (const QString& entry : folder.entryList(QDir::Files))
+        if (entry.compare(wanted.fileName(), Qt::CaseInsensitive) == 0) return folder.filePath(entry);
+    return path;
+}
+
 bool endsWithSeparator(const QString& path) {
     return path.endsWith(QLatin1Char('\\')) || path.endsWith(QLatin1Char('/'));
 }
@@ -108,7 +119,7 @@ void frmMain::lookUpLoadFiles(const QString& kind, bool quiet) {
         for (; !rs->eof(); rs->MoveNext()) {
             const QString name = rs->Value(QStringLiteral("fileName")).toString();
             const int section = rs->Value(QStringLiteral("section")).toInt();
-            const QString path = modFileFct::g_fullName(txtFileDirectory->text(), name);
+            const QString path = existingFile(modFileFct::g_fullName(txtFileDirectory->text(), name));
             int pos = -1;
             for (int p = 0; p < sectionRows && pos < 0; ++p)
                 if (sectionOf(chkLoadSection[p]) == section) pos = p;
@@ -142,6 +153,8 @@ void frmMain::lookUpLoadFiles(const QString& kind, bool quiet) {
 
 void frmMain::chkSectionNew_Click() {
     trap("frmMain", "chkSectionNew_Click", [&] {
+        // A QTM or BZM module has no "new" sections: the box chooses only the file variant.
+        if (g_qtmMode || g_bzmMode) return;
         static const char* const newTags[sectionRows] = {"6", "4", "9", "8", "-1"};
         static const char* const designTags[sectionRows] = {"6", "4", "7", "3", "-1"};
         const bool isNew = vbCheck::value(chkSectionNew) == vbCheck::vbChecked;

@@ -18,6 +18,7 @@
 #include "services/modstringfct.h"
 
 #include <QCheckBox>
+#include <array>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -45,11 +46,12 @@ bool moduleTypeQtmOrBzm() { return modGlobal::g_qtmMode || modGlobal::g_bzmMode;
 bool frmMain::downloadSections(bool spareStage) {
     using namespace modGlobal;
     for (int pos = 0; pos < sectionRows; ++pos) {
-        if (!isChecked(chkLoadSection[pos])) continue;
+        if (!sectionSelected(chkLoadSection[pos])) continue;
         const qint32 section = decimalValue(vbControls::tag(chkLoadSection[pos]));
         addMessage(QStringLiteral("   Download ") + chkLoadSection[pos]->text());
         // Red lamps of earlier sections stay: those modules take no further section.
         resetStatus(true);
+        std::array<bool, moduleCount> took{};
         for (int i = 0; i < moduleCount; ++i) {
             const bool viaAutoDownload = i >= 1 && g_isMBusConnection;
             TimeService::doEvents();
@@ -68,7 +70,6 @@ bool frmMain::downloadSections(bool spareStage) {
                 bool okButton = false, shown = false;
                 setUserInfo(modStringFct::sprintf(g_getUserMessage(73), i), 0, okButton, 0, shown);
             }
-            const QString updated = modStringFct::sprintf(QStringLiteral("   PXM-#{00} is updated"), i);
             if (viaAutoDownload) {
                 bool ok = false;
                 autoDownloadSingleModule(i, section, ok);
@@ -77,9 +78,9 @@ bool frmMain::downloadSections(bool spareStage) {
                     continue;
                 }
                 addMessage(modStringFct::sprintf(QStringLiteral("      PXM {*}: ok"), i));
-                m_moduleDone[i] = true;
                 showLamp(lamp(*this, i), vbControls::vbGreen);
-                if (g_updateMode) addMessageUpdater(updated, -1);
+                // The spare module has programmed the cylinder's flash by now.
+                sectionProgrammed(i, section);
                 continue;
             }
             if (i == 0 && g_isMBusConnection && isChecked(chkApplicationRunning[0])) {
@@ -88,14 +89,26 @@ bool frmMain::downloadSections(bool spareStage) {
             }
             bool done = false;
             downloadSection(i, section, done);
-            // Only a module that took the section is reported as updated.
-            if (g_updateMode && done && g_downloadStatusOk(i)) addMessageUpdater(updated, -1);
+            took[i] = done && g_downloadStatusOk(i);
+            if (!done) m_nothingWritten[i] = true;
         }
         // Cylinders served through module 0 were waited for by the auto-download itself.
         if (!(g_isMBusConnection && !isChecked(chkProgram[0])))
             for (int i = 0; i < moduleCount; ++i) checkLoadingStatus(i, 150);
+        // Only a flash that was programmed makes the module done and updated.
+        for (int i = 0; i < moduleCount; ++i)
+            if (took[i] && g_downloadStatusOk(i)) sectionProgrammed(i, section);
     }
     return true;
+}
+
+bool frmMain::sectionSelected(const QCheckBox* row) const { return isChecked(row) && vbCheck::visible(row); }
+
+void frmMain::sectionProgrammed(int module, qint32 section) {
+    using namespace modGlobal;
+    if (!moduleTypeQtmOrBzm()) m_moduleDone[module] = true;
+    if (section == 3) m_bootloaderVersionChange[module] = true;
+    if (g_updateMode) addMessageUpdater(modStringFct::sprintf(QStringLiteral("   PXM-#{00} is updated"), module), -1);
 }
 
 void frmMain::downloadSection(int module, qint32 section, bool& done) {
@@ -109,14 +122,15 @@ void frmMain::downloadSection(int module, qint32 section, bool& done) {
             break;
         }
         if (isChecked(chkSectionNew)) path.replace(QStringLiteral(".S19"), QStringLiteral("_New.S19"), Qt::CaseSensitive);
+        // A module that gets nothing is a failed module, named in the line.
         if (path.isEmpty()) {
-            addMessage(QStringLiteral("No S19-File defined!"));
+            downloadFailure(QStringLiteral("No S19-File defined!"), module);
             return;
         }
         QByteArray image;
         qint32 startAddress = 0;
         if (!modDownload::g_sRecToBin(path, image, startAddress)) {
-            addMessage(QStringLiteral("Download aborted because conversion S19-to-binary failed."));
+            downloadFailure(QStringLiteral("Download aborted because conversion S19-to-binary failed."), module);
             return;
         }
         const qint32 base = section == 4 ? g_baseAdrDC : section == 6 ? g_baseAdrAppl : section == 7 ? g_baseAdrFPGA : 0;
@@ -126,7 +140,7 @@ void frmMain::downloadSection(int module, qint32 section, bool& done) {
             startAddress = base;
         }
         if (!moduleTypeQtmOrBzm() && !modDownload::checkInfoBlock(section, startAddress)) {
-            addMessage(QStringLiteral("Download aborted because start address in info block is invalid."));
+            downloadFailure(QStringLiteral("Download aborted because start address in info block is invalid."), module);
             return;
         }
 
@@ -160,10 +174,8 @@ void frmMain::downloadSection(int module, qint32 section, bool& done) {
                 attempts = 0;
             } else if (!moduleTypeQtmOrBzm() && status == 127) {
                 addMessage(modStringFct::sprintf(QStringLiteral("      PXM {*}: ok"), module));
-                m_moduleDone[module] = true;
                 showLamp(lamp(*this, module), vbControls::vbGreen);
                 attempts = 0;
-                if (section == 3) m_bootloaderVersionChange[module] = true;
             } else {
                 downloadFailure(QStringLiteral("      downloading program/data failed!"), module);
                 ++attempts;

@@ -223,6 +223,8 @@ void frmMain::initWindow() {
         rows(chkProgram, false, false);
         rows(lblDownloadOk, false, true);
         lblCylinderNumber[0]->setText(QStringLiteral("Sp"));
+        // A module is chosen only once it answers: the connection display enables its box.
+        for (QCheckBox* box : chkProgram) box->setEnabled(false);
         vbControls::setBackColor(lblDownloadOk[0], vbControls::vbGreen);
     });
     step("initWindow", [&] {

@@ -50,13 +50,15 @@ bool pollUntil(Done done, int pauseMs, int limitMs) {
 void frmMain::downloadThroughSpare() {
     using namespace modGlobal;
     trap(kObject, "cmdDownload_Click", [&] {
-        Selection cylinders{}, present{};
+        Selection cylinders{}, present{}, ranApplication{};
         present[0] = true;
         bool anyCylinder = false;
         for (int i = 1; i < moduleCount; ++i) {
             cylinders[i] = isChecked(chkProgram[i]);
             anyCylinder = anyCylinder || cylinders[i];
-            present[i] = moduleStatusLink::get().g_getModuleStatus(i) != 0;
+            const int state = moduleStatusLink::get().g_getModuleStatus(i);
+            present[i] = state != 0;
+            ranApplication[i] = state == 1 && !cylinders[i];
         }
         bool ok = false;
         if (!anyCylinder) return downloadSelectedModules(false, ok);
@@ -86,7 +88,9 @@ void frmMain::downloadThroughSpare() {
         setValue(chkProgram[0], false);
         for (int i = 1; i < moduleCount; ++i)
             if (cylinders[i]) setValue(chkProgram[i], true);
+        m_restartUnselected = ranApplication;
         downloadSelectedModules(false, ok);
+        m_restartUnselected = {};
         setValue(chkProgram[0], true);
         lblDownloadOk[0]->setVisible(true);
     });
@@ -139,6 +143,9 @@ void frmMain::autoDownloadSingleModule(int module, qint32 section, bool& ok) {
                 } else if (TimeService::elapsedMs() - movedAt >= kStalledMs) {
                     addMessage(QStringLiteral("      Autodownload error: no progress reported by the spare module!"));
                     ok = false;
+                    // Left running, the command would keep the register busy for every
+                    // later module.
+                    stopAutoDownload();
                     break;
                 }
                 TimeService::doEvents();

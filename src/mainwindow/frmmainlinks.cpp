@@ -28,6 +28,9 @@ struct ConnectionDisplayOfMainWindow : MainWindowConnectionDisplay {
     void g_updateConnectionStatus() override {
         if (frmMain* m = frmMain::instance()) m->g_updateConnectionStatus();
     }
+    void busLost(const QString& text) override {
+        if (frmMain* m = frmMain::instance()) m->addMessage(text);
+    }
 };
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QLockFile>
+#include <QStandardPaths>
 #include <memory>
 
 namespace singleInstance {
@@ -16,7 +17,12 @@ QString& heldKey() {
 }
 }  // namespace
 
-QString lockPath(const QString& key) { return QDir::temp().filePath(key + QStringLiteral(".instance.lock")); }
+QString lockPath(const QString& key) {
+    // The user's own runtime folder: engineers sharing a PC each run their own instance.
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    QDir().mkpath(dir);
+    return QDir(dir).filePath(key + QStringLiteral(".instance.lock"));
+}
 
 bool acquire(const QString& key) {
     if (held() && heldKey() == key) return true;

@@ -1,6 +1,6 @@
 #pragma once
-// One running instance per program name: a lock file in the temporary folder, held until
-// the process ends (a crashed instance's lock is found stale and taken over).
+// One running instance per program name and user: a lock file in the user's runtime folder,
+// held until the process ends (a crashed instance's lock is found stale and taken over).
 #include <QString>
 
 namespace singleInstance {

@@ -27,9 +27,35 @@ int valueEnd(const QString& value) {
     static const QRegularExpression nextSwitch(QStringLiteral("\\s/"));
     return value.indexOf(nextSwitch);
 }
+
+const QString dbKey = QStringLiteral("/db=");
+
+// Where the "/db=" value lies in the line: its first character and its length (-1: to the
+// end of the line); at = -1 when there is none.
+struct DbValue {
+    int at = -1;
+    int length = -1;
+};
+DbValue findDbValue(const QString& commandLine) {
+    DbValue v;
+    const int key = commandLine.indexOf(dbKey, 0, Qt::CaseSensitive);
+    if (key < 0) return v;
+    v.at = key + dbKey.size();
+    v.length = valueEnd(commandLine.mid(v.at));
+    return v;
+}
+
+// The line without the "/db=" value: a folder named "develop" or "QTM" is no switch.
+QString switchesOnly(const QString& commandLine) {
+    const DbValue v = findDbValue(commandLine);
+    if (v.at < 0) return commandLine;
+    return commandLine.left(v.at) + (v.length < 0 ? QString() : commandLine.mid(v.at + v.length));
+}
 }  // namespace
 
-bool hasSwitch(const QString& commandLine, const QString& sw) { return commandLine.contains(sw, Qt::CaseSensitive); }
+bool hasSwitch(const QString& commandLine, const QString& sw) {
+    return switchesOnly(commandLine).contains(sw, Qt::CaseSensitive);
+}
 
 Modes readModes(const QString& commandLine) {
     Modes m;
@@ -55,13 +81,9 @@ QString developmentRoot() {
 
 QString configDbDir(const QString& commandLine, const QString& programDir) {
     const QString own = withTrailingSeparator(native(programDir));
-    const QString key = QStringLiteral("/db=");
-    const int at = commandLine.indexOf(key, 0, Qt::CaseSensitive);
-    if (at < 0) return own;
-    QString value = commandLine.mid(at + key.size());
-    const int end = valueEnd(value);
-    if (end >= 0) value = value.left(end);
-    value = value.trimmed();
+    const DbValue v = findDbValue(commandLine);
+    if (v.at < 0) return own;
+    const QString value = commandLine.mid(v.at, v.length).trimmed();
     if (value.contains(QLatin1Char('\\')) || value.contains(QLatin1Char('/'))) return withTrailingSeparator(native(value));
     if (hasSwitch(commandLine, QStringLiteral("/IDE"))) return withTrailingSeparator(developmentRoot() + value);
     return own;

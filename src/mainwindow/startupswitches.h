@@ -6,7 +6,8 @@
 
 namespace startupSwitches {
 
-// A switch is found anywhere in the line, also inside a longer word; case counts.
+// A switch is found anywhere in the line, also inside a longer word, but not in the value
+// of "/db="; case counts.
 bool hasSwitch(const QString& commandLine, const QString& sw);
 
 // The global mode flags the switches set (all but "/noCan", which belongs to the CAN master).

@@ -143,6 +143,11 @@ TEST_F(SiteTest, QtmStartUpShowsTheSitesLoadFiles) {
     EXPECT_EQ(w->txtEmh[0]->text(), filePath("QTM_application.s19"));
     EXPECT_EQ(w->txtEmh[3]->text(), filePath("QTM_Bootloader.S19"));
     EXPECT_TRUE(answers->shown().empty()) << answers->texts().join('\n').toStdString();
+    // The site's configuration holds every user text the commands show.
+    for (int id : {1, 4, 5, 7, 8, 73}) {
+        SCOPED_TRACE(id);
+        EXPECT_FALSE(g_getUserMessage(id).startsWith("Application Mode Specific Message text not found"));
+    }
 }
 
 // The CAN master opens the site's bus with the configured plugin, interface and node-id

@@ -28,9 +28,7 @@ TEST_F(DownloadBusTest, SBusModulesTakeTheApplicationByteForByteAndAreStartedAga
     start(sim::Profile::SBus, 2);
     // Two transfers: 8192 bytes and the rest. The file lies below the base address.
     const QByteArray image = pattern(8192 + 1, 1);
-    bindFile(posApplication, image, 0x0FF000, QStringLiteral("APPL.S19"));
-    select({0, 1, 2});
-    selectRow(posApplication);
+    chooseApplication(image, 0x0FF000, QStringLiteral("APPL.S19"), {0, 1, 2});
     answerBootloaderQuestion(true);
     answers->push(Dialogs::vbYes);  // "Restart application?"
 
@@ -100,9 +98,7 @@ struct AbortTest : DownloadBusTest {
     void run(bool yes) {
         start(sim::Profile::SBus, 0);
         const QByteArray factory = bootloaders->image(0, 6), image = pattern(1200, 8);
-        bindFile(posApplication, image, 0x100000, QStringLiteral("APPL.S19"));
-        select({0});
-        selectRow(posApplication);
+        chooseApplication(image, 0x100000, QStringLiteral("APPL.S19"), {0});
         answerBootloaderQuestion(true);
         answers->push(yes ? Dialogs::vbYes : Dialogs::vbNo);  // "Do you want to abort the download?"
         answers->push(Dialogs::vbNo);                          // "Restart application?"
@@ -129,9 +125,7 @@ TEST_F(DownloadBusTest, AnUnreadableBootloader2VersionStopsTheDownloadAndUnlocks
     modGlobal::g_bigMem = true;
     bootloaders->invoke([](QList<sim::ModuleBootloader*>& b) { b[0]->flash().setInfo(3, QByteArray(10, '\0')); });
     const QByteArray factory = bootloaders->image(0, 6);
-    bindFile(posApplication, pattern(1000, 9), 0x100000, QStringLiteral("APPL.S19"));
-    select({0});
-    selectRow(posApplication);
+    chooseApplication(pattern(1000, 9), 0x100000, QStringLiteral("APPL.S19"), {0});
     answerBootloaderQuestion(true);
 
     w->cmdDownload_Click();
@@ -148,9 +142,7 @@ TEST_F(DownloadBusTest, AnUnreadableBootloader2VersionStopsTheDownloadAndUnlocks
 TEST_F(DownloadBusTest, QtmModuleTakesItsApplication) {
     start(sim::Profile::Qtm, 0);
     const QByteArray image = pattern(5000, 4);
-    bindFile(posApplication, image, 0x10000, QStringLiteral("QTM.S19"));
-    select({0});
-    selectRow(posApplication);
+    chooseApplication(image, 0x10000, QStringLiteral("QTM.S19"), {0});
     answers->push(Dialogs::vbYes);
 
     w->cmdDownload_Click();
@@ -172,9 +164,7 @@ TEST_F(DownloadBusTest, BigMemoryRefusesAModuleOfHardwareVersionSixThatIsNotEven
         b[1]->flash().setInfo(1, hw);
     });
     const QByteArray factory = bootloaders->image(0, 6);
-    bindFile(posApplication, pattern(1000, 5), 0x100000, QStringLiteral("APPL.S19"));
-    select({0});
-    selectRow(posApplication);
+    chooseApplication(pattern(1000, 5), 0x100000, QStringLiteral("APPL.S19"), {0});
     // Module 1 runs but is left out: first the spare-only question, then the bootloader's.
     answerBootloaderQuestion(true);
     answerBootloaderQuestion(true);
@@ -195,9 +185,7 @@ TEST_F(DownloadBusTest, MBusLoadsTheSpareFirstAndThenTheCylindersThroughIt) {
     // Cylinder 2's first attempt fails inside module 0; its second succeeds.
     start(sim::Profile::MBus, 2, true, fastBoot(), 1u << 2);
     const QByteArray image = pattern(4000, 6);
-    bindFile(posApplication, image, 0x100000, QStringLiteral("APPL.S19"));
-    select({0, 1, 2});
-    selectRow(posApplication);
+    chooseApplication(image, 0x100000, QStringLiteral("APPL.S19"), {0, 1, 2});
 
     w->cmdDownload_Click();
 
@@ -239,9 +227,7 @@ TEST_F(DownloadBusTest, MBusServesNoCylinderWhenTheSpareFails) {
     boot.faults.refuseData = true;
     boot.faultModules = 1u << 0;
     start(sim::Profile::MBus, 2, true, boot);
-    bindFile(posApplication, pattern(1500, 7), 0x100000, QStringLiteral("APPL.S19"));
-    select({0, 1, 2});
-    selectRow(posApplication);
+    chooseApplication(pattern(1500, 7), 0x100000, QStringLiteral("APPL.S19"), {0, 1, 2});
 
     w->cmdDownload_Click();
 

@@ -206,6 +206,13 @@ void DownloadBusTest::select(std::initializer_list<int> ms) {
     for (int m : ms) vbCheck::setValue(w->chkProgram[m], vbCheck::vbChecked);
 }
 
+void DownloadBusTest::chooseApplication(const QByteArray& image, qint32 address, const QString& name,
+                                        std::initializer_list<int> ms) {
+    bindFile(0, image, address, name);
+    select(ms);
+    selectRow(0);
+}
+
 void DownloadBusTest::selectRow(int pos) { vbCheck::setValue(w->chkLoadSection[pos], vbCheck::vbChecked); }
 
 void DownloadBusTest::answerBootloaderQuestion(bool proceed) {

@@ -61,6 +61,8 @@ protected:
     // Writes the image as an S-record file at the address and binds it to the section row.
     void bindFile(int pos, const QByteArray& image, qint32 address, const QString& name);
     void select(std::initializer_list<int> modules);
+    // The image as the Application row's file, that row and the modules selected.
+    void chooseApplication(const QByteArray& image, qint32 address, const QString& name, std::initializer_list<int> modules);
     void selectRow(int pos);
     // The module's bootloader question (user text 7), answered Continue or Abort.
     void answerBootloaderQuestion(bool proceed);

@@ -308,3 +308,28 @@ TEST_F(LoadFilesTest, TheDataContainerFileOlderThanItsNewestDatabaseAsksBeforeTh
                                 "Please check if the S19-file should be built first!\r\n\r\nDo you want to continue?");
     }
 }
+
+// A configuration written on a file system that ignores case still finds its files; the
+// exact name wins where both are there.
+TEST_F(LoadFilesTest, AFileIsFoundWhateverTheCaseOfItsNameWhenTheExactNameIsMissing) {
+    table({
+        {"PXM", "OUT", 6, "PXM_Application.S19"},
+        {"PXM", "OUT", 4, "PXM_DATA.S19"},
+        {"PXM", "OUT", 7, "PXM_FPGA.S19"},
+    });
+    file("PXM_application.s19");
+    file("PXM_FPGA.S19");
+    file("pxm_fpga.s19");
+
+    w->g_checkFileExist("PXM", false);
+
+    EXPECT_EQ(w->txtEmh[0]->text(), path("PXM_application.s19"));
+    EXPECT_EQ(vbControls::tag(w->txtEmh[0]), path("PXM_application.s19"));
+    EXPECT_TRUE(w->m_loadFileExists[0]);
+    EXPECT_EQ(w->txtEmh[2]->text(), path("PXM_FPGA.S19"));
+    EXPECT_EQ(w->txtEmh[1]->text(), "---");
+    EXPECT_TRUE(log().contains(
+        modStringFct::sprintf("   Section {*}: File {*} selected", w->chkLoadSection[0]->text(), path("PXM_application.s19"))));
+    EXPECT_TRUE(log().contains(
+        modStringFct::sprintf("   Section {*}: File {*} not found!", w->chkLoadSection[1]->text(), path("PXM_DATA.S19"))));
+}

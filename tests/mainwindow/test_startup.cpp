@@ -2,6 +2,7 @@
 // leaves the window.
 #include "mainwindow/startupswitches.h"
 #include "mainwindowfixture.h"
+#include "mainwindow/vbcheckbox.h"
 
 #include "desktop/timeservice.h"
 
@@ -82,6 +83,18 @@ TEST_F(StartupTest, NoCanInManualModeLogsTheLineAndTheMessageWindowClosesAfterOn
     EXPECT_FALSE(box->isVisible());
     EXPECT_FALSE(called("initConnection(0,0)"));
     TimeService::useVirtualClock(false);
+    // No module answers without a bus: none can be chosen, and a download refuses at once.
+    for (int i = 0; i < frmMain::moduleCount; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_FALSE(w->chkProgram[i]->isEnabled());
+    }
+    vbCheck::setValue(w->chkProgram[0], vbCheck::vbChecked);
+    const int shownBefore = int(answers->shown().size());
+    w->cmdDownload_Click();
+    EXPECT_EQ(int(answers->shown().size()), shownBefore);
+    QStringList lines;
+    for (int i = 0; i < w->lstMessage->count(); ++i) lines << w->lstMessage->item(i)->text();
+    EXPECT_TRUE(lines.contains("   CAN bus is not set up --> Download aborted!")) << lines.join('\n').toStdString();
 }
 
 // The safety question of manual mode: only a press of Yes goes on.

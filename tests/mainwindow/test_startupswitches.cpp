@@ -43,6 +43,32 @@ TEST(StartupSwitches, AreFoundAnywhereInTheLineWithCaseAndInTheirOrder) {
     EXPECT_FALSE(hasSwitch("/nocan", "/noCan"));
 }
 
+TEST(StartupSwitches, AreNotTakenFromTheFolderOfTheDbValue) {
+    const struct {
+        const char* line;
+        const char* kind;
+        bool develop, noCan, ide;
+    } cases[] = {
+        {"/db=/srv/develop/site", "PXM", false, false, false},
+        {"/db=/srv/QTM/noCan/IDE", "PXM", false, false, false},
+        {"/db=/home/x/BZM_develop /debug", "PXM", false, false, false},
+        {"/db=/srv/develop /develop /QTM", "QTM", true, false, false},  // the switches after the value count
+        {"/noCan /IDE /db=/srv/site /BZM", "BZM", false, true, true},    // and those before it
+        {"/db=site/develop /develop", "PXM", true, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        const QString line = QString::fromLatin1(c.line);
+        const Modes m = readModes(line);
+        EXPECT_EQ(m.moduleKind, c.kind);
+        EXPECT_EQ(m.develop, c.develop);
+        EXPECT_EQ(hasSwitch(line, "/noCan"), c.noCan);
+        EXPECT_EQ(hasSwitch(line, "/IDE"), c.ide);
+    }
+    // The value itself is still the folder.
+    EXPECT_EQ(configDbDir("/db=/srv/develop/site", "/opt/kelb"), QDir::toNativeSeparators("/srv/develop/site/"));
+}
+
 TEST(StartupSwitches, TheDbValueNamesAFolderOrIsIgnored) {
     const QString prog = QDir::toNativeSeparators("/opt/kelb");
     const QChar s = QDir::separator();

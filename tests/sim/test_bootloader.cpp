@@ -288,7 +288,7 @@ TEST_F(SimBootloader, CylinderBootloadersOnTheMBusAnswerAtTheirSBusIdsWithoutHea
 }
 
 TEST_F(SimBootloader, ApplicationAndBootloaderReportTheHardwareVersionOfTheInfoBlock) {
-    for (const Ids& ids : {kSBus, kMBus, kQtm, kBzm}) {
+    for (const Ids& ids : {kSBus, kMBus}) {
         SCOPED_TRACE(int(ids.application));
         build(ids);
         EXPECT_EQ(read(ids.application, 0x1009, 0), QByteArray("7"));
@@ -300,6 +300,27 @@ TEST_F(SimBootloader, ApplicationAndBootloaderReportTheHardwareVersionOfTheInfoB
         EXPECT_EQ(read(ids.bootloader, 0x1009, 0), QByteArray("8"));
         ASSERT_TRUE(startApplication());
         EXPECT_EQ(read(ids.application, 0x1009, 0), QByteArray("8"));
+        end();
+    }
+}
+
+// QTM and BZM load Bootloader 2 into section 1; their hardware block is kept apart.
+TEST_F(SimBootloader, QtmAndBzmTakeBootloader2InSection1AndKeepTheirHardwareVersion) {
+    for (const Ids& ids : {kQtm, kBzm}) {
+        SCOPED_TRACE(int(ids.application));
+        build(ids);
+        EXPECT_EQ(read(ids.application, 0x1009, 0), QByteArray("7"));
+        ASSERT_TRUE(rebootIntoBootloader());
+        const QByteArray application = m_boot->image(0, ids.appSection);
+        const QByteArray bl2 = pattern(2000, 9);
+        const auto [afterBlock, afterData] = program(1, bl2, 0x8000);
+        EXPECT_EQ(afterBlock, ModuleBootloader::kBlockAccepted);
+        EXPECT_EQ(afterData, 0);
+        ASSERT_TRUE(waitFor([&] { return m_boot->image(0, 1) == bl2; }, 20 * kFlashMs));
+        EXPECT_EQ(read(ids.bootloader, 0x1009, 0), QByteArray("7"));
+        EXPECT_EQ(m_boot->image(0, ids.appSection), application);
+        ASSERT_TRUE(startApplication());
+        EXPECT_EQ(read(ids.application, 0x1009, 0), QByteArray("7"));
         end();
     }
 }

@@ -10,6 +10,12 @@
 #include <QThread>
 #include <QVariant>
 
+#ifdef Q_OS_LINUX
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#endif
+
 Q_LOGGING_CATEGORY(lcCan, "kelb.can")
 
 CanWorker::CanWorker(std::shared_ptr<ReceiveQueue> queue)
@@ -138,21 +144,35 @@ qint32 CanWorker::sendFrame(quint32 cobId, const QByteArray& data) {
 
 void CanWorker::onFramesReceived() {
     if (!m_device) return;
+    quickAck();
     bool raise = false;
     for (const QCanBusFrame& f : m_device->readAllFrames()) {
         // Only classic data frames with 11-bit identifiers belong on these buses.
         if (f.frameType() != QCanBusFrame::DataFrame || f.hasExtendedFrameFormat() || f.hasFlexibleDataRateFormat())
             continue;
-        if (m_transfer && f.frameId() == m_responseId) {
-            m_timer.stop();
-            m_armPending = false;
-            m_transfer->onFrame(f.payload());
+        // A frame the transfer takes sets up its next wait or ends it. One it passes over
+        // (a late answer to an earlier transfer) leaves the running wait as it is, so that
+        // stray frames cannot hold it off, and is queued like any frame not its own.
+        if (m_transfer && f.frameId() == m_responseId && m_transfer->onFrame(f.payload())) {
             checkTransferDone();
             continue;
         }
         if (m_started) raise = m_queue->push({f.frameId(), f.payload()}) || raise;
     }
     if (raise) emit framesQueued();
+}
+
+void CanWorker::quickAck() {
+#ifdef Q_OS_LINUX
+    // The virtual bus's host sends each frame as it comes; a frame behind one we have not
+    // acknowledged yet would wait for our delayed ACK (Nagle), some 40 ms. Linux falls
+    // back to delayed ACKs on its own, so this is renewed at each arrival.
+    for (QAbstractSocket* s : m_device->findChildren<QAbstractSocket*>()) {
+        const int on = 1;
+        if (s->socketDescriptor() >= 0)
+            ::setsockopt(int(s->socketDescriptor()), IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+    }
+#endif
 }
 
 // --- SDO transfers -----------------------------------------------------------------

@@ -55,6 +55,7 @@ signals:
 
 private:
     void onFramesReceived();
+    void quickAck();
     void onFramesWritten();
     void onStateChanged(QCanBusDevice::CanBusDeviceState state);
     void onErrorOccurred(QCanBusDevice::CanBusError error);

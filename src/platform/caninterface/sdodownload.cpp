@@ -30,7 +30,7 @@ void SdoTransfer::startDownload() {
 
 void SdoTransfer::onDownloadInit(const QByteArray& f) {
     if ((quint8(f[0]) & 0xE0) != 0x60) return fail(SdoAbort::UnknownCommand);
-    if (!checkIndex(f)) return;
+    if (!need(f, 4)) return;
     if (m_offset >= m_data.size() && m_data.size() > 0) return end(CanStatus::Success);  // expedited
     m_toggle = 0;
     sendDownloadSegment();
@@ -70,7 +70,7 @@ void SdoTransfer::startBlockDownload() {
 void SdoTransfer::onBlockDownloadInit(const QByteArray& f) {
     const quint8 cmd = static_cast<quint8>(f[0]);
     if ((cmd & 0xE3) != 0xA0) return fail(SdoAbort::UnknownCommand);
-    if (!checkIndex(f) || !need(f, 5)) return;
+    if (!need(f, 5)) return;
     m_crc = (cmd & 0x04) != 0;
     const int blk = quint8(f[4]);
     if (blk < 1 || blk > 127) return fail(SdoAbort::InvalidBlockSize);

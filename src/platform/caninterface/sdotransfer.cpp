@@ -14,8 +14,13 @@ void SdoTransfer::start() {
     }
 }
 
-void SdoTransfer::onFrame(const QByteArray& f) {
-    if (finished()) return;
+bool SdoTransfer::onFrame(const QByteArray& f) {
+    if (finished() || !belongs(f)) return false;
+    dispatch(f);
+    return true;
+}
+
+void SdoTransfer::dispatch(const QByteArray& f) {
     if (f.isEmpty()) return fail(SdoAbort::UnknownCommand);
     const quint8 cmd = static_cast<quint8>(f[0]);
     if (cmd == 0x80) {
@@ -88,10 +93,19 @@ bool SdoTransfer::need(const QByteArray& f, int bytes) {
     return false;
 }
 
-bool SdoTransfer::checkIndex(const QByteArray& f) {
-    if (!need(f, 4)) return false;
+bool SdoTransfer::awaitsInitiateResponse() const {
+    return m_state == State::DownloadInit || m_state == State::BlockDownloadInit || m_state == State::UploadInit ||
+           m_state == State::BlockUploadInit;
+}
+
+bool SdoTransfer::belongs(const QByteArray& f) const {
+    // Until the server has answered the initiate, anything else on our response COB-ID may be
+    // the late answer to a transfer that timed out. The answer to an initiate, and an abort,
+    // carry index and sub-index; segment, sub-block and end responses carry none, so they
+    // cannot be it. Frames too short to tell are the running transfer's, to be refused.
+    if (!awaitsInitiateResponse() || f.size() < 4) return true;
+    const quint8 cmd = static_cast<quint8>(f[0]);
+    const bool carriesIndex = cmd == 0x80 || (cmd & 0xC0) == 0x40 || (cmd & 0xE3) == 0xA0 || (cmd & 0xE1) == 0xC0;
     const quint16 index = static_cast<quint16>(quint8(f[1]) | quint8(f[2]) << 8);
-    if (index == m_index && quint8(f[3]) == m_sub) return true;
-    fail(SdoAbort::General);
-    return false;
+    return carriesIndex && index == m_index && quint8(f[3]) == m_sub;
 }

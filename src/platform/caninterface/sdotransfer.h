@@ -34,7 +34,9 @@ public:
 
     // Each of these may end the transfer; the owner asks finished() after each call.
     void start();
-    void onFrame(const QByteArray& frame);
+    // False when the frame is not this transfer's (a late answer to an earlier one): it is
+    // passed over and the wait for the server's answer goes on.
+    bool onFrame(const QByteArray& frame);
     void onTimeout();
 
     bool finished() const { return m_state == State::Done; }
@@ -52,12 +54,14 @@ private:
     };
 
     // sdotransfer.cpp: frames, aborts, the end
+    void dispatch(const QByteArray& f);
     QByteArray frame(quint8 command, bool withIndex = true) const;
     void sendAndWait(const QByteArray& f);
     bool sendOnly(const QByteArray& f);
     void fail(quint32 abortCode);       // aborts towards the server and ends
     void end(qint32 status);
-    bool checkIndex(const QByteArray& f);
+    bool awaitsInitiateResponse() const;
+    bool belongs(const QByteArray& f) const;
     bool need(const QByteArray& f, int bytes);
 
     // sdodownload.cpp

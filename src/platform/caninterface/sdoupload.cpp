@@ -21,7 +21,7 @@ void SdoTransfer::startUpload() {
 void SdoTransfer::onUploadInit(const QByteArray& f) {
     const quint8 cmd = static_cast<quint8>(f[0]);
     if ((cmd & 0xE0) != 0x40) return fail(SdoAbort::UnknownCommand);
-    if (!checkIndex(f)) return;
+    if (!need(f, 4)) return;
     const bool expedited = cmd & 0x02, sized = cmd & 0x01;
     if (expedited) {
         const int len = sized ? 4 - ((cmd >> 2) & 3) : 4;
@@ -84,7 +84,7 @@ void SdoTransfer::onBlockUploadInit(const QByteArray& f) {
     const quint8 cmd = static_cast<quint8>(f[0]);
     if ((cmd & 0xE0) == 0x40) return onUploadInit(f);  // the server switched protocol
     if ((cmd & 0xE1) != 0xC0) return fail(SdoAbort::UnknownCommand);
-    if (!checkIndex(f)) return;
+    if (!need(f, 4)) return;
     m_crc = (cmd & 0x04) != 0;
     m_size = -1;
     if (cmd & 0x02) {

@@ -142,8 +142,6 @@ TEST_F(CanTest, DownloadFaultsEndInAClearFailure) {
          true},
         {"short initiate response", 2, false,
          [](const QByteArray&) { return QList<Reply>{{QByteArray("\x60\x00", 2)}}; }, 0x05040001, true},
-        {"response for another object", 2, false,
-         [](const QByteArray&) { return QList<Reply>{{sdo(0x60, 0, 0x2001)}}; }, 0x08000000, true},
         {"block size 0", 20, true,
          [](const QByteArray&) {
              return QList<Reply>{{sdo(0xA4)}};  // byte 4 = block size 0
