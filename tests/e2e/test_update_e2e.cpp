@@ -14,6 +14,7 @@
 #include <QElapsedTimer>
 #include <algorithm>
 #include <QFile>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -94,6 +95,22 @@ protected:
         }
     }
 
+    QStringList updateLog() const {
+        QStringList lines;
+        const QListWidget* list = updater::run()->window().lstMessageUpdater;
+        for (int i = 0; i < list->count(); ++i) lines << list->item(i)->text();
+        return lines;
+    }
+    // Every module's flash holds the newest application already.
+    void installNewest() {
+        const QByteArray image = newApplication();
+        bootloaders->invoke([&](QList<sim::ModuleBootloader*>& list) {
+            sim::FlashModel installed;
+            installed.seed(6, sim::infoblock::make(6, "KELB", 1, "Dec 01 2026", 0x30000, image), image);
+            for (sim::ModuleBootloader* b : list) b->takeSection(6, installed);
+        });
+    }
+
     QStringList prompts;
 };
 
@@ -124,13 +141,9 @@ TEST_F(UpdateRunE2E, AWholeUpdateReachesEveryModulesFlashAndTheReportSaysSo) {
 
 TEST_F(UpdateRunE2E, ModulesThatRunTheNewestApplicationAreNotUpdatedAgain) {
     startSite("mbus", 3);
-    const QByteArray image = newApplication();
-    bootloaders->invoke([&](QList<sim::ModuleBootloader*>& list) {
-        sim::FlashModel installed;
-        installed.seed(6, sim::infoblock::make(6, "KELB", 1, "Dec 01 2026", 0x30000, image), image);
-        for (sim::ModuleBootloader* b : list) b->takeSection(6, installed);
-    });
+    installNewest();
     ASSERT_TRUE(runUpdate());
+    const QByteArray image = newApplication();
     const QStringList lines = report();
     EXPECT_TRUE(lines.contains(kNotNecessary)) << lines.join('\n').toStdString();
     EXPECT_FALSE(lines.contains(kSuccess));
@@ -139,6 +152,26 @@ TEST_F(UpdateRunE2E, ModulesThatRunTheNewestApplicationAreNotUpdatedAgain) {
     EXPECT_EQ(modules->symbolValue(0, kSymFirstCrc), sim::applicationCrc(image));
     EXPECT_TRUE(prompts.last().startsWith("The newest application of this build is already installed"))
         << prompts.join('\n').toStdString();
+}
+
+// The update is installed, but a cylinder waits in its bootloader: it alone is loaded
+// and started, and the run ends as an update.
+TEST_F(UpdateRunE2E, AModuleLeftInItsBootloaderIsLoadedAndStarted) {
+    startSite("mbus", 3);
+    installNewest();
+    const QByteArray before = bootloaders->image(1, 6);
+    bootloaders->invoke([](QList<sim::ModuleBootloader*>& list) { list[2]->flash().setImage(6, "half-loaded"); });
+    modules->setMode(2, PxmModule::Mode::Bootloader);
+    bootloaders->sync();
+    ASSERT_TRUE(runUpdate());
+    const QStringList lines = report();
+    EXPECT_TRUE(lines.contains(kSuccess)) << lines.join('\n').toStdString();
+    EXPECT_TRUE(updateLog().contains("   Following PXM's are in bootloader: PXM #02!")) << updateLog().join('\n').toStdString();
+    expectModules(true);
+    EXPECT_EQ(modules->loadedSections(2), QList<int>{6});
+    EXPECT_TRUE(modules->loadedSections(1).isEmpty());
+    EXPECT_EQ(bootloaders->image(1, 6), before);
+    EXPECT_TRUE(prompts.value(1).startsWith("The update of hull HULL-0001")) << prompts.join('\n').toStdString();
 }
 
 TEST_F(UpdateRunE2E, LeavingAtTheUpdatePromptCancelsAndRestartsTheApplications) {
