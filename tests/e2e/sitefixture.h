@@ -33,7 +33,7 @@ QString busUrl();
 // Waits in real time with the event loop running until pred() holds.
 bool waitFor(const std::function<bool()>& pred, int timeoutMs = 3000);
 
-// The update run, until it is built: records what the receive drain hands it.
+// A stand-in for the update run that records what the receive drain hands it.
 struct RecordingUpdater : UpdaterStub {
     std::vector<std::pair<QString, QByteArray>> values;
     void g_setNoOfCyl(const QByteArray& v, qint32&) override { values.push_back({"NoOfCyl", v}); }
