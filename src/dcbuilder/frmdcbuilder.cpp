@@ -1,8 +1,11 @@
 // The builder window: its controls, its log and progress bar, and its single instance.
 #include "dcbuilder/frmdcbuilder.h"
 
+#include "dcbuilder/loglist.h"
+
 #include "dcdatabase/builderlog.h"
 #include "desktop/twips.h"
+#include "services/dbupgrade.h"
 #include "services/errtrap.h"
 #include "services/modglobal.h"
 
@@ -18,24 +21,15 @@
 
 namespace {
 using twips::px;
+using twips::placed;
 using twips::twipRect;
 
 frmDcBuilder* g_builder = nullptr;
-
-// The progress bar counts in thousandths of the range 0 to 1.
-constexpr int kProgressScale = 1000;
 
 // Window and frame geometry in twips.
 constexpr int kWidth = 9000, kHeight = 8700;
 constexpr int kFrameLeft = 120, kFrameTop = 1080, kFrameWidth = 8760, kFrameHeight = 3120;
 
-template <class W>
-W* placed(W* w, QWidget* parent, const char* name, int left, int top, int width, int height) {
-    w->setParent(parent);
-    w->setObjectName(QString::fromLatin1(name));
-    w->setGeometry(twipRect(left, top, width, height));
-    return w;
-}
 
 QLabel* caption(QWidget* parent, const char* text, int left, int top, int width) {
     auto* l = new QLabel(QString::fromLatin1(text), parent);
@@ -48,6 +42,8 @@ frmDcBuilder& frmDcBuilder::instance() {
     if (!g_builder) {
         g_builder = new frmDcBuilder;
         frmDcBuilderLogLink::install(g_builder);
+        // The database upgrade takes an old plantInfo table over into the working copy.
+        modDataBase::setPlantInfoCopier([] { return frmDcBuilder::instance().g_copyPlantInfosToDcEnums(); });
     }
     return *g_builder;
 }
@@ -68,7 +64,7 @@ frmDcBuilder::frmDcBuilder() : QWidget(nullptr, Qt::Window) {
     lstMessage = placed(new QListWidget, this, "lstMessage", 120, 4320, 8760, 3360);
     lstMessage->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     prgProgress = placed(new QProgressBar, this, "prgProgress", 120, 7800, 7320, 255);
-    prgProgress->setRange(0, kProgressScale);
+    prgProgress->setRange(0, logList::kProgressScale);
     prgProgress->setTextVisible(false);
     cmdExit = placed(new QPushButton(QStringLiteral("Exit")), this, "cmdExit", 7560, 7740, 1320, 375);
     connect(cmdExit, &QPushButton::clicked, this, [this] { trap("frmDcBuilder", "cmdExit_Click", [&] { cmdExit_Click(); }); });
@@ -139,6 +135,7 @@ void frmDcBuilder::buildInfoFrame(QFrame* f) {
         const int y = 240 + (left ? i : i - 5) * 480;
         caption(f, boxes[i].label, x, y, left ? 2100 : 1860);
         *boxes[i].box = placed(new QLineEdit, f, boxes[i].name, x + (left ? 2160 : 1920), y, left ? 2160 : 1200, 315);
+        (*boxes[i].box)->installEventFilter(this);
     }
     txtEngineType->setMaxLength(32);
 }
@@ -152,6 +149,7 @@ void frmDcBuilder::buildBuildFrame(QFrame* f) {
     cmdReport = placed(new QPushButton(QStringLiteral("Report")), f, "cmdReport", 5880, 1800, 2640, 495);
     txtDocumentation[4] = placed(new QLabel(QStringLiteral("   PXM_Data.S19")), f, "txtDocumentation", 5880, 2460, 2640, 315);
     connect(cmdBuild, &QPushButton::clicked, this, [this] { cmdBuild_Click(); });
+    connect(cmdReport, &QPushButton::clicked, this, [this] { cmdReport_Click(); });
 }
 
 void frmDcBuilder::buildScanFrame(QFrame* f) {
@@ -165,20 +163,16 @@ void frmDcBuilder::buildScanFrame(QFrame* f) {
     cmdScanHeader = placed(new QPushButton(QStringLiteral("Scan Header-Files")), f, "cmdScanHeader", 5880, 480, 2640, 495);
     cmdScanSignalList =
         placed(new QPushButton(QStringLiteral("Scan Signal-List")), f, "cmdScanSignalList", 5880, 1200, 2640, 495);
+    connect(cmdScanHeader, &QPushButton::clicked, this, [this] { cmdScanHeader_Click(); });
+    connect(cmdScanSignalList, &QPushButton::clicked, this, [this] { cmdScanSignalList_Click(); });
 }
 
 void frmDcBuilder::addMessage(const QString& text) {
-    if (m_muted) return;
-    const QStringList lines = logWindow::messageLines(text);
-    if (lines.isEmpty()) return;
-    lstMessage->addItems(lines);
-    lstMessage->setCurrentRow(lstMessage->count() - 1);
-    lstMessage->repaint();
+    if (!m_muted) logList::append(lstMessage, text);
 }
 
 void frmDcBuilder::updateProgress(float value, bool relative) {
-    m_progress = logWindow::progressValue(m_progress, value, relative);
-    prgProgress->setValue(int(m_progress * kProgressScale + 0.5f));
+    m_progress = logList::move(prgProgress, m_progress, value, relative);
 }
 
 void frmDcBuilder::closeEvent(QCloseEvent* e) {

@@ -5,11 +5,14 @@
 // and deletes an unchanged one. BUILD DC turns a version into "PXM_DATA.S19".
 #include "dcbuilder/groupcrc.h"
 #include "dcbuilder/imagewalk.h"
+#include "dcbuilder/modexcel.h"
 #include "dcdatabase/logwindow.h"
 
 #include <QString>
 #include <QWidget>
+#include <QStringList>
 #include <array>
+#include <memory>
 #include <optional>
 
 class QFrame;
@@ -57,8 +60,42 @@ public:
                                bool showHex);
     QString getSpecialDcLongValue(const QString& alias, const QString& format);
 
-    // ---- Build command ----
+    // ---- Build and report commands ----
     void cmdBuild_Click();
+    // Copies the three tables of the selected version into its report database ("...rep")
+    // and opens them as a PDF report in the desktop's viewer.
+    void cmdReport_Click();
+
+    // ---- Scan commands ----
+    // Each completed scan saves the working copy as a new version and opens a fresh copy of
+    // it; a scan that fails saves nothing.
+    void cmdScanHeader_Click();
+    void cmdScanSignalList_Click();
+
+    // ---- Plant and software information ----
+    // Copies the first row of an old `plantInfo` table of the working copy into the special
+    // entries; false when the table cannot be read (the database upgrade asks this).
+    bool g_copyPlantInfosToDcEnums();
+    void txtEngineType_LostFocus();
+    void txtManufacNo_LostFocus();
+    void txtHullNo_LostFocus();
+    void txtEpiDbNo_LostFocus();
+    void txtSwVersion_LostFocus();
+    void txtBuild_LostFocus();
+    void txtDeveloperNo_LostFocus();
+    void txtBootloader_LostFocus();
+    void txtImoSwNo_LostFocus();
+
+    // ---- Signal lists ----
+    // The open workbook while a signal list is read (modExcel's "application").
+    std::unique_ptr<modExcel::Application> xlsApp;
+    // Copies the sheet into the table of the same name: rows by name, columns by exact
+    // column name, with the rows and columns missing on either side reported. The sheet is
+    // checked before anything is written: false (and nothing marked) when it is missing or
+    // its "A1" is not "name".
+    bool readExcelSheet(const QString& dbName, const QString& sheet);
+    // Creates the table of the sheet's name from the sheet (first row: the column names).
+    void importExcelSheet(const QString& dbName, const QString& sheet);
 
     // ---- Event handlers ----
     void cmdEdit_Click(int index);
@@ -126,6 +163,22 @@ private:
     bool writeSRecords(const QString& bin);
     void buildAlarmListIndexes(const QString& db);
     bool followedByWorkingCopy(const QString& db) const;
+
+    // Plant and software information.
+    void fillInfoBoxes();
+    void leaveTextBox(QLineEdit* box, const char* alias);
+    void leaveNumberBox(QLineEdit* box, const char* alias, const char* format);
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void setSwInfos(const QString& db);
+    void setDcVersion(const QString& db);
+
+    // Scans: the controls that stay locked while one runs.
+    void lockScanControls(bool locked);
+    bool signalListImported(const QString& file);
+    QString signalSheetProblem(const QString& sheet);
+
+    // Report databases made in this session, deleted when the window unloads.
+    QStringList m_reports;
 
     scriptcontrol::ScriptControl m_sc;
     bool m_loaded = false;

@@ -1,11 +1,11 @@
 // BUILD DC: from the data-container version selected in the build tab's list to the
 // download file "PXM_DATA.S19", with the group CRCs and the software check in the log.
 #include "dcbuilder/frmdcbuilder.h"
+#include "dcbuilder/imagecrc.h"
+#include "dcbuilder/logrules.h"
 
 #include "can/srecord.h"
-#include "crclibrary/crclibrary.h"
 #include "dcdatabase/modscanheaderfiles.h"
-#include "desktop/timeservice.h"
 #include "mainwindow/loadfileslink.h"
 #include "services/errtrap.h"
 #include "services/moddatabase.h"
@@ -25,8 +25,8 @@ using modStringFct::sprintf;
 namespace {
 constexpr char kObject[] = "frmDcBuilder";
 
-QString rule(int n) { return QString(n, QLatin1Char('-')); }
-QString closingLine() { return rule(82) + QLatin1Char(' ') + sprintf("{*}", TimeService::now()); }
+using builderLog::closingLine;
+using builderLog::rule;
 
 // The parameter groups in the order of their CRCs: the ADJUST group comes last.
 const struct {
@@ -37,19 +37,6 @@ const struct {
 // "BASIC Paras CRC   = ": every "=" stands in column 19.
 QString crcLabel(const char* name) {
     return (QString::fromLatin1(name) + QStringLiteral(" Paras CRC     ")).left(18) + QStringLiteral("= ");
-}
-
-struct ImageCrc {
-    bool read = false;
-    quint16 crc = 0;
-    qint64 length = 0;
-};
-
-ImageCrc imageCrc(const QString& file) {
-    QByteArray image;
-    qint32 start = 0;
-    if (!modDownload::g_sRecToBin(file, image, start) || image.isEmpty()) return {};
-    return {true, CrcCalculation(image.constData(), qint32(image.size()), 0), image.size()};
 }
 
 // Numbers are padded to their column and never cut; a file that could not be read shows dashes.
@@ -66,7 +53,7 @@ const QString kNotBuilt = QStringLiteral("DC-S19-File cannot been built!");
 void frmDcBuilder::cmdBuild_Click() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     trap(kObject, "cmdBuild_Click", [&] {
-        addMessage(QStringLiteral("BUILD DC ") + rule(73) + QLatin1Char(' ') + sprintf("{*}", TimeService::now()));
+        addMessage(builderLog::openingLine(QStringLiteral("BUILD DC ")));
         const QListWidgetItem* selected = filSourceDC->currentItem();
         const QString db = selected ? modFileFct::g_fullName(txtFileDirectory->text(), selected->text()) : QString();
         bool upToDate = false;

@@ -19,6 +19,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTabBar>
+#include <utility>
 
 using modStringFct::sprintf;
 
@@ -116,6 +117,9 @@ void frmDcBuilder::Form_Unload() {
         for (const QString& rep : dir.entryList({QStringLiteral("*.rep")}, QDir::Files))
             removeIfExists(dir.filePath(rep));
     });
+    // Report databases beside versions in other directories are this session's too.
+    for (const QString& rep : std::exchange(m_reports, {}))
+        trap(kObject, "Form_Unload", [&] { removeIfExists(rep); });
 }
 
 void frmDcBuilder::cmdEdit_Click(int index) {
@@ -126,6 +130,7 @@ void frmDcBuilder::cmdEdit_Click(int index) {
 void frmDcBuilder::tabAction_Click() {
     const int selected = tabAction->currentIndex() + 1;
     for (int i = 1; i <= 4; ++i) fraAction[std::size_t(i)]->setVisible(i == selected);
+    if (selected == 2) fillInfoBoxes();
     if (selected == 3) {
         txtStartAdr->setText(QString::number(quint32(modGlobal::g_baseAdrDC), 16).toUpper());
         if (m_dcModified && m_tempDcOpen) {

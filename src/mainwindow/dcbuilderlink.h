@@ -23,9 +23,8 @@ public:
     void unload() override {}
 };
 
-class DcReconstructionLink {
+class DcReconstructionLink : public WindowLink {
 public:
-    virtual ~DcReconstructionLink() = default;
     // frmDcReconstruction.g_show: fills the window (directory, proposed "-Upload.mdb"
     // result) and shows it; without "PXM_DATA.S19" in the upload folder it logs
     // "Cannot Reconstruct DataContainter: S19 file has to be uploaded first!".
@@ -33,12 +32,15 @@ public:
     // frmDcReconstruction.g_createDCTemplate(programFileDir): builds a data-container
     // template database from the project's data-container database in that directory.
     virtual void g_createDCTemplate(QString& programFileDir) = 0;
+    // isLoaded/unload: the exit procedure closes the reconstruction window after the builder.
 };
 
 class DcReconstructionStub : public DcReconstructionLink {
 public:
     void g_show() override {}
     void g_createDCTemplate(QString&) override {}
+    bool isLoaded() const override { return false; }
+    void unload() override {}
 };
 
 using frmDcBuilderLink = Link<DcBuilderLink, DcBuilderStub>;

@@ -2,8 +2,11 @@
 
 #include "dcbuilder/editorlink.h"
 #include "dcbuilder/frmdcbuilder.h"
+#include "dcbuilder/frmdcreconstruction.h"
+#include "dcbuilder/mainlog.h"
 #include "dcdatabase/frmeditdc.h"
 #include "mainwindow/dcbuilderlink.h"
+#include "mainwindow/frmmain.h"
 
 namespace {
 
@@ -12,6 +15,29 @@ struct DcBuilderAdapter : DcBuilderLink {
     bool isLoaded() const override { return frmDcBuilder::existing() && frmDcBuilder::existing()->isLoaded(); }
     void unload() override {
         if (frmDcBuilder* b = frmDcBuilder::existing()) b->unload();
+    }
+};
+
+struct DcReconstructionAdapter : DcReconstructionLink {
+    void g_show() override { frmDcReconstruction::instance().g_show(); }
+    void g_createDCTemplate(QString& programFileDir) override {
+        frmDcReconstruction::instance().g_createDCTemplate(programFileDir);
+    }
+    bool isLoaded() const override {
+        return frmDcReconstruction::existing() && frmDcReconstruction::existing()->isLoaded();
+    }
+    void unload() override {
+        if (frmDcReconstruction* r = frmDcReconstruction::existing()) r->unload();
+    }
+};
+
+// The template creation logs into the main window.
+struct MainLogAdapter : LogWindow {
+    void addMessage(const QString& text) override {
+        if (frmMain* m = frmMain::instance()) m->addMessage(text);
+    }
+    void updateProgress(float value, bool relative) override {
+        if (frmMain* m = frmMain::instance()) m->updateProgress(value, relative);
     }
 };
 
@@ -28,7 +54,11 @@ namespace dcBuilderLinks {
 void install() {
     static DcBuilderAdapter builder;
     static DcEditorAdapter editor;
+    static DcReconstructionAdapter reconstruction;
+    static MainLogAdapter mainLog;
     frmDcBuilderLink::install(&builder);
+    frmDcReconstructionLink::install(&reconstruction);
+    frmMainLogLink::install(&mainLog);
     dcEditorLink::install(&editor);
 }
 

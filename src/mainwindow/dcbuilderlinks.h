@@ -1,6 +1,7 @@
 #pragma once
-// Registers the data-container builder behind the main window's builder link, and the
-// table editor behind the builder's editor link.
+// Registers the data-container builder and the reconstruction window behind the main
+// window's links, the table editor behind the builder's editor link, and the main
+// window's log behind the template creation's log link.
 namespace dcBuilderLinks {
 void install();
 }

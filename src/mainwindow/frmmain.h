@@ -94,6 +94,9 @@ public:
 
     // 82 "-", a blank and the date and time: the line that opens and closes a command's log.
     static QString separatorLine();
+    // True, with one line in the log, when the bus that a command needs is not set up
+    // ("/noCan", update mode before the run set it up, a lost adapter).
+    bool busMissing(const QString& command);
     // ---- Upload from the spare module ----
     void uploadDataFromSpare();
     // Reads one section of module 0: data sized as its info block states, received the

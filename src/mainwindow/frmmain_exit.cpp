@@ -31,6 +31,7 @@ void frmMain::mnuExit_Click() {
     };
     unloadWindow(canMasterLink::get());
     unloadWindow(frmDcBuilderLink::get());
+    unloadWindow(frmDcReconstructionLink::get());
     unloadWindow(frmEditDCLink::get());
     unloadWindow(frmModuleOverviewLink::get());
     unloadWindow(frmInfoBlockDetailsLink::get());

@@ -1,5 +1,6 @@
 // The menu bar's commands: the start of application or bootloader on the selected
 // modules, and the menu items that open the other windows.
+#include "mainwindow/canmasterlink.h"
 #include "mainwindow/dcbuilderlink.h"
 #include "mainwindow/frmmain.h"
 
@@ -38,11 +39,19 @@ QString frmMain::separatorLine() {
     return QString(82, QLatin1Char('-')) + QLatin1Char(' ') + modStringFct::sprintf(QStringLiteral("{*}"), TimeService::now());
 }
 
+bool frmMain::busMissing(const QString& command) {
+    if (canMasterLink::get().busUp()) return false;
+    addMessage(modStringFct::sprintf(QStringLiteral("   CAN bus is not set up --> {*} aborted!"), command));
+    return true;
+}
+
 namespace {
 // One mode change on the modules the user selected, under the command lock. A run-time
 // error on the way must not leave the window locked.
 template <class Change>
-void modeChangeCommand(frmMain& w, const char* procedure, const QString& title, bool abortEnabled, Change change) {
+void modeChangeCommand(frmMain& w, const char* procedure, const QString& command, const QString& title, bool abortEnabled,
+                       Change change) {
+    if (w.busMissing(command)) return;
     const bool ran = trap(kObject, procedure, [&] {
         w.resetStatus(false);
         w.addMessage(frmMain::separatorLine());
@@ -58,12 +67,14 @@ void modeChangeCommand(frmMain& w, const char* procedure, const QString& title, 
 }  // namespace
 
 void frmMain::mnuStartApplication_Click() {
-    modeChangeCommand(*this, "mnuStartApplication_Click", QStringLiteral("Start application on all PXM's"), true,
+    modeChangeCommand(*this, "mnuStartApplication_Click", QStringLiteral("Start Application"),
+                      QStringLiteral("Start application on all PXM's"), true,
                       [](const modModeChange::Selection& s) { modModeChange::g_startApplication(s, false); });
 }
 
 void frmMain::mnuStartBootloader_Click() {
-    modeChangeCommand(*this, "mnuStartBootloader_Click", QStringLiteral("Start bootloader on all PXM's"), false,
+    modeChangeCommand(*this, "mnuStartBootloader_Click", QStringLiteral("Start Bootloader"),
+                      QStringLiteral("Start bootloader on all PXM's"), false,
                       [](const modModeChange::Selection& s) { modModeChange::g_startBootloader(s, !modGlobal::g_updateMode); });
 }
 

@@ -49,6 +49,7 @@ void frmMain::cmdModuleState_Click() {
     modModeChange::Selection application{};  // modules whose application ran at the start
     bool anyApplication = false;
     bool locked = false;
+    if (busMissing(QStringLiteral("Overview"))) return;
     trap(kObject, "cmdModuleState_Click", [&] {
         updateProgress(0, false);
         if (moduleState(0) != 1 && g_isMBusConnection)

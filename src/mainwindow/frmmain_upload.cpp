@@ -77,6 +77,7 @@ void frmMain::uploadDataFromSpare() {
             addMessage(QStringLiteral("  Error: Spare Module is not Connected."));
             return close();
         }
+        if (busMissing(QStringLiteral("Upload"))) return close();
         if (moduleStatusLink::get().g_getModuleStatus(0) == 2 && g_isMBusConnection) {
             if (!frmMessage2::instance().questionMsgBox(
                     QStringLiteral("Upload of data is only possible, if no other modules are connected via S-Bus."

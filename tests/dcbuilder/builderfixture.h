@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFrame>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabBar>
 #include <QFile>
@@ -67,7 +68,10 @@ protected:
         db->Execute(QStringLiteral("CREATE TABLE aliasSymbolName (aliasName TEXT COLLATE NOCASE, symbolName TEXT COLLATE NOCASE)"));
         const char* const aliases[][2] = {
             {"DC_SWINFO_ENGINE_TYPE_", "PAR_SWINFO_ENGINE_TYPE_"}, {"DC_SWINFO_HULL_NO_", "PAR_SWINFO_HULL_NO_"},
-            {"DC_SWINFO_BUILD", "PAR_SWINFO_BUILD"}, {"DC_SWINFO_BOOTLOADER_VERSION", "PAR_SWINFO_BOOTLOADER_VERSION"}};
+            {"DC_SWINFO_BUILD", "PAR_SWINFO_BUILD"}, {"DC_SWINFO_BOOTLOADER_VERSION", "PAR_SWINFO_BOOTLOADER_VERSION"},
+            {"DC_SWINFO_MANUFAC_NO_", "PAR_SWINFO_MANUFAC_NO_"}, {"DC_SWINFO_EPI_DB_NO_", "PAR_SWINFO_EPI_DB_NO_"},
+            {"DC_SWINFO_IMO_SW_NO_", "PAR_SWINFO_IMO_SW_NO_"}, {"DC_SWINFO_SW_VERSION", "PAR_SWINFO_SW_VERSION"},
+            {"DC_SWINFO_DEVELOPER_NO", "PAR_SWINFO_DEVELOPER_NO"}, {"DC_CRC_FIRST_APPLICATION", "PAR_CRC_FIRST_APPLICATION"}};
         for (const auto& a : aliases)
             db->Execute(QStringLiteral("INSERT INTO aliasSymbolName VALUES (?, ?)"), {QString::fromLatin1(a[0]), QString::fromLatin1(a[1])});
         for (int g = 1; g <= 7; ++g)
@@ -132,6 +136,16 @@ protected:
         step(db, "alarmBinFile", 1, "count", "NUM_ALARMS", 2);
         step(db, "alarmBinFile", 2, "criterion", "TABLE", 1, "ALARM");
         step(db, "alarmBinFile", 3, "signalIndex", "TABLE_", 2, "ALARM", "NUM_ALARMS", 2);
+    }
+
+    // The rest of the plant and software information: the texts empty, the numbers 0.
+    void addInfoEntries(const QString& db) {
+        int id = 100;
+        for (const char* text : {"PAR_SWINFO_MANUFAC_NO_", "PAR_SWINFO_HULL_NO_", "PAR_SWINFO_EPI_DB_NO_", "PAR_SWINFO_IMO_SW_NO_"})
+            for (int i = 1; i <= 8; ++i)
+                param(db, id++, (QByteArray(text) + QByteArray::number(i)).constData(), "PARAMETER", 0, 0, "GLB");
+        for (const char* number : {"PAR_SWINFO_SW_VERSION", "PAR_SWINFO_DEVELOPER_NO", "PAR_CRC_FIRST_APPLICATION"})
+            param(db, id++, number, "PARAMETER", 0, 0, "GLB");
     }
 
     // The image makeDc's tables give, once the alarm links are resolved (GLB_X is id 1).

@@ -6,6 +6,7 @@
 
 TEST_F(BuilderTest, EveryTabOfTheWindowIsDrawn) {
     makeDc(dcName(1));
+    addInfoEntries(dcName(1));
     builder().g_show(dir.path());
     builder().cmdBuild_Click();
     const QString keep = qEnvironmentVariable("KELB_GRAB_DIR");
@@ -14,6 +15,9 @@ TEST_F(BuilderTest, EveryTabOfTheWindowIsDrawn) {
         const QPixmap shot = builder().grab();
         EXPECT_EQ(shot.size(), builder().size());
         EXPECT_TRUE(builder().fraAction[std::size_t(tab + 1)]->isVisible());
+        if (tab == 1) {
+            EXPECT_EQ(builder().txtEngineType->text(), QStringLiteral("RT-flex"));
+        }
         if (!keep.isEmpty()) shot.save(QDir(keep).filePath(QStringLiteral("dcbuilder-tab%1.png").arg(tab + 1)));
     }
     EXPECT_EQ(builder().windowTitle(), QStringLiteral("Data Container Builder"));

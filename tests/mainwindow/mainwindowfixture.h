@@ -72,6 +72,13 @@ struct FakeBuilder : DcBuilderStub {
     void unload() override { window.unload(); }
 };
 
+struct FakeReconstruction : DcReconstructionStub {
+    FakeWindow window;
+    explicit FakeReconstruction(Calls* c) : window(c, "frmDcReconstruction") {}
+    bool isLoaded() const override { return window.isLoaded(); }
+    void unload() override { window.unload(); }
+};
+
 struct FakeAutoDownload : AutoDownloadLink {
     Calls* calls = nullptr;
     void g_logoff() override { calls->push_back("g_logoff"); }
@@ -144,6 +151,7 @@ protected:
     FakeUpdater updater;
     FakeModuleStatus moduleStatus;
     FakeBuilder builder{&calls};
+    FakeReconstruction reconstruction{&calls};
     FakeWindow editor{&calls, "frmEditDC"};
     FakeWindow overview{&calls, "frmModuleOverview"};
     FakeWindow details{&calls, "frmInfoBlockDetails"};
@@ -168,6 +176,7 @@ protected:
         updaterLink::install(&updater);
         moduleStatusLink::install(&moduleStatus);
         frmDcBuilderLink::install(&builder);
+        frmDcReconstructionLink::install(&reconstruction);
         frmEditDCLink::install(&editor);
         frmModuleOverviewLink::install(&overview);
         frmInfoBlockDetailsLink::install(&details);
@@ -186,6 +195,7 @@ protected:
         updaterLink::install(nullptr);
         moduleStatusLink::install(nullptr);
         frmDcBuilderLink::install(nullptr);
+        frmDcReconstructionLink::install(nullptr);
         frmEditDCLink::install(nullptr);
         frmModuleOverviewLink::install(nullptr);
         frmInfoBlockDetailsLink::install(nullptr);

@@ -5,7 +5,7 @@ using namespace mwtest;
 using ExitTest = MainWindowTest;
 
 namespace {
-const Calls kFullOrder = {"g_logoff", "release(onlyHW)", "frmCANopen", "frmDcBuilder", "frmEditDC",
+const Calls kFullOrder = {"g_logoff", "release(onlyHW)", "frmCANopen", "frmDcBuilder", "frmDcReconstruction", "frmEditDC",
                           "frmModuleOverview", "frmInfoBlockDetails", "frmHWInfoBlockRepair"};
 }
 
@@ -16,7 +16,8 @@ protected:
     bool mainShownAtRepair = false;
 
     void openEverything() {
-        can.loaded = builder.window.loaded = editor.loaded = overview.loaded = details.loaded = repair.loaded = true;
+        can.loaded = builder.window.loaded = reconstruction.window.loaded = editor.loaded = overview.loaded =
+            details.loaded = repair.loaded = true;
         modGlobal::g_updateMode = false;
         frmMessage2::instance().informationMsgBox("log line");
         ASSERT_TRUE(frmMessage2::existing()->isLoaded());

@@ -3,12 +3,16 @@
 #include "mainwindowfixture.h"
 
 #include "can/frmcanopen.h"
+#include "mainwindow/vbcheckbox.h"
 #include "desktop/desktopservices.h"
 #include "desktop/timeservice.h"
 #include "services/frmabout.h"
 #include "services/frmselectdir.h"
 
 #include <QAction>
+#include <QListWidget>
+#include <QPushButton>
+#include <functional>
 #include <QMenu>
 
 using namespace mwtest;
@@ -147,4 +151,33 @@ TEST_F(MenuTest, SelectFileDirStoresTheDirectoryAndChecksTheLoadFiles) {
     EXPECT_EQ(modGlobal::g_getMiscItem(QStringLiteral("programFilePath")), chosen.path());
     EXPECT_TRUE(called("g_checkFileExist(QTM,0)"));
     EXPECT_TRUE(errors.empty());
+}
+
+// Without a bus every command that talks to modules refuses at once with one line, asks
+// nothing and leaves the window unlocked.
+TEST_F(MenuTest, BusCommandsRefuseAtOnceWithoutABus) {
+    can.set_g_noCAN(true);
+    const struct {
+        std::function<void()> run;
+        const char* line;
+    } cases[] = {
+        {[&] { w->mnuStartApplication->trigger(); }, "   CAN bus is not set up --> Start Application aborted!"},
+        {[&] { w->mnuStartBootloader->trigger(); }, "   CAN bus is not set up --> Start Bootloader aborted!"},
+        {[&] { w->mnuUploadFromSpare->trigger(); }, "   CAN bus is not set up --> Upload aborted!"},
+        {[&] { w->cmdModuleState_Click(); }, "   CAN bus is not set up --> Overview aborted!"},
+    };
+    vbCheck::setValue(w->chkLoadSection[0], vbCheck::vbChecked);
+    w->chkProgram[0]->setEnabled(true);  // the spare still shows as connected: the bus was lost since
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        w->lstMessage->clear();
+        answers->clear();
+        c.run();
+        int refusals = 0;
+        for (int i = 0; i < w->lstMessage->count(); ++i) refusals += w->lstMessage->item(i)->text() == QLatin1String(c.line);
+        EXPECT_EQ(refusals, 1);
+        EXPECT_TRUE(answers->shown().empty());
+        EXPECT_TRUE(w->cmdDownload->isEnabled());
+    }
+    can.set_g_noCAN(false);
 }

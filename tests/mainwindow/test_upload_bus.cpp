@@ -2,6 +2,7 @@
 // holds comes back as an S-record file, byte for byte, and every check of the upload
 // (length, CRC, the operator's "Keep Data") decides the row and the lamp.
 #include "test_download_fixture.h"
+#include "mainwindow/canmasterlink.h"
 
 #include "can/srecord.h"
 #include "desktop/dialogs.h"
@@ -307,6 +308,10 @@ TEST_F(UploadBusTest, RefusalsBeforeTheSections) {
     struct SpareInBootloader : ModuleStatusLink {
         int g_getModuleStatus(int m) override { return m == 0 ? 2 : 0; }
     } spareInBootloader;
+    // A spare that answers from its bootloader stands on a bus that is set up.
+    struct BusUp : CanMasterStub {
+        bool busUp() const override { return true; }
+    } busUp;
     modGlobal::g_canInterfaceVersion = 2.0;
     struct Case {
         const char* name;
@@ -325,6 +330,7 @@ TEST_F(UploadBusTest, RefusalsBeforeTheSections) {
         w->chkProgram[0]->setEnabled(c.spareConnected);
         modGlobal::g_isMBusConnection = c.mBusQuestion;
         moduleStatusLink::install(c.mBusQuestion ? &spareInBootloader : nullptr);
+        if (c.mBusQuestion) canMasterLink::install(&busUp);
         QString question;
         if (c.mBusQuestion) answerQuestion(false, question);
         w->uploadDataFromSpare();

@@ -64,6 +64,11 @@ bool openInTextEditor(const QString& path) {
 #endif
 }
 
+bool openDocument(const QString& path) {
+    if (launcher()) return launcher()(Action::OpenDocument, path);
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
 bool printLines(const QStringList& lines) {
     if (launcher()) return launcher()(Action::PrintLines, lines.join(QLatin1Char('\n')));
     const QPrinterInfo info = QPrinterInfo::defaultPrinter();

@@ -25,9 +25,12 @@ TEST(DesktopServices, ALauncherReceivesEveryRequestInsteadOfTheSystem) {
     EXPECT_FALSE(desktop::openMail("mailto:someone@example.com"));
     EXPECT_FALSE(desktop::openInTextEditor("/tmp/Instruction.txt"));
     EXPECT_FALSE(desktop::printLines({"a", "b"}));
+    EXPECT_FALSE(desktop::openDocument("/tmp/report.pdf"));
     desktop::setLauncher({});
-    ASSERT_EQ(seen.size(), 3u);
+    ASSERT_EQ(seen.size(), 4u);
     EXPECT_EQ(seen[0].second, "mailto:someone@example.com");
     EXPECT_EQ(seen[1].first, desktop::Action::OpenInTextEditor);
     EXPECT_EQ(seen[2].second, "a\nb");
+    EXPECT_EQ(seen[3].first, desktop::Action::OpenDocument);
+    EXPECT_EQ(seen[3].second, "/tmp/report.pdf");
 }

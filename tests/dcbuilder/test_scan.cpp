@@ -1,0 +1,107 @@
+// The header scan command end to end on small header files beside the database: a scan
+// that completes saves the working copy as the next version, with the software
+// information and the data-container version written; a scan that fails saves nothing.
+#include "builderfixture.h"
+
+#include "can/srecord.h"
+#include "crclibrary/crclibrary.h"
+
+namespace {
+const QString kLibrary = QStringLiteral(
+    "// scanStart: global types\ntypedef enum\n{\n  DLY_ON_1,          // 100; delay 1\n} tDelay;\n// scanEnd\n");
+const QString kDataContainer = QStringLiteral(
+    "// scanStart: global variables\ntypedef enum\n{\n  FIRST_VARIABLE = 2000,\n"
+    "  ENGINE_SPEED,            // 110.1; engine speed\n  LAST_VARIABLE\n} tVar;\n// scanEnd\n"
+    "// scanStart: alarms\ntypedef enum\n{\n  FIRST_ALARM = 3000,\n  AL_OIL_LOW,              // 120.1; oil low\n"
+    "  LAST_ALARM = 3010\n} tAlarm;\n// scanEnd\n"
+    "// scanStart: global parameters\ntypedef enum\n{\n  PARA_FIRST_ENUM = 300,\n"
+    "  PAR_SWINFO_SW_VERSION,    // 130.1; version\n  PAR_SWINFO_DEVELOPER_NO,  // 130.2; developer\n"
+    "  PAR_CRC_FIRST_APPLICATION, // 130.3; application CRC\n  PARA_LAST_ENUM\n} tPar;\n// scanEnd\n");
+
+QString global(bool withVersions) {
+    return QStringLiteral("// scanStart: global constants\n") +
+           (withVersions ? QStringLiteral("#define APPL_VERSION 12\n#define APPL_DEVELOPER_NO 2042\n#define DAT_DC_VERSION 9\n")
+                         : QString()) +
+           QStringLiteral("#define PARAMETER_OFFSET_1024 0\n// scanEnd\n");
+}
+
+class ScanCommand : public BuilderTest {
+protected:
+    void SetUp() override {
+        BuilderTest::SetUp();
+        makeDc(dcName(1));
+    }
+    void writeHeaders(bool withVersions) {
+        dcfixture::writeFile(dir.filePath(QStringLiteral("global.h")), global(withVersions));
+        dcfixture::writeFile(dir.filePath(QStringLiteral("library.h")), kLibrary);
+        dcfixture::writeFile(dir.filePath(QStringLiteral("dataContainer.h")), kDataContainer);
+    }
+    QVariant entry(const QString& db, const char* name) const {
+        return value(db, QStringLiteral("SELECT value FROM dcEnums WHERE name='%1'").arg(QString::fromLatin1(name)));
+    }
+    void expectFramedLog() {
+        const QStringList l = log();
+        ASSERT_GE(l.size(), 2);
+        EXPECT_TRUE(l.first().startsWith(QStringLiteral("SCAN HEADER FILES ") + QString(64, QLatin1Char('-')) + QLatin1Char(' ')))
+            << l.first().toStdString();
+        EXPECT_TRUE(l.last().startsWith(QString(82, QLatin1Char('-')) + QLatin1Char(' '))) << l.last().toStdString();
+        for (QWidget* w : std::initializer_list<QWidget*>{builder().cmdScanHeader, builder().cmdScanSignalList,
+                                                          builder().cmdExit, builder().tabAction})
+            EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
+    }
+};
+}  // namespace
+
+TEST_F(ScanCommand, EachCompletedScanSavesANewVersionWithTheSoftwareInformation) {
+    writeHeaders(true);
+    const QByteArray app = QByteArray::fromHex("0102030405060708090a0b0c0d0e0f10");
+    ASSERT_TRUE(modDownload::g_binToSRec(app, 0x10000, QStringLiteral("S28"), dir.filePath(QStringLiteral("PXM_application.s19"))));
+    builder().g_show(dir.path());
+    ASSERT_TRUE(builder().cmdScanHeader->isEnabled());
+    builder().cmdScanHeader->click();
+
+    expectFramedLog();
+    const QStringList l = log();
+    EXPECT_TRUE(l.contains(QStringLiteral("   Write SW-Infos")));
+    EXPECT_TRUE(l.contains(QStringLiteral("   Write DC-version 9 into DC")));
+    EXPECT_TRUE(l.contains(QStringLiteral("Result saved in new DC-Version KELB-3817 Update Tool-PXM-DC-002.mdb")));
+    EXPECT_EQ(entry(dcName(2), "PAR_SWINFO_SW_VERSION").toInt(), 12);
+    EXPECT_EQ(entry(dcName(2), "PAR_SWINFO_DEVELOPER_NO").toInt(), 2042);
+    EXPECT_EQ(entry(dcName(2), "PAR_CRC_FIRST_APPLICATION").toInt(), int(CrcCalculation(app.constData(), app.size(), 0)));
+    EXPECT_EQ(value(dcName(2), QStringLiteral("SELECT value FROM dcBinFile WHERE content='dcVersion'")).toString(), "9");
+    EXPECT_EQ(value(dcName(2), QStringLiteral("SELECT count(*) FROM dcEnums WHERE name='ENGINE_SPEED'")).toInt(), 1);
+    // A fresh working copy of the saved version; the next name has moved on.
+    EXPECT_FALSE(builder().workingCopyModified());
+    EXPECT_TRUE(builder().nextVersion().endsWith(QStringLiteral("-PXM-DC-003.mdb")));
+
+    builder().cmdScanHeader_Click();  // nothing new, still a version of its own
+    EXPECT_TRUE(QFile::exists(dcName(3)));
+    builder().unload();
+    EXPECT_FALSE(QFile::exists(dcName(4)));
+}
+
+TEST_F(ScanCommand, MissingConstantsAndApplicationImageAreLoggedAndTheScanStillSaves) {
+    writeHeaders(false);
+    builder().g_show(dir.path());
+    builder().cmdScanHeader_Click();
+    const QStringList l = log();
+    for (const char* line : {"      SW-version not found -> check datacontainer.h!",
+                             "      SW-developer-number not found -> check datacontainer.h!",
+                             "      PXM_application.s19 not found -> Appl-CRC cannot be calculated!",
+                             "   DC-version not found -> check datacontainer.h!"})
+        EXPECT_TRUE(l.contains(QString::fromLatin1(line))) << line;
+    EXPECT_TRUE(QFile::exists(dcName(2)));
+    EXPECT_EQ(value(dcName(2), QStringLiteral("SELECT value FROM dcBinFile WHERE content='dcVersion'")).toString(), "7");
+}
+
+TEST_F(ScanCommand, AFailedScanSavesNoVersionAndLeavesBothButtonsEnabled) {
+    writeHeaders(true);
+    builder().g_show(dir.path());
+    QFile::remove(dir.filePath(QStringLiteral("dataContainer.h")));
+    builder().cmdScanHeader_Click();
+    expectFramedLog();
+    EXPECT_FALSE(builder().workingCopyModified());
+    EXPECT_FALSE(log().join(QLatin1Char('\n')).contains(QStringLiteral("Write SW-Infos")));
+    builder().unload();
+    EXPECT_FALSE(QFile::exists(dcName(2)));
+}
