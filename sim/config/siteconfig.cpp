@@ -2,6 +2,7 @@
 
 #include "bytes/bytes.h"
 #include "config/loadfiles.h"
+#include "config/updatetexts.h"
 #include "dao/dao.h"
 
 #include <QDir>
@@ -47,7 +48,7 @@ QList<Symbol> standardSymbols(int cylinders) {
         {QStringLiteral("GLB_CRC_LEN_APPLICATION"), 224, 0},
     };
     addText(s, "PAR_SWINFO_HULL_NO", 210, 4, "HULL-0001");
-    addText(s, "PAR_SWINFO_ENGINE_TYPE", 230, 8, "6L32");
+    addText(s, "PAR_SWINFO_ENGINE_TYPE", 230, 4, "6L32");
     addText(s, "PAR_SWINFO_ENGINE_TYPE_LONG", 240, 8, "KELB-3817 6L32 demo engine");
     return s;
 }
@@ -130,6 +131,10 @@ QList<QPair<QString, QString>> miscellaneousItems(const Site& site) {
     };
     for (const Symbol& s : site.effectiveSymbols())
         if (s.configItem) items << qMakePair(s.name, QString::number(s.number));
+    // The update run's build table, for the modules that run it.
+    if (moduleKind(site.profile) == QLatin1String("PXM"))
+        for (const LoadFile& f : loadFiles(QStringLiteral("PXM")))
+            if (f.section == 6) items += buildItems(f);
     return items;
 }
 
@@ -164,9 +169,13 @@ void writeDatabase(const QString& path, const Site& site) {
         {8, "The spare module answers with the number of module #{00}. Please connect to the spare module."},
         {73, "Updating PXM #{00} ..."},
     };
+    // Text 1 also opens the update run, which waits at it for the engineer's Start.
     for (const auto& [id, text] : texts)
         db->Execute(QStringLiteral("INSERT INTO messages (MessageID, MessageText, okButton) VALUES (?, ?, ?)"),
-                    {id, QString::fromLatin1(text), 0});
+                    {id, QString::fromLatin1(text), id == 1});
+    for (const UserText& t : updateTexts())
+        db->Execute(QStringLiteral("INSERT INTO messages (MessageID, MessageText, okButton) VALUES (?, ?, ?)"),
+                    {t.id, t.text, t.okButton});
     for (const LoadFile& f : loadFiles(moduleKind(site.profile)))
         db->Execute(QStringLiteral("INSERT INTO loadFiles (module, fileType, section, fileName) VALUES (?, 'OUT', ?, ?)"),
                     {f.module, f.section, f.fileName});

@@ -117,7 +117,7 @@ void AutoDownloadGateway::tick() {
             PxmModule* m = cylinder(module);
             if (!m || !(m_mask & (1u << module)) || m->mode() == PxmModule::Mode::Off) continue;
             if (m_word == kStartBootloader) m->runBootloader();
-            else m->runApplication();
+            else if (!m_startCheck || m_startCheck(module)) m->runApplication();
         }
         refresh();
         finish();
@@ -151,6 +151,7 @@ void AutoDownloadGateway::tick() {
     setUpdateState(true);
     if (m_percent >= 100) {
         m->loadedSections << sectionOf(m_word);
+        if (m_sectionLoaded) m_sectionLoaded(m_current, sectionOf(m_word));
         startNextModule();
         if (m_options.spareDropsAfterLoad && m_job == Job::Finish) {
             finish();

@@ -9,6 +9,7 @@
 #include <QList>
 #include <QObject>
 #include <QTimer>
+#include <functional>
 
 namespace sim {
 
@@ -32,6 +33,11 @@ public:
                              kClearFailure = 0x3000;
     // The section a download word names, 0 for none.
     static int sectionOf(quint16 word);
+
+    // The bootloader side: whether a module's application can start (a module that cannot
+    // stays in its bootloader), and what a module does with a section it was loaded with.
+    void setStartCheck(std::function<bool(int module)> f) { m_startCheck = std::move(f); }
+    void setSectionLoaded(std::function<void(int module, int section)> f) { m_sectionLoaded = std::move(f); }
 
 private:
     enum class Job { None, Switch, Download, Finish };
@@ -57,6 +63,8 @@ private:
     quint16 m_failedTransfer = 0, m_notServed = 0;
     QTimer m_timer;
     QElapsedTimer m_clock;
+    std::function<bool(int)> m_startCheck;
+    std::function<void(int, int)> m_sectionLoaded;
 };
 
 }  // namespace sim

@@ -1,5 +1,6 @@
 #include "lib/personality_app.h"
 
+#include "lib/applicationimage.h"
 #include "lib/node.h"
 #include "lib/simulator.h"
 
@@ -21,6 +22,27 @@ PxmModule::PxmModule(Simulator& sim, const ProfileOptions& options, const Faults
         if (s.number != standstill) m_symbols.define(s.number, s.value, !s.name.endsWith(QLatin1String("_RO")));
     if (standstill != 0 && options.engine != Engine::Silent)
         m_symbols.define(standstill, options.engine == Engine::Standstill ? 1 : 0, false);
+    for (const QString& name : options.withheld) m_symbols.withhold(options.symbolNumber(name));
+    if (options.refuseCrcWrite) m_symbols.refuseWrites(symbol(kSymCrcFirstApplication));
+    if (options.autoDownloadOff) m_symbols.setValue(symbol(kSymAutoDownloadActivate), 0);
+}
+
+quint16 PxmModule::symbol(const char* name) const { return m_options.symbolNumber(QLatin1String(name)); }
+
+void PxmModule::setApplicationImage(const QByteArray& image, bool replaced) {
+    const std::pair<const char*, quint32> values[] = {{kSymCrcValueApplication, applicationCrc(image)},
+                                                      {kSymCrcLenApplication, quint32(image.size())},
+                                                      {kSymCrcValueImo, imoCrc(image)},
+                                                      {kSymCrcLenImo, imoLength(image)}};
+    for (const auto& [name, value] : values) m_symbols.setValue(symbol(name), value);
+    if (replaced && m_options.silentAfterUpdate) {
+        // Only what auto-download needs still answers.
+        QList<quint16> keep;
+        for (const char* name : {kSymModuleStateRO, kSymModuleStateRW, kSymUpdateStateRO, kSymUpdateFailureRO,
+                                 kSymEngineStandstill})
+            keep << symbol(name);
+        m_symbols.withholdAllBut(keep);
+    }
 }
 
 PxmModule::~PxmModule() { removeApplicationNode(); }

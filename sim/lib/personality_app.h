@@ -43,6 +43,10 @@ public:
     // Told after every change of mode, so the bootloader side can follow.
     void setModeListener(std::function<void()> f) { m_modeListener = std::move(f); }
 
+    // The application in the module's flash: its CRC symbols follow it. replaced: it came
+    // with a download (not from the factory or the flash kept from an earlier run).
+    void setApplicationImage(const QByteArray& image, bool replaced);
+
     // Sections that module 0 loaded into this module, in order.
     QList<int> loadedSections;
 
@@ -51,6 +55,7 @@ public:
 
 private:
     void addApplicationObjects(Node& n) const;
+    quint16 symbol(const char* name) const;  // 0 when the scenario has none
     void removeApplicationNode();
 
     Simulator& m_sim;

@@ -1,5 +1,6 @@
 #include "lib/personality_boot.h"
 
+#include "lib/applicationimage.h"
 #include "lib/crc32.h"
 #include "lib/node.h"
 #include "lib/personality_app.h"
@@ -77,6 +78,7 @@ ModuleBootloader::ModuleBootloader(Simulator& sim, PxmModule& module, const Prof
     m_flashTimer.setSingleShot(true);
     connect(&m_flashTimer, &QTimer::timeout, this, &ModuleBootloader::flashDone);
     seedFactory();
+    reportApplication(false);
     if (m_module.mode() == PxmModule::Mode::Application && !applicationValid()) m_module.runBootloader();
     m_module.setModeListener([this] { sync(); });
     sync();
@@ -114,8 +116,25 @@ void ModuleBootloader::seedFactory() {
     seed(2, "BL1", 0x0310, 0x00000000);      // shows as 3.10
     seed(3, "BL2", 0x04000000, 0x00008000);  // shows as 4.00
     seed(4, "DATACONT", 1, 0x000C0000);
-    seed(6, applicationIdentification(m_profile), 1, 0x00100000);
+    // Every module holds the same factory application, whose CRC names its build, unless
+    // one is to stand out.
+    QByteArray application = factoryApplication(m_profile.foreignBuild);
+    if (m_options.differs(m, 6)) application[application.size() - 1] = char(application.back() ^ 0x5A);
+    m_flash.seed(6, infoblock::make(6, applicationIdentification(m_profile), 1, kDate, 0x00100000, application),
+                 application);
     seed(7, "FPGA", 1, 0x00380000);
+}
+
+void ModuleBootloader::reportApplication(bool replaced) {
+    m_module.setApplicationImage(m_flash.image(m_control.applicationSection), replaced);
+}
+
+bool ModuleBootloader::canStartApplication() const { return !fault(&BootFaults::refuseStart) && applicationValid(); }
+
+void ModuleBootloader::takeSection(int section, const FlashModel& spare) {
+    m_flash.setInfo(section, spare.info(section));
+    m_flash.setImage(section, spare.image(section));
+    if (section == m_control.applicationSection) reportApplication(true);
 }
 
 bool ModuleBootloader::applicationValid() const {
@@ -235,8 +254,7 @@ void ModuleBootloader::attachTo(Node& application) {
 
 AbortCode ModuleBootloader::startApplication(const QByteArray& value) {
     if (quint8(value.at(0)) != 1) return abort::InvalidValue;
-    if (fault(&BootFaults::refuseStart)) return abort::HardwareError;
-    if (!applicationValid()) return abort::DeviceState;
+    if (!canStartApplication()) return fault(&BootFaults::refuseStart) ? abort::HardwareError : abort::DeviceState;
     later([this] {
         takeDown();
         m_module.runApplication();
@@ -292,10 +310,12 @@ AbortCode ModuleBootloader::takePiece(int section, const QByteArray& piece) {
 }
 
 void ModuleBootloader::flashDone() {
-    m_flash.setImage(m_programming, m_received);
+    const int section = m_programming;
+    m_flash.setImage(section, m_received);
     m_received.clear();
     m_programming = 0;
     m_status = fault(&BootFaults::idleAfterFlash) ? kIdle : kFlashDone;
+    if (section == m_control.applicationSection) reportApplication(true);
 }
 
 AbortCode ModuleBootloader::givePiece(int section, QByteArray& piece) {

@@ -57,10 +57,16 @@ public:
     // Follows the module's mode: the bootloader's node while the module is in its
     // bootloader, the program-control entry on the application's node while it runs that.
     void sync();
+    // The application may start: it is valid and no fault switch holds it back.
+    bool canStartApplication() const;
+    // A section loaded into this module by module 0's auto-download: a copy of the spare's.
+    void takeSection(int section, const FlashModel& spare);
 
 private:
     bool fault(bool BootFaults::*which) const;  // the switch is on and hits this module
     void seedFactory();
+    // Tells the module which application its flash holds now.
+    void reportApplication(bool replaced);
     void bringUp();
     void takeDown();
     void restart();  // state of a freshly started bootloader

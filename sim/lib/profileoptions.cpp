@@ -16,6 +16,9 @@ const QString kProfile = QStringLiteral("profile"), kCylinders = QStringLiteral(
               kFail = QStringLiteral("adl-fail"), kRetry = QStringLiteral("adl-retry"),
               kStall = QStringLiteral("adl-stall"), kDeafToAbort = QStringLiteral("adl-deaf-to-abort"),
               kSpareDrops = QStringLiteral("adl-spare-drops"),
+              kWithhold = QStringLiteral("withhold"), kUnknownBuild = QStringLiteral("unknown-build"),
+              kAutoDownloadOff = QStringLiteral("auto-download-off"), kAbsent = QStringLiteral("absent"),
+              kWrongEcho = QStringLiteral("wrong-crc-echo"), kSilentAfter = QStringLiteral("silent-after-update"),
               kHeartbeat = QStringLiteral("heartbeat");  // the core's option, shared
 }  // namespace
 
@@ -66,6 +69,13 @@ void ProfileOptions::addOptions(QCommandLineParser& p) {
     p.addOption({kSection, "Auto-download: time one section takes per module in ms (default 1000).", "ms"});
     p.addOption({kFail, "Auto-download: mask of modules whose every attempt fails.", "mask"});
     p.addOption({kRetry, "Auto-download: mask of modules whose first attempt fails.", "mask"});
+    p.addOption({kWithhold, "Fault: the modules never publish this named symbol on request; may be repeated.", "name"});
+    p.addOption({kUnknownBuild, "Fault: the modules' factory application is of a build the site does not know."});
+    p.addOption({kAutoDownloadOff, "Fault: module 0's auto-download is not activated (PAR_AUTO_DOWNLD_ACTIVATE 0)."});
+    p.addOption({kAbsent, "Fault: mask of modules that are not there (no answer, in no state mask).", "mask"});
+    p.addOption({kWrongEcho, "Fault: writes of PAR_CRC_FIRST_APPLICATION are refused; the echo keeps the old value."});
+    p.addOption({kSilentAfter, "Fault: once its application was replaced, a module publishes nothing on request "
+                                     "but its auto-download state."});
     p.addOption({kStall, "Auto-download: mask of modules whose transfer stops half-way until an abort.", "mask"});
     p.addOption({kDeafToAbort, "Auto-download: module 0 takes no abort while it is busy."});
     p.addOption({kSpareDrops, "Auto-download: module 0 falls back into its bootloader after loading a cylinder."});
@@ -89,10 +99,16 @@ bool ProfileOptions::read(const QCommandLineParser& p, QString* error) {
         !intOption(kHeartbeat, 0, 65535, heartbeatMs) || !intOption(kPublish, 10, 60000, publishMs) ||
         !intOption(kMinLevel, 0, 127, minUserLevel) || !intOption(kSwitch, 0, 600000, switchMs) ||
         !intOption(kSection, 10, 600000, sectionMs) || !intOption(kFail, 0, 0x7FFF, failMask) ||
-        !intOption(kRetry, 0, 0x7FFF, retryMask) || !intOption(kStall, 0, 0x7FFF, stallMask))
+        !intOption(kRetry, 0, 0x7FFF, retryMask) || !intOption(kStall, 0, 0x7FFF, stallMask) ||
+        !intOption(kAbsent, 0, 0x7FFF, absentMask))
         return false;
     deafToAbort = p.isSet(kDeafToAbort);
     spareDropsAfterLoad = p.isSet(kSpareDrops);
+    withheld = p.values(kWithhold);
+    foreignBuild = p.isSet(kUnknownBuild);
+    autoDownloadOff = p.isSet(kAutoDownloadOff);
+    refuseCrcWrite = p.isSet(kWrongEcho);
+    silentAfterUpdate = p.isSet(kSilentAfter);
     if (p.isSet(kAppName)) appName = p.value(kAppName);
     if (p.isSet(kEngine)) {
         const QString v = p.value(kEngine).toLower();
@@ -111,6 +127,8 @@ bool ProfileOptions::read(const QCommandLineParser& p, QString* error) {
             return fail(QStringLiteral("--symbol: \"%1\" is not NAME=NUMBER (1-4095) or NAME=NUMBER:VALUE.").arg(v));
         symbols << SymbolSpec{m.captured(1), quint16(num), quint32(value)};
     }
+    for (const QString& name : withheld)
+        if (symbolNumber(name) == 0) return fail(QStringLiteral("--withhold: \"%1\" is no --symbol.").arg(name));
     return true;
 }
 

@@ -5,6 +5,7 @@
 // pxm-sim's command line or filled in directly by a test.
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 class QCommandLineParser;
 
@@ -18,6 +19,12 @@ inline constexpr const char* kSymModuleStateRW = "GLB_CAN_MODULE_STATE_RW";
 inline constexpr const char* kSymUpdateStateRO = "GLB_CAN_SW_UPDATE_STATE_RO";
 inline constexpr const char* kSymUpdateFailureRO = "GLB_CAN_SW_UPDATE_FAILURE_RO";
 inline constexpr const char* kSymEngineStandstill = "GLB_ENG_STSTILL";
+inline constexpr const char* kSymCrcFirstApplication = "PAR_CRC_FIRST_APPLICATION";
+inline constexpr const char* kSymAutoDownloadActivate = "PAR_AUTO_DOWNLD_ACTIVATE";
+inline constexpr const char* kSymCrcValueApplication = "GLB_CRC_VALUE_APPLICATION";
+inline constexpr const char* kSymCrcLenApplication = "GLB_CRC_LEN_APPLICATION";
+inline constexpr const char* kSymCrcValueImo = "GLB_CRC_VALUE_IMO";
+inline constexpr const char* kSymCrcLenImo = "GLB_CRC_LEN_IMO";
 
 struct SymbolSpec {
     QString name;
@@ -49,6 +56,16 @@ struct ProfileOptions {
     bool deafToAbort = false;
     // Module 0 falls back into its bootloader once it has loaded a cylinder.
     bool spareDropsAfterLoad = false;
+    // What can go wrong in an update: symbols the modules never publish on request, a
+    // factory application of a build the site does not know, auto-download switched off,
+    // modules that are not there, a first-application CRC the module does not take, and
+    // modules that publish nothing on request once their application was replaced.
+    QStringList withheld;
+    bool foreignBuild = false;
+    bool autoDownloadOff = false;
+    quint16 absentMask = 0;
+    bool refuseCrcWrite = false;
+    bool silentAfterUpdate = false;
 
     // The number of a named symbol, 0 when the scenario has none.
     quint16 symbolNumber(const QString& name) const;

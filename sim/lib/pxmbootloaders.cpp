@@ -1,5 +1,6 @@
 #include "lib/pxmbootloaders.h"
 
+#include "lib/autodownloadgateway.h"
 #include "lib/personality_boot.h"
 #include "lib/pxmmodules.h"
 #include "lib/simulator.h"
@@ -8,14 +9,26 @@ namespace sim {
 
 PxmBootloaders::PxmBootloaders(Simulator& sim, PxmModules& modules, const ProfileOptions& profile,
                                const BootOptions& options, const Faults& faults)
-    : m_sim(sim) {
-    modules.invoke([&](QList<PxmModule*>& list, AutoDownloadGateway*) {
+    : m_sim(sim), m_modules(modules) {
+    modules.invoke([&](QList<PxmModule*>& list, AutoDownloadGateway* gateway) {
         for (PxmModule* m : list) m_bootloaders << new ModuleBootloader(sim, *m, profile, options, faults);
+        if (!gateway) return;
+        // Module 0 loads the cylinders from its own flash, and starts only what can start.
+        gateway->setStartCheck([this](int module) { return m_bootloaders[module]->canStartApplication(); });
+        gateway->setSectionLoaded([this](int module, int section) {
+            m_bootloaders[module]->takeSection(section, m_bootloaders[0]->flash());
+        });
     });
 }
 
 PxmBootloaders::~PxmBootloaders() {
-    m_sim.invoke([this] { qDeleteAll(m_bootloaders); });
+    m_modules.invoke([this](QList<PxmModule*>&, AutoDownloadGateway* gateway) {
+        if (gateway) {
+            gateway->setStartCheck({});
+            gateway->setSectionLoaded({});
+        }
+        qDeleteAll(m_bootloaders);
+    });
 }
 
 void PxmBootloaders::invoke(const std::function<void(QList<ModuleBootloader*>&)>& f) const {

@@ -42,6 +42,7 @@ public:
 
 private:
     Simulator& m_sim;
+    PxmModules& m_modules;
     mutable QList<ModuleBootloader*> m_bootloaders;  // touched in the simulator's thread only
 };
 

@@ -14,7 +14,8 @@ public:
         if (o.profile == Profile::None) return;
         for (int module = 0; module <= o.cylinders; ++module) {
             m_modules << new PxmModule(sim, o, faults, module);
-            m_modules.last()->runApplication();
+            // A module that is not there stays off: no node, in no state mask.
+            if (!(o.absentMask & (1u << module))) m_modules.last()->runApplication();
         }
         if (o.profile == Profile::MBus) m_gateway = std::make_unique<AutoDownloadGateway>(*m_modules[0], m_modules.mid(1), o);
         m_listener = sim.addFrameListener([this](const Frame& f) {

@@ -57,12 +57,13 @@ bool SymbolTable::handleFrame(const Frame& f) {
     Symbol& s = it->second;
     switch (at(f.data, 3)) {
     case kServiceBit:
+        if (s.withheld) break;
         s.published = at(f.data, 4) != 0;
         if (s.published) publish(number, s);
         break;
     case kWrite: {
         const quint32 v = u32At(f.data, 4);
-        if (s.writable && (!m_writeHandler || m_writeHandler(number, v))) s.value = v;
+        if (s.writable && !s.refused && (!m_writeHandler || m_writeHandler(number, v))) s.value = v;
         // The echo shows what the module holds now, also when it refused the value.
         publish(number, s);
         break;
@@ -70,6 +71,23 @@ bool SymbolTable::handleFrame(const Frame& f) {
     default: break;
     }
     return true;
+}
+
+void SymbolTable::withhold(quint16 number) {
+    auto it = m_symbols.find(number);
+    if (it == m_symbols.end()) return;
+    it->second.withheld = true;
+    it->second.published = false;
+}
+
+void SymbolTable::withholdAllBut(const QList<quint16>& keep) {
+    for (const auto& [number, s] : m_symbols)
+        if (!keep.contains(number)) withhold(number);
+}
+
+void SymbolTable::refuseWrites(quint16 number) {
+    auto it = m_symbols.find(number);
+    if (it != m_symbols.end()) it->second.refused = true;
 }
 
 void SymbolTable::restart() {

@@ -5,6 +5,7 @@
 // number (key = symbol number + cylinder * 4096). Lives in the simulator's thread.
 #include "lib/frame.h"
 
+#include <QList>
 #include <QtGlobal>
 #include <functional>
 #include <map>
@@ -36,6 +37,13 @@ public:
     void setValue(quint16 number, quint32 value);
     bool published(quint16 number) const;
     void setWriteHandler(WriteHandler h) { m_writeHandler = std::move(h); }
+    // A withheld symbol ignores its service bit and is never published on request; a
+    // write is still echoed. Survives restarts: it is the module software's doing.
+    void withhold(quint16 number);
+    // Withholds every symbol but those given.
+    void withholdAllBut(const QList<quint16>& keep);
+    // Writes of the symbol are refused: the echo shows the value it keeps.
+    void refuseWrites(quint16 number);
     void setMinUserLevel(int level) { m_minUserLevel = level; }
     int userLevel() const { return m_userLevel; }
 
@@ -54,6 +62,8 @@ private:
         bool writable = true;
         bool published = false;
         bool periodic = true;
+        bool withheld = false;
+        bool refused = false;
     };
     void publish(quint16 number, const Symbol& s);
 

@@ -33,6 +33,17 @@ public:
     virtual void setServiceBit(qint32 key, int value) = 0;
     virtual void writeSymbol(qint32 symbol, int kind, const QByteArray& value) = 0;
 
+    // The section primitives of a single download and the read of a section's info
+    // block: the info block written, the loading status read quietly, the section data
+    // written, the block read back (status 1 = success); the module states 0 to 14
+    // (0 none, 1 application, 2 bootloader).
+    virtual bool writeInfoBlock(int module, qint32 section, const QString& file, const QByteArray& image,
+                                qint32 startAddress) = 0;
+    virtual int loadingStatus(int module) = 0;
+    virtual bool writeSection(int module, qint32 section, const QByteArray& image) = 0;
+    virtual bool readInfoBlock(int module, qint32 section, QByteArray& block) = 0;
+    virtual std::array<int, 15> moduleStates() = 0;
+
     // Shows the main window with the update window in it.
     virtual void showMainWindow() = 0;
     // The folder of the program's executable.
@@ -53,6 +64,11 @@ public:
     void login() override {}
     void setServiceBit(qint32, int) override {}
     void writeSymbol(qint32, int, const QByteArray&) override {}
+    bool writeInfoBlock(int, qint32, const QString&, const QByteArray&, qint32) override { return false; }
+    int loadingStatus(int) override { return -1; }
+    bool writeSection(int, qint32, const QByteArray&) override { return false; }
+    bool readInfoBlock(int, qint32, QByteArray&) override { return false; }
+    std::array<int, 15> moduleStates() override { return {}; }
     void showMainWindow() override {}
     QString programDir() override { return QString(); }
     void exitProgram() override {}

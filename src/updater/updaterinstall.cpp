@@ -3,6 +3,8 @@
 #include "updater/updatewindow.h"
 
 #include "can/frmcanopen.h"
+#include "can/infoblock.h"
+#include "can/modconnectionstatus.h"
 #include "can/modautodownload.h"
 #include "desktop/twips.h"
 #include "mainwindow/frmmain.h"
@@ -96,6 +98,27 @@ struct MainWindowOfRun : UpdateModulesLink {
     void setServiceBit(qint32 key, int value) override { frmCANopen::instance().g_setServiceBit(key, quint8(value)); }
     void writeSymbol(qint32 symbol, int kind, const QByteArray& value) override {
         frmCANopen::instance().g_writeSymbol(symbol, qint16(kind), value);
+    }
+    bool writeInfoBlock(int module, qint32 section, const QString& file, const QByteArray& image,
+                        qint32 startAddress) override {
+        return modDownload::writeInfoBlock(qint16(module), section, file, image, startAddress);
+    }
+    int loadingStatus(int module) override { return modDownload::g_getLoadingStatus(qint16(module), true); }
+    bool writeSection(int module, qint32 section, const QByteArray& image) override {
+        bool ok = false;
+        w.writeSection(module, section, image, ok);
+        return ok;
+    }
+    bool readInfoBlock(int module, qint32 section, QByteArray& block) override {
+        qint32 length = 0;
+        return frmCANopen::instance().g_readSDO(quint8(module + modGlobal::g_cobIdBootloader), modDownload::idxInfoBlock,
+                                                quint8(section), length, block, false, false, true);
+    }
+    std::array<int, 15> moduleStates() override {
+        std::array<int, 15> states{};
+        const QVector<qint32> s = modConnectionStatus::g_getConnectionStatus();
+        for (int m = 0; m < 15 && m < s.size(); ++m) states[size_t(m)] = s[m];
+        return states;
     }
     void showMainWindow() override {
         // The update window takes the right-hand side of the main window.

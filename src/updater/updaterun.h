@@ -74,6 +74,16 @@ public:
     // The path of the report written (empty until writeReport succeeded).
     const QString& reportFile() const { return m_reportFile; }
 
+    // The update window's single-section actions, which the run itself does not use: one
+    // section to one module in up to three attempts, a section's info block read and
+    // decoded, the bootloader CRC check and the state of the spare's path.
+    bool downloadApplication(const QString& file, qint16 module, qint32 section);
+    void uploadInfoBlock(qint16 module, qint32 section, bool& ok);
+    void checkBlCRC(bool& ok);
+    void getConnectionStatus(qint16& result);
+    // Entries 1 to 8 of the last info block read (entry 0 stays empty).
+    const std::array<QString, 9>& infoBlockValues() const { return m_infoBlockValues; }
+
     // State, for the window and for tests.
     int step() const { return m_step; }
     int tickCounter() const { return m_tickCounter; }
@@ -160,6 +170,9 @@ private:
     QString m_applFile;
     Selection m_selection{};
     Selection m_moduleDone{};
+
+    std::array<QString, 9> m_infoBlockValues;
+    bool m_viaSparePath = false;
 
     std::array<QString, 13> m_reportLines;
     QString m_reportFile;

@@ -380,6 +380,8 @@ void UpdateRun::step11Entry() {
     // must not read as "not necessary".
     if (m_updateFailed) {
         addMessageUpdater(QStringLiteral("  Update failed"), -1);
+        // After OK at a failed CRC write or check no prompt offers a way out: this does.
+        m_w.cmdExitUpdater->show();
     } else if (m_updateNotNecessary) {
         m_w.setText(11, QStringLiteral("Update not necessary"), UpdateWindow::green);
         addMessageUpdater(QStringLiteral("  Application is Up-To-Date (Update is already done)"), -1);

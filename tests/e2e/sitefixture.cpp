@@ -55,7 +55,7 @@ void SiteTest::TearDown() {
     ErrPtnr::setEndHook({});
 }
 
-void SiteTest::startSite(const QString& profileName, int cylinders) {
+void SiteTest::startSite(const QString& profileName, int cylinders, const QStringList& simArgs) {
     site.profile = profileName;
     site.busUrl = busUrl();
     site.cylinders = cylinders;
@@ -67,7 +67,7 @@ void SiteTest::startSite(const QString& profileName, int cylinders) {
     sim::Scenario::addOptions(p);
     sim::ProfileOptions::addOptions(p);
     sim::BootOptions::addOptions(p);
-    ASSERT_TRUE(p.parse(QStringList{QStringLiteral("pxm-sim")} + simconfig::simulatorArguments(site)))
+    ASSERT_TRUE(p.parse(QStringList{QStringLiteral("pxm-sim")} + simconfig::simulatorArguments(site) + simArgs))
         << p.errorText().toStdString();
     sim::Scenario scenario;
     ASSERT_TRUE(scenario.read(p, &error)) << error.toStdString();
@@ -85,6 +85,7 @@ void SiteTest::formLoad(const QString& switches) {
     w->setProgramFile(QDir(dir.path()).filePath(QString::fromLatin1(simconfig::kProgramName)));
     w->setInstanceKey(QStringLiteral("kelb-e2e-") + QUuid::createUuid().toString(QUuid::WithoutBraces));
     frmMain::setInstance(w.get());
+    if (beforeLoad) beforeLoad(*w);
     w->Form_Load(switches + QStringLiteral(" /db=") + dir.path());
 }
 

@@ -33,7 +33,7 @@ QString busUrl();
 // Waits in real time with the event loop running until pred() holds.
 bool waitFor(const std::function<bool()>& pred, int timeoutMs = 3000);
 
-// The update run, until it is built: records what the receive drain hands it.
+// A stand-in for the update run that records what the receive drain hands it.
 struct RecordingUpdater : UpdaterStub {
     std::vector<std::pair<QString, QByteArray>> values;
     void g_setNoOfCyl(const QByteArray& v, qint32&) override { values.push_back({"NoOfCyl", v}); }
@@ -45,13 +45,17 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Writes the site's configuration into dir and starts its modules on the bus.
-    void startSite(const QString& profile, int cylinders);
+    // Writes the site's configuration into dir and starts its modules on the bus, with
+    // pxm-sim's arguments for the site and simArgs after them.
+    void startSite(const QString& profile, int cylinders, const QStringList& simArgs = {});
     // Loads the main window with the command line, "/db=" and the folder added.
     void formLoad(const QString& switches);
     QString filePath(const QString& name) const;
     // The main window's log so far.
     QStringList logLines() const;
+
+    // Runs between the making of the main window and its load (the update run's install).
+    std::function<void(frmMain&)> beforeLoad;
 
     QTemporaryDir dir;
     simconfig::Site site;

@@ -3,7 +3,7 @@
 #include "lib/autodownloadgateway.h"
 #include "lib/pxmmodules.h"
 #include "lib/scenario.h"
-#include "simbus.h"
+#include "modulesfixture.h"
 
 #include <QCommandLineParser>
 
@@ -11,7 +11,7 @@ using namespace simtest;
 using sim::PxmModule;
 
 namespace {
-constexpr quint16 kState = 100, kRegister = 101, kUpdate = 102, kFailure = 103, kStandstill = 104, kPlain = 200;
+constexpr quint16 kPlain = 200;
 
 sim::ProfileOptions options(sim::Profile p, int cylinders) {
     sim::ProfileOptions o;
@@ -27,64 +27,9 @@ sim::ProfileOptions options(sim::Profile p, int cylinders) {
     return o;
 }
 
-QByteArray symbolFrame(quint16 key, quint8 kind, quint32 value) {
-    return bytes({key & 0xFF, key >> 8, 0, kind, int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF),
-                  int(value >> 24)});
-}
 }  // namespace
 
-class SimPersonality : public SimBus {
-protected:
-    void build(const sim::ProfileOptions& o) {
-        m_modules = std::make_unique<sim::PxmModules>(*m_sim, o);
-    }
-    void TearDown() override {
-        m_modules.reset();
-        SimBus::TearDown();
-    }
-    // An expedited or segmented upload from any node; empty on an abort or time-out.
-    QByteArray read(quint8 node, quint16 index, quint8 sub) {
-        QByteArray out;
-        return upload(node, index, sub, out, 500) == 0 ? out : QByteArray();
-    }
-    bool answers(quint8 node) { return !read(node, 0x1000, 0).isEmpty(); }
-    void userLevel(int level) { send(0x482, bytes({level | 0x80})); }
-    void serviceBit(quint16 key, bool on) { send(0x382, symbolFrame(key, 0x85, on ? 1 : 0)); }
-    void writeSymbol(quint16 key, quint32 value) { send(0x382, symbolFrame(key, 0x80, value)); }
-    // The value of the next publication of the key.
-    std::optional<quint32> published(quint16 key, int timeoutMs = 1000) {
-        const auto f = nextMatching(
-            [key](const sim::Frame& f) {
-                return f.id == 0x411 && f.data.size() == 8 && quint8(f.data[0]) + 256 * quint8(f.data[1]) == key;
-            },
-            timeoutMs);
-        return f ? std::optional<quint32>(u32At(f->data, 4)) : std::nullopt;
-    }
-    // The next published value of the key that satisfies pred.
-    std::optional<quint32> publishedUntil(quint16 key, const std::function<bool(quint32)>& pred, int timeoutMs = 3000) {
-        std::optional<quint32> v;
-        waitFor(
-            [&] {
-                auto p = published(key, 20);
-                if (p && pred(*p)) v = p;
-                return v.has_value();
-            },
-            timeoutMs);
-        return v;
-    }
-    void login() {
-        userLevel(11);
-        for (quint16 s : {kState, kRegister, kUpdate, kFailure}) serviceBit(s, true);
-    }
-    // Writes the register and waits until module 0 publishes it done (command word 0).
-    bool command(quint16 word, quint16 mask, int timeoutMs = 5000) {
-        clearInbox();
-        writeSymbol(kRegister, quint32(mask) | quint32(word) << 16);
-        return publishedUntil(kRegister, [](quint32 v) { return (v >> 16) == 0; }, timeoutMs).has_value();
-    }
-
-    std::unique_ptr<sim::PxmModules> m_modules;
-};
+using SimPersonality = SimModules;
 
 TEST(SimProfileOptions, ReadsTheCommandLine) {
     struct Case {

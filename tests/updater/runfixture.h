@@ -20,6 +20,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <functional>
+#include <deque>
 #include <map>
 #include <memory>
 #include <optional>
@@ -78,6 +79,33 @@ struct FakeSite : UpdateModulesLink {
     void login() override { calls << "login"; }
     void setServiceBit(qint32 key, int value) override;
     void writeSymbol(qint32 symbol, int kind, const QByteArray& value) override;
+    // The single-section primitives: scripted results, taken in order (then the default).
+    std::deque<bool> infoBlockWrites, sectionWrites;
+    std::deque<int> statuses;
+    QByteArray infoBlock;  // what a read of a section's info block brings; empty: the read fails
+    std::array<int, 15> states{};
+    template <class T>
+    static T next(std::deque<T>& q, T otherwise) {
+        if (q.empty()) return otherwise;
+        const T v = q.front();
+        q.pop_front();
+        return v;
+    }
+    bool writeInfoBlock(int module, qint32 section, const QString&, const QByteArray&, qint32 start) override {
+        calls << QStringLiteral("writeInfoBlock %1 %2 %3").arg(module).arg(section).arg(start, 0, 16);
+        return next(infoBlockWrites, true);
+    }
+    int loadingStatus(int) override { return next(statuses, 0); }
+    bool writeSection(int module, qint32 section, const QByteArray& image) override {
+        calls << QStringLiteral("writeSection %1 %2 %3").arg(module).arg(section).arg(image.size());
+        return next(sectionWrites, true);
+    }
+    bool readInfoBlock(int module, qint32 section, QByteArray& block) override {
+        calls << QStringLiteral("readInfoBlock %1 %2").arg(module).arg(section);
+        block = infoBlock;
+        return !infoBlock.isEmpty();
+    }
+    std::array<int, 15> moduleStates() override { return states; }
     void showMainWindow() override { calls << "showMainWindow"; }
     QString programDir() override { return programFolder; }
     void exitProgram() override { ++exits; }

@@ -1,0 +1,109 @@
+// The update window's single-section actions: a download of one section to one module,
+// the read of a section info block, the bootloader CRC check and the spare's path.
+#include "updater/updaterun.h"
+
+#include "bytes/bytes.h"
+#include "can/srecord.h"
+#include "services/errtrap.h"
+#include "services/modglobal.h"
+#include "services/modstringfct.h"
+
+namespace {
+
+constexpr char kObject[] = "frmMain";
+constexpr int infoBlockBytes = 44;
+const QString bootloaderCrc = QStringLiteral("0x6C73B542");
+
+// The characters of the block's non-zero bytes from..to (inclusive).
+QString textOf(const QByteArray& block, int from, int to) {
+    QString s;
+    for (int i = from; i <= to; ++i)
+        if (block[i] != '\0') s += QChar(uchar(block[i]));
+    return s;
+}
+
+QString hexOf(quint64 v) { return QStringLiteral("0x") + QString::number(v, 16).toUpper().rightJustified(8, QLatin1Char('0')); }
+
+}  // namespace
+
+bool UpdateRun::downloadApplication(const QString& file, qint16 module, qint32 section) {
+    bool done = false;
+    trap(kObject, "downloadApplication", [&] {
+        QByteArray image;
+        qint32 start = 0;
+        // Nothing is written to a module from a file that did not convert.
+        if (!modDownload::g_sRecToBin(file, image, start) || image.isEmpty()) {
+            addMessageUpdater(QStringLiteral("  Conversion S19-to-binary failed!"), -1);
+            return;
+        }
+        if (!modGlobal::g_updateMode && modGlobal::g_baseAdrAppl > 0 && modGlobal::g_baseAdrAppl != start) {
+            addMessageUpdater(modStringFct::sprintf("      start-address moved to {*}", modGlobal::g_baseAdrAppl), -1);
+            start = modGlobal::g_baseAdrAppl;
+        }
+        auto& link = updateModulesLink::get();
+        for (int attempt = 1; attempt <= 3 && !done; ++attempt) {
+            if (attempt > 1) addMessageUpdater(QStringLiteral("  New attempt to download"), -1);
+            addMessageUpdater(QStringLiteral("  Write infoblock to BZM"), -1);
+            if (!link.writeInfoBlock(module, section, file, image, start)) {
+                addMessageUpdater(QStringLiteral("  Failure in transmitting infoblock!"), -1);
+                continue;
+            }
+            if (link.loadingStatus(module) != 1) {
+                addMessageUpdater(QStringLiteral("  Downloading infoblock failed!"), -1);
+                continue;
+            }
+            addMessageUpdater(QStringLiteral("  Write data to BZM"), -1);
+            if (!link.writeSection(module, section, image)) {
+                addMessageUpdater(QStringLiteral("  Failure in transmitting program/data!"), -1);
+                continue;
+            }
+            if (link.loadingStatus(module) != 0) {
+                addMessageUpdater(QStringLiteral("  Downloading program/data failed!"), -1);
+                continue;
+            }
+            addMessageUpdater(QStringLiteral("  Download successful"), -1);
+            done = true;
+        }
+    });
+    return done;
+}
+
+void UpdateRun::uploadInfoBlock(qint16 module, qint32 section, bool& ok) {
+    ok = false;
+    trap(kObject, "uploadInfoBlock", [&] {
+        QByteArray block;
+        if (!updateModulesLink::get().readInfoBlock(module, section, block)) return;
+        // A block shorter than its fields is a failed read, not one decoded from missing bytes.
+        if (block.size() < infoBlockBytes) return;
+        auto number = [&](int offset) { return *bytes::getUnsigned(block, offset, 4, bytes::Order::BigEndian); };
+        m_infoBlockValues[1] = QString::number(number(0));
+        m_infoBlockValues[2] = textOf(block, 4, 11);
+        m_infoBlockValues[3] = QString::number(number(12));
+        m_infoBlockValues[4] = textOf(block, 16, 27);
+        m_infoBlockValues[5] = hexOf(number(28));
+        m_infoBlockValues[6] = QString::number(number(32));
+        m_infoBlockValues[7] = hexOf(number(36));
+        m_infoBlockValues[8] = hexOf(number(40));
+        ok = true;
+    });
+}
+
+void UpdateRun::checkBlCRC(bool& ok) {
+    bool read = false;
+    uploadInfoBlock(m_viaSparePath ? 23 : 0, 1, read);
+    ok = read && m_infoBlockValues[7] == bootloaderCrc;
+    if (read && !ok) addMessageUpdater(QStringLiteral("   Bootloader-CRC: ") + m_infoBlockValues[7], -1);
+}
+
+void UpdateRun::getConnectionStatus(qint16& result) {
+    const std::array<int, 15> states = updateModulesLink::get().moduleStates();
+    result = 0;
+    if (states[0] >= 0 && states[0] <= 2) {
+        result = qint16(states[0]);
+        if (states[0] == 2) m_viaSparePath = false;
+    }
+    if (states[7] == 1) {
+        result = 3;
+        m_viaSparePath = true;
+    }
+}

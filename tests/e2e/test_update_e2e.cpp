@@ -1,0 +1,235 @@
+// End to end: the program's automatic update run against the simulated M-Bus site (module
+// 0 and three cylinder modules) in real time, with the engineer's answers given on the
+// update window's buttons, judged by the report it leaves and by the modules' flash.
+#include "sitefixture.h"
+
+#include "config/loadfiles.h"
+#include "lib/applicationimage.h"
+#include "lib/flashmodel.h"
+#include "lib/personality_boot.h"
+#include "updater/updaterinstall.h"
+#include "updater/updaterun.h"
+#include "updater/updatewindow.h"
+
+#include <QElapsedTimer>
+#include <algorithm>
+#include <QFile>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+using namespace e2e;
+using sim::PxmModule;
+
+namespace {
+const QString kSuccess = QStringLiteral("KELB-3817 Software is successfully updated.");
+const QString kFailed = QStringLiteral("KELB-3817 Software update failed. Find more details in the report below.");
+const QString kNotNecessary = QStringLiteral("KELB-3817 Software update was not necessary.");
+const QString kCanceled = QStringLiteral("KELB-3817 Software update was canceled by the user!");
+constexpr quint16 kSymFirstCrc = 200;  // the site's PAR_CRC_FIRST_APPLICATION
+
+QByteArray newApplication() {
+    for (const simconfig::LoadFile& f : simconfig::loadFiles("PXM"))
+        if (f.section == 6) return simconfig::image(f);
+    return QByteArray();
+}
+
+QString hex4(quint16 crc) { return QStringLiteral("0x") + QStringLiteral("%1").arg(crc, 4, 16, QLatin1Char('0')).toUpper(); }
+
+bool hasLineStarting(const QStringList& lines, const QString& start) {
+    return std::any_of(lines.begin(), lines.end(), [&](const QString& l) { return l.startsWith(start); });
+}
+}  // namespace
+
+class UpdateRunE2E : public SiteTest {
+protected:
+    void SetUp() override {
+        SiteTest::SetUp();
+        beforeLoad = [](frmMain& m) { updater::install(m); };
+    }
+    void TearDown() override {
+        updater::uninstall();
+        SiteTest::TearDown();
+    }
+
+    // The engineer at the update window, from the program's start to its end: each prompt
+    // is answered with OK where it is offered and confirm agrees (confirm gets OK's
+    // caption), else with the exit button. False when the program has not ended in time.
+    bool runUpdate(const std::function<bool(const QString&)>& confirm = {}, int timeoutMs = 150000) {
+        formLoad(QString());
+        UpdateWindow& v = updater::run()->window();
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < timeoutMs) {
+            if (!w->isVisible()) return true;
+            QPushButton* answer = nullptr;
+            // The run waits for the engineer exactly while its timer is stopped.
+            if (v.timCyclic.isEnabled())
+                ;
+            else if (v.cmdOk->isVisibleTo(w.get()))
+                answer = !confirm || confirm(v.cmdOk->text()) ? v.cmdOk : v.cmdExitUpdater;
+            else if (v.cmdExitUpdater->isVisibleTo(w.get()) && v.cmdExitUpdater->isEnabled())
+                answer = v.cmdExitUpdater;
+            if (answer) {
+                prompts << v.txtUserInfo->toPlainText();
+                answer->click();
+                // The answer is taken on the next tick.
+                waitFor([&] { return !w->isVisible() || !answer->isVisibleTo(w.get()); }, 5000);
+            }
+            waitFor([] { return false; }, 50);
+        }
+        return false;
+    }
+    QStringList report() const {
+        QFile f(filePath("KELB-3817 Update Tool Report.txt"));
+        if (!f.open(QIODevice::ReadOnly)) return {};
+        return QString::fromLatin1(f.readAll()).split(QStringLiteral("\r\n"));
+    }
+    // Modules 0 to 3 in their application, with the application of the load file or not.
+    void expectModules(bool updated) {
+        const QByteArray image = newApplication();
+        for (int m = 0; m <= 3; ++m) {
+            SCOPED_TRACE(m);
+            EXPECT_EQ(bootloaders->image(m, 6) == image, updated);
+            EXPECT_EQ(modules->mode(m), PxmModule::Mode::Application);
+        }
+    }
+
+    QStringList updateLog() const {
+        QStringList lines;
+        const QListWidget* list = updater::run()->window().lstMessageUpdater;
+        for (int i = 0; i < list->count(); ++i) lines << list->item(i)->text();
+        return lines;
+    }
+    // Every module's flash holds the newest application already.
+    void installNewest() {
+        const QByteArray image = newApplication();
+        bootloaders->invoke([&](QList<sim::ModuleBootloader*>& list) {
+            sim::FlashModel installed;
+            installed.seed(6, sim::infoblock::make(6, "KELB", 1, "Dec 01 2026", 0x30000, image), image);
+            for (sim::ModuleBootloader* b : list) b->takeSection(6, installed);
+        });
+    }
+
+    QStringList prompts;
+};
+
+TEST_F(UpdateRunE2E, AWholeUpdateReachesEveryModulesFlashAndTheReportSaysSo) {
+    startSite("mbus", 3);
+    ASSERT_TRUE(runUpdate());
+    const QStringList lines = report();
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_TRUE(lines[0].startsWith("------------------- KELB-3817 Update Tool started  ")) << lines[0].toStdString();
+    const QByteArray factory = sim::factoryApplication(), image = newApplication();
+    for (const QString& line :
+         {QStringLiteral("  Hull-Number: HULL-0001       "), QStringLiteral("  Engine Type: 6L32"),
+          QStringLiteral("  Application Build: 1234"), QStringLiteral("  Number of Cylinders: 3"),
+          QStringLiteral("  Appl-CRC: %1   / Len: 1024   before update").arg(hex4(sim::applicationCrc(factory))),
+          QStringLiteral("  Appl-CRC: %1   / Len: 4096   after  update").arg(hex4(sim::applicationCrc(image))),
+          QStringLiteral("  IMO-CRC:  %1   / Len: 512   after  update").arg(hex4(sim::imoCrc(image))), kSuccess})
+        EXPECT_TRUE(lines.contains(line)) << line.toStdString() << "\n" << lines.join('\n').toStdString();
+    EXPECT_FALSE(lines.contains(kFailed));
+    expectModules(true);
+    // The modules took the new application's CRC as their first application's.
+    EXPECT_EQ(modules->symbolValue(0, kSymFirstCrc), sim::applicationCrc(image));
+    // Start, the update prompt with the site's values, and the final text.
+    ASSERT_EQ(prompts.size(), 3) << prompts.join('\n').toStdString();
+    EXPECT_TRUE(prompts[1].startsWith("Ready to update hull HULL-0001")) << prompts[1].toStdString();
+    EXPECT_TRUE(prompts[2].startsWith("The KELB-3817 software is updated")) << prompts[2].toStdString();
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(UpdateRunE2E, ModulesThatRunTheNewestApplicationAreNotUpdatedAgain) {
+    startSite("mbus", 3);
+    installNewest();
+    ASSERT_TRUE(runUpdate());
+    const QByteArray image = newApplication();
+    const QStringList lines = report();
+    EXPECT_TRUE(lines.contains(kNotNecessary)) << lines.join('\n').toStdString();
+    EXPECT_FALSE(lines.contains(kSuccess));
+    expectModules(true);
+    // The installed CRC is written again as the first application's.
+    EXPECT_EQ(modules->symbolValue(0, kSymFirstCrc), sim::applicationCrc(image));
+    EXPECT_TRUE(prompts.last().startsWith("The newest application of this build is already installed"))
+        << prompts.join('\n').toStdString();
+}
+
+// The update is installed, but a cylinder waits in its bootloader: it alone is loaded
+// and started, and the run ends as an update.
+TEST_F(UpdateRunE2E, AModuleLeftInItsBootloaderIsLoadedAndStarted) {
+    startSite("mbus", 3);
+    installNewest();
+    const QByteArray before = bootloaders->image(1, 6);
+    bootloaders->invoke([](QList<sim::ModuleBootloader*>& list) { list[2]->flash().setImage(6, "half-loaded"); });
+    modules->setMode(2, PxmModule::Mode::Bootloader);
+    bootloaders->sync();
+    ASSERT_TRUE(runUpdate());
+    const QStringList lines = report();
+    EXPECT_TRUE(lines.contains(kSuccess)) << lines.join('\n').toStdString();
+    EXPECT_TRUE(updateLog().contains("   Following PXM's are in bootloader: PXM #02!")) << updateLog().join('\n').toStdString();
+    expectModules(true);
+    EXPECT_EQ(modules->loadedSections(2), QList<int>{6});
+    EXPECT_TRUE(modules->loadedSections(1).isEmpty());
+    EXPECT_EQ(bootloaders->image(1, 6), before);
+    EXPECT_TRUE(prompts.value(1).startsWith("The update of hull HULL-0001")) << prompts.join('\n').toStdString();
+}
+
+TEST_F(UpdateRunE2E, LeavingAtTheUpdatePromptCancelsAndRestartsTheApplications) {
+    startSite("mbus", 3);
+    ASSERT_TRUE(runUpdate([](const QString& okCaption) { return okCaption != QLatin1String("Update"); }));
+    const QStringList lines = report();
+    const auto at = lines.indexOf(kCanceled);
+    ASSERT_GE(at, 0) << lines.join('\n').toStdString();
+    EXPECT_EQ(lines.value(at + 1), "Software is not updated!");
+    EXPECT_FALSE(lines.contains(kSuccess));
+    expectModules(false);
+}
+
+// Every way the update goes wrong ends red: the report's failed block with the cause in
+// its details, never the success line, and no module left without its application where
+// the modules could run one.
+struct RedPath {
+    const char* name;
+    QStringList simArgs;
+    const char* cause;  // the start of a line of the report's details
+    bool flashed;       // the new application reached the modules' flash
+    int exitModule;     // a module left in its bootloader, -1 for none
+};
+
+void PrintTo(const RedPath& p, std::ostream* os) { *os << p.name; }
+
+class UpdateRunRedE2E : public UpdateRunE2E, public ::testing::WithParamInterface<RedPath> {};
+
+TEST_P(UpdateRunRedE2E, EndsWithTheFailedReport) {
+    const RedPath& c = GetParam();
+    startSite("mbus", 3, c.simArgs);
+    ASSERT_TRUE(runUpdate());
+    const QStringList lines = report();
+    ASSERT_TRUE(lines.contains(kFailed)) << lines.join('\n').toStdString();
+    EXPECT_FALSE(lines.contains(kSuccess));
+    EXPECT_TRUE(hasLineStarting(lines, QString::fromLatin1(c.cause))) << c.cause << "\n" << lines.join('\n').toStdString();
+    const QByteArray image = newApplication();
+    for (int m = 0; m <= 3; ++m) {
+        SCOPED_TRACE(m);
+        if (c.simArgs.contains("--absent") && m == 2) continue;
+        EXPECT_EQ(bootloaders->image(m, 6) == image, c.flashed);
+        EXPECT_EQ(modules->mode(m), m == c.exitModule ? PxmModule::Mode::Bootloader : PxmModule::Mode::Application);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, UpdateRunRedE2E,
+    ::testing::Values(
+        RedPath{"UnknownBuild", {"--unknown-build"}, "   Build of Application with CRC=0x", false, -1},
+        RedPath{"MissingCylinder", {"--absent", "0x4"}, "   Following PXM's are missing: PXM #02!", false, -1},
+        RedPath{"ModuleDoesNotStart",
+                {"--boot-fault", "refuse-start", "--boot-fault-modules", "0x2"},
+                "   Following PXM's did not start: PXM #01!",
+                true,
+                1},
+        RedPath{"SymbolWithheld", {"--withhold", "PAR_SWINFO_BUILD"}, "  Application Build: reading failed", false, -1},
+        RedPath{"AutoDownloadOff", {"--auto-download-off"}, "   Autodownload-Activation done --> reboot of KELB necessary.",
+                false, -1},
+        RedPath{"WrongCrcEcho", {"--wrong-crc-echo"}, "   Appl CRC not set!", true, -1},
+        RedPath{"SilenceAfterUpdate", {"--silent-after-update"}, "   Application could not be checked!", true, -1}),
+    [](const auto& info) { return std::string(info.param.name); });
