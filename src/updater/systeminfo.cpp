@@ -1,5 +1,6 @@
 #include "updater/systeminfo.h"
 
+#include "bytes/bytes.h"
 #include "services/modstringfct.h"
 
 #include <bit>
@@ -49,9 +50,9 @@ void SystemInfo::placePart(QString& text, quint32& mask, int& parts, int index, 
 }
 
 qint32 SystemInfo::value32(const QByteArray& bytes) {
-    quint32 v = 0;
-    for (int i = 0; i < 4; ++i) v |= quint32(i < bytes.size() ? uchar(bytes[i]) : 0) << (8 * i);
-    return qint32(v);
+    // A byte the value lacks reads 0.
+    const QByteArray four = bytes.left(4).leftJustified(4, '\0');
+    return qint32(bytes::getUnsigned(four, 0, 4, bytes::Order::LittleEndian).value_or(0));
 }
 
 qint32 SystemInfo::value8(const QByteArray& bytes) { return bytes.isEmpty() ? 0 : uchar(bytes[0]); }

@@ -3,6 +3,7 @@
 #include "updater/updaterun.h"
 #include "updater/updatewindow.h"
 
+#include "bytes/bytes.h"
 #include "services/modglobal.h"
 
 using namespace modGlobal;
@@ -55,9 +56,9 @@ void UpdateRun::setServiceBit(int value, int part) {
 }
 
 void UpdateRun::writeApplicationCrc(qint32 crc) {
-    QByteArray bytes(4, '\0');
-    for (int i = 0; i < 4; ++i) bytes[i] = char((quint32(crc) >> (8 * i)) & 0xFF);
-    updateModulesLink::get().writeSymbol(g_symCrcFirstApplication, 0, bytes);
+    QByteArray value;
+    bytes::put(value, 0, crc, 4, bytes::Order::LittleEndian);
+    updateModulesLink::get().writeSymbol(g_symCrcFirstApplication, 0, value);
 }
 
 void UpdateRun::writeAutoDownload(int value) {
