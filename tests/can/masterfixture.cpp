@@ -108,8 +108,7 @@ void MasterTest::TearDown() {
     frmCANopen::instance().unload();
     TimeService::useVirtualClock(false);
     for (auto& s : m_sims) s.reset();
-    symbolSettersLink::install(nullptr);
-    connectionDisplayLink::install(nullptr);
+    cansim::resetCanLinks();
     cansim::resetConfigRecordsets();
     ErrPtnr::setHandler({});
 }

@@ -3,6 +3,7 @@
 #include "can/modautodownload.h"
 #include "can/modconnectionstatus.h"
 #include "can/modheartbeatcontrol.h"
+#include "cansim/cansim.h"
 #include "dao/dao.h"
 #include "desktop/timeservice.h"
 #include "services/modglobal.h"
@@ -79,9 +80,7 @@ void ModeChangeTest::SetUp() {
 
 void ModeChangeTest::TearDown() {
     for (const auto& e : errors) ADD_FAILURE() << "run-time error in " << e.procedure.toStdString() << ": " << e.description.toStdString();
-    modeChangeMainWindowLink::install(nullptr);
-    modeChangeMasterLink::install(nullptr);
-    autoDownloadMasterLink::install(nullptr);
+    cansim::resetCanLinks();
     modGlobal::g_qtmMode = false;
     modGlobal::g_debugMode = false;
     modGlobal::g_isMBusConnection = false;

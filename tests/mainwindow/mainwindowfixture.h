@@ -17,6 +17,7 @@
 #include "mainwindow/vbcontrols.h"
 
 #include "cansim/cansim.h"
+#include "cansim/mainwindowlinks.h"
 #include "dao/dao.h"
 #include "desktop/runtimeerror.h"
 #include "services/errtrap.h"
@@ -186,20 +187,7 @@ protected:
     void TearDown() override {
         if (frmMessage2* box = frmMessage2::existing()) box->unload();
         w.reset();
-        canMasterLink::install(nullptr);
-        autoDownloadLink::install(nullptr);
-        busSetupLink::install(nullptr);
-        loadFilesLink::install(nullptr);
-        commandLockLink::install(nullptr);
-        applicationTypeLink::install(nullptr);
-        updaterLink::install(nullptr);
-        moduleStatusLink::install(nullptr);
-        frmDcBuilderLink::install(nullptr);
-        frmDcReconstructionLink::install(nullptr);
-        frmEditDCLink::install(nullptr);
-        frmModuleOverviewLink::install(nullptr);
-        frmInfoBlockDetailsLink::install(nullptr);
-        frmHWInfoBlockRepairLink::install(nullptr);
+        cansim::resetMainWindowLinks();
         singleInstance::release();
         resetGlobals();
         answers.reset();

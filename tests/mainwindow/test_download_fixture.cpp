@@ -7,6 +7,7 @@
 #include "can/srecord.h"
 #include "caninterface/caninterface.h"
 #include "cansim/cansim.h"
+#include "cansim/mainwindowlinks.h"
 #include "desktop/timeservice.h"
 #include "lib/pxmbootloaders.h"
 #include "lib/pxmmodules.h"
@@ -120,18 +121,7 @@ void DownloadBusTest::TearDown() {
     bootloaders.reset();
     modules.reset();
     simulator.stop();
-    canMasterLink::install(nullptr);
-    moduleStatusLink::install(nullptr);
-    autoDownloadLink::install(nullptr);
-    applicationTypeLink::install(nullptr);
-    commandLockLink::install(nullptr);
-    busSetupLink::install(nullptr);
-    loadFilesLink::install(nullptr);
-    updaterLink::install(nullptr);
-    symbolSettersLink::install(nullptr);
-    connectionDisplayLink::install(nullptr);
-    modeChangeMainWindowLink::install(nullptr);
-    autoDownloadMainWindowLink::install(nullptr);
+    cansim::resetMainWindowLinks();
     frmMain::setInstance(nullptr);
     w.reset();
     resetGlobals();

@@ -1,6 +1,7 @@
 #include "runfixture.h"
 
 #include "cansim/cansim.h"
+#include "cansim/mainwindowlinks.h"
 #include "desktop/timeservice.h"
 #include "mainwindow/vbcontrols.h"
 #include "services/modglobal.h"
@@ -101,9 +102,7 @@ void RunTest::TearDown() {
     run.reset();
     w.reset();
     updateModulesLink::install(nullptr);
-    busSetupLink::install(nullptr);
-    applicationTypeLink::install(nullptr);
-    canMasterLink::install(nullptr);
+    cansim::resetMainWindowLinks();
     cansim::resetModGlobalsAndPaths();
     g_symSwInfoEngineType = 0;
     answers.reset();

@@ -1,6 +1,7 @@
 #include "cansim.h"
 
 #include "can/frmcanopen.h"
+#include "can/links.h"
 #include "can/modautodownload.h"
 #include "can/modconnectionstatus.h"
 #include "can/modheartbeatcontrol.h"
@@ -43,6 +44,15 @@ void resetModGlobalsAndPaths() {
     g_configDir.clear();
     g_uploadDir.clear();
     g_toolTitle.clear();
+}
+
+void resetCanLinks() {
+    symbolSettersLink::install(nullptr);
+    connectionDisplayLink::install(nullptr);
+    modeChangeMainWindowLink::install(nullptr);
+    autoDownloadMainWindowLink::install(nullptr);
+    modeChangeMasterLink::install(nullptr);
+    autoDownloadMasterLink::install(nullptr);
 }
 
 void resetCanMaster() {

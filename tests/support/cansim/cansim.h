@@ -25,6 +25,8 @@ void resetModGlobalsAndPaths();
 // The CAN master unloaded and usable again, the heartbeat supervision, the auto-download
 // state and the connected flag as after start-up.
 void resetCanMaster();
+// Every seam slot of the CAN part (can/links.h) back to its default.
+void resetCanLinks();
 
 // A new configuration database with the three tables the master reads, still open.
 std::shared_ptr<dao::Database> createConfigDatabase(const QString& path);
