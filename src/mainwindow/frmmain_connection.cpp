@@ -1,6 +1,6 @@
 // The connection display: the module rows' lamps, hardware versions and selectability,
 // and on the M-Bus the engine state with its command lock.
-#include "mainwindow/connectiondisplaybus.h"
+#include "mainwindow/connectiondisplaylink.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/vbcheckbox.h"
 #include "mainwindow/vbcontrols.h"

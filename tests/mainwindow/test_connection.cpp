@@ -3,7 +3,7 @@
 // M-Bus show the engine state and lock the commands while the engine runs.
 #include "mainwindowfixture.h"
 
-#include "mainwindow/connectiondisplaybus.h"
+#include "mainwindow/connectiondisplaylink.h"
 #include "mainwindow/vbcheckbox.h"
 
 #include <QGroupBox>

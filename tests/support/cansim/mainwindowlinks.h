@@ -7,7 +7,7 @@
 #include "mainwindow/bussetuplink.h"
 #include "mainwindow/canmasterlink.h"
 #include "mainwindow/commandlocklink.h"
-#include "mainwindow/connectiondisplaybus.h"
+#include "mainwindow/connectiondisplaylink.h"
 #include "mainwindow/dcbuilderlink.h"
 #include "mainwindow/dceditorlink.h"
 #include "mainwindow/loadfileslink.h"

@@ -1,4 +1,4 @@
-#include "mainwindow/connectiondisplaybus.h"
+#include "mainwindow/connectiondisplaylink.h"
 
 #include "can/frmcanopen.h"
 #include "can/modautodownload.h"
