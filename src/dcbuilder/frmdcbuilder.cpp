@@ -43,7 +43,10 @@ frmDcBuilder& frmDcBuilder::instance() {
         g_builder = new frmDcBuilder;
         frmDcBuilderLogLink::install(g_builder);
         // The database upgrade takes an old plantInfo table over into the working copy.
-        modDataBase::setPlantInfoCopier([] { return frmDcBuilder::instance().g_copyPlantInfosToDcEnums(); });
+        static struct : PlantInfoCopier {
+            bool g_copyPlantInfosToDcEnums() override { return frmDcBuilder::instance().g_copyPlantInfosToDcEnums(); }
+        } copier;
+        plantInfoCopierLink::install(&copier);
     }
     return *g_builder;
 }

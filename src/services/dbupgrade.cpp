@@ -21,11 +21,6 @@ using modStringFct::sprintf;
 
 namespace {
 
-std::function<bool()>& plantInfoCopier() {
-    static std::function<bool()> copier = [] { return false; };
-    return copier;
-}
-
 const QString kUpdateMark = QStringLiteral("Database Update:");
 
 // Closes what a step opened, also when the step fails part-way.
@@ -112,7 +107,7 @@ std::optional<QString> stepFrom000(const QString& dbName, QString& log) {
     if (!rewriteDcBinFile(dbName, log)) return std::nullopt;
     modGlobal::g_setSymbolName(QStringLiteral("DC_CRC_FIRST_APPLICATION"), QStringLiteral("PAR_CRC_FIRST_APPLICATION"));
     modGlobal::g_setSymbolName(QStringLiteral("DC_SWINFO_EPI_DB_NO_"), QStringLiteral("PAR_SWINFO_EPI_DB_NO_"));
-    if (plantInfoCopier()()) {
+    if (plantInfoCopierLink::get().g_copyPlantInfosToDcEnums()) {
         log += QStringLiteral("Plant-Infos copied form table 'plantInfo' to 'dcEnums'\r\n");
         g_removeTable(dbName, QStringLiteral("plantInfo"), log, true);
     }
@@ -215,10 +210,6 @@ bool updateDatabase(const QString& dbName, bool& changed) {
 }
 
 }  // namespace
-
-void setPlantInfoCopier(std::function<bool()> copier) {
-    plantInfoCopier() = copier ? std::move(copier) : std::function<bool()>([] { return false; });
-}
 
 bool g_updateDatabase(const QString& dbName, bool& changed) {
     bool result = false;

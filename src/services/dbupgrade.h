@@ -3,8 +3,9 @@
 // database carries a `version` table, a history of the program versions that touched it;
 // the upgrade creates it where missing, refuses a database a newer program has changed,
 // and otherwise brings the layout up in fixed steps, one history row per step.
+#include "services/link.h"
+
 #include <QString>
-#include <functional>
 
 namespace modDataBase {
 
@@ -14,9 +15,14 @@ namespace modDataBase {
 // and never cleared here.
 bool g_updateDatabase(const QString& dbName, bool& changed);
 
-// The builder copies the plant information of the database it has open into `dcEnums`
-// and registers that copier here at start-up; the result tells whether it copied.
-// Until then (and after an empty registration) the copier answers false.
-void setPlantInfoCopier(std::function<bool()> copier);
-
 }  // namespace modDataBase
+
+// The builder copies the plant information of the database it has open into `dcEnums`
+// and registers that copier when it is created; the result tells whether it copied.
+// Until then the copier copies nothing and answers false.
+class PlantInfoCopier {
+public:
+    virtual ~PlantInfoCopier() = default;
+    virtual bool g_copyPlantInfosToDcEnums() { return false; }
+};
+using plantInfoCopierLink = Link<PlantInfoCopier, PlantInfoCopier>;

@@ -55,7 +55,7 @@ protected:
         dcPath = dir.filePath(QStringLiteral("Plant-PXM-DC-001.mdb"));
         cfgPath = dir.filePath(QStringLiteral("Config.mdb"));
         TimeService::setNow(kNow);
-        modDataBase::setPlantInfoCopier({});
+        plantInfoCopierLink::install(nullptr);
         makeDc();
         // The aliases land in the configuration database, through its record set.
         cfgtest::makeDb(cfgPath, {QStringLiteral("CREATE TABLE aliasSymbolName (aliasName TEXT COLLATE NOCASE, "
@@ -68,7 +68,7 @@ protected:
     void TearDown() override {
         modGlobal::g_rsAliasSymbolName.reset();
         cfgDb->Close();
-        modDataBase::setPlantInfoCopier({});
+        plantInfoCopierLink::install(nullptr);
     }
 
     // A data-container database with the tables and columns the steps touch. The step
@@ -140,7 +140,10 @@ protected:
 const QStringList kOldBinValues = {"old1", "old2", "old3", "old4", "old5", "old6", "old7", "old8", "old9"};
 
 TEST_F(DbUpgrade, MissingVersionTableIsCreatedAndTheDatabaseTakenThroughBothSteps) {
-    modDataBase::setPlantInfoCopier([] { return true; });
+    struct : PlantInfoCopier {
+        bool g_copyPlantInfosToDcEnums() override { return true; }
+    } copier;
+    plantInfoCopierLink::install(&copier);
     answers.push(Dialogs::vbYes);
     bool changed = false;
     EXPECT_TRUE(modDataBase::g_updateDatabase(dcPath, changed));
