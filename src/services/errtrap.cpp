@@ -17,10 +17,6 @@ std::function<void()>& endHook() {
     static std::function<void()> h;
     return h;
 }
-std::function<void()>& beforeEnd() {
-    static std::function<void()> a;
-    return a;
-}
 bool g_inHandler = false;
 
 Choice plainBox(const ErrorInfo& i) {
@@ -34,11 +30,11 @@ Choice plainBox(const ErrorInfo& i) {
 void setHandler(Handler h) { handler() = std::move(h); }
 void setEndHook(std::function<void()> hook) { endHook() = std::move(hook); }
 
-void setBeforeEnd(std::function<void()> action) { beforeEnd() = std::move(action); }
-
 void endProgram() {
     // Taken out first: an error inside the action that ends the program again ends it.
-    if (std::function<void()> action = std::exchange(beforeEnd(), {})) action();
+    ProgramEnd& last = programEndLink::get();
+    programEndLink::install(nullptr);
+    last.beforeEnd();
     if (endHook()) {
         endHook()();
         return;

@@ -3,6 +3,8 @@
 // through trap(), which hands the object's name, the procedure's name and the error to
 // the central error handler. "Continue" goes on with the caller's next step; "End" stops
 // the program at once.
+#include "services/link.h"
+
 #include <QString>
 #include <exception>
 #include <functional>
@@ -28,9 +30,7 @@ void setHandler(Handler handler);
 void g_installErrorForm();
 // What "End" does: by default the process ends at once, with no exit procedure.
 void setEndHook(std::function<void()> hook);
-// Runs once when the program ends through endProgram, before it ends (the update run
-// leaves its report this way).
-void setBeforeEnd(std::function<void()> action);
+// Ends the program: what ProgramEnd's slot holds runs once first, then the end hook.
 void endProgram();
 
 // Builds the error information from a caught exception.
@@ -39,6 +39,15 @@ ErrorInfo describe(const QString& object, const QString& procedure, const std::e
 Choice report(const ErrorInfo& info);
 
 }  // namespace ErrPtnr
+
+// What runs once when the program ends through ErrPtnr::endProgram, before it ends: the
+// update run registers its report here; until then nothing runs.
+class ProgramEnd {
+public:
+    virtual ~ProgramEnd() = default;
+    virtual void beforeEnd() {}
+};
+using programEndLink = Link<ProgramEnd, ProgramEnd>;
 
 // Runs one guarded step. Returns true when the step ran without a run-time error.
 template <class F>

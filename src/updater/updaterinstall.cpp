@@ -164,16 +164,19 @@ UpdateRun& install(frmMain& mainWindow) {
     mainWindow.cmdOpenReport = view->cmdOpenReport;
     QObject::connect(view->cmdOpenReport, &QPushButton::clicked, &mainWindow, &frmMain::cmdOpenReport_Click);
     // A program ended on an error still leaves the report of its run.
-    ErrPtnr::setBeforeEnd([] {
-        if (s_run && s_run->started()) s_run->writeReport();
-    });
+    static struct : ProgramEnd {
+        void beforeEnd() override {
+            if (s_run && s_run->started()) s_run->writeReport();
+        }
+    } reportAtEnd;
+    programEndLink::install(&reportAtEnd);
     return *s_run;
 }
 
 UpdateRun* run() { return s_run.get(); }
 
 void uninstall() {
-    ErrPtnr::setBeforeEnd({});
+    programEndLink::install(nullptr);
     updaterLink::install(nullptr);
     updateModulesLink::install(nullptr);
     s_run.reset();
