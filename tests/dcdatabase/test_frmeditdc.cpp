@@ -269,6 +269,6 @@ TEST_F(EditorTest, ALargeTableOpensAndScrolls) {
         const QModelIndex bottom = grid()->indexAt(QPoint(10, grid()->viewport()->height() - 5));
         EXPECT_GT(bottom.row(), 19900);
         EXPECT_EQ(cell(19999, "Name"), "GLB_V19999");
-        if (qEnvironmentVariableIsSet("KELB_SCREENSHOTS")) form.grab().save(qEnvironmentVariable("KELB_SCREENSHOTS") + "/frmEditDC.png");
+        if (qEnvironmentVariableIsSet("KELB_GRAB_DIR")) form.grab().save(qEnvironmentVariable("KELB_GRAB_DIR") + "/frmEditDC.png");
     });
 }

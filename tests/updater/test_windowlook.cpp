@@ -1,5 +1,5 @@
 // The update window inside the main window, as the engineer sees it at each step. The
-// pictures go to $KELB_SHOTS when it is set (to look at them), else to a temporary folder.
+// pictures go to $KELB_GRAB_DIR when it is set (to look at them), else to a temporary folder.
 #include "runfixture.h"
 
 #include "mainwindow/frmmain.h"
@@ -18,7 +18,7 @@ class WindowLook : public WiredRunTest {
 protected:
     void SetUp() override {
         WiredRunTest::SetUp();
-        shots = qEnvironmentVariable("KELB_SHOTS", dir.path());
+        shots = qEnvironmentVariable("KELB_GRAB_DIR", dir.path());
         QDir().mkpath(shots);
     }
     void shoot(const QString& name) {
