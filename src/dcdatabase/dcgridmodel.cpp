@@ -1,6 +1,7 @@
 #include "dcdatabase/dcgridmodel.h"
 
 #include "services/errtrap.h"
+#include "services/modstringfct.h"
 
 #include <QApplication>
 #include <QBrush>
@@ -11,20 +12,6 @@
 using editColumns::Column;
 using Shown = editColumns::Display;  // not "Display": the X11 headers take that name
 namespace rules = editCellRules;
-
-namespace {
-
-QString numberText(const QVariant& v) {
-    if (v.isNull()) return QString();
-    if (v.typeId() == QMetaType::Double) {
-        const double d = v.toDouble();
-        if (std::isfinite(d) && d == std::floor(d) && std::fabs(d) < 1e15) return QString::number(qint64(d));
-        return QString::number(d, 'g', 15);
-    }
-    return v.toString();
-}
-
-}  // namespace
 
 DcGridModel::DcGridModel(rules::Grid grid, dao::DataControl& control, QObject* parent)
     : QAbstractTableModel(parent),
@@ -77,7 +64,7 @@ QString DcGridModel::displayText(int row, int column) const {
     case Shown::ValueList: return editColumns::listText(col, v);
     case Shown::ModbusAddress: return rules::modbusAddressText(m_grid, v);
     case Shown::ProducerBit: return rules::producerText(col.bit, v);
-    case Shown::Number: return numberText(v);
+    case Shown::Number: return modStringFct::sprintf(QStringLiteral("{*}"), v);  // as the formatter shows values
     case Shown::Text: break;
     }
     return v.toString();

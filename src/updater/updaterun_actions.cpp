@@ -2,7 +2,6 @@
 // the read of a section info block, the bootloader CRC check and the spare's path.
 #include "updater/updaterun.h"
 
-#include "bytes/bytes.h"
 #include "can/srecord.h"
 #include "services/errtrap.h"
 #include "services/modglobal.h"
@@ -13,16 +12,6 @@ namespace {
 constexpr char kObject[] = "frmMain";
 constexpr int infoBlockBytes = 44;
 const QString bootloaderCrc = QStringLiteral("0x6C73B542");
-
-// The characters of the block's non-zero bytes from..to (inclusive).
-QString textOf(const QByteArray& block, int from, int to) {
-    QString s;
-    for (int i = from; i <= to; ++i)
-        if (block[i] != '\0') s += QChar(uchar(block[i]));
-    return s;
-}
-
-QString hexOf(quint64 v) { return QStringLiteral("0x") + QString::number(v, 16).toUpper().rightJustified(8, QLatin1Char('0')); }
 
 }  // namespace
 
@@ -75,15 +64,16 @@ void UpdateRun::uploadInfoBlock(qint16 module, qint32 section, bool& ok) {
         if (!updateModulesLink::get().readInfoBlock(module, section, block)) return;
         // A block shorter than its fields is a failed read, not one decoded from missing bytes.
         if (block.size() < infoBlockBytes) return;
-        auto number = [&](int offset) { return *bytes::getUnsigned(block, offset, 4, bytes::Order::BigEndian); };
-        m_infoBlockValues[1] = QString::number(number(0));
-        m_infoBlockValues[2] = textOf(block, 4, 11);
-        m_infoBlockValues[3] = QString::number(number(12));
-        m_infoBlockValues[4] = textOf(block, 16, 27);
-        m_infoBlockValues[5] = hexOf(number(28));
-        m_infoBlockValues[6] = QString::number(number(32));
-        m_infoBlockValues[7] = hexOf(number(36));
-        m_infoBlockValues[8] = hexOf(number(40));
+        using namespace modStringFct;
+        const QString hex = QStringLiteral("0x");
+        m_infoBlockValues[1] = g_byteToDezValStr(4, 0, block);
+        m_infoBlockValues[2] = g_byteToStr(8, 4, block);
+        m_infoBlockValues[3] = g_byteToDezValStr(4, 12, block);
+        m_infoBlockValues[4] = g_byteToStr(12, 16, block);
+        m_infoBlockValues[5] = g_byteToHexValStr(4, 28, block, false, hex);
+        m_infoBlockValues[6] = g_byteToDezValStr(4, 32, block);
+        m_infoBlockValues[7] = g_byteToHexValStr(4, 36, block, false, hex);
+        m_infoBlockValues[8] = g_byteToHexValStr(4, 40, block, false, hex);
         ok = true;
     });
 }
