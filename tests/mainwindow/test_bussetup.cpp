@@ -60,6 +60,16 @@ protected:
     std::unique_ptr<sim::PxmModules> modules;
     std::unique_ptr<frmMain> w;
 
+    // The type check after the set-up of a QTM site: no box, the QTM type, the about box
+    // as always, and the program goes on.
+    void expectQuietQtmTypeCheck() {
+        w->setUserRights();
+        EXPECT_TRUE(answers->shown().empty());
+        EXPECT_EQ(modGlobal::g_applicationType, 6);
+        EXPECT_TRUE(frmAbout::instance().isVisible());
+        EXPECT_EQ(ends, 0);
+    }
+
     void SetUp() override {
         QLoggingCategory::setFilterRules(QStringLiteral("qt.canbus*=false\nkelb.can.warning=false"));
         TimeService::useVirtualClock(false);
@@ -194,11 +204,7 @@ TEST_F(BusSetupTest, TheSBusSearchKeepsConverter0WhenItComesUp) {
     ASSERT_TRUE(waitFor([&] { return running(0) && running(1) && running(2); }));
     EXPECT_FALSE(running(3));
 
-    w->setUserRights();
-    EXPECT_TRUE(answers->shown().empty());
-    EXPECT_EQ(modGlobal::g_applicationType, 6);
-    EXPECT_TRUE(frmAbout::instance().isVisible());
-    EXPECT_EQ(ends, 0);
+    expectQuietQtmTypeCheck();
 }
 
 TEST_F(BusSetupTest, TheSBusSearchFallsBackToConverter1) {
@@ -238,11 +244,7 @@ TEST_F(BusSetupTest, WithNeitherConverterTheRunGoesOnWithoutCan) {
 
     // The type check then sees no modules: no mismatch, the about box as always.
     answers->clear();
-    w->setUserRights();
-    EXPECT_TRUE(answers->shown().empty());
-    EXPECT_EQ(modGlobal::g_applicationType, 6);
-    EXPECT_TRUE(frmAbout::instance().isVisible());
-    EXPECT_EQ(ends, 0);
+    expectQuietQtmTypeCheck();
 }
 
 TEST_F(BusSetupTest, AnOldCanComponentIsWarnedOfOnce) {
