@@ -6,6 +6,7 @@
 #include "desktop/runtimeerror.h"
 #include "services/errtrap.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSaveFile>
 #include <algorithm>
@@ -46,14 +47,18 @@ class ImageBuilder {
 public:
     ImageBuilder(QByteArray& image, qint32& startAddress) : m_image(image), m_start(startAddress) {}
 
-    bool place(qint64 address, const uchar* data, int count) {
-        if (count == 0) return true;
+    enum Placing { Placed, PastAddressSpace, TooLarge, Overlap };
+
+    Placing place(qint64 address, const uchar* data, int count) {
+        if (count == 0) return Placed;
         const qint64 end = address + count;
-        if (end > addressSpace) return false;
-        if (m_base < 0) m_base = address;
-        const qint64 low = std::min(m_base, address);
-        const qint64 high = std::max(m_base + m_image.size(), end);
-        if (high - low > maxSRecImageSize || overlaps(address, end)) return false;
+        if (end > addressSpace) return PastAddressSpace;
+        const qint64 base = m_base < 0 ? address : m_base;
+        const qint64 low = std::min(base, address);
+        const qint64 high = std::max(base + m_image.size(), end);
+        if (high - low > maxSRecImageSize) return TooLarge;
+        if (overlaps(address, end)) return Overlap;
+        m_base = base;
         if (address < m_base) {
             m_image.prepend(m_base - address, '\0');
             m_base = address;
@@ -62,7 +67,7 @@ public:
         std::memcpy(m_image.data() + (address - m_base), data, size_t(count));
         markWritten(address, end);
         m_start = qint32(quint32(m_base));
-        return true;
+        return Placed;
     }
 
 private:
@@ -97,52 +102,136 @@ private:
     std::map<qint64, qint64> m_written;  // begin -> end (exclusive)
 };
 
-enum class LineResult { Data, Skip, End, Bad };
+// A refusal: the reason, and the line it stands on (0: the file as a whole).
+struct Refusal {
+    qint64 line;
+    QString reason;
+};
 
-// One record line without its line end: checks it and places its data bytes.
-LineResult readRecord(const char* line, qint64 length, ImageBuilder& builder) {
-    if (length < 2 || line[0] != 'S') return LineResult::Bad;
-    const char type = line[1];
-    if (type == '0' || type == '4' || type == '5' || type == '6') return LineResult::Skip;
-    if (type == '7' || type == '8' || type == '9') return LineResult::End;
-    if (type < '1' || type > '3') return LineResult::Bad;
+[[noreturn]] void refuse(qint64 line, const QString& reason) { throw Refusal{line, reason}; }
 
-    const int addressBytes = type - '0' + 1;
-    uchar count = 0;
-    if (length < 4 || !decodeHex(line + 2, 1, &count)) return LineResult::Bad;
-    if (count < addressBytes + 1 || length < 4 + 2 * qint64(count)) return LineResult::Bad;
-    uchar record[256];
-    if (!decodeHex(line + 4, count, record)) return LineResult::Bad;
-
-    unsigned sum = count;
-    for (int i = 0; i < count; ++i) sum += record[i];
-    if ((sum & 0xFF) != 0xFF) return LineResult::Bad;
-
-    const QByteArray field = QByteArray::fromRawData(reinterpret_cast<const char*>(record), addressBytes);
-    const auto address = static_cast<qint64>(bytes::getUnsigned(field, 0, addressBytes, bytes::Order::BigEndian).value_or(0));
-    const int dataBytes = count - addressBytes - 1;
-    return builder.place(address, record + addressBytes, dataBytes) ? LineResult::Data : LineResult::Bad;
+// The address length of each record type. S4 is reserved and has no address field.
+constexpr int addressLength(char type) {
+    switch (type) {
+    case '0': case '1': case '5': case '9': return 2;
+    case '2': case '6': case '8': return 3;
+    case '3': case '7': return 4;
+    default: return 0;
+    }
 }
 
-bool readSRecFile(const QString& fileName, QByteArray& image, qint32& startAddress) {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) return false;
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+// One record line without its line end, checked whole as strict readers of the format
+// do: the count byte must cover the line exactly, so that a line cut short or two records
+// joined on one line are refused instead of losing a record. Gives the record type; data
+// records are placed, counted and checked against count records here.
+class RecordReader {
+public:
+    explicit RecordReader(ImageBuilder& builder) : m_builder(builder) {}
+
+    char read(const char* line, qint64 length, qint64 lineNo) {
+        while (length > 0 && isBlank(line[length - 1])) --length;
+        if (length == 0) refuse(lineNo, QStringLiteral("an empty line"));
+        if (line[0] != 'S') refuse(lineNo, QStringLiteral("the line does not begin with \"S\""));
+        const char type = length > 1 ? line[1] : '\0';
+        if (type < '0' || type > '9') refuse(lineNo, QStringLiteral("no record type after \"S\""));
+
+        uchar count = 0;
+        if (length < 4 || !decodeHex(line + 2, 1, &count)) refuse(lineNo, QStringLiteral("no count byte"));
+        const qint64 expected = 4 + 2 * qint64(count);
+        if (length < expected)
+            refuse(lineNo, QStringLiteral("the line ends before the %1 bytes its count byte announces").arg(count));
+        if (length > expected) refuse(lineNo, QStringLiteral("characters after the checksum"));
+        uchar record[256];
+        if (!decodeHex(line + 4, count, record)) refuse(lineNo, QStringLiteral("a character that is no hexadecimal digit"));
+        unsigned sum = count;
+        for (int i = 0; i < count; ++i) sum += record[i];
+        if (count == 0 || (sum & 0xFF) != 0xFF) refuse(lineNo, QStringLiteral("the checksum does not match"));
+
+        const int addressBytes = addressLength(type);
+        const int dataBytes = count - addressBytes - 1;
+        if (dataBytes < 0) refuse(lineNo, QStringLiteral("the count byte is shorter than the address"));
+        const QByteArray field = QByteArray::fromRawData(reinterpret_cast<const char*>(record), addressBytes);
+        const auto address = addressBytes == 0 ? 0 : qint64(*bytes::getUnsigned(field, 0, addressBytes, bytes::Order::BigEndian));
+        if (type == '0' && m_records > 0) {
+            // A header stands before the data; one after it is a data record with a damaged type.
+            refuse(lineNo, QStringLiteral("a header record after data records"));
+        } else if (type >= '1' && type <= '3') {
+            place(lineNo, address, record + addressBytes, dataBytes);
+            ++m_records;
+        } else if ((type == '5' || type == '6' || type >= '7') && dataBytes != 0) {
+            // A count or end record carries no data: this is a data record with a damaged type.
+            refuse(lineNo, QStringLiteral("an S%1 record holds no data").arg(type));
+        } else if ((type == '5' || type == '6') && address != m_records) {
+            refuse(lineNo, QStringLiteral("the count record says %1 data records, the file holds %2 before it")
+                               .arg(address).arg(m_records));
+        }
+        return type;
+    }
+
+private:
+    void place(qint64 lineNo, qint64 address, const uchar* data, int count) {
+        switch (m_builder.place(address, data, count)) {
+        case ImageBuilder::Placed: return;
+        case ImageBuilder::PastAddressSpace: refuse(lineNo, QStringLiteral("the record runs past the 32-bit address space"));
+        case ImageBuilder::TooLarge:
+            refuse(lineNo, QStringLiteral("the image would grow beyond %1 bytes").arg(maxSRecImageSize));
+        case ImageBuilder::Overlap: refuse(lineNo, QStringLiteral("the record writes bytes that another record wrote"));
+        }
+    }
+
+    ImageBuilder& m_builder;
+    qint64 m_records = 0;  // data records so far, for the count records
+};
+
+// Reads the next line into line and gives its length without the line end (CR LF or LF),
+// or -1 at the end of the file. A Ctrl-Z that ends the file, the old end-of-file mark, is
+// dropped.
+qint64 nextLine(QFile& file, char* line, qint64 size, qint64 lineNo) {
+    qint64 length = file.readLine(line, size);
+    if (length <= 0) return -1;
+    if (line[length - 1] == '\n') --length;
+    else if (!file.atEnd()) refuse(lineNo, QStringLiteral("the line is longer than any record"));
+    if (length > 0 && line[length - 1] == '\r') --length;
+    if (file.atEnd() && length > 0 && line[length - 1] == '\x1A') --length;
+    return length;
+}
+
+void readSRecFile(QFile& file, QByteArray& image, qint32& startAddress) {
+    if (!file.open(QIODevice::ReadOnly)) refuse(0, QStringLiteral("the file cannot be opened"));
     // About two text characters per data byte; the reserve saves the regrowth.
     image.reserve(std::min(file.size() / 2, maxSRecImageSize));
     ImageBuilder builder(image, startAddress);
-    char line[maxLineLength + 2];
+    RecordReader reader(builder);
+    // Room for a record with trailing blanks; longer lines are refused.
+    char line[4 * maxLineLength];
+    qint64 lineNo = 0;
     for (;;) {
-        qint64 length = file.readLine(line, sizeof line);
-        if (length <= 0) return false;  // end of file before an end record
-        if (line[length - 1] == '\n') --length;
-        else if (!file.atEnd()) return false;  // longer than any record
-        if (length > 0 && line[length - 1] == '\r') --length;
-        switch (readRecord(line, length, builder)) {
-        case LineResult::Bad: return false;
-        case LineResult::End: return !image.isEmpty();
-        case LineResult::Data:
-        case LineResult::Skip: break;
-        }
+        const qint64 length = nextLine(file, line, sizeof line, ++lineNo);
+        if (length < 0) refuse(0, QStringLiteral("the file ends without an end record (S7, S8 or S9)"));
+        const char type = reader.read(line, length, lineNo);
+        if (type >= '7') break;
+    }
+    // Only blank lines may follow the end record: a record after it would be lost.
+    for (;;) {
+        const qint64 length = nextLine(file, line, sizeof line, ++lineNo);
+        if (length < 0) break;
+        for (qint64 i = 0; i < length; ++i)
+            if (!isBlank(line[i])) refuse(lineNo, QStringLiteral("characters after the end record"));
+    }
+    if (image.isEmpty()) refuse(0, QStringLiteral("the file holds no data bytes"));
+}
+
+bool readSRecords(const QString& fileName, QByteArray& image, qint32& startAddress, QString& error) {
+    try {
+        QFile file(fileName);
+        readSRecFile(file, image, startAddress);
+        return true;
+    } catch (const Refusal& r) {
+        error = QDir::toNativeSeparators(fileName) +
+                (r.line > 0 ? QStringLiteral(", line %1: ").arg(r.line) : QStringLiteral(": ")) + r.reason;
+        return false;
     }
 }
 
@@ -205,12 +294,18 @@ bool writeSRecFile(const QByteArray& image, qint32 startAddress, const QString& 
 
 }  // namespace
 
-bool g_sRecToBin(const QString& fileName, QByteArray& image, qint32& startAddress) {
+bool g_sRecToBin(const QString& fileName, QByteArray& image, qint32& startAddress, QString& error) {
     bool ok = false;
     image.clear();
     startAddress = -1;
-    trap("modDownload", "g_sRecToBin", [&] { ok = readSRecFile(fileName, image, startAddress); });
+    error.clear();
+    trap("modDownload", "g_sRecToBin", [&] { ok = readSRecords(fileName, image, startAddress, error); });
     return ok;
+}
+
+bool g_sRecToBin(const QString& fileName, QByteArray& image, qint32& startAddress) {
+    QString error;
+    return g_sRecToBin(fileName, image, startAddress, error);
 }
 
 bool g_binToSRec(const QByteArray& image, qint32 startAddress, const QString& format, const QString& fileName) {

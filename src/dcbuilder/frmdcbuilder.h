@@ -46,7 +46,8 @@ public:
     bool g_buildBinFile(const QString& db, const QString& binFile, bool build, const QString& prefix,
                         qint64& position, LogWindow& progress, bool append);
     // The same walk over an image in memory. In read mode the values are stored into the
-    // enumeration table only when the whole part could be read.
+    // enumeration table only when the whole part could be read and, for the data part,
+    // agree with the group CRCs the image carries.
     bool walkImage(const QString& db, QByteArray& image, bool build, const QString& prefix, qint64& position,
                    LogWindow& progress, QStringList* debugLines = nullptr);
 

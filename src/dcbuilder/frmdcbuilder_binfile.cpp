@@ -2,6 +2,7 @@
 // into, a data-container database by the part's step table.
 #include "dcbuilder/dcnumber.h"
 #include "dcbuilder/frmdcbuilder.h"
+#include "dcbuilder/groupcheck.h"
 #include "dcbuilder/openset.h"
 
 #include "desktop/runtimeerror.h"
@@ -103,9 +104,14 @@ bool frmDcBuilder::walkImage(const QString& db, QByteArray& image, bool build, c
             dcImage::walk(build ? dcImage::Direction::Write : dcImage::Direction::Read, tables, special, image, position,
                           [&] { progress.updateProgress(step, true); });
         if (debugLines) *debugLines << r.debugLines;
-        if (!r.ok) {
-            progress.addMessage(QStringLiteral("      ") + r.error);
-            modMsgBox::g_errorMsgBox(r.error);
+        // The group CRCs the image carries must agree with the values read from it.
+        const QString error = !r.ok ? r.error
+                              : !build && prefix.compare(QLatin1String("dc"), Qt::CaseInsensitive) == 0
+                                  ? groupCrc::verifyRead(tables, r, &groupCrc::symbolOf)
+                                  : QString();
+        if (!error.isEmpty()) {
+            progress.addMessage(QStringLiteral("      ") + error);
+            modMsgBox::g_errorMsgBox(error);
             return;
         }
         if (!build) storeValues(*records.rs, r.stored);

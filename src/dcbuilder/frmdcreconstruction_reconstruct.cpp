@@ -60,8 +60,10 @@ void frmDcReconstruction::reconstructDC() {
 bool frmDcReconstruction::rebuild(const QString& result) {
     QByteArray image;
     qint32 startAddress = 0;
-    if (!modDownload::g_sRecToBin(uploadFile("PXM_DATA.S19"), image, startAddress)) {
+    QString reason;
+    if (!modDownload::g_sRecToBin(uploadFile("PXM_DATA.S19"), image, startAddress, reason)) {
         addMessage(QStringLiteral("  Error: could not convert s19 File to binary data"));
+        addMessage(QStringLiteral("  ") + reason);
         return false;
     }
     const std::optional<qint64> build = dcTemplate::buildNumberOf(image);

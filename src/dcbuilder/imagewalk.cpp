@@ -148,7 +148,9 @@ private:
                                     : *bytes::getSigned(m_image, m_pos, width, kOrder);
         if (r) {
             tableColumn(row, *r);  // the column must exist
-            result.stored.push_back({m_current, row.content, v});
+            result.stored.push_back({m_current, row.content, v, width});
+        } else if (row.value.startsWith(QLatin1String("DC_"))) {
+            result.specials.push_back({row.value, m_image.mid(m_pos, width)});
         }
         return readText(v, width);
     }

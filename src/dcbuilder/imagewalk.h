@@ -41,11 +41,19 @@ struct Constant {
 
 enum class Direction { Write, Read };
 
-// A value read into the enumeration table (read mode): record index, column, value.
+// A value read into the enumeration table (read mode): record index, column, value, and
+// the width of the item it was read from.
 struct StoredValue {
     int record = 0;
     QString column;
     qint64 value = 0;
+    int width = 0;
+};
+
+// A DC_ number item as read (read mode): its alias and its packed BCD bytes.
+struct SpecialItem {
+    QString alias;
+    QByteArray bytes;
 };
 
 struct Tables {
@@ -67,6 +75,7 @@ struct WalkResult {
     QString error;                     // names the step that failed
     QStringList debugLines;            // one line per item, stuffing lines before their item
     std::vector<StoredValue> stored;   // read mode: the values for the enumeration table
+    std::vector<SpecialItem> specials; // read mode: the DC_ number items
 };
 
 // Walks the step table from `position` on: write mode puts the items into `image` (which

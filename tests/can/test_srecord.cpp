@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cstdlib>
 #include "errorlog.h"
 
 #include <gtest/gtest.h>
@@ -73,7 +74,8 @@ struct ReadCase {
 
 TEST(SRecord, ReaderCases) {
     const QByteArray a = pattern(16, 1), b = pattern(16, 2), c = pattern(8, 3);
-    const std::string s9 = "S9030000FC", s0 = "S00600004844521B", s5 = "S5030002FA";
+    // The count record counts the data records before it: one in the case that uses it.
+    const std::string s9 = "S9030000FC", s0 = "S00600004844521B", s5 = "S5030001FB";
     std::vector<ReadCase> cases = {
         {"S1 records with a gap", lines({rec(1, 0x1000, a), rec(1, 0x1020, b), s9}), true, 0x1000, 48,
          {{0x1000, a}, {0x1020, b}}},
@@ -96,7 +98,15 @@ TEST(SRecord, ReaderCases) {
          {{0, c}, {0xFFFFF8, c}}},
         {"LF line ends", lines({rec(1, 0x10, c), s9}, "\n"), true, 0x10, 8, {{0x10, c}}},
         {"end record without line end", lines({rec(1, 0x10, c)}) + s9, true, 0x10, 8, {{0x10, c}}},
-        {"nothing after the end record is read", lines({rec(1, 0x10, c), s9, "garbage"}), true, 0x10, 8, {{0x10, c}}},
+        {"blanks after the checksum, blank lines after the end record",
+         lines({rec(1, 0x10, c) + " \t", s9 + " ", "", "  "}), true, 0x10, 8, {{0x10, c}}},
+        {"a final Ctrl-Z on its own line", lines({rec(1, 0x10, c), s9}) + "\x1A", true, 0x10, 8, {{0x10, c}}},
+        {"a final Ctrl-Z after the end record", lines({rec(1, 0x10, c)}) + s9 + "\x1A", true, 0x10, 8, {{0x10, c}}},
+        {"count records that match", lines({s0, rec(1, 0x10, c), rec(1, 0x18, c), "S5030002FA", "S604000002F9", s9}), true,
+         0x10, 16, {{0x10, c}, {0x18, c}}},
+        {"a count record of no records", lines({"S5030000FC", rec(1, 0x10, c), s9}), true, 0x10, 8, {{0x10, c}}},
+        {"S4 is skipped", lines({rec(1, 0x10, c), "S4030000FC", s9}), true, 0x10, 8, {{0x10, c}}},
+        {"garbage after the end record", lines({rec(1, 0x10, c), s9, "garbage"}), false},
 
         {"one checksum digit wrong", lines({"S1050010ABCD73", s9}), false},
         {"one data digit wrong", lines({"S1050010ABCE72", s9}), false},
@@ -144,6 +154,114 @@ TEST(SRecord, ReaderCases) {
     EXPECT_FALSE(g_sRecToBin(missing, image, start));
     EXPECT_FALSE(QFile::exists(missing));
     EXPECT_TRUE(errors.seen.empty());
+}
+
+// Damage as it comes on the way: a line end turned into another byte, a type digit turned
+// into a count or end type, a wrong count, a file cut short. Each is refused, naming the
+// file and the line, where a lenient reader would lose a record or zero-fill its bytes.
+TEST(SRecord, DamagedFilesAreRefusedNamingTheLine) {
+    const QByteArray a = pattern(16, 1), b = pattern(16, 2), c = pattern(16, 3);
+    const std::string s0 = "S00600004844521B", s9 = "S9030000FC", r1 = rec(1, 0x1000, a), r2 = rec(1, 0x1010, b),
+                      r3 = rec(1, 0x1020, c);
+    auto retyped = [](std::string record, char type) {
+        record[1] = type;
+        return record;
+    };
+    const struct {
+        const char* name;
+        std::string content;
+        int line;  // 0: the file as a whole
+        const char* reason;
+    } cases[] = {
+        {"characters after the checksum", lines({s0, r1, r2 + "x", r3, s9}), 3, "characters after the checksum"},
+        {"a hex digit after the checksum", lines({s0, r1, r2 + "0", r3, s9}), 3, "characters after the checksum"},
+        {"two records joined by a CR", lines({s0, r1, r2 + "\r" + r3, s9}), 3, "characters after the checksum"},
+        {"two records joined by a blank", lines({s0, r1 + " " + r2, r3, s9}), 2, "characters after the checksum"},
+        {"two records joined by a Ctrl-Z", lines({s0, r1 + "\r\x1A" + r2, r3, s9}), 2, "characters after the checksum"},
+        {"header joined with the first record", lines({s0 + r1, r2, r3, s9}), 1, "characters after the checksum"},
+        {"last record joined with the end record", lines({s0, r1, r2, r3 + s9}), 4, "characters after the checksum"},
+        {"data record turned into S5", lines({s0, r1, retyped(r2, '5'), r3, s9}), 3, "an S5 record holds no data"},
+        {"data record turned into S6", lines({s0, r1, retyped(rec(2, 0x1010, b), '6'), r3, s9}), 3, "an S6 record holds no data"},
+        {"data record turned into S9", lines({s0, r1, retyped(r2, '9'), r3, s9}), 3, "an S9 record holds no data"},
+        {"data record turned into S7", lines({s0, r1, retyped(rec(3, 0x1010, b), '7'), r3, s9}), 3,
+         "an S7 record holds no data"},
+        {"S5 count lower than the records", lines({s0, r1, r2, r3, "S5030002FA", s9}), 5,
+         "the count record says 2 data records, the file holds 3 before it"},
+        {"S6 count higher than the records", lines({s0, r1, r2, r3, "S604000004F7", s9}), 5,
+         "the count record says 4 data records, the file holds 3 before it"},
+        {"a data record turned into S0", lines({s0, r1, retyped(r2, '0'), r3, s9}), 3, "a header record after data records"},
+        {"header with a bad checksum", lines({"S00600004844521C", r1, s9}), 1, "the checksum does not match"},
+        {"end record with a bad checksum", lines({r1, "S9030000FD"}), 2, "the checksum does not match"},
+        {"cut inside a record", lines({s0, r1, r2}) + r3.substr(0, 20), 4,
+         "the line ends before the 19 bytes its count byte announces"},
+        {"cut between records", lines({s0, r1, r2}), 0, "the file ends without an end record (S7, S8 or S9)"},
+        {"a record after the end record", lines({s0, r1, s9, r2}), 4, "characters after the end record"},
+        {"a Ctrl-Z before the end", lines({s0, r1, "\x1A", r2, s9}), 3, "the line does not begin with \"S\""},
+        {"an empty line", lines({s0, r1, "", r2, s9}), 3, "an empty line"},
+        {"overlapping records", lines({r1, r1, s9}), 2, "the record writes bytes that another record wrote"},
+        {"no data", lines({s0, s9}), 0, "the file holds no data bytes"},
+    };
+    QTemporaryDir dir;
+    ErrorLog errors;
+    const QString path = dir.filePath("damaged.s19");
+    for (const auto& t : cases) {
+        SCOPED_TRACE(t.name);
+        writeFile(path, QByteArray::fromStdString(t.content));
+        QByteArray image;
+        qint32 start = 0;
+        QString error;
+        EXPECT_FALSE(g_sRecToBin(path, image, start, error));
+        const QString where = t.line > 0 ? QStringLiteral(", line %1: ").arg(t.line) : QStringLiteral(": ");
+        EXPECT_EQ(error, QDir::toNativeSeparators(path) + where + QString::fromLatin1(t.reason));
+    }
+    // The reason of a missing file, and no reason left over from a refusal after a success.
+    QByteArray image;
+    qint32 start = 0;
+    QString error;
+    EXPECT_FALSE(g_sRecToBin(dir.filePath("missing.s19"), image, start, error));
+    EXPECT_EQ(error, QDir::toNativeSeparators(dir.filePath("missing.s19")) + QStringLiteral(": the file cannot be opened"));
+    writeFile(path, QByteArray::fromStdString(lines({r1, s9})));
+    EXPECT_TRUE(g_sRecToBin(path, image, start, error));
+    EXPECT_TRUE(error.isEmpty());
+    EXPECT_TRUE(errors.seen.empty());
+}
+
+// Files another program wrote: srec_cat's header, count record, line lengths and address
+// lengths are read as its own binary output shows them.
+TEST(SRecord, FilesWrittenBySrecCatReadBack) {
+    QTemporaryDir dir;
+    const QString bin = dir.filePath("source.bin");
+    const QByteArray image = pattern(1000, 7);
+    writeFile(bin, image);
+    const struct {
+        const char* options;
+        quint32 offset;
+    } writes[] = {
+        {"-execution-start-address 0", 0x1000},
+        {"-address-length=3 -line-length 46 -crlf -execution-start-address 0x123456", 0x123456},
+        {"-address-length=4 -Output_Block_Size 250 -execution-start-address 0", 0x80000000},
+        {"-disable=data-count -disable=header -execution-start-address 0", 0},
+    };
+    const QString out = dir.filePath("srec_cat.s19");
+    for (const auto& w : writes) {
+        SCOPED_TRACE(w.options);
+        const QString command = QStringLiteral("srec_cat '%1' -binary -offset 0x%2 -o '%3' -Motorola %4")
+                                    .arg(bin, QString::number(w.offset, 16), out, QString::fromLatin1(w.options));
+        ASSERT_EQ(std::system(command.toLocal8Bit().constData()), 0) << command.toStdString();
+        QByteArray back;
+        qint32 start = 0;
+        QString error;
+        ASSERT_TRUE(g_sRecToBin(out, back, start, error)) << error.toStdString();
+        EXPECT_EQ(start, qint32(w.offset));
+        EXPECT_TRUE(back == image);
+        // The same file with its third record line joined to the fourth is refused.
+        QList<QByteArray> ls = readFile(out).split('\n');
+        ls[2] += ls[3];
+        ls.removeAt(3);
+        writeFile(out, ls.join('\n'));
+        EXPECT_FALSE(g_sRecToBin(out, back, start, error));
+        EXPECT_TRUE(error.endsWith(QStringLiteral(", line 3: characters after the checksum"))) << error.toStdString();
+    }
 }
 
 TEST(SRecord, WriterProducesTheRecordsByteForByte) {

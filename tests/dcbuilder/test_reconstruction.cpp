@@ -2,8 +2,22 @@
 // a round trip from an image the builder made, and every way it refuses or discards.
 #include "reconstructionfixture.h"
 
+#include <algorithm>
+#include <map>
+#include <random>
+
 namespace {
 const QString kSuccess = QStringLiteral("DataContainer reconstruction finished successfully.");
+
+QByteArray readBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+void writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
 }  // namespace
 
 TEST(TemplateOfAnImage, TheBuildNumberIsReadFromBytes68To71AsBcd) {
@@ -108,6 +122,14 @@ TEST_F(ReconstructionTest, EveryFailedStepLeavesNoResultAndNoWorkingFile) {
     } cases[] = {
         {"S-records unreadable", [&] { dcfixture::writeFile(s19(), QStringLiteral("S2 no record\r\n")); },
          QStringLiteral("  Error: could not convert s19 File to binary data")},
+        {"two record lines joined", [&] {
+             uploadImage(good);
+             QList<QByteArray> lines = readBytes(s19()).split('\n');
+             lines[1] += lines[2];
+             lines.removeAt(2);
+             writeBytes(s19(), lines.join('\n'));
+         },
+         QStringLiteral("  ") + QDir::toNativeSeparators(s19()) + QStringLiteral(", line 2: characters after the checksum")},
         {"image under 72 bytes", [&] { uploadImage(good.left(71)); },
          QStringLiteral("  Error: the uploaded image holds 71 bytes, a data container at least 72")},
         {"no template for the build", [&] { uploadImage(noTemplate); },
@@ -136,6 +158,105 @@ TEST_F(ReconstructionTest, EveryFailedStepLeavesNoResultAndNoWorkingFile) {
         EXPECT_EQ(uploadFiles(), QStringList{QStringLiteral("PXM_DATA.S19")});
     }
     // None of them is a run-time error for the error handler.
+    EXPECT_TRUE(errors.seen.empty());
+}
+
+// Damage on the way from the module: every single-bit flip of a builder-made upload is
+// either refused or reconstructs the original values. The reader sees every flip; the
+// images it accepts with other bytes each go through a reconstruction.
+TEST_F(ReconstructionTest, EverySingleBitFlipOfTheUploadIsRefusedOrGivesTheOriginalValues) {
+    prepareAll();
+    const QByteArray file = readBytes(s19());
+    const QByteArray good = uploadedImage();
+    const QString flippedPath = dir.filePath(QStringLiteral("flipped.S19"));
+    std::map<QByteArray, QByteArray> changed;  // an accepted image with other bytes -> its file
+    int refused = 0;
+    for (qsizetype i = 0; i < file.size(); ++i)
+        for (int bit = 0; bit < 8; ++bit) {
+            QByteArray flipped = file;
+            flipped[i] = char(flipped[i] ^ (1 << bit));
+            writeBytes(flippedPath, flipped);
+            QByteArray image;
+            qint32 start = 0;
+            if (!modDownload::g_sRecToBin(flippedPath, image, start)) ++refused;
+            else if (image != good) changed.emplace(image, flipped);
+        }
+    EXPECT_GE(refused, 7 * int(file.size()));
+    // A seeded sample of the accepted ones, should there be many.
+    std::vector<QByteArray> sample;
+    for (const auto& c : changed) sample.push_back(c.second);
+    std::shuffle(sample.begin(), sample.end(), std::mt19937(22));
+    if (sample.size() > 12) sample.resize(12);
+    for (const QByteArray& flipped : sample) {
+        writeBytes(s19(), flipped);
+        QFile::remove(result());
+        reconstruct();
+        const QStringList l = windowLog();
+        if (l.contains(kSuccess))
+            EXPECT_EQ(difference(result(), projectDc(1)), QString()) << flipped.toStdString();
+        else
+            EXPECT_FALSE(QFile::exists(result())) << l.join(QLatin1Char('\n')).toStdString();
+    }
+    EXPECT_TRUE(errors.seen.empty());
+}
+
+// An image whose values were changed with well-formed records: where the changed value
+// belongs to a CRC group that the image gives whole, the CRC the image carries refuses it.
+TEST_F(ReconstructionTest, ChangedValuesOfACrcGroupAreRefusedByTheCrcTheImageCarries) {
+    makeProject(projectDc(1));
+    // The CRCs of groups 1 and 4 stand in the image as BCD items too, group 1's in 2 bytes.
+    step(projectDc(1), "dcBinFile", 15, "crc1", "DC_CRC_FIRST_GROUP1", 2);
+    step(projectDc(1), "dcBinFile", 16, "crc4", "DC_CRC_FIRST_GROUP4", 4);
+    buildAndUpload();
+    window().g_createDCTemplate(project);
+    ASSERT_TRUE(QFile::copy(projectDc(1), plantDc()));
+    const QByteArray good = uploadedImage();
+    // PAR_A (group 1) at 72, PAR_B (group 1) at 80, the GLB values from 88 in steps of 8
+    // with the entry PAR_CRC_GROUP1 the eleventh, PAR_IMO (group 4) at 264, and the BCD
+    // items at the end of the data part.
+    const auto number = [&](const char* name) {
+        return quint16(value(projectDc(1), QStringLiteral("SELECT value FROM dcEnums WHERE name='%1'").arg(QLatin1String(name))).toInt());
+    };
+    const quint16 crc1 = number("PAR_CRC_GROUP1"), crc4 = number("PAR_CRC_GROUP4");
+    ASSERT_EQ(good.mid(72, 4), QByteArray::fromHex("00000005"));
+    ASSERT_EQ(good.mid(80, 4), QByteArray::fromHex("fffffffd"));
+    ASSERT_EQ(good.mid(168, 4), QByteArray::fromHex(QString::number(crc1, 16).rightJustified(8, '0').toLatin1()));
+    ASSERT_EQ(good.mid(264, 4), QByteArray::fromHex("0000002a"));
+    ASSERT_EQ(good.mid(276, 2), QByteArray::fromHex(QString::number(crc1 % 10000).rightJustified(4, '0').toLatin1()));
+    ASSERT_EQ(good.mid(280, 4), QByteArray::fromHex(QString::number(crc4).rightJustified(8, '0').toLatin1()));
+
+    reconstruct();
+    ASSERT_TRUE(windowLog().contains(kSuccess)) << windowLog().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(difference(result(), projectDc(1)), QString());
+
+    const struct {
+        const char* what;
+        qsizetype offset;
+        const char* found;
+    } cases[] = {
+        {"a value of group 1", 75, "CRC group 1"},
+        {"the high byte of another value of group 1", 80, "CRC group 1"},
+        {"group 1's entry", 171, "entry PAR_CRC_GROUP1 holds"},
+        {"group 1's BCD item", 277, "item DC_CRC_FIRST_GROUP1 holds"},
+        {"group 4's value", 267, "CRC group 4"},
+        {"group 4's BCD item", 283, "item DC_CRC_FIRST_GROUP4 holds"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QByteArray image = good;
+        image[c.offset] = char(image[c.offset] ^ 0x01);
+        uploadImage(image);
+        QFile::remove(result());
+        answers.clear();
+        reconstruct();
+        const QStringList l = windowLog();
+        EXPECT_FALSE(l.contains(kSuccess));
+        EXPECT_FALSE(QFile::exists(result()));
+        EXPECT_TRUE(answers.anyTextContains(QString::fromLatin1(c.found))) << l.join(QLatin1Char('\n')).toStdString();
+        EXPECT_TRUE(l.contains(QStringLiteral("  Error: the uploaded image could not be read with the template of build 123. "
+                                              "Reconstructed DC has been discarded.")));
+        EXPECT_EQ(uploadFiles(), QStringList{QStringLiteral("PXM_DATA.S19")});
+    }
     EXPECT_TRUE(errors.seen.empty());
 }
 
