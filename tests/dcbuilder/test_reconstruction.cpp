@@ -161,17 +161,25 @@ TEST_F(ReconstructionTest, EveryFailedStepLeavesNoResultAndNoWorkingFile) {
     EXPECT_TRUE(errors.seen.empty());
 }
 
-// Damage on the way from the module: every single-bit flip of a builder-made upload is
-// either refused or reconstructs the original values. The reader sees every flip; the
-// images it accepts with other bytes each go through a reconstruction.
-TEST_F(ReconstructionTest, EverySingleBitFlipOfTheUploadIsRefusedOrGivesTheOriginalValues) {
+// Damage on the way from the module: single-bit flips of a builder-made upload are either
+// refused or reconstruct the original values. Every bit of each line's type digit, count
+// byte and line end is flipped, and of a seeded sample of the other bytes; the reader sees
+// every flip, and the images it accepts with other bytes each go through a reconstruction.
+TEST_F(ReconstructionTest, SingleBitFlipsOfTheUploadAreRefusedOrGiveTheOriginalValues) {
     prepareAll();
     const QByteArray file = readBytes(s19());
     const QByteArray good = uploadedImage();
+    std::vector<qsizetype> positions;
+    for (qsizetype at = 0; at < file.size(); at = file.indexOf('\n', at) + 1)
+        for (qsizetype i : {at + 1, at + 2, at + 3, file.indexOf('\n', at) - 1, file.indexOf('\n', at)}) positions.push_back(i);
+    std::mt19937 random(22);
+    std::uniform_int_distribution<qsizetype> anyByte(0, file.size() - 1);
+    for (int i = 0; i < 150; ++i) positions.push_back(anyByte(random));
+
     const QString flippedPath = dir.filePath(QStringLiteral("flipped.S19"));
     std::map<QByteArray, QByteArray> changed;  // an accepted image with other bytes -> its file
     int refused = 0;
-    for (qsizetype i = 0; i < file.size(); ++i)
+    for (qsizetype i : positions)
         for (int bit = 0; bit < 8; ++bit) {
             QByteArray flipped = file;
             flipped[i] = char(flipped[i] ^ (1 << bit));
@@ -181,11 +189,13 @@ TEST_F(ReconstructionTest, EverySingleBitFlipOfTheUploadIsRefusedOrGivesTheOrigi
             if (!modDownload::g_sRecToBin(flippedPath, image, start)) ++refused;
             else if (image != good) changed.emplace(image, flipped);
         }
-    EXPECT_GE(refused, 7 * int(file.size()));
+    // Most flips are refused by the reader already; a hex letter's case and a CR turned
+    // into a tab are all that pass unchanged.
+    EXPECT_GE(refused, 7 * int(positions.size()));
     // A seeded sample of the accepted ones, should there be many.
     std::vector<QByteArray> sample;
     for (const auto& c : changed) sample.push_back(c.second);
-    std::shuffle(sample.begin(), sample.end(), std::mt19937(22));
+    std::shuffle(sample.begin(), sample.end(), random);
     if (sample.size() > 12) sample.resize(12);
     for (const QByteArray& flipped : sample) {
         writeBytes(s19(), flipped);
