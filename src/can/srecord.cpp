@@ -151,7 +151,7 @@ public:
 
         const int addressBytes = addressLength(type);
         const int dataBytes = count - addressBytes - 1;
-        if (dataBytes < 0) refuse(lineNo, QStringLiteral("the count byte is shorter than the address"));
+        if (dataBytes < 0) refuse(lineNo, QStringLiteral("the count byte is smaller than the address length"));
         const QByteArray field = QByteArray::fromRawData(reinterpret_cast<const char*>(record), addressBytes);
         const auto address = addressBytes == 0 ? 0 : qint64(*bytes::getUnsigned(field, 0, addressBytes, bytes::Order::BigEndian));
         if (type == '0' && m_records > 0) {
@@ -162,7 +162,7 @@ public:
             ++m_records;
         } else if ((type == '5' || type == '6' || type >= '7') && dataBytes != 0) {
             // A count or end record carries no data: this is a data record with a damaged type.
-            refuse(lineNo, QStringLiteral("an S%1 record holds no data").arg(type));
+            refuse(lineNo, QStringLiteral("data bytes in an S%1 record, which holds none").arg(type));
         } else if ((type == '5' || type == '6') && address != m_records) {
             refuse(lineNo, QStringLiteral("the count record says %1 data records, the file holds %2 before it")
                                .arg(address).arg(m_records));
