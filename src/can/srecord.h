@@ -14,12 +14,12 @@ inline constexpr qint64 maxSRecImageSize = 16 * 1024 * 1024;
 // lands at its own address, in any order. Every line is checked whole: after the checksum
 // only blanks may follow before the line end (CR LF or LF), a count record (S5, S6) must
 // give the number of data records before it, count and end records carry no data, only
-// blank lines may follow the end record, and a Ctrl-Z may end the file. Headers (S0) before
-// the first data record and S4 records are checked and skipped. A record that writes a byte a second time, an image beyond
-// maxSRecImageSize, a bad checksum, bad hexadecimal, a line without "S", a missing end
-// record or a file without data bytes gives False. On False the image and the start
-// address (-1 before the first data record) hold what was placed so far, and error names
-// the file, the line and the reason.
+// blank lines may follow the end record, and a Ctrl-Z may end the file. Headers (S0)
+// before the first data record and S4 records are checked and skipped. A record that
+// writes a byte a second time, an image beyond maxSRecImageSize, a bad checksum, bad
+// hexadecimal, a line without "S", a missing end record or a file without data bytes
+// gives False. On False the image and the start address (-1 before the first data record)
+// hold what was placed so far, and error names the file, the line and the reason.
 bool g_sRecToBin(const QString& fileName, QByteArray& image, qint32& startAddress, QString& error);
 // The same, for callers that do not show the reason.
 bool g_sRecToBin(const QString& fileName, QByteArray& image, qint32& startAddress);
