@@ -14,12 +14,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto book = excel::detail::readXlsx(fuzzsupport::writeInput(data, size, QStringLiteral(".xlsx")), error);
 #endif
     if (!book) return 0;
-    for (const auto& sheet : book->sheets())
-        for (auto it = sheet.cells.cbegin(); it != sheet.cells.cend(); ++it) {
-            const quint64 row = it.key() >> 16, column = it.key() & 0xFFFF;
-            if (row < 1 || row > quint64(excel::Workbook::maxRows) || column < 1 ||
-                column > quint64(excel::Workbook::maxColumns))
-                std::abort();
-        }
+    const auto inGrid = [](quint64 key) {
+        const quint64 row = key >> 16, column = key & 0xFFFF;
+        return row >= 1 && row <= quint64(excel::Workbook::maxRows) && column >= 1 &&
+               column <= quint64(excel::Workbook::maxColumns);
+    };
+    for (const auto& sheet : book->sheets()) {
+        for (auto it = sheet.cells.cbegin(); it != sheet.cells.cend(); ++it)
+            if (!inGrid(it.key())) std::abort();
+        for (quint64 key : sheet.withoutValue)
+            if (!inGrid(key) || sheet.cells.contains(key)) std::abort();
+    }
     return 0;
 }

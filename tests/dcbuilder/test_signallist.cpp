@@ -210,11 +210,10 @@ TEST_F(SignalList, AWorkbookThatCannotBeImportedChangesNothing) {
         ASSERT_GE(l.size(), tail.size() + 1);
         EXPECT_EQ(l.mid(l.size() - tail.size() - 1, tail.size()), tail);
         EXPECT_EQ(errors.seen.size(), c.errors);
-        if (c.errors) {
+        if (c.errors && !errors.seen.empty()) {
             EXPECT_EQ(errors.seen[0].procedure, QStringLiteral("openExcelForm"));
         }
-        if (c.file == flipped || c.file == cut) {
-            ASSERT_EQ(errors.seen.size(), 1u);
+        if ((c.file == flipped || c.file == cut) && !errors.seen.empty()) {
             EXPECT_TRUE(errors.seen[0].description.contains(c.file)) << errors.seen[0].description.toStdString();
             EXPECT_TRUE(errors.seen[0].description.contains(QStringLiteral("xl/worksheets/sheet")));
         }
