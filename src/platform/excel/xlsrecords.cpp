@@ -122,7 +122,13 @@ bool readSheet(const QByteArray& s, qsizetype at, bool biff8, QHash<quint64, std
         p += 4 + len;
         if (id == kBof) ++depth;
         else if (id == kEof && --depth == 0) return true;
-        if (depth != 1 || ((id == kFormula || id == kBoolErr) && len < 8)) continue;
+        if (depth != 1) continue;
+        if (id == kString && pendingString) {
+            cells.insert(pendingString, stringRecord(d, biff8));
+            pendingString = 0;
+        }
+        if ((id != kFormula && id != kBoolErr) || len < 8) continue;
+        if (u16(d, 2) >= Workbook::maxColumns) return false;
         const quint64 key = Sheet::key(u16(d, 0) + 1, u16(d, 2) + 1);
         if (id == kBoolErr) {
             cells.insert(key, d[7] ? QString() : d[6] ? QStringLiteral("True") : QStringLiteral("False"));
@@ -141,9 +147,6 @@ bool readSheet(const QByteArray& s, qsizetype at, bool biff8, QHash<quint64, std
             case 3: cells.insert(key, QString()); break;  // an error value, an empty text
             default: cells.insert(key, std::nullopt); break;
             }
-        } else if (id == kString && pendingString) {
-            cells.insert(pendingString, stringRecord(d, biff8));
-            pendingString = 0;
         }
     }
     return false;
@@ -169,7 +172,8 @@ bool readFormulaCells(const QByteArray& file, RecordCells& sheets) {
         else if (!(d[7] & 1) && 8 + chars <= d.size()) name = QString::fromLatin1(d.constData() + 8, chars);
         else return false;
         const qsizetype at = u32(d, 0);
-        if (quint8(d[5]) == 0 && !readSheet(s, at, biff8, sheets[name])) return false;  // worksheets only
+        auto& cells = sheets[name];  // a chart or macro sheet has none
+        if (quint8(d[5]) == 0 && !readSheet(s, at, biff8, cells)) return false;
     }
     return false;
 }

@@ -20,8 +20,10 @@ struct Damage {
         return false;
     }
     bool xml(const QString& name, const QXmlStreamReader& x) {
-        return !x.hasError() ||
-               part(name, QStringLiteral("is no well-formed XML (line %1: %2)").arg(x.lineNumber()).arg(x.errorString()));
+        if (!x.hasError()) return true;
+        QString why = x.errorString();
+        if (why.endsWith(QLatin1Char('.'))) why.chop(1);
+        return part(name, QStringLiteral("is no well-formed XML (line %1: %2)").arg(x.lineNumber()).arg(why));
     }
 };
 
@@ -118,35 +120,37 @@ struct RawCell {
     bool hasValue = false, formula = false;
 };
 
-// The cell's text; nullopt for a formula or boolean without a value. False when the cell
-// contradicts the workbook (a shared-string index past the table, a boolean not 0 or 1).
-bool cellText(const RawCell& c, const std::vector<QString>& shared, std::optional<QString>& text, QString& why) {
+// What a cell reads as: its text, or none for a formula or boolean without a value; or a
+// fault when the cell contradicts the workbook (a shared-string index past the table, a
+// boolean not 0 or 1).
+struct CellValue {
+    std::optional<QString> text;
+    QString fault;
+};
+
+CellValue cellValue(const RawCell& c, const std::vector<QString>& shared) {
     const QString v = c.value.trimmed();
     if (c.type == QLatin1String("s")) {
-        if (!c.hasValue) return text = QString(), true;
+        if (!c.hasValue) return {QString(), {}};
         bool ok = false;
         const qulonglong i = v.toULongLong(&ok);
-        if (!ok || i >= shared.size()) {
-            why = QStringLiteral("names shared string %1, but the table holds %2").arg(c.value).arg(shared.size());
-            return false;
-        }
-        return text = shared[size_t(i)], true;
+        if (!ok || i >= shared.size())
+            return {{}, QStringLiteral("the shared-string index %1, past the table's %2 strings").arg(c.value).arg(shared.size())};
+        return {shared[size_t(i)], {}};
     }
-    if (c.type == QLatin1String("inlineStr")) return text = c.inlineText, true;
-    if (c.type == QLatin1String("str")) return text = (c.hasValue ? std::optional<QString>(c.value) : std::nullopt), true;
+    if (c.type == QLatin1String("inlineStr")) return {c.inlineText, {}};
+    if (c.type == QLatin1String("str")) return {c.hasValue ? std::optional<QString>(c.value) : std::nullopt, {}};
     if (c.type == QLatin1String("b")) {
-        if (v.isEmpty()) return text = std::nullopt, true;
-        if (v != QLatin1String("0") && v != QLatin1String("1")) {
-            why = QStringLiteral("holds the boolean \"%1\"").arg(c.value);
-            return false;
-        }
-        return text = v == QLatin1String("1") ? QStringLiteral("True") : QStringLiteral("False"), true;
+        if (v.isEmpty()) return {};
+        if (v != QLatin1String("0") && v != QLatin1String("1"))
+            return {{}, QStringLiteral("the boolean \"%1\"").arg(c.value)};
+        return {v == QLatin1String("1") ? QStringLiteral("True") : QStringLiteral("False"), {}};
     }
-    if (c.type == QLatin1String("e")) return text = QString(), true;  // an error value has no text
-    if (v.isEmpty()) return text = (c.formula ? std::nullopt : std::optional<QString>(QString())), true;
+    if (c.type == QLatin1String("e")) return {QString(), {}};  // an error value has no text
+    if (v.isEmpty()) return {c.formula ? std::nullopt : std::optional<QString>(QString()), {}};
     bool ok = false;
     const double d = v.toDouble(&ok);
-    return text = ok ? numberText(d) : c.value, true;
+    return {ok ? numberText(d) : c.value, {}};
 }
 
 bool readSheetCells(const QString& part, const QByteArray& xml, const std::vector<QString>& shared, Sheet& sheet,
@@ -190,12 +194,11 @@ bool readSheetCells(const QString& part, const QByteArray& xml, const std::vecto
             if (x.hasError()) break;
             if (r < 1 || r > Workbook::maxRows || c < 1 || c > Workbook::maxColumns)
                 return damage.part(part, QStringLiteral("holds a cell outside the grid"));
-            std::optional<QString> text;
-            QString why;
-            if (!cellText(raw, shared, text, why))
-                return damage.part(part, QStringLiteral("cell %1 %2").arg(cellReference(r, c), why));
-            if (!text) sheet.withoutValue.insert(Sheet::key(r, c));
-            else if (!text->isEmpty()) sheet.cells.insert(Sheet::key(r, c), *text);
+            const CellValue value = cellValue(raw, shared);
+            if (!value.fault.isEmpty())
+                return damage.part(part, QStringLiteral("holds in cell %1 %2").arg(cellReference(r, c), value.fault));
+            if (!value.text) sheet.withoutValue.insert(Sheet::key(r, c));
+            else if (!value.text->isEmpty()) sheet.cells.insert(Sheet::key(r, c), *value.text);
         }
     }
     return damage.xml(part, x);

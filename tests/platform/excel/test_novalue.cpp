@@ -73,13 +73,12 @@ TEST(CellsWithoutValue, AnXlsFormulaOrBooleanIsReadFromItsRecord) {
     ASSERT_TRUE(book) << error.toStdString();
     const excel::Sheet* s = book->sheet("dcEnums");
     ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->cell(2, 1), "PAR_A");
-    EXPECT_EQ(s->cell(2, 2), "3");
-    EXPECT_EQ(s->cell(2, 3), "100");
-    EXPECT_EQ(s->cell(2, 4), "from a formula");
-    EXPECT_EQ(s->cell(2, 6), "True");
-    EXPECT_EQ(s->cell(3, 3), "150.5");
-    EXPECT_EQ(s->cell(3, 5), "False");
+    const struct {
+        int row, column;
+        const char* text;
+    } cells[] = {{2, 1, "PAR_A"}, {2, 2, "3"}, {2, 3, "100"}, {2, 4, "from a formula"},
+                 {2, 6, "True"}, {3, 3, "150.5"}, {3, 5, "False"}};
+    for (const auto& c : cells) EXPECT_EQ(s->cell(c.row, c.column), c.text) << c.row << "," << c.column;
     EXPECT_FALSE(s->hasValue(4, 4)) << "a text result without its STRING record";
     EXPECT_TRUE(s->hasValue(4, 3));
     EXPECT_EQ(book->sheet("alarmEnums")->cell(2, 2), "True");
