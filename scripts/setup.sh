@@ -8,7 +8,7 @@ packages=(
   libsqlite3-dev zlib1g-dev libfreexl-dev libzip-dev libxlsxwriter-dev
   clang libclang-rt-14-dev
   libgtest-dev libgmock-dev xvfb xauth imagemagick xdotool
-  srecord poppler-utils
+  srecord poppler-utils python3-openpyxl
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -92,8 +92,8 @@ public:
     std::unique_ptr<modExcel::Application> xlsApp;
     // Copies the sheet into the table of the same name: rows by name, columns by exact
     // column name, with the rows and columns missing on either side reported. The sheet is
-    // checked before anything is written: false (and nothing marked) when it is missing or
-    // its "A1" is not "name".
+    // checked before anything is written: false (and nothing marked) when it is missing, its
+    // "A1" is not "name", or a cell it reads holds a formula or TRUE/FALSE without a value.
     bool readExcelSheet(const QString& dbName, const QString& sheet);
     // Creates the table of the sheet's name from the sheet (first row: the column names).
     void importExcelSheet(const QString& dbName, const QString& sheet);
@@ -176,7 +176,7 @@ private:
     // Scans: the controls that stay locked while one runs.
     void lockScanControls(bool locked);
     bool signalListImported(const QString& file);
-    QString signalSheetProblem(const QString& sheet);
+    QString signalSheetProblem(const QString& dbName, const QString& sheet);
 
     // Report databases made in this session, deleted when the window unloads.
     QStringList m_reports;

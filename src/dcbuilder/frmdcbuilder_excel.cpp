@@ -12,6 +12,7 @@
 #include "services/modstringfct.h"
 
 #include <QHash>
+#include <functional>
 
 using modStringFct::sprintf;
 
@@ -45,6 +46,30 @@ int roughRowCount() {
     return kLastRow + 2;
 }
 
+// The first cell the import reads that holds a formula or TRUE/FALSE the workbook gives no
+// value for, or empty: row 1 up to the first empty header, column 1 down to the end of the
+// sheet, and in those rows each column whose header `reads` takes.
+QString cellWithoutValue(int maxColumns, const std::function<bool(const QString& header)>& reads) {
+    QList<int> columns;
+    for (int c = 1; c <= maxColumns; ++c) {
+        if (!modExcel::cellHasValue(c, 1)) return excel::cellReference(1, c);
+        const QString header = modExcel::readCell(QString(), c, 1);
+        if (header.isEmpty()) break;
+        if (c > 1 && reads(header)) columns << c;
+    }
+    for (int r = 2; r <= kLastRow; ++r) {
+        if (!modExcel::cellHasValue(1, r)) return excel::cellReference(r, 1);
+        if (endsSheet(modExcel::readCell(QString(), 1, r))) break;
+        for (int c : columns)
+            if (!modExcel::cellHasValue(c, r)) return excel::cellReference(r, c);
+    }
+    return QString();
+}
+
+QString withoutValueProblem(const QString& sheet, const QString& cell) {
+    return sprintf("      Cell {*} of sheet {*} holds a formula or TRUE/FALSE without a value!", cell, sheet);
+}
+
 // Drops an unfinished edit; there is none when the failure came before Edit or AddNew.
 void cancelEdit(dao::Recordset& rs) {
     try {
@@ -54,8 +79,19 @@ void cancelEdit(dao::Recordset& rs) {
 }
 }  // namespace
 
-QString frmDcBuilder::signalSheetProblem(const QString& sheet) {
+QString frmDcBuilder::signalSheetProblem(const QString& dbName, const QString& sheet) {
     if (!modExcel::openExcelSheet(sheet)) return sprintf("   Sheet {*} could not be opened", sheet);
+    // Only the columns the table has are copied, and never "id".
+    QStringList columns;
+    {
+        OpenSet s;
+        if (s.open(dbName, sprintf("SELECT * FROM {*} WHERE 0", quoted(sheet)), true, true, true))
+            for (int i = 0; i < s.rs->FieldCount(); ++i) columns << s.rs->FieldName(i);
+    }
+    const QString cell = cellWithoutValue(100, [&](const QString& header) {
+        return header != QLatin1String("id") && columns.contains(header, Qt::CaseSensitive);
+    });
+    if (!cell.isEmpty()) return withoutValueProblem(sheet, cell);
     if (modExcel::readCell(QStringLiteral("A1"), 0, 0) != QLatin1String("name"))
         return QStringLiteral("      First column of excel-sheet is not 'name'!");
     return QString();
@@ -67,7 +103,7 @@ bool frmDcBuilder::readExcelSheet(const QString& dbName, const QString& sheet) {
     trap(kObject, "readExcelSheet", [&] {
         // Everything is checked before the change codes are touched: a sheet that cannot be
         // read leaves the table as it was.
-        const QString problem = signalSheetProblem(sheet);
+        const QString problem = signalSheetProblem(dbName, sheet);
         if (!problem.isEmpty()) {
             addMessage(problem);
             return;
@@ -165,6 +201,10 @@ void frmDcBuilder::importExcelSheet(const QString& dbName, const QString& sheet)
     trap(kObject, "importExcelSheet", [&] {
         // The old table goes only once the sheet is there to replace it.
         if (!modExcel::openExcelSheet(sheet)) return;
+        if (const QString cell = cellWithoutValue(500, [](const QString&) { return true; }); !cell.isEmpty()) {
+            addMessage(withoutValueProblem(sheet, cell));
+            return;
+        }
         addMessage(QStringLiteral("      Check first Excel-line to create table-fields"));
         std::vector<dao::FieldDef> fields;
         for (const QString& header : headers(500)) {

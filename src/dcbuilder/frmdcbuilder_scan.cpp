@@ -78,11 +78,11 @@ void frmDcBuilder::cmdScanSignalList_Click() {
 bool frmDcBuilder::signalListImported(const QString& file) {
     modExcel::initiateExcel(*this);
     addMessage(sprintf("   Open Excel {*}", file));
-    bool ok = modExcel::openExcelForm(file, true);
+    bool ok = modExcel::openExcelForm(file, true, QStringList(std::begin(kSheets), std::end(kSheets)));
     // Both sheets are checked before either table is touched.
     for (const QString& sheet : kSheets) {
         if (!ok) break;
-        const QString problem = signalSheetProblem(sheet);
+        const QString problem = signalSheetProblem(m_tempDc, sheet);
         if (problem.isEmpty()) continue;
         addMessage(sprintf("   Scan Sheet {*}", sheet));
         addMessage(problem);

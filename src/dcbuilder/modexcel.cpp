@@ -20,14 +20,14 @@ void terminateExcel() {
     if (g_form) g_form->xlsApp.reset();
 }
 
-bool openExcelForm(const QString& fileName, bool /*readOnly: the reader never writes*/) {
+bool openExcelForm(const QString& fileName, bool /*readOnly: the reader never writes*/, const QStringList& sheets) {
     bool opened = false;
     trap("modExcel", "openExcelForm", [&] {
         Application* a = app();
         if (!a) throw RuntimeError(91, QStringLiteral("Object variable or With block variable not set"));
         a->activeSheet = nullptr;
         QString why;
-        a->activeWorkbook = excel::Workbook::open(fileName, &why);
+        a->activeWorkbook = excel::Workbook::open(fileName, &why, sheets);
         if (!a->activeWorkbook) throw RuntimeError(1004, why);
         opened = true;
     });
@@ -58,6 +58,11 @@ QString readCell(const QString& cellRef, int column, int row) {
         column += baseColumn;
     }
     return a->activeSheet->cell(row, column);
+}
+
+bool cellHasValue(int column, int row) {
+    const Application* a = app();
+    return !a || !a->activeSheet || a->activeSheet->hasValue(row, column);
 }
 
 }  // namespace modExcel

@@ -4,6 +4,7 @@
 #include "builderfixture.h"
 
 #include "dcbuilder/modexcel.h"
+#include "secondwriter.h"
 
 #include <xlsxwriter.h>
 
@@ -169,6 +170,23 @@ TEST_F(SignalList, AWorkbookThatCannotBeImportedChangesNothing) {
     writeWorkbook(noAlarms, {{"dcEnums", kDcSheet}});
     const QString badHeader = dir.filePath(QStringLiteral("badheader.xlsx"));
     writeWorkbook(badHeader, {{"dcEnums", kDcSheet}, {"alarmEnums", {{0, 0, "Name"}, {1, 0, "ALM_A"}}}});
+    // Damaged in the zip (a byte of the second sheet flipped) and in the XML (cut short).
+    const QString flipped = dir.filePath(QStringLiteral("flipped.xlsx"));
+    writeWorkbook(flipped, {{"dcEnums", kDcSheet}, {"alarmEnums", kAlarmSheet}});
+    {
+        QFile f(flipped);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        QByteArray z = f.readAll();
+        const auto e = secondwriter::zipEntry(z, QStringLiteral("xl/worksheets/sheet2.xml"));
+        ASSERT_GT(e.data, 0);
+        z[e.data + e.compressedSize / 2] = char(z[e.data + e.compressedSize / 2] ^ 0x04);
+        f.seek(0);
+        f.write(z);
+    }
+    const QString cut = dir.filePath(QStringLiteral("cut.xlsx"));
+    writeWorkbook(cut, {{"dcEnums", kDcSheet}, {"alarmEnums", kAlarmSheet}});
+    const QByteArray sheet = secondwriter::readPart(cut, QStringLiteral("xl/worksheets/sheet1.xml"));
+    ASSERT_TRUE(secondwriter::replacePart(cut, QStringLiteral("xl/worksheets/sheet1.xml"), sheet.left(sheet.indexOf("<row r=\"4\""))));
     const struct {
         QString file;
         QStringList failure;
@@ -178,6 +196,8 @@ TEST_F(SignalList, AWorkbookThatCannotBeImportedChangesNothing) {
         {junk, {}, 1},
         {noAlarms, {"   Scan Sheet alarmEnums", "   Sheet alarmEnums could not be opened"}, 0},
         {badHeader, {"   Scan Sheet alarmEnums", "      First column of excel-sheet is not 'name'!"}, 0},
+        {flipped, {}, 1},
+        {cut, {}, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file.toStdString());
@@ -190,8 +210,12 @@ TEST_F(SignalList, AWorkbookThatCannotBeImportedChangesNothing) {
         ASSERT_GE(l.size(), tail.size() + 1);
         EXPECT_EQ(l.mid(l.size() - tail.size() - 1, tail.size()), tail);
         EXPECT_EQ(errors.seen.size(), c.errors);
-        if (c.errors) {
+        if (c.errors && !errors.seen.empty()) {
             EXPECT_EQ(errors.seen[0].procedure, QStringLiteral("openExcelForm"));
+        }
+        if ((c.file == flipped || c.file == cut) && !errors.seen.empty()) {
+            EXPECT_TRUE(errors.seen[0].description.contains(c.file)) << errors.seen[0].description.toStdString();
+            EXPECT_TRUE(errors.seen[0].description.contains(QStringLiteral("xl/worksheets/sheet")));
         }
         EXPECT_EQ(column(temp(), "dcEnums", "upDate"), QStringList({"GLB_DEFAULT:0", "GLB_X:0", "PAR_A:0", "PAR_B:0", "PAR_DEFAULT:0"}));
         EXPECT_EQ(value(temp(), QStringLiteral("SELECT minValue FROM dcEnums WHERE name='PAR_A'")).toInt(), -9);
@@ -240,6 +264,86 @@ TEST_F(SignalList, ASheetImportedAsATableGetsItsColumnsFromTheFirstRow) {
     EXPECT_TRUE(r[1].value("low").isNull()) << "a value the column refuses is left out";
     // A sheet that is not there leaves an existing table of that name alone.
     builder().importExcelSheet(dcName(1), QStringLiteral("dcEnums"));
+    EXPECT_EQ(dcfixture::rows(dcName(1), QStringLiteral("SELECT * FROM dcEnums")).size(), 5u);
+    modExcel::terminateExcel();
+}
+
+// A generator's workbook (openpyxl) whose formulas carry no result: a formula in a column
+// the import copies refuses the import, naming sheet and cell; one in a column it skips
+// does not.
+TEST_F(SignalList, AFormulaWithoutItsValueInACopiedColumnRefusesTheImport) {
+    const auto write = [&](const QString& file, const char* comment) {
+        ASSERT_EQ(secondwriter::openpyxl(file, QStringLiteral(R"(
+wb = openpyxl.Workbook()
+ws = wb.active
+ws.title = "dcEnums"
+ws.append(["name", "id", "minValue", "comment", "helper"])
+ws.append(["PAR_A", "=1+1", 1, %1, "=A2&B2"])
+ws.append(["PAR_B", 7, 2, "b"])
+alarms = wb.create_sheet("alarmEnums")
+alarms.append(["name", "criterion"])
+alarms.append(["ALM_A", 3])
+wb.save(path)
+)").arg(QString::fromLatin1(comment))),
+                  QString());
+    };
+    const QString refused = dir.filePath(QStringLiteral("refused.xlsx"));
+    write(refused, R"('="O"&"K"')");
+    builder().g_show(dir.path());
+    scan(refused);
+    const QStringList l = log();
+    ASSERT_GE(l.size(), 4);
+    EXPECT_EQ(l.mid(l.size() - 4, 3), QStringList({"   Scan Sheet dcEnums",
+                                                   "      Cell D2 of sheet dcEnums holds a formula or TRUE/FALSE without a value!",
+                                                   "   Signal-List not imported -> DC unchanged, no new DC-Version!"}));
+    EXPECT_EQ(column(temp(), "dcEnums", "upDate"), QStringList({"GLB_DEFAULT:0", "GLB_X:0", "PAR_A:0", "PAR_B:0", "PAR_DEFAULT:0"}));
+    EXPECT_EQ(column(temp(), "alarmEnums", "upDate"), QStringList({"ALARM_DEFAULT:0", "ALM_A:0", "ALM_B:0"}));
+    EXPECT_FALSE(builder().workingCopyModified());
+    builder().unload();
+    EXPECT_FALSE(QFile::exists(dcName(2)));
+
+    // The id column is never written and "helper" is no column of the table.
+    const QString taken = dir.filePath(QStringLiteral("taken.xlsx"));
+    write(taken, R"("plain")");
+    builder().g_show(dir.path());
+    scan(taken);
+    EXPECT_TRUE(log().contains(QStringLiteral("Result saved in new DC-Version KELB-3817 Update Tool-PXM-DC-002.mdb")));
+    EXPECT_EQ(value(dcName(2), QStringLiteral("SELECT comment FROM dcEnums WHERE name='PAR_A'")).toString(), "plain");
+}
+
+// FreeXL gives no value for .xls formula and TRUE/FALSE cells; the import reads their stored
+// values, and refuses a sheet where one it reads has none.
+TEST_F(SignalList, XlsFormulaCellsAreReadOrRefuseTheSheet) {
+    modExcel::initiateExcel(builder());
+    ASSERT_TRUE(modExcel::openExcelForm(QStringLiteral(KELB_FIXTURES "/excel/formulas.xls"), true));
+    ASSERT_TRUE(modExcel::openExcelSheet(QStringLiteral("dcEnums")));
+    EXPECT_EQ(modExcel::readCell(QString(), 2, 2), "3");
+    EXPECT_EQ(modExcel::readCell(QString(), 4, 2), "from a formula");
+    EXPECT_TRUE(modExcel::cellHasValue(4, 2));
+    EXPECT_FALSE(modExcel::cellHasValue(4, 4));
+    EXPECT_FALSE(builder().readExcelSheet(dcName(1), QStringLiteral("dcEnums")));
+    EXPECT_EQ(log().mid(log().size() - 2), QStringList({"   Scan Sheet dcEnums",
+                                                        "      Cell D4 of sheet dcEnums holds a formula or TRUE/FALSE without a value!"}));
+    EXPECT_EQ(column(dcName(1), "dcEnums", "upDate"), QStringList({"GLB_DEFAULT:0", "GLB_X:0", "PAR_A:0", "PAR_B:0", "PAR_DEFAULT:0"}));
+    modExcel::closeExcelForm();
+    modExcel::terminateExcel();
+}
+
+// importExcelSheet reads every column: a cell without value leaves the old table alone.
+TEST_F(SignalList, ASheetImportedAsATableIsRefusedForACellWithoutValue) {
+    ASSERT_EQ(secondwriter::openpyxl(book, QStringLiteral(R"(
+wb = openpyxl.Workbook()
+ws = wb.active
+ws.title = "dcEnums"
+ws.append(["name", "comment", "low"])
+ws.append(["PAR_A", "a", "=1+2"])
+wb.save(path)
+)")),
+              QString());
+    modExcel::initiateExcel(builder());
+    ASSERT_TRUE(modExcel::openExcelForm(book, true));
+    builder().importExcelSheet(dcName(1), QStringLiteral("dcEnums"));
+    EXPECT_EQ(log().last(), QStringLiteral("      Cell C2 of sheet dcEnums holds a formula or TRUE/FALSE without a value!"));
     EXPECT_EQ(dcfixture::rows(dcName(1), QStringLiteral("SELECT * FROM dcEnums")).size(), 5u);
     modExcel::terminateExcel();
 }

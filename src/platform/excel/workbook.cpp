@@ -7,8 +7,10 @@ namespace excel {
 
 QString Sheet::cell(int row, int column) const {
     if (row < 1 || column < 1 || row > Workbook::maxRows || column > Workbook::maxColumns) return QString();
-    return cells.value((quint64(row) << 16) | quint64(column));
+    return cells.value(key(row, column));
 }
+
+bool Sheet::hasValue(int row, int column) const { return !withoutValue.contains(key(row, column)); }
 
 const Sheet* Workbook::sheet(const QString& name) const {
     for (const Sheet& s : m_sheets)
@@ -42,7 +44,13 @@ bool parseCellReference(const QString& ref, int& row, int& column) {
     return true;
 }
 
-std::unique_ptr<Workbook> Workbook::open(const QString& path, QString* error) {
+QString cellReference(int row, int column) {
+    QString letters;
+    for (int c = column; c > 0; c = (c - 1) / 26) letters.prepend(QChar(u'A' + (c - 1) % 26));
+    return letters + QString::number(row);
+}
+
+std::unique_ptr<Workbook> Workbook::open(const QString& path, QString* error, const QStringList& only) {
     QString why;
     std::unique_ptr<Workbook> book;
     QFile f(path);
@@ -52,9 +60,9 @@ std::unique_ptr<Workbook> Workbook::open(const QString& path, QString* error) {
         const QByteArray magic = f.read(8);
         f.close();
         if (magic.startsWith("PK\x03\x04"))
-            book = detail::readXlsx(path, why);
+            book = detail::readXlsx(path, why, only);
         else if (magic.startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"))
-            book = detail::readXls(path, why);
+            book = detail::readXls(path, why, only);
         else
             why = QStringLiteral("%1 is no Excel workbook.").arg(path);
     }

@@ -1,11 +1,17 @@
 // The .xls reader over FreeXL: every worksheet with its cells. FreeXL reads out of bounds
-// on some damaged files, so it runs in a child process: a damaged signal list then fails
-// to open instead of taking the program (and the engineer's unsaved work) down with it.
+// on some damaged files, so it runs in a child process with a time limit: a damaged signal
+// list then fails to open instead of taking the program (and the engineer's unsaved work)
+// down with it or holding it for ever.
 #include "excel/workbook.h"
+#include "excel/xlsrecords.h"
 
 #include <QDataStream>
+#include <QElapsedTimer>
 #include <QFile>
+#include <cerrno>
 #include <freexl.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,7 +25,13 @@
 namespace excel::detail {
 namespace {
 
-bool readWithFreeXL(const QByteArray& path, std::vector<Sheet>& sheets) {
+// Every worksheet asked for with its cells; formula and boolean cells, which FreeXL gives
+// no value for, from the records themselves. Any failing call fails the whole reading.
+bool readWithFreeXL(const QByteArray& path, const QStringList& only, std::vector<Sheet>& sheets) {
+    QFile f(QFile::decodeName(path));
+    RecordCells records;
+    if (!f.open(QIODevice::ReadOnly) || !readFormulaCells(f.readAll(), records)) return false;
+    f.close();
     const void* handle = nullptr;
     const int rc = freexl_open(path.constData(), &handle);
     struct Closer {
@@ -28,38 +40,44 @@ bool readWithFreeXL(const QByteArray& path, std::vector<Sheet>& sheets) {
             if (h) freexl_close(h);
         }
     } closer{handle};
-    if (rc != FREEXL_OK) return false;
     unsigned int count = 0;
-    if (freexl_get_info(handle, FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK) count = 0;
+    if (rc != FREEXL_OK || freexl_get_info(handle, FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK) return false;
     for (unsigned int s = 0; s < count && s < 65535; ++s) {
         Sheet sheet;
         const char* name = nullptr;
-        if (freexl_get_worksheet_name(handle, (unsigned short)s, &name) == FREEXL_OK && name)
-            sheet.name = QString::fromUtf8(name);
+        if (freexl_get_worksheet_name(handle, (unsigned short)s, &name) != FREEXL_OK || !name) return false;
+        sheet.name = QString::fromUtf8(name);
+        if (!only.isEmpty() && !only.contains(sheet.name)) continue;
         unsigned int rows = 0;
         unsigned short columns = 0;
-        if (freexl_select_active_worksheet(handle, (unsigned short)s) == FREEXL_OK &&
-            freexl_worksheet_dimensions(handle, &rows, &columns) == FREEXL_OK) {
-            rows = qMin(rows, (unsigned int)Workbook::maxRows);
-            for (unsigned int r = 0; r < rows; ++r)
-                for (unsigned short c = 0; c < columns && c < Workbook::maxColumns; ++c) {
-                    FreeXL_CellValue v;
-                    if (freexl_get_cell_value(handle, r, c, &v) != FREEXL_OK) continue;
-                    QString text;
-                    switch (v.type) {
-                    case FREEXL_CELL_INT: text = QString::number(v.value.int_value); break;
-                    case FREEXL_CELL_DOUBLE: text = numberText(v.value.double_value); break;
-                    case FREEXL_CELL_TEXT:
-                    case FREEXL_CELL_SST_TEXT:
-                    case FREEXL_CELL_DATE:
-                    case FREEXL_CELL_DATETIME:
-                    case FREEXL_CELL_TIME:
-                        text = v.value.text_value ? QString::fromUtf8(v.value.text_value) : QString();
-                        break;
-                    default: break;
-                    }
-                    if (!text.isEmpty()) sheet.cells.insert((quint64(r + 1) << 16) | quint64(c + 1), text);
+        if (freexl_select_active_worksheet(handle, (unsigned short)s) != FREEXL_OK ||
+            freexl_worksheet_dimensions(handle, &rows, &columns) != FREEXL_OK || !records.contains(sheet.name))
+            return false;
+        rows = qMin(rows, (unsigned int)Workbook::maxRows);
+        for (unsigned int r = 0; r < rows; ++r)
+            for (unsigned short c = 0; c < columns && c < Workbook::maxColumns; ++c) {
+                FreeXL_CellValue v;
+                if (freexl_get_cell_value(handle, r, c, &v) != FREEXL_OK) return false;
+                QString text;
+                switch (v.type) {
+                case FREEXL_CELL_INT: text = QString::number(v.value.int_value); break;
+                case FREEXL_CELL_DOUBLE: text = numberText(v.value.double_value); break;
+                case FREEXL_CELL_TEXT:
+                case FREEXL_CELL_SST_TEXT:
+                case FREEXL_CELL_DATE:
+                case FREEXL_CELL_DATETIME:
+                case FREEXL_CELL_TIME:
+                    text = v.value.text_value ? QString::fromUtf8(v.value.text_value) : QString();
+                    break;
+                default: break;
                 }
+                if (!text.isEmpty()) sheet.cells.insert(Sheet::key(int(r + 1), c + 1), text);
+            }
+        const auto& own = records[sheet.name];
+        for (auto it = own.cbegin(); it != own.cend(); ++it) {
+            sheet.cells.remove(it.key());
+            if (!it.value()) sheet.withoutValue.insert(it.key());
+            else if (!it.value()->isEmpty()) sheet.cells.insert(it.key(), *it.value());
         }
         sheets.push_back(std::move(sheet));
     }
@@ -78,7 +96,7 @@ bool writeAll(int fd, const QByteArray& bytes) {
 
 }  // namespace
 
-std::unique_ptr<Workbook> readXls(const QString& path, QString& error) {
+std::unique_ptr<Workbook> readXls(const QString& path, QString& error, const QStringList& only, int timeLimitMs) {
     error = QStringLiteral("%1 is no readable .xls workbook.").arg(path);
     const QByteArray file = QFile::encodeName(path);
     int fds[2];
@@ -99,22 +117,41 @@ std::unique_ptr<Workbook> readXls(const QString& path, QString& error) {
         std::vector<Sheet> sheets;
         QByteArray out;
         QDataStream ds(&out, QIODevice::WriteOnly);
-        const bool ok = readWithFreeXL(file, sheets);
+        const bool ok = readWithFreeXL(file, only, sheets);
         ds << ok << quint32(sheets.size());
-        for (const Sheet& s : sheets) ds << s.name << s.cells;
+        for (const Sheet& s : sheets) ds << s.name << s.cells << s.withoutValue;
         _exit(writeAll(fds[1], out) ? 0 : 1);
     }
     ::close(fds[1]);
+    // A damaged file may keep the library busy for ever: the child gets a time limit.
     QByteArray in;
     char buf[65536];
+    QElapsedTimer clock;
+    clock.start();
+    bool late = false;
     for (;;) {
+        const qint64 left = timeLimitMs - clock.elapsed();
+        pollfd p{fds[0], POLLIN, 0};
+        const int ready = left > 0 ? ::poll(&p, 1, int(left)) : 0;
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) {
+            late = ready == 0;
+            break;
+        }
         const ssize_t n = ::read(fds[0], buf, sizeof buf);
         if (n > 0) in.append(buf, n);
         else if (n == 0 || errno != EINTR) break;
     }
     ::close(fds[0]);
+    if (late) ::kill(child, SIGKILL);
     int status = 0;
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {}
+    if (late) {
+        error = QStringLiteral("%1 was not read within %2 seconds: the .xls workbook is refused as damaged.")
+                    .arg(path)
+                    .arg(timeLimitMs / 1000.0);
+        return nullptr;
+    }
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         error = QStringLiteral("%1 is a damaged .xls workbook.").arg(path);
         return nullptr;
@@ -127,7 +164,7 @@ std::unique_ptr<Workbook> readXls(const QString& path, QString& error) {
     auto book = std::make_unique<Workbook>();
     for (quint32 i = 0; i < count && ds.status() == QDataStream::Ok; ++i) {
         Sheet s;
-        ds >> s.name >> s.cells;
+        ds >> s.name >> s.cells >> s.withoutValue;
         book->m_sheets.push_back(std::move(s));
     }
     if (ds.status() != QDataStream::Ok) return nullptr;

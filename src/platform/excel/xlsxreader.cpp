@@ -1,13 +1,31 @@
 // The .xlsx reader: the workbook part names the sheets and their parts, the shared-string
-// part holds the texts, and each sheet part its cells. Only what the values need is read.
+// part holds the texts, and each sheet part its cells. Only what the values need is read,
+// and only the sheets asked for; a part that does not read whole refuses the workbook.
 #include "excel/workbook.h"
 
 #include <QFile>
 #include <QXmlStreamReader>
+#include <optional>
 #include <zip.h>
 
 namespace excel::detail {
 namespace {
+
+// The first fault found, naming the file and the part; reading stops at it.
+struct Damage {
+    QString path;
+    QString error;
+    bool part(const QString& name, const QString& what) {
+        if (error.isEmpty()) error = QStringLiteral("%1 is a damaged .xlsx workbook: its part %2 %3.").arg(path, name, what);
+        return false;
+    }
+    bool xml(const QString& name, const QXmlStreamReader& x) {
+        if (!x.hasError()) return true;
+        QString why = x.errorString();
+        if (why.endsWith(QLatin1Char('.'))) why.chop(1);
+        return part(name, QStringLiteral("is no well-formed XML (line %1: %2)").arg(x.lineNumber()).arg(why));
+    }
+};
 
 class Archive {
 public:
@@ -20,24 +38,39 @@ public:
     }
     bool isOpen() const { return m_zip != nullptr; }
 
-    // The unpacked part, or false when it is missing, damaged or larger than the limit.
-    bool read(const QString& name, QByteArray& out) const {
+    // What every entry says it unpacks to, added up; -1 when an entry does not say.
+    qint64 declaredBytes() const {
+        qint64 total = 0;
+        const zip_int64_t n = zip_get_num_entries(m_zip, 0);
+        for (zip_int64_t i = 0; i < n; ++i) {
+            zip_stat_t st;
+            zip_stat_init(&st);
+            if (zip_stat_index(m_zip, zip_uint64_t(i), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE)) return -1;
+            if (st.size > quint64(Workbook::maxWorkbookBytes)) return qint64(st.size);
+            total += qint64(st.size);
+        }
+        return total;
+    }
+
+    bool contains(const QString& name) const { return zip_name_locate(m_zip, name.toUtf8().constData(), 0) >= 0; }
+
+    // The unpacked part. It must unpack to exactly the size the zip records and pass its
+    // checksum, which libzip verifies only once it has read to the end of the entry.
+    bool read(const QString& name, QByteArray& out, Damage& damage) const {
         zip_stat_t st;
         zip_stat_init(&st);
         const QByteArray n = name.toUtf8();
-        if (zip_stat(m_zip, n.constData(), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE)) return false;
-        if (st.size > quint64(Workbook::maxPartBytes)) return false;
+        if (zip_stat(m_zip, n.constData(), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE))
+            return damage.part(name, QStringLiteral("is missing"));
         zip_file_t* f = zip_fopen(m_zip, n.constData(), 0);
-        if (!f) return false;
-        out.resize(qsizetype(st.size));
-        zip_int64_t got = 0;
-        while (got < zip_int64_t(st.size)) {
-            const zip_int64_t r = zip_fread(f, out.data() + got, st.size - zip_uint64_t(got));
-            if (r <= 0) break;
-            got += r;
-        }
+        if (!f) return damage.part(name, QStringLiteral("cannot be unpacked"));
+        out.resize(qsizetype(st.size) + 1);  // one byte more shows an entry longer than recorded
+        zip_int64_t got = 0, r = 0;
+        while (got < out.size() && (r = zip_fread(f, out.data() + got, zip_uint64_t(out.size() - got))) > 0) got += r;
         zip_fclose(f);
-        if (got != zip_int64_t(st.size)) return false;
+        if (r < 0 || got != zip_int64_t(st.size))
+            return damage.part(name, QStringLiteral("does not unpack to its recorded size and checksum"));
+        out.resize(qsizetype(got));
         return true;
     }
 
@@ -72,114 +105,189 @@ QString readRichText(QXmlStreamReader& x) {
     return text;
 }
 
-std::vector<QString> readSharedStrings(const QByteArray& xml) {
-    std::vector<QString> strings;
+bool readSharedStrings(const QString& part, const QByteArray& xml, std::vector<QString>& strings, Damage& damage) {
     QXmlStreamReader x(xml);
     while (!x.atEnd()) {
         x.readNext();
         if (x.isStartElement() && x.name() == QLatin1String("si")) strings.push_back(readRichText(x));
     }
-    return strings;
+    return damage.xml(part, x);
 }
 
-QString cellText(const QString& type, const QString& value, const QString& inlineText,
-                 const std::vector<QString>& shared) {
-    if (type == QLatin1String("s")) {
+// One <c> element as read.
+struct RawCell {
+    QString type, value, inlineText;
+    bool hasValue = false, formula = false;
+};
+
+// What a cell reads as: its text, or none for a formula or boolean without a value; or a
+// fault when the cell contradicts the workbook (a shared-string index past the table, a
+// boolean not 0 or 1).
+struct CellValue {
+    std::optional<QString> text;
+    QString fault;
+};
+
+CellValue cellValue(const RawCell& c, const std::vector<QString>& shared) {
+    const QString v = c.value.trimmed();
+    if (c.type == QLatin1String("s")) {
+        if (!c.hasValue) return {QString(), {}};
         bool ok = false;
-        const qulonglong i = value.trimmed().toULongLong(&ok);
-        return ok && i < shared.size() ? shared[size_t(i)] : QString();
+        const qulonglong i = v.toULongLong(&ok);
+        if (!ok || i >= shared.size())
+            return {{}, QStringLiteral("the shared-string index %1, past the table's %2 strings").arg(c.value).arg(shared.size())};
+        return {shared[size_t(i)], {}};
     }
-    if (type == QLatin1String("inlineStr")) return inlineText;
-    if (type == QLatin1String("str")) return value;
-    if (type == QLatin1String("b")) return value.trimmed() == QLatin1String("1") ? QStringLiteral("True") : QStringLiteral("False");
-    if (type == QLatin1String("e")) return QString();  // an error value has no text
-    if (value.isEmpty()) return QString();
+    if (c.type == QLatin1String("inlineStr")) return {c.inlineText, {}};
+    if (c.type == QLatin1String("str")) return {c.hasValue ? std::optional<QString>(c.value) : std::nullopt, {}};
+    if (c.type == QLatin1String("b")) {
+        if (v.isEmpty()) return {};
+        if (v != QLatin1String("0") && v != QLatin1String("1"))
+            return {{}, QStringLiteral("the boolean \"%1\"").arg(c.value)};
+        return {v == QLatin1String("1") ? QStringLiteral("True") : QStringLiteral("False"), {}};
+    }
+    if (c.type == QLatin1String("e")) return {QString(), {}};  // an error value has no text
+    if (v.isEmpty()) return {c.formula ? std::nullopt : std::optional<QString>(QString()), {}};
     bool ok = false;
-    const double d = value.trimmed().toDouble(&ok);
-    return ok ? numberText(d) : value;
+    const double d = v.toDouble(&ok);
+    return {ok ? numberText(d) : c.value, {}};
 }
 
-void readSheetCells(const QByteArray& xml, const std::vector<QString>& shared, Sheet& sheet) {
+bool readSheetCells(const QString& part, const QByteArray& xml, const std::vector<QString>& shared, Sheet& sheet,
+                    Damage& damage) {
     QXmlStreamReader x(xml);
     int row = 0, column = 0;
     while (!x.atEnd()) {
         x.readNext();
         if (!x.isStartElement()) continue;
         if (x.name() == QLatin1String("row")) {
-            bool ok = false;
-            const int r = x.attributes().value(QLatin1String("r")).toInt(&ok);
-            row = ok ? r : row + 1;
+            const auto r = x.attributes().value(QLatin1String("r"));
+            bool ok = r.isEmpty();
+            row = r.isEmpty() ? row + 1 : r.toInt(&ok);
+            if (!ok || row < 1 || row > Workbook::maxRows)
+                return damage.part(part, QStringLiteral("holds the row number \"%1\"").arg(r.toString()));
             column = 0;
         } else if (x.name() == QLatin1String("c")) {
             int r = row, c = column + 1;
             const QString ref = x.attributes().value(QLatin1String("r")).toString();
-            if (!ref.isEmpty() && !parseCellReference(ref, r, c)) {
-                x.skipCurrentElement();
-                continue;
-            }
+            if (!ref.isEmpty() && !parseCellReference(ref, r, c))
+                return damage.part(part, QStringLiteral("holds the cell reference \"%1\"").arg(ref));
             column = c;
-            const QString type = x.attributes().value(QLatin1String("t")).toString();
-            QString value, inlineText;
+            RawCell raw;
+            raw.type = x.attributes().value(QLatin1String("t")).toString();
             while (!x.atEnd()) {
                 x.readNext();
                 if (x.isStartElement()) {
-                    if (x.name() == QLatin1String("v")) value = x.readElementText(QXmlStreamReader::IncludeChildElements);
-                    else if (x.name() == QLatin1String("is")) inlineText = readRichText(x);
-                    else x.skipCurrentElement();
+                    if (x.name() == QLatin1String("v")) {
+                        raw.value = x.readElementText(QXmlStreamReader::IncludeChildElements);
+                        raw.hasValue = true;
+                    } else if (x.name() == QLatin1String("is")) {
+                        raw.inlineText = readRichText(x);
+                    } else {
+                        raw.formula = raw.formula || x.name() == QLatin1String("f");
+                        x.skipCurrentElement();
+                    }
                 } else if (x.isEndElement() && x.name() == QLatin1String("c")) {
                     break;
                 }
             }
-            if (r < 1 || r > Workbook::maxRows || c < 1 || c > Workbook::maxColumns) continue;
-            const QString text = cellText(type, value, inlineText, shared);
-            if (!text.isEmpty()) sheet.cells.insert((quint64(r) << 16) | quint64(c), text);
+            if (x.hasError()) break;
+            if (r < 1 || r > Workbook::maxRows || c < 1 || c > Workbook::maxColumns)
+                return damage.part(part, QStringLiteral("holds a cell outside the grid"));
+            const CellValue value = cellValue(raw, shared);
+            if (!value.fault.isEmpty())
+                return damage.part(part, QStringLiteral("holds in cell %1 %2").arg(cellReference(r, c), value.fault));
+            if (!value.text) sheet.withoutValue.insert(Sheet::key(r, c));
+            else if (!value.text->isEmpty()) sheet.cells.insert(Sheet::key(r, c), *value.text);
         }
     }
+    return damage.xml(part, x);
 }
 
 }  // namespace
 
-std::unique_ptr<Workbook> readXlsx(const QString& path, QString& error) {
+std::unique_ptr<Workbook> readXlsx(const QString& path, QString& error, const QStringList& only) {
     Archive zip(path);
-    QByteArray workbookXml, relsXml, sharedXml;
-    if (!zip.isOpen() || !zip.read(QStringLiteral("xl/workbook.xml"), workbookXml) ||
-        !zip.read(QStringLiteral("xl/_rels/workbook.xml.rels"), relsXml)) {
+    Damage damage{path, QString()};
+    const QString workbookPart = QStringLiteral("xl/workbook.xml"), relsPart = QStringLiteral("xl/_rels/workbook.xml.rels");
+    if (!zip.isOpen() || !zip.contains(workbookPart) || !zip.contains(relsPart)) {
         error = QStringLiteral("%1 is no readable .xlsx workbook.").arg(path);
         return nullptr;
     }
+    // Every entry counts, read or not: a few parts must not unpack to gigabytes.
+    const qint64 declared = zip.declaredBytes();
+    if (declared < 0 || declared > Workbook::maxWorkbookBytes) {
+        error = QStringLiteral("%1 is refused: its parts unpack to more than %2 MiB together.")
+                    .arg(path)
+                    .arg(Workbook::maxWorkbookBytes >> 20);
+        return nullptr;
+    }
+    QByteArray workbookXml, relsXml;
+    if (!zip.read(workbookPart, workbookXml, damage) || !zip.read(relsPart, relsXml, damage)) {
+        error = damage.error;
+        return nullptr;
+    }
     QHash<QString, QString> targets;  // relationship id -> part
+    QString sharedPart = QStringLiteral("xl/sharedStrings.xml");
     {
         QXmlStreamReader x(relsXml);
         while (!x.atEnd()) {
             x.readNext();
-            if (x.isStartElement() && x.name() == QLatin1String("Relationship"))
-                targets.insert(x.attributes().value(QLatin1String("Id")).toString(),
-                               partPath(x.attributes().value(QLatin1String("Target")).toString()));
+            if (!x.isStartElement() || x.name() != QLatin1String("Relationship")) continue;
+            const QString target = partPath(x.attributes().value(QLatin1String("Target")).toString());
+            targets.insert(x.attributes().value(QLatin1String("Id")).toString(), target);
+            if (x.attributes().value(QLatin1String("Type")).endsWith(QLatin1String("/sharedStrings"))) sharedPart = target;
+        }
+        if (!damage.xml(relsPart, x)) {
+            error = damage.error;
+            return nullptr;
+        }
+    }
+    struct Wanted {
+        Sheet sheet;
+        QString part;
+    };
+    std::vector<Wanted> wanted;
+    {
+        QXmlStreamReader x(workbookXml);
+        while (!x.atEnd()) {
+            x.readNext();
+            if (!x.isStartElement() || x.name() != QLatin1String("sheet")) continue;
+            const auto a = x.attributes();
+            Wanted w;
+            w.sheet.name = a.value(QLatin1String("name")).toString();
+            if (!only.isEmpty() && !only.contains(w.sheet.name)) continue;
+            const QString state = a.value(QLatin1String("state")).toString();
+            w.sheet.hidden = state == QLatin1String("hidden") || state == QLatin1String("veryHidden");
+            QString rid;
+            for (const auto& attr : a)
+                if (attr.name() == QLatin1String("id")) rid = attr.value().toString();  // r:id
+            if (!targets.contains(rid)) {
+                damage.part(relsPart, QStringLiteral("names no part for sheet %1").arg(w.sheet.name));
+                break;
+            }
+            w.part = targets.value(rid);
+            wanted.push_back(std::move(w));
+        }
+        if (!damage.xml(workbookPart, x) || !damage.error.isEmpty()) {
+            error = damage.error;
+            return nullptr;
         }
     }
     std::vector<QString> shared;
-    if (zip.read(QStringLiteral("xl/sharedStrings.xml"), sharedXml)) shared = readSharedStrings(sharedXml);
-
-    auto book = std::make_unique<Workbook>();
-    QXmlStreamReader x(workbookXml);
-    while (!x.atEnd()) {
-        x.readNext();
-        if (!x.isStartElement() || x.name() != QLatin1String("sheet")) continue;
-        Sheet sheet;
-        const auto a = x.attributes();
-        sheet.name = a.value(QLatin1String("name")).toString();
-        const QString state = a.value(QLatin1String("state")).toString();
-        sheet.hidden = state == QLatin1String("hidden") || state == QLatin1String("veryHidden");
-        QString rid;
-        for (const auto& attr : a)
-            if (attr.name() == QLatin1String("id")) rid = attr.value().toString();  // r:id
-        QByteArray sheetXml;
-        if (targets.contains(rid) && zip.read(targets.value(rid), sheetXml)) readSheetCells(sheetXml, shared, sheet);
-        book->m_sheets.push_back(std::move(sheet));
-    }
-    if (x.hasError() && book->m_sheets.empty()) {
-        error = QStringLiteral("%1 is no readable .xlsx workbook.").arg(path);
+    QByteArray xml;
+    if (!wanted.empty() && zip.contains(sharedPart) &&
+        (!zip.read(sharedPart, xml, damage) || !readSharedStrings(sharedPart, xml, shared, damage))) {
+        error = damage.error;
         return nullptr;
+    }
+    auto book = std::make_unique<Workbook>();
+    for (Wanted& w : wanted) {
+        if (!zip.read(w.part, xml, damage) || !readSheetCells(w.part, xml, shared, w.sheet, damage)) {
+            error = damage.error;
+            return nullptr;
+        }
+        book->m_sheets.push_back(std::move(w.sheet));
     }
     return book;
 }
