@@ -51,15 +51,11 @@ void classify(ScanRow& row) {
     }
 }
 
-// The lines of a header file: Windows-1252 text, CR LF or LF line ends, tabs as blanks.
+// The lines of a header file, tabs as blanks.
 QStringList readLines(const QByteArray& bytes) {
-    QString text = modStringFct::fromAnsi(bytes);
+    QString text = modStringFct::fromTextFile(bytes);
     text.replace(QLatin1Char('\t'), QLatin1Char(' '));
-    QStringList lines = text.split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
-    for (QString& line : lines)
-        if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
-    return lines;
+    return modStringFct::textLines(text);
 }
 
 }  // namespace
@@ -87,14 +83,26 @@ bool HeaderParser::scanSource(const QString& path, int& lineCounter) {
     int section = 0;
     int enums = 0;
     int defines = 0;
+    int sections = 0;
+    int sectionLine = 0;     // the line of the open section's marker
+    size_t sectionRows = 0;  // rows scanned before it
+    // A section without a symbol means a file misread or cut, never an empty table.
+    const auto endSection = [&] {
+        if (inside && m_rows.size() == sectionRows) report(sectionLine, QStringLiteral("the scan section yields no symbol"));
+    };
     const double size = bytes.isEmpty() ? 1.0 : double(bytes.size());
     for (QString line : readLines(bytes)) {
         ++lineCounter;
         m_log.updateProgress(float(double(line.size()) / size), true);
         if (line.left(12) == QLatin1String("// scanStart")) {
+            endSection();
             section = sectionNumber(line.mid(14).trimmed().toLower(), section);
             inside = true;
+            ++sections;
+            sectionLine = lineCounter;
+            sectionRows = m_rows.size();
         } else if (line.left(10) == QLatin1String("// scanEnd")) {
+            endSection();
             inside = false;
         }
         if (!inside) continue;
@@ -102,6 +110,11 @@ bool HeaderParser::scanSource(const QString& path, int& lineCounter) {
             defines += scanDefine(line, lineCounter);
         else
             enums += scanEnumeration(line, lineCounter);
+    }
+    endSection();
+    if (sections == 0) {
+        m_log.addMessage(sprintf("      {*}: the file has no scan section (no line begins with \"// scanStart\")", m_fileName));
+        m_failed = true;
     }
     // Nothing of an unfinished entry may reach the next file, nor go unnoticed.
     if (m_enumState != 0) report(lineCounter, QStringLiteral("the file ends inside an enumeration"));

@@ -38,19 +38,21 @@ void closeQuietly(std::shared_ptr<dao::Database>& db) {
 
 bool g_openDBBothPasswords(const QString& dbName, std::shared_ptr<dao::Database>& db, bool readOnly) {
     db.reset();
-    try {
-        db = dao::OpenDatabase(dbName, true, readOnly, connectString(kPassword1));
-        return db != nullptr;
-    } catch (...) {
-        db.reset();
+    // The layer's reason tells a locked file from a broken one; the box shows it.
+    QString cause;
+    for (const QString& password : {kPassword1, kPassword2}) {
+        try {
+            db = dao::OpenDatabase(dbName, true, readOnly, connectString(password));
+            if (db) return true;
+        } catch (const std::exception& e) {
+            db.reset();
+            cause = errorDescription(e);
+        } catch (...) {
+            db.reset();
+        }
     }
-    try {
-        db = dao::OpenDatabase(dbName, true, readOnly, connectString(kPassword2));
-        if (db) return true;
-    } catch (...) {
-        db.reset();
-    }
-    modMsgBox::g_errorMsgBox(QStringLiteral("Error in opening database: modDataBase g_iniRecordset "),
+    modMsgBox::g_errorMsgBox(QStringLiteral("Error in opening database: modDataBase g_iniRecordset ") +
+                                 (cause.isEmpty() ? QString() : QLatin1Char('\r') + cause),
                              sprintf("DB-Name: {*} / ReadOnly: {yes/no}", dbName, readOnly), true);
     return false;
 }

@@ -15,8 +15,9 @@ namespace modDataBase {
 using FieldDescription = dao::FieldDef;
 
 // Opens a database exclusively, first with the first password and, when that fails, with
-// the second. When both fail an error box names the path and the read-only flag. The
-// caller's handle is cleared first and set when the open succeeds.
+// the second. When both fail an error box names the path and the read-only flag, and the
+// reason the database layer gave (a missing, locked or broken file). The caller's handle
+// is cleared first and set when the open succeeds.
 bool g_openDBBothPasswords(const QString& dbName, std::shared_ptr<dao::Database>& db, bool readOnly);
 
 // Opens the database and a record set on the SQL text. True when the record set is open and

@@ -11,6 +11,7 @@
 // formed so far (text) or 0.
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <QVariantList>
 #include <type_traits>
@@ -96,5 +97,12 @@ uchar ansiCode(QChar c);
 QChar ansiChar(uchar code);
 QByteArray toAnsi(const QString& text);
 QString fromAnsi(const QByteArray& bytes);
+
+// The text of a file from outside: a UTF-8 byte-order mark skipped, then UTF-8 when the
+// bytes are valid UTF-8, else Windows-1252.
+QString fromTextFile(const QByteArray& bytes);
+// The lines of a text, each without its end; CR LF, LF and CR each end a line, and a
+// line end at the very end adds no empty line.
+QStringList textLines(const QString& text);
 
 }  // namespace modStringFct

@@ -6,6 +6,7 @@
 #include "services/errtrap.h"
 
 #include <QLocale>
+#include <QStringDecoder>
 #include <algorithm>
 #include <cmath>
 
@@ -102,6 +103,26 @@ QString fromAnsi(const QByteArray& bytes) {
     QString out(bytes.size(), QChar());
     for (qsizetype k = 0; k < bytes.size(); ++k) out[k] = ansiChar(static_cast<uchar>(bytes[k]));
     return out;
+}
+
+QString fromTextFile(const QByteArray& bytes) {
+    const QByteArray body = bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    const QString text = utf8(body);
+    return utf8.hasError() ? fromAnsi(body) : text;
+}
+
+QStringList textLines(const QString& text) {
+    QStringList lines;
+    qsizetype start = 0;
+    for (qsizetype k = 0; k < text.size(); ++k) {
+        if (text[k] != QLatin1Char('\r') && text[k] != QLatin1Char('\n')) continue;
+        lines << text.mid(start, k - start);
+        if (text[k] == QLatin1Char('\r') && k + 1 < text.size() && text[k + 1] == QLatin1Char('\n')) ++k;
+        start = k + 1;
+    }
+    if (start < text.size()) lines << text.mid(start);
+    return lines;
 }
 
 qint16 g_swapInt(const QString& value) {

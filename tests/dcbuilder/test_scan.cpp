@@ -105,3 +105,33 @@ TEST_F(ScanCommand, AFailedScanSavesNoVersionAndLeavesBothButtonsEnabled) {
     builder().unload();
     EXPECT_FALSE(QFile::exists(dcName(2)));
 }
+
+// What the engineer entered for a symbol (limits, producer mask) survives a header file
+// saved by another editor, and a header file the scan finds no section in changes nothing.
+TEST_F(ScanCommand, TheEngineersAttributesSurviveOtherLineEndsAndAFileWithoutSection) {
+    writeHeaders(true);
+    builder().g_show(dir.path());
+    builder().cmdScanHeader_Click();
+    ASSERT_TRUE(QFile::exists(dcName(2)));
+    const QString attributes = QStringLiteral("SELECT minValue || '/' || maxValue || '/' || producerMask FROM dcEnums WHERE name='ENGINE_SPEED'");
+    execute(builder().workingCopy(),
+            QStringLiteral("UPDATE dcEnums SET minValue=-5, maxValue=55, producerMask=9 WHERE name='ENGINE_SPEED'"));
+
+    QFile f(dir.filePath(QStringLiteral("dataContainer.h")));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(kDataContainer.toLatin1().replace('\n', '\r'));
+    f.close();
+    builder().cmdScanHeader_Click();
+    ASSERT_TRUE(QFile::exists(dcName(3))) << log().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(value(dcName(3), attributes).toString(), QStringLiteral("-5/55/9"));
+
+    dcfixture::writeFile(dir.filePath(QStringLiteral("dataContainer.h")),
+                         QString(kDataContainer).replace(QLatin1String("// scanStart"), QLatin1String("//scanStart")));
+    builder().cmdScanHeader_Click();
+    expectFramedLog();
+    EXPECT_TRUE(log().contains(QStringLiteral("      dataContainer.h: the file has no scan section (no line begins with \"// scanStart\")")));
+    EXPECT_EQ(value(builder().workingCopy(), attributes).toString(), QStringLiteral("-5/55/9"));
+    EXPECT_EQ(value(builder().workingCopy(), QStringLiteral("SELECT count(*) FROM sourceScan WHERE name='ENGINE_SPEED'")).toInt(), 1);
+    builder().unload();
+    EXPECT_FALSE(QFile::exists(dcName(4)));
+}

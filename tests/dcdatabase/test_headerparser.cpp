@@ -3,6 +3,9 @@
 #include "dcfixture/dcfixture.h"
 #include "dcfixture/recordinglog.h"
 
+#include "services/modstringfct.h"
+
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -14,11 +17,14 @@ struct Parsed {
     bool failed = false;
 };
 
-// Parses one file written from `text` with the line base 0.
-Parsed parse(const QString& text) {
+// Parses one file of these bytes with the line base 0.
+Parsed parseBytes(const QByteArray& bytes) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("dataContainer.h"));
-    dcfixture::writeFile(path, text);
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+    f.close();
     dcfixture::RecordingLog log;
     Parsed p;
     HeaderParser parser(log, p.rows);
@@ -28,6 +34,9 @@ Parsed parse(const QString& text) {
     p.log = log.lines;
     return p;
 }
+
+// Parses one file written from `text` in Windows-1252.
+Parsed parse(const QString& text) { return parseBytes(modStringFct::toAnsi(text)); }
 
 QString names(const std::vector<ScanRow>& rows) {
     QStringList out;
@@ -50,7 +59,7 @@ TEST(HeaderParser, LineForms) {
         {"values count on after an explicit one; the last entry carries the closing line",
          kTypes + "typedef enum\n{\n  A,\n  B = 5,\n  C\n} tX;\n", "A=0@4 B=5@5 C=6@7", false},
         {"a comma before the closing brace makes no empty row", kTypes + "typedef enum\n{\n  A,\n  B,\n}\n", "A=0@4 B=1@5", false},
-        {"an empty enumeration makes no row", kTypes + "typedef enum\n{\n}\n", "", false},
+        {"an empty enumeration makes no row", kTypes + "typedef enum\n{\n}\ntypedef enum\n{\n  A\n}\n", "A=0@8", false},
         {"CR LF and tabs parse like LF and blanks",
          kTypes + "typedef\tenum\r\n{\r\n\tA\t=\t3,\t// 1; x\r\n\tB\r\n}\r\n", "A=3@4 B=4@6", false},
         {"tokens need not be separated by blanks", kTypes + "typedef enum\n{\n  A=2,\n  B=A<<2,\n  C =(A+B)*2\n}\n",
@@ -60,7 +69,10 @@ TEST(HeaderParser, LineForms) {
         {"\"{\" with a blank behind it does not open the body", kTypes + "typedef enum\n{ \n  A,\n}\n", "", true},
         {"\"typedef enum {\" does not open the body", kTypes + "typedef enum {\n  A,\n}\n", "", true},
         {"an indented closing brace is collected into the entry", kTypes + "typedef enum\n{\n  A\n  }\n", "", true},
-        {"lines outside a section are not parsed", QStringLiteral("typedef enum\n{\n  A\n}\n"), "", false},
+        {"lines outside a section are not parsed", QStringLiteral("typedef enum\n{\n  A\n}\n") + kConstants + "#define N 1\n",
+         "N=1@6", false},
+        {"CR line ends", kTypes + "typedef enum\r{\r  A,\r  B\r}\r", "A=0@4 B=1@6", false},
+        {"mixed line ends", kTypes + "typedef enum\r\n{\n  A,\r  B\r\n}", "A=0@4 B=1@6", false},
         {"an enumeration may run across sections",
          kTypes + "typedef enum\n{\n  A,\n// scanEnd\n  IGNORED,\n// scanStart: global variables\n  B\n}\n", "A=0@4 B=1@9", false},
         {"a continued define gives one row with the number of its last line",
@@ -174,6 +186,71 @@ TEST(HeaderParser, ReadsWindows1252) {
     EXPECT_EQ(line, 10005);
 }
 
+TEST(HeaderParser, DecodesUtf8WithOrWithoutItsMarkAndWindows1252Otherwise) {
+    const QByteArray file = "// scanStart: global types\ntypedef enum\n{\n  OIL_TEMP // 3; %1\n}\n";
+    const struct {
+        const char* what;
+        QByteArray bytes;
+    } cases[] = {
+        {"UTF-8 with a byte-order mark", "\xEF\xBB\xBF" + QByteArray(file).replace("%1", "\xC3\x96l \xC2\xB0" "C \xE2\x82\xAC")},
+        {"UTF-8 without a mark", QByteArray(file).replace("%1", "\xC3\x96l \xC2\xB0" "C \xE2\x82\xAC")},
+        {"Windows-1252", QByteArray(file).replace("%1", "\xD6l \xB0" "C \x80")},
+        {"Windows-1252 with CR line ends", QByteArray(file).replace("%1", "\xD6l \xB0" "C \x80").replace('\n', '\r')},
+    };
+    for (const auto& c : cases) {
+        const Parsed p = parseBytes(c.bytes);
+        EXPECT_FALSE(p.failed) << c.what;
+        ASSERT_EQ(p.rows.size(), 1u) << c.what;
+        EXPECT_EQ(p.rows[0].name, QStringLiteral("OIL_TEMP")) << c.what;
+        EXPECT_EQ(p.rows[0].comment.toString(), QString::fromUtf8("Öl °C €")) << c.what;
+        EXPECT_EQ(p.rows[0].sourceLine, 5) << c.what;
+    }
+}
+
+// A file the parser finds nothing in was misread or cut: the scan must not take it for an
+// empty table.
+TEST(HeaderParser, AFileWithoutASectionOrASectionWithoutASymbolIsReported) {
+    const struct {
+        const char* what;
+        QString text;
+        const char* rows;
+        QStringList reported;
+    } cases[] = {
+        {"no section at all", QStringLiteral("#define A 1\n"), "",
+         {"      dataContainer.h: the file has no scan section (no line begins with \"// scanStart\")"}},
+        {"an empty file", QString(), "",
+         {"      dataContainer.h: the file has no scan section (no line begins with \"// scanStart\")"}},
+        {"a marker not at the first column", QStringLiteral(" // scanStart: global constants\n#define A 1\n"), "",
+         {"      dataContainer.h: the file has no scan section (no line begins with \"// scanStart\")"}},
+        {"an empty section between two good ones",
+         kConstants + "#define A 1\n// scanEnd\n" + kTypes + "// scanEnd\n" + kConstants + "#define B 2\n// scanEnd\n",
+         "A=1@2 B=2@7", {"      dataContainer.h line 4: the scan section yields no symbol"}},
+        {"a section that a second marker ends", kTypes + kConstants + "#define A 1\n", "A=1@3",
+         {"      dataContainer.h line 1: the scan section yields no symbol"}},
+        {"a last section without its end", kConstants + "#define A 1\n// scanEnd\n" + kTypes + "typedef struct\n", "A=1@2",
+         {"      dataContainer.h line 4: the scan section yields no symbol"}},
+        {"a section of values that cannot be evaluated", kConstants + "#define A 1/0\n", "",
+         {"      dataContainer.h line 2: cannot evaluate A: division by zero",
+          "      dataContainer.h line 1: the scan section yields no symbol"}},
+    };
+    for (const auto& c : cases) {
+        const Parsed p = parse(c.text);
+        EXPECT_TRUE(p.failed) << c.what;
+        EXPECT_EQ(names(p.rows), QString::fromLatin1(c.rows)) << c.what;
+        EXPECT_EQ(p.log.mid(1, p.log.size() - 2), c.reported) << c.what;
+    }
+}
+
+TEST(HeaderParser, AnExpressionNestedTooDeepIsReportedAndTheScanGoesOn) {
+    // A 40 KB line: 20,000 levels of parentheses.
+    const QString deep = QString(20000, QLatin1Char('(')) + QLatin1Char('1') + QString(20000, QLatin1Char(')'));
+    const Parsed p = parse(kConstants + "#define DEEP " + deep + "\n#define NEXT 2\n");
+    EXPECT_TRUE(p.failed);
+    EXPECT_EQ(p.log.mid(1, 1),
+              QStringList({"      dataContainer.h line 2: cannot evaluate DEEP: the expression is nested more than 256 levels deep"}));
+    EXPECT_EQ(names(p.rows), QStringLiteral("NEXT=2@3"));
+}
+
 TEST(HeaderParser, ProgressFollowsTheFileAndEndsAtZero) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("global.h"));
@@ -185,7 +262,9 @@ TEST(HeaderParser, ProgressFollowsTheFileAndEndsAtZero) {
     ASSERT_TRUE(parser.scanSource(path, line));
     EXPECT_EQ(log.progressCalls, 3);
     EXPECT_EQ(log.progress, 0.0f);
-    EXPECT_EQ(log.lines, QStringList({QStringLiteral("   Scan file ") + path, "      0 enums and 0 defines scanned"}));
+    EXPECT_EQ(log.lines, QStringList({QStringLiteral("   Scan file ") + path,
+                                      "      global.h: the file has no scan section (no line begins with \"// scanStart\")",
+                                      "      0 enums and 0 defines scanned"}));
 }
 
 TEST(HeaderParser, MissingFileGivesFalseAfterItsScanLine) {

@@ -4,6 +4,8 @@
 #include "dao/dao.h"
 #include "services/modglobal.h"
 
+#include <QFile>
+
 namespace {
 
 using modScanHeaderFiles::g_scanHeaderFiles;
@@ -207,8 +209,59 @@ TEST_F(FailedScan, ArrayWithoutAnEndIsReported) {
     expectUnchanged();
 }
 
+TEST_F(FailedScan, AFileWithoutASectionOrASectionWithoutASymbolStopsTheScan) {
+    const struct {
+        const char* file;
+        QString text;
+        QString reported;
+    } cases[] = {
+        {"dataContainer.h", dataContainer(kBaseVariables, kBaseAlarms, kBaseParameters).replace(QLatin1String("// scanStart"), QLatin1String("// scan start")),
+         QStringLiteral("      dataContainer.h: the file has no scan section (no line begins with \"// scanStart\")")},
+        {"global.h", QString(), QStringLiteral("      global.h: the file has no scan section (no line begins with \"// scanStart\")")},
+        {"library.h", QStringLiteral("// scanStart: global types\n// scanEnd\n"),
+         QStringLiteral("      library.h line 1: the scan section yields no symbol")},
+    };
+    for (const auto& c : cases) {
+        writeBase();
+        write(c.file, c.text);
+        log.lines.clear();
+        EXPECT_FALSE(g_scanHeaderFiles(log, db, QStringLiteral("sourceScan"))) << c.file;
+        EXPECT_TRUE(log.lines.contains(c.reported)) << c.file << ": " << log.lines.join(QLatin1Char('|')).toStdString();
+        expectUnchanged();
+    }
+}
+
+// Header files as other editors save them read like the plain ones.
+TEST_F(HeaderScan, MarkAndLineEndsOfOtherEditorsGiveTheSameSymbols) {
+    writeBase();
+    ASSERT_TRUE(g_scanHeaderFiles(log, db, QStringLiteral("sourceScan")));
+    const QStringList plain = nameIds(QStringLiteral("SELECT * FROM sourceScan"));
+    const QString texts[] = {kGlobal, kLibrary, dataContainer(kBaseVariables, kBaseAlarms, kBaseParameters)};
+    const char* const files[] = {"global.h", "library.h", "dataContainer.h"};
+    const struct {
+        const char* what;
+        QByteArray (*save)(QByteArray);
+    } editors[] = {
+        {"UTF-8 with a byte-order mark", [](QByteArray b) { return "\xEF\xBB\xBF" + b; }},
+        {"CR line ends", [](QByteArray b) { return b.replace('\n', '\r'); }},
+        {"CR LF line ends, the last line without one", [](QByteArray b) { return b.replace("\n", "\r\n").chopped(2); }},
+    };
+    for (const auto& e : editors) {
+        for (int i = 0; i < 3; ++i) {
+            QFile f(path(files[i]));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(e.save(texts[i].toUtf8()));
+        }
+        log.lines.clear();
+        EXPECT_TRUE(g_scanHeaderFiles(log, db, QStringLiteral("sourceScan"))) << e.what << ": " << log.lines.join(QLatin1Char('|')).toStdString();
+        EXPECT_EQ(nameIds(QStringLiteral("SELECT * FROM sourceScan")), plain) << e.what;
+        EXPECT_EQ(rows(QStringLiteral("SELECT * FROM sourceScan WHERE \"upDate\"<>1 AND class IN ('PARAMETER','VARIABLE','ALARM')")).size(), 0u)
+            << e.what;
+    }
+}
+
 TEST_F(HeaderScan, NoComparedSymbolsFinishesWithoutReport) {
-    writeHeaders(kGlobal, kLibrary, QString());
+    writeHeaders(kGlobal, kLibrary, QStringLiteral("// scanStart: global constants\n#define DC_ONLY 1\n// scanEnd\n"));
     ASSERT_TRUE(g_scanHeaderFiles(log, db, QStringLiteral("sourceScan")));
     EXPECT_EQ(log.lines.last(), QStringLiteral("   Compare scan with previous scanned symbols"));
     EXPECT_EQ(log.progress, 0.0f);

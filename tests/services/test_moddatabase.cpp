@@ -9,7 +9,11 @@
 #include <QFile>
 #include <QListWidget>
 #include <QTemporaryDir>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 using namespace modDataBase;
 using cfgtest::count;
@@ -53,11 +57,67 @@ TEST_F(ModDataBase, AFailedOpenShowsOneBoxNamingPathAndReadOnlyFlag) {
         EXPECT_FALSE(g_openDBBothPasswords(missing, db, readOnly));
         EXPECT_FALSE(db);
         ASSERT_EQ(answers.shown().size(), 1u);
-        EXPECT_EQ(answers.shown()[0].text, "Error in opening database: modDataBase g_iniRecordset ");
+        EXPECT_EQ(answers.shown()[0].text,
+                  QString("Error in opening database: modDataBase g_iniRecordset \rCould not find file '%1'.").arg(missing));
         EXPECT_EQ(answers.shown()[0].title,
                   QString("DB-Name: %1 / ReadOnly: %2").arg(missing, readOnly ? "Yes" : "No"));
         EXPECT_TRUE(answers.shown()[0].style & Dialogs::vbCritical);
     }
+    EXPECT_TRUE(errors.errors.empty());
+}
+
+// The box of a failed open says why, so that a file another program holds is told from a
+// file that is no database.
+TEST_F(ModDataBase, AFailedOpenNamesTheCauseTheDatabaseLayerGave) {
+    const QString broken = dir.filePath("broken.mdb");
+    auto writeBroken = [&](const QByteArray& bytes) {
+        QFile f(broken);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    };
+    auto boxText = [&](const QString& file) {
+        answers.clear();
+        std::shared_ptr<dao::Database> db;
+        EXPECT_FALSE(g_openDBBothPasswords(file, db, false));
+        EXPECT_FALSE(db);
+        EXPECT_EQ(answers.shown().size(), 1u);
+        return answers.shown().empty() ? QString() : answers.shown()[0].text;
+    };
+    const QString head = "Error in opening database: modDataBase g_iniRecordset \r";
+
+    writeBroken("not a database, a text file\r\n");
+    EXPECT_EQ(boxText(broken), head + QString("Unrecognized database format '%1'.").arg(broken));
+    writeBroken(QByteArray());
+    EXPECT_EQ(boxText(broken), head + QString("Unrecognized database format '%1'.").arg(broken));
+    {  // the right header, then damage
+        QFile good(path);
+        ASSERT_TRUE(good.open(QIODevice::ReadOnly));
+        QByteArray bytes = good.readAll();
+        bytes.replace(16, bytes.size() - 16, QByteArray(bytes.size() - 16, '\xA5'));
+        writeBroken(bytes);
+    }
+    EXPECT_EQ(boxText(broken), head + QString("Unrecognized database format '%1'.").arg(broken));
+
+    {  // another program holds the file, as the tool itself does
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+        EXPECT_EQ(boxText(path), head + QString("Could not use '%1'; file already in use.").arg(path));
+        ::close(fd);
+    }
+    {  // another program writes to it through SQLite alone
+        sqlite3* other = nullptr;
+        ASSERT_EQ(sqlite3_open(QFile::encodeName(path).constData(), &other), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+        EXPECT_EQ(boxText(path), head + "database is locked");
+        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+    }
+    // Once free, the same file opens without a box.
+    answers.clear();
+    std::shared_ptr<dao::Database> db;
+    EXPECT_TRUE(g_openDBBothPasswords(path, db, false));
+    EXPECT_TRUE(answers.shown().empty());
     EXPECT_TRUE(errors.errors.empty());
 }
 

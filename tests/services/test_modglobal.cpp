@@ -170,7 +170,8 @@ TEST_F(ModGlobal, AConfigurationThatCannotBeOpenedIsToldToStartUp) {
     ASSERT_FALSE(QFile::exists(g_configDbPath));
     EXPECT_FALSE(g_iniGlobals());
     ASSERT_EQ(answers.shown().size(), 1u);  // one box, not one per record set
-    EXPECT_EQ(answers.shown()[0].text, "Error in opening database: modDataBase g_iniRecordset ");
+    EXPECT_EQ(answers.shown()[0].text,
+              QString("Error in opening database: modDataBase g_iniRecordset \rCould not find file '%1'.").arg(g_configDbPath));
     EXPECT_EQ(answers.shown()[0].title, QString("DB-Name: %1 / ReadOnly: No").arg(g_configDbPath));
     EXPECT_FALSE(g_rsMiscellaneous);
 

@@ -195,3 +195,36 @@ TEST(ModStringFct, Windows1252RoundTrip) {
     EXPECT_EQ(ansiCode(QChar(0x20AC)), 0x80);
     EXPECT_EQ(ansiCode(QChar(0x0080)), '?');  // not in the code page
 }
+
+TEST(ModStringFct, TextFileDecoding) {
+    const struct {
+        const char* what;
+        QByteArray bytes;
+        QString text;
+    } cases[] = {
+        {"UTF-8 with a byte-order mark", QByteArray("\xEF\xBB\xBF\xC3\x96l \xE2\x82\xAC"), QString::fromUtf8("Öl €")},
+        {"UTF-8 without a mark", QByteArray("\xC3\x96l \xC2\xB0" "C"), QString::fromUtf8("Öl °C")},
+        {"Windows-1252", QByteArray("\xD6l \xB0" "C \x80"), QString::fromUtf8("Öl °C €")},
+        {"a mark before Windows-1252 text", QByteArray("\xEF\xBB\xBF\xD6l"), QString::fromUtf8("Öl")},
+        {"a cut UTF-8 sequence at the end", QByteArray("a\xC3"), QString::fromUtf8("aÃ")},
+        {"ASCII", QByteArray("abc"), QStringLiteral("abc")},
+        {"empty", QByteArray(), QString()},
+    };
+    for (const auto& c : cases) EXPECT_EQ(fromTextFile(c.bytes), c.text) << c.what;
+}
+
+TEST(ModStringFct, TextLinesEndAtCrLfLfAndCr) {
+    const struct {
+        const char* text;
+        QStringList lines;
+    } cases[] = {
+        {"a\r\nb\r\n", {"a", "b"}},
+        {"a\nb", {"a", "b"}},
+        {"a\rb\r", {"a", "b"}},
+        {"a\r\rb", {"a", "", "b"}},
+        {"a\n\r\nb\r\n\n", {"a", "", "b", ""}},
+        {"", {}},
+        {"\n", {""}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(textLines(QString::fromLatin1(c.text)), c.lines) << c.text;
+}

@@ -21,6 +21,10 @@ struct EvalError {
 
 [[noreturn]] void fail(const QString& reason) { throw EvalError{reason}; }
 
+// Parentheses, unary operators, casts and "?:" each nest one level of recursion; a line
+// from outside must not run the stack out, and real headers stay far below this.
+constexpr int kMaxNesting = 256;
+
 enum class Tok { Number, Name, String, Op, End };
 
 struct Token {
@@ -218,10 +222,22 @@ private:
         ++m_pos;
     }
 
+    // Holds one level of nesting while a nested part is parsed.
+    struct Nested {
+        int& depth;
+        explicit Nested(int& d) : depth(d) {
+            if (++depth > kMaxNesting) fail(QStringLiteral("the expression is nested more than %1 levels deep").arg(kMaxNesting));
+        }
+        ~Nested() { --depth; }
+        Nested(const Nested&) = delete;
+        Nested& operator=(const Nested&) = delete;
+    };
+
     Value conditional(bool live) {
         const Value c = binary(1, live);
         if (!isOp("?")) return c;
         ++m_pos;
+        const Nested nested(m_depth);
         const bool cond = c.bits != 0;
         const Value a = conditional(live && cond);
         expect(":");
@@ -253,22 +269,22 @@ private:
 
     Value unary(bool live) {
         const Token& t = peek();
-        if (t.kind == Tok::Op) {
-            if (t.text == QLatin1String("(") && peek(1).kind == Tok::Name && isOp(")", 2) &&
-                castTypes().contains(peek(1).text)) {
-                const CastType type = castTypes().value(peek(1).text);
-                m_pos += 3;
-                return cast(unary(live), type);
-            }
-            const QString op = t.text;
-            if (op == QLatin1String("+") || op == QLatin1String("-") || op == QLatin1String("~") || op == QLatin1String("!")) {
-                ++m_pos;
-                const Value v = unary(live);
-                if (op == QLatin1String("+")) return v;
-                if (op == QLatin1String("-")) return Value{0 - v.bits, v.uns};
-                if (op == QLatin1String("~")) return Value{~v.bits, v.uns};
-                return truth(v.bits == 0);
-            }
+        if (t.kind != Tok::Op) return primary(live);
+        const Nested nested(m_depth);
+        if (t.text == QLatin1String("(") && peek(1).kind == Tok::Name && isOp(")", 2) &&
+            castTypes().contains(peek(1).text)) {
+            const CastType type = castTypes().value(peek(1).text);
+            m_pos += 3;
+            return cast(unary(live), type);
+        }
+        const QString op = t.text;
+        if (op == QLatin1String("+") || op == QLatin1String("-") || op == QLatin1String("~") || op == QLatin1String("!")) {
+            ++m_pos;
+            const Value v = unary(live);
+            if (op == QLatin1String("+")) return v;
+            if (op == QLatin1String("-")) return Value{0 - v.bits, v.uns};
+            if (op == QLatin1String("~")) return Value{~v.bits, v.uns};
+            return truth(v.bits == 0);
         }
         return primary(live);
     }
@@ -308,6 +324,7 @@ private:
 
     std::vector<Token> m_tokens;
     size_t m_pos = 0;
+    int m_depth = 0;
     const ScriptControl::Resolver& m_resolver;
 };
 

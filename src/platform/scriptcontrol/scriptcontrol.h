@@ -11,7 +11,9 @@
 // is unsigned when it comes from an unsigned literal or cast, or when an operand of an
 // arithmetic or bitwise operator is unsigned. Overflow wraps. What C leaves undefined or
 // rejects (division by zero, shift counts outside 0..63, an unknown name, a malformed
-// constant) is an error with its reason, never a number.
+// constant) is an error with its reason, never a number. So is an expression nested more
+// than 256 levels deep (parentheses, unary operators, casts, "?:"), which would otherwise
+// run the stack out.
 #include <QString>
 #include <QtGlobal>
 #include <functional>

@@ -151,6 +151,33 @@ TEST(ScriptControlEval, RefusesWhatItCannotEvaluateWithItsReason) {
     }
 }
 
+// Each way of nesting: parentheses, unary operators, casts and "?:" chains.
+QString nested(int levels, int kind) {
+    switch (kind) {
+    case 0: return QString(levels, QLatin1Char('(')) + QLatin1Char('1') + QString(levels, QLatin1Char(')'));
+    case 1: return QString(levels, QLatin1Char('-')) + QLatin1Char('1');
+    case 2: return QStringLiteral("(u16)").repeated(levels) + QLatin1Char('1');
+    default: return QStringLiteral("1 ? ").repeated(levels) + QLatin1Char('1') + QStringLiteral(" : 0").repeated(levels);
+    }
+}
+
+TEST(ScriptControlEval, RefusesNestingDeeperThanItsLimitWithoutRunningTheStackOut) {
+    ScriptControl sc;
+    for (int kind = 0; kind < 4; ++kind) {
+        const EvalResult within = sc.Eval(nested(256, kind));
+        EXPECT_TRUE(within.isNumber()) << kind << ": " << within.error.toStdString();
+        for (int levels : {257, 20000}) {
+            const EvalResult r = sc.Eval(nested(levels, kind));
+            EXPECT_EQ(r.kind, EvalResult::Kind::Error) << kind << " " << levels;
+            EXPECT_EQ(r.error, QStringLiteral("the expression is nested more than 256 levels deep")) << kind << " " << levels;
+        }
+    }
+    // A long flat expression is no nesting.
+    const EvalResult flat = sc.Eval(QStringLiteral("1 + ").repeated(20000) + QLatin1Char('1'));
+    ASSERT_TRUE(flat.isNumber());
+    EXPECT_EQ(flat.value, 20001);
+}
+
 TEST(ScriptControlEval, AStringLiteralIsText) {
     ScriptControl sc;
     const EvalResult r = sc.Eval(QStringLiteral("\"V1.\" \"2\""));
