@@ -243,3 +243,20 @@ TEST_F(SignalList, ASheetImportedAsATableGetsItsColumnsFromTheFirstRow) {
     EXPECT_EQ(dcfixture::rows(dcName(1), QStringLiteral("SELECT * FROM dcEnums")).size(), 5u);
     modExcel::terminateExcel();
 }
+
+// Both sheets are one write: a second sheet that cannot be written leaves the first
+// sheet's table as it was, as the log says.
+TEST_F(SignalList, ASheetThatCannotBeWrittenLeavesTheOtherSheetsTableUnchanged) {
+    execute(dcName(1), QStringLiteral("DROP TABLE alarmEnums"));
+    writeWorkbook(book, {{"dcEnums", kDcSheet}, {"alarmEnums", kAlarmSheet}});
+    builder().g_show(dir.path());
+    ASSERT_TRUE(builder().isLoaded());
+    const QStringList before = column(temp(), "dcEnums", "minValue");
+    const QStringList codes = column(temp(), "dcEnums", "upDate");
+    scan(book);
+    EXPECT_TRUE(log().contains(QStringLiteral("   Signal-List not imported -> DC unchanged, no new DC-Version!")));
+    EXPECT_EQ(column(temp(), "dcEnums", "minValue"), before);
+    EXPECT_EQ(column(temp(), "dcEnums", "upDate"), codes);
+    builder().unload();
+    EXPECT_FALSE(QFile::exists(dcName(2)));
+}
