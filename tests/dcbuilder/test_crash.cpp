@@ -42,6 +42,14 @@ protected:
         d->Execute(QStringLiteral("COMMIT"));
         d->Close();
     }
+    // Bulk, so that a whole-file copy takes most of a writer's time.
+    static void addBulk(const QString& db, int megabytes) {
+        auto d = dao::OpenDatabase(db, true, false);
+        d->Execute(QStringLiteral("CREATE TABLE bulk (b BLOB)"));
+        d->Execute(QStringLiteral("BEGIN"));
+        for (int i = 0; i < megabytes; ++i) d->Execute(QStringLiteral("INSERT INTO bulk VALUES (?)"), {QByteArray(1 << 20, char(i))});
+        d->Execute(QStringLiteral("COMMIT"));
+    }
     QString markOf(const QString& db) const {
         const auto r = dcfixture::rows(db, QStringLiteral("SELECT min(n) AS lo, max(n) AS hi, count(*) AS c FROM mark"));
         return r.front().value(QStringLiteral("lo")).toString() + QLatin1Char('/') +
@@ -119,6 +127,7 @@ TEST_F(BuilderCrash, ADamagedNewestVersionIsNotCopiedAndIsNamedAndTheVersionsSta
 // the name held an older copy, which a kill must leave whole.
 TEST_F(BuilderCrash, CrashTheNextVersionPlacedFromTheWorkingCopyIsOldOrNew) {
     makeMarkedDc(dcName(1), 1, 6000);
+    addBulk(dcName(1), 24);
     builder().g_show(dir.path());
     ASSERT_TRUE(builder().isLoaded());
     execute(temp(), QStringLiteral("UPDATE mark SET n=5"));

@@ -160,7 +160,9 @@ TEST_F(TemplateTest, CrashAReplacedTemplateIsOldOrNewWhenKilledAtAnyMoment) {
         // Bulk, so that the copies take a while.
         auto d = dao::OpenDatabase(projectDc(1), true, false);
         d->Execute(QStringLiteral("CREATE TABLE bulk (b BLOB)"));
-        for (int i = 0; i < 64; ++i) d->Execute(QStringLiteral("INSERT INTO bulk VALUES (?)"), {QByteArray(64 * 1024, char(i))});
+        d->Execute(QStringLiteral("BEGIN"));
+        for (int i = 0; i < 24; ++i) d->Execute(QStringLiteral("INSERT INTO bulk VALUES (?)"), {QByteArray(1 << 20, char(i))});
+        d->Execute(QStringLiteral("COMMIT"));
     }
     QDir().mkpath(QFileInfo(templateOf(123)).absolutePath());
     auto restoreOld = [&] {
