@@ -102,7 +102,8 @@ bool frmDcBuilder::createTempDc() {
         // A damaged version is never copied; it and the older versions stay as they are.
         const QString problem = dao::IntegrityProblem(m_newestDc);
         if (!problem.isEmpty()) {
-            modMsgBox::g_errorMsgBox(sprintf("DataContainer {*} is damaged or cannot be read and is not copied:\\r{*}", m_newestDc, problem));
+            modMsgBox::g_errorMsgBox(
+                sprintf("DataContainer {*} is damaged or cannot be read and is not copied:\\r{*}", m_newestDc, problem));
             return false;
         }
         // The journal of a killed run goes with the old copy, or SQLite would play it onto the new one.
