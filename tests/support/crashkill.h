@@ -15,7 +15,7 @@ struct CrashRuns {
     unsigned seed = 23;
 };
 
-// Runs the writer once to its end (to measure it), then runs times killed at random.
+// Runs the writer twice to its end (to measure it; check gets -1), then runs times killed at random.
 // Returns how many runs were killed before the writer ended.
 int killAtRandomMoments(const CrashRuns& c);
 
