@@ -93,9 +93,9 @@ bool frmDcBuilder::signalListImported(const QString& file) {
     {
         // Both sheets go in as one write: a sheet that fails leaves the other's table as it was.
         std::optional<modDataBase::WriteTransaction> write;
-        ok = ok && trap(kObject, "cmdScanSignalList_Click", [&] { write.emplace(m_tempDc); });
+        ok = ok && trap(kObject, "signalListImported", [&] { write.emplace(m_tempDc); });
         for (const QString& sheet : kSheets) ok = ok && readExcelSheet(m_tempDc, sheet);
-        if (ok) write->release();
+        ok = ok && trap(kObject, "signalListImported", [&] { write->release(); });
     }
     modExcel::closeExcelForm();
     modExcel::terminateExcel();
