@@ -4,6 +4,7 @@
 #include "config/loadfiles.h"
 #include "config/updatetexts.h"
 #include "dao/dao.h"
+#include "dao/dbfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -193,12 +194,18 @@ bool writeSite(const QString& dir, const Site& site, QString* error) {
     if (site.busUrl.isEmpty()) return fail(QStringLiteral("no bus given."));
     if (!QDir().mkpath(dir)) return fail(QStringLiteral("%1: cannot make the folder.").arg(dir));
     const QString path = QDir(dir).filePath(configDbName());
-    if (QFile::exists(path) && !QFile::remove(path)) return fail(QStringLiteral("%1: cannot replace it.").arg(path));
+    // Written beside the old file and renamed into place when complete, so that a killed
+    // run leaves the old configuration or the new one.
+    const QString partial = dao::PartialName(path);
+    if (!dao::RemoveDatabaseFile(partial)) return fail(QStringLiteral("%1: cannot replace it.").arg(partial));
     try {
-        writeDatabase(path, site);
+        writeDatabase(partial, site);
     } catch (const std::exception& e) {
+        dao::RemoveDatabaseFile(partial);
         return fail(QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(e.what())));
     }
+    QString renameError;
+    if (!dao::RenameIntoPlace(partial, path, &renameError)) return fail(renameError);
     for (const LoadFile& f : distinctFiles(kind))
         if (!writeLoadFile(dir, f, error)) return false;
     return true;

@@ -1,11 +1,11 @@
 #include "dcbuilder/dctemplate.h"
 
+#include "dao/dbfiles.h"
 #include "services/modfilefct.h"
 #include "services/modglobal.h"
 #include "services/modstringfct.h"
 
 #include <QDir>
-#include <QFile>
 
 namespace dcTemplate {
 
@@ -27,17 +27,8 @@ std::optional<qint64> buildNumberOf(const QByteArray& image) {
 
 QString templateFileName(qint64 build) { return modStringFct::sprintf("DC_Template_Build_{000}.mdb", build); }
 
-bool replaceFile(const QString& source, const QString& target) {
-    if (QFile::exists(target) && !QFile::remove(target)) return false;
-    if (!QFile::copy(source, target)) {
-        if (QFile::exists(target)) QFile::remove(target);
-        return false;
-    }
-    return QFile::setPermissions(target, QFile::permissions(target) | QFileDevice::WriteOwner);
-}
+bool replaceFile(const QString& source, const QString& target) { return dao::CopyFileSafely(source, target); }
 
-WorkingFile::~WorkingFile() {
-    if (QFile::exists(path)) QFile::remove(path);
-}
+WorkingFile::~WorkingFile() { dao::RemoveDatabaseFile(path); }
 
 }  // namespace dcTemplate

@@ -23,11 +23,11 @@ std::optional<qint64> buildNumberOf(const QByteArray& image);
 // "DC_Template_Build_" with the build number in at least three digits, and ".mdb".
 QString templateFileName(qint64 build);
 
-// Copies a database file to target, replacing it: an existing target is removed first and
-// a failed copy leaves no target behind. The copy is writeable.
+// Copies a database file to target, replacing it: written beside it and renamed into
+// place, so a failed or killed copy leaves the old target. The copy is writeable.
 bool replaceFile(const QString& source, const QString& target);
 
-// A working file that is removed whichever way the command that made it ends.
+// A working file that is removed, with its journal, whichever way the command that made it ends.
 struct WorkingFile {
     QString path;
     ~WorkingFile();

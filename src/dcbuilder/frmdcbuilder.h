@@ -133,7 +133,7 @@ public:
     const QString& nextVersion() const { return m_nextDc; }
     bool workingCopyModified() const { return m_dcModified; }
     void markModified() { m_dcModified = true; }
-    void createTempDc();
+    bool createTempDc();
     void closeTempDc();
 
 protected:

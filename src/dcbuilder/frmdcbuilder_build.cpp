@@ -7,6 +7,7 @@
 #include "can/srecord.h"
 #include "dcdatabase/modscanheaderfiles.h"
 #include "mainwindow/loadfileslink.h"
+#include "services/dbtransaction.h"
 #include "services/errtrap.h"
 #include "services/moddatabase.h"
 #include "services/modfilefct.h"
@@ -19,6 +20,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
+#include <optional>
 
 using modStringFct::sprintf;
 
@@ -66,12 +68,19 @@ void frmDcBuilder::cmdBuild_Click() {
         }
         addMessage(QStringLiteral("Build DC-S19-File out of ") + db);
         addMessage(QStringLiteral(" "));
-        buildAlarmListIndexes(db);
-
         const QString bin = modFileFct::g_fullName(txtFileDirectory->text(), QStringLiteral("PXM_DATA.bin"));
         const QString s19 = bin.left(bin.size() - 3) + QStringLiteral("S19");
         qint32 imoCrc = 0, imoLen = 0;
-        bool built = buildAllCrcs(db, imoCrc, imoLen);
+        bool built = false;
+        // The version's alarm indexes and group CRCs are written as one: a killed build
+        // leaves the version as it was.
+        std::optional<modDataBase::WriteTransaction> write;
+        if (trap(kObject, "cmdBuild_Click", [&] { write.emplace(db); })) {
+            buildAlarmListIndexes(db);
+            built = buildAllCrcs(db, imoCrc, imoLen);
+            write->release();
+            write.reset();
+        }
         if (built) {
             softwareCheck(imoCrc, imoLen);
             built = buildImage(db, bin) && writeSRecords(bin);

@@ -6,12 +6,14 @@
 
 #include "dcdatabase/modscanheaderfiles.h"
 #include "desktop/dialogs.h"
+#include "services/dbtransaction.h"
 #include "services/errtrap.h"
 #include "services/modstringfct.h"
 
 #include <QApplication>
 #include <QPushButton>
 #include <QTabBar>
+#include <optional>
 
 using modStringFct::sprintf;
 
@@ -88,7 +90,13 @@ bool frmDcBuilder::signalListImported(const QString& file) {
         addMessage(problem);
         ok = false;
     }
-    for (const QString& sheet : kSheets) ok = ok && readExcelSheet(m_tempDc, sheet);
+    {
+        // Both sheets go in as one write: a sheet that fails leaves the other's table as it was.
+        std::optional<modDataBase::WriteTransaction> write;
+        ok = ok && trap(kObject, "signalListImported", [&] { write.emplace(m_tempDc); });
+        for (const QString& sheet : kSheets) ok = ok && readExcelSheet(m_tempDc, sheet);
+        ok = ok && trap(kObject, "signalListImported", [&] { write->release(); });
+    }
     modExcel::closeExcelForm();
     modExcel::terminateExcel();
     return ok;

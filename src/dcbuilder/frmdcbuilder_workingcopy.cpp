@@ -3,6 +3,7 @@
 #include "dcbuilder/editorlink.h"
 #include "dcbuilder/frmdcbuilder.h"
 
+#include "dao/dbfiles.h"
 #include "desktop/runtimeerror.h"
 #include "services/dbupgrade.h"
 #include "services/errtrap.h"
@@ -34,6 +35,12 @@ void check(bool ok, const QString& what) {
 void removeIfExists(const QString& path) {
     if (QFile::exists(path)) check(QFile::remove(path), path);
 }
+
+// Whole versions are written beside their name and renamed into place.
+void copySafely(const QString& source, const QString& target) {
+    QString error;
+    check(dao::CopyFileSafely(source, target, &error), error);
+}
 }  // namespace
 
 void frmDcBuilder::g_show(const QString& directory) {
@@ -51,7 +58,8 @@ void frmDcBuilder::g_show(const QString& directory) {
         return;
     }
     m_loaded = true;
-    if (!trap(kObject, "g_show", [&] { createTempDc(); })) {
+    bool created = false;
+    if (!trap(kObject, "g_show", [&] { created = createTempDc(); }) || !created) {
         unload();
         return;
     }
@@ -80,27 +88,44 @@ void frmDcBuilder::g_show(const QString& directory) {
     show();
 }
 
-void frmDcBuilder::createTempDc() {
+bool frmDcBuilder::createTempDc() {
+    if (m_tempDcOpen) {
+        const QString problem = dao::IntegrityProblem(m_tempDc);
+        if (!problem.isEmpty()) {
+            modMsgBox::g_informationMsgBox(
+                sprintf("The working copy {*} is damaged and is not used:\\r{*}\\rDC Builder starts again from {*}.",
+                        m_tempDc, problem, modFileFct::g_fileName(m_newestDc)));
+            m_tempDcOpen = false;
+        }
+    }
     if (!m_tempDcOpen) {
-        removeIfExists(m_tempDc);
-        check(QFile::copy(m_newestDc, m_tempDc), m_tempDc);
-        // A copy of a read-only version must still be writeable.
-        QFile::setPermissions(m_tempDc, QFile::permissions(m_tempDc) | QFileDevice::WriteOwner);
+        // A damaged version is never copied; it and the older versions stay as they are.
+        const QString problem = dao::IntegrityProblem(m_newestDc);
+        if (!problem.isEmpty()) {
+            modMsgBox::g_errorMsgBox(
+                sprintf("DataContainer {*} is damaged or cannot be read and is not copied:\\r{*}", m_newestDc, problem));
+            return false;
+        }
+        // The journal of a killed run goes with the old copy, or SQLite would play it onto the new one.
+        check(dao::RemoveDatabaseFile(m_tempDc), m_tempDc);
+        copySafely(m_newestDc, m_tempDc);
         m_tempDcOpen = true;
         m_dcModified = false;
     }
     txtDocumentation[1]->setText(QStringLiteral("\r\n\r\n   ") + modFileFct::g_fileName(m_nextDc));
+    return true;
 }
 
 void frmDcBuilder::closeTempDc() {
     if (m_tempDcOpen) {
         if (m_dcModified) {
             if (m_nextDc.isEmpty()) throw RuntimeError(75, sprintf("No further version number for {*}", m_dcPattern));
-            removeIfExists(m_nextDc);
-            check(QFile::rename(m_tempDc, m_nextDc), m_nextDc);
+            QString error;
+            check(dao::RenameIntoPlace(m_tempDc, m_nextDc, &error), error);
+            check(dao::RemoveDatabaseFile(m_tempDc), m_tempDc);
             addMessage(QStringLiteral("Result saved in new DC-Version ") + modFileFct::g_fileName(m_nextDc));
         } else {
-            removeIfExists(m_tempDc);
+            check(dao::RemoveDatabaseFile(m_tempDc), m_tempDc);
         }
         m_tempDcOpen = false;
         m_dcModified = false;
@@ -135,8 +160,7 @@ void frmDcBuilder::tabAction_Click() {
         txtStartAdr->setText(QString::number(quint32(modGlobal::g_baseAdrDC), 16).toUpper());
         if (m_dcModified && m_tempDcOpen) {
             // The build tab's list offers the changed data at once, as the next version.
-            removeIfExists(m_nextDc);
-            check(QFile::copy(m_tempDc, m_nextDc), m_nextDc);
+            copySafely(m_tempDc, m_nextDc);
         }
     }
     txtFileDirectory->setText(m_dcDirectory);

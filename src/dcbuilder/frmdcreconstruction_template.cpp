@@ -8,6 +8,7 @@
 #include "dcbuilder/mainlog.h"
 #include "dcbuilder/openset.h"
 
+#include "dao/transaction.h"
 #include "services/errtrap.h"
 #include "services/frmmessage2.h"
 #include "services/modfilefct.h"
@@ -154,8 +155,11 @@ std::optional<QString> frmDcReconstruction::writePlaceholders(const QString& wor
             if (cls.compare(QLatin1String("VARIABLE"), Qt::CaseInsensitive) == 0) return variables;
             return QStringList();
         };
+        // One commit for all rows, not one per row.
+        dao::Transaction write(*dcEnums.db);
         markRows(*dcEnums.rs, ofClass, true);
         markRows(*alarmEnums.rs, [&](const QString&) { return alarms; }, false);
+        write.release();
     });
     if (!written) {
         log.addMessage(kFailed + QStringLiteral("could not write the placeholders."));

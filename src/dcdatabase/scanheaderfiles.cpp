@@ -220,10 +220,11 @@ bool scanHeaderFiles(ScanLogWindow& log, const QString& dbPath, const QString& t
     compare(rows, previous, log);
     writeRows(*db, table, rows);
     writePreviousCodes(*db, backup, previous);
-    report(log, rows, previous);
 
     if (!modGlobal::g_debugMode) tableWriter::dropIfExists(*db, backup);
     transaction.release();
+    // The window's report takes its time; the database is no longer held for it.
+    report(log, rows, previous);
     return true;
 }
 

@@ -9,23 +9,6 @@ namespace {
 constexpr int kMaxParams = 4000;
 }  // namespace
 
-Savepoint::Savepoint(dao::Database& db) : m_db(db) { m_db.Execute(QStringLiteral("SAVEPOINT kelb_dc_change")); }
-
-Savepoint::~Savepoint() {
-    if (!m_open) return;
-    try {
-        m_db.Execute(QStringLiteral("ROLLBACK TO kelb_dc_change"));
-        m_db.Execute(QStringLiteral("RELEASE kelb_dc_change"));
-    } catch (...) {
-        // The connection is gone; SQLite has rolled the open transaction back itself.
-    }
-}
-
-void Savepoint::release() {
-    m_db.Execute(QStringLiteral("RELEASE kelb_dc_change"));
-    m_open = false;
-}
-
 QString quoted(const QString& identifier) {
     return QLatin1Char('"') + QString(identifier).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
 }

@@ -3,6 +3,7 @@
 // released (so a failed operation leaves the tables as they were), a drop that tolerates
 // a missing table, a batched insert, and the reading of whole tables.
 #include "dao/dao.h"
+#include "dao/transaction.h"
 
 #include <QString>
 #include <QStringList>
@@ -11,18 +12,7 @@
 
 namespace tableWriter {
 
-class Savepoint {
-public:
-    explicit Savepoint(dao::Database& db);
-    ~Savepoint();
-    Savepoint(const Savepoint&) = delete;
-    Savepoint& operator=(const Savepoint&) = delete;
-    void release();
-
-private:
-    dao::Database& m_db;
-    bool m_open = true;
-};
+using Savepoint = dao::Transaction;
 
 QString quoted(const QString& identifier);
 void dropIfExists(dao::Database& db, const QString& table);

@@ -1,6 +1,7 @@
 #include "services/dbupgrade.h"
 
 #include "dao/dao.h"
+#include "dao/transaction.h"
 #include "desktop/runtimeerror.h"
 #include "desktop/timeservice.h"
 #include "services/errtrap.h"
@@ -199,12 +200,15 @@ bool updateDatabase(const QString& dbName, bool& changed) {
                     QStringLiteral("Update Datacontainer"), true))
                 return false;
         }
+        // A step and its history row are one write: the row never claims a step half done.
+        dao::Transaction step(*s.db);
         QString log;
         const std::optional<QString> next = upgradeStep(dbName, version, log);
         if (!next) return false;
         version = *next;
-        changed = true;
         addVersionRow(*s.rs, stamp, version, log.isEmpty() ? QStringLiteral("no changes") : kUpdateMark + "\r\n" + log);
+        step.release();
+        changed = true;
     }
     return true;
 }

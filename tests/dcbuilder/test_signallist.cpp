@@ -3,6 +3,8 @@
 // a workbook that cannot be imported leaves the database and the versions as they were.
 #include "builderfixture.h"
 
+#include "crashkill.h"
+#include "dao/dbfiles.h"
 #include "dcbuilder/modexcel.h"
 #include "secondwriter.h"
 
@@ -346,4 +348,77 @@ wb.save(path)
     EXPECT_EQ(log().last(), QStringLiteral("      Cell C2 of sheet dcEnums holds a formula or TRUE/FALSE without a value!"));
     EXPECT_EQ(dcfixture::rows(dcName(1), QStringLiteral("SELECT * FROM dcEnums")).size(), 5u);
     modExcel::terminateExcel();
+}
+
+// Both sheets are one write: a second sheet that cannot be written leaves the first
+// sheet's table as it was, as the log says.
+TEST_F(SignalList, ASheetThatCannotBeWrittenLeavesTheOtherSheetsTableUnchanged) {
+    execute(dcName(1), QStringLiteral("DROP TABLE alarmEnums"));
+    writeWorkbook(book, {{"dcEnums", kDcSheet}, {"alarmEnums", kAlarmSheet}});
+    builder().g_show(dir.path());
+    ASSERT_TRUE(builder().isLoaded());
+    const QStringList before = column(temp(), "dcEnums", "minValue");
+    const QStringList codes = column(temp(), "dcEnums", "upDate");
+    scan(book);
+    EXPECT_TRUE(log().contains(QStringLiteral("   Signal-List not imported -> DC unchanged, no new DC-Version!")));
+    EXPECT_EQ(column(temp(), "dcEnums", "minValue"), before);
+    EXPECT_EQ(column(temp(), "dcEnums", "upDate"), codes);
+    builder().unload();
+    EXPECT_FALSE(QFile::exists(dcName(2)));
+}
+
+// The import killed at any moment: the working copy holds the tables before the import or
+// after it, and a saved version holds them after it.
+TEST_F(SignalList, CrashTheImportKilledAtAnyMomentLeavesTheTablesOldOrNew) {
+    std::vector<QByteArray> names;
+    {
+        auto d = dao::OpenDatabase(dcName(1), true, false);
+        d->Execute(QStringLiteral("BEGIN"));
+        for (int i = 0; i < 1500; ++i) {
+            names.push_back("PAR_BULK_" + QByteArray::number(i));
+            d->Execute(QStringLiteral("INSERT INTO dcEnums (id, name, class, value, minValue, \"upDate\") VALUES (?, ?, 'PARAMETER', 0, -9, 0)"),
+                       {100 + i, QString::fromLatin1(names.back())});
+        }
+        d->Execute(QStringLiteral("COMMIT"));
+    }
+    std::vector<Cell> sheet = {{0, 0, "name"}, {0, 1, "minValue"}, {0, 2, "maxValue"}};
+    for (int i = 0; i < int(names.size()); ++i) {
+        sheet.push_back({i + 1, 0, names[std::size_t(i)].constData()});
+        sheet.push_back({i + 1, 1, "1"});
+        sheet.push_back({i + 1, 2, "2"});
+    }
+    writeWorkbook(book, {{"dcEnums", sheet}, {"alarmEnums", kAlarmSheet}});
+    builder().g_show(dir.path());
+    ASSERT_TRUE(builder().isLoaded());
+    const QByteArray version1 = [&] {
+        QFile f(dcName(1));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    auto state = [&](const QString& db) {
+        return value(db, QStringLiteral("SELECT count(*) FROM dcEnums WHERE minValue=1 AND maxValue=2 AND \"upDate\"=1")).toString() +
+               QLatin1Char('/') + value(db, QStringLiteral("SELECT count(*) FROM alarmEnums WHERE \"upDate\"=1")).toString();
+    };
+    const QString oldState = state(dcName(1));
+    const QString newState = QStringLiteral("1500/1");
+    testsupport::CrashRuns runs;
+    runs.prepare = [&] {
+        dao::RemoveDatabaseFile(dcName(2));
+        dao::RemoveDatabaseFile(temp());
+        QFile f(temp());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(version1);
+        f.close();
+        answers.pushText(book);  // the file dialog of the child's scan
+    };
+    runs.write = [&] { builder().cmdScanSignalList_Click(); };
+    runs.check = [&](int run) {
+        if (run < 0) ASSERT_TRUE(QFile::exists(dcName(2)));
+        for (const QString& db : {temp(), dcName(2)}) {
+            if (!QFile::exists(db)) continue;
+            EXPECT_EQ(dao::IntegrityProblem(db), QString()) << "run " << run;
+            const QString s = state(db);
+            EXPECT_TRUE(s == newState || (db == temp() && s == oldState)) << "run " << run << ": " << s.toStdString();
+        }
+    };
+    EXPECT_GT(testsupport::killAtRandomMoments(runs), 0);
 }

@@ -3,6 +3,9 @@
 // that leave neither a template nor a working file behind.
 #include "reconstructionfixture.h"
 
+#include "crashkill.h"
+#include "dao/dbfiles.h"
+
 #include <QPlainTextEdit>
 
 class TemplateTest : public ReconstructionTest {
@@ -148,4 +151,39 @@ TEST_F(TemplateTest, WithoutADataContainerFileNothingIsWrittenAndTheErrorWindowS
     // The reconstruction window that was open closes with it.
     EXPECT_FALSE(window().isVisible());
     EXPECT_FALSE(window().isLoaded());
+}
+
+// A template being replaced holds the old template or the new one whenever the command is killed.
+TEST_F(TemplateTest, CrashAReplacedTemplateIsOldOrNewWhenKilledAtAnyMoment) {
+    makeProject(projectDc(1));
+    {
+        // Bulk, so that the copies take a while.
+        auto d = dao::OpenDatabase(projectDc(1), true, false);
+        d->Execute(QStringLiteral("CREATE TABLE bulk (b BLOB)"));
+        d->Execute(QStringLiteral("BEGIN"));
+        for (int i = 0; i < 24; ++i) d->Execute(QStringLiteral("INSERT INTO bulk VALUES (?)"), {QByteArray(1 << 20, char(i))});
+        d->Execute(QStringLiteral("COMMIT"));
+    }
+    QDir().mkpath(QFileInfo(templateOf(123)).absolutePath());
+    auto restoreOld = [&] {
+        dao::RemoveDatabaseFile(templateOf(123));
+        QFile::copy(projectDc(1), templateOf(123));
+    };
+    const QString partA = QStringLiteral("SELECT value FROM dcEnums WHERE name='PAR_A'");
+    testsupport::CrashRuns runs;
+    runs.prepare = [&] {
+        restoreOld();
+        answers.pushForm([](QDialog* d) {  // "already exists. Do you want to replace it?"
+            static_cast<frmMessage2*>(d)->cmdYes->click();
+            return -1;
+        });
+    };
+    runs.write = [&] { create(); };
+    runs.check = [&](int run) {
+        EXPECT_EQ(dao::IntegrityProblem(templateOf(123)), QString()) << "run " << run;
+        const QString v = value(templateOf(123), partA).toString();
+        if (run < 0) EXPECT_EQ(v, QStringLiteral("-32768"));  // the undisturbed run
+        EXPECT_TRUE(v == QStringLiteral("5") || v == QStringLiteral("-32768")) << "run " << run << ": " << v.toStdString();
+    };
+    EXPECT_GT(testsupport::killAtRandomMoments(runs), 0);
 }

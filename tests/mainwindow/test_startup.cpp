@@ -237,3 +237,20 @@ TEST_F(StartupTest, TheModuleRowsStandInStepsOf360TwipsWithTheSpareFirst) {
     EXPECT_EQ(vbControls::backColor(w->lblDownloadOk[0]), vbControls::vbGreen);
     EXPECT_EQ(w->txtEmh[3]->y(), w->chkLoadSection[3]->y());
 }
+
+// A configuration database cut short (what a killed writer that wrote in place left) is
+// refused with a message, never started on without a word.
+TEST_F(StartupTest, AConfigurationDatabaseCutShortIsRefusedWithAMessage) {
+    const QString path = makeConfig();
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(f.resize(f.size() / 2));
+    f.close();
+    w->Form_Load(QString());
+    EXPECT_EQ(ends, 1);
+    ASSERT_FALSE(answers->shown().empty());
+    EXPECT_EQ(answers->shown()[0].text, "Error in opening database: modDataBase g_iniRecordset ");
+    EXPECT_EQ(answers->shown()[0].title, "DB-Name: " + path + " / ReadOnly: No");
+    EXPECT_FALSE(called("showUpdater"));
+    EXPECT_FALSE(w->isVisible());
+}

@@ -1,6 +1,8 @@
 #include "services/dbupgrade.h"
 
 #include "cfgtestdb.h"
+#include "crashkill.h"
+#include "dao/dbfiles.h"
 #include "dao/dao.h"
 #include "desktop/dialogs.h"
 #include "desktop/timeservice.h"
@@ -331,3 +333,40 @@ TEST_F(DbUpgrade, ADamagedVersionTableFailsIntoTheErrorTrap) {
 }
 
 }  // namespace
+
+// A step and its history row are one write: killed at any moment, the upgrade leaves the
+// database at the old version without the step's columns, or at the new one with them.
+TEST_F(DbUpgrade, CrashKilledAtAnyMomentAStepIsDoneWithItsRowOrNotAtAll) {
+    addVersionTable({{kNow.addDays(-10), "4.4.4", "no changes"}});
+    {
+        auto db = dao::OpenDatabase(dcPath, true, false);
+        db->Execute(QStringLiteral("BEGIN"));
+        for (int i = 0; i < 20000; ++i) db->Execute(QStringLiteral("INSERT INTO dcEnums (name) VALUES (?)"), {QString::number(i)});
+        db->Execute(QStringLiteral("COMMIT"));
+    }
+    QFile::copy(dcPath, dir.filePath(QStringLiteral("old.mdb")));
+    auto state = [&] {
+        const QString version = versionRows().back().version;
+        const bool introduced = modDataBase::g_fieldExists(dcPath, "alarmEnums", "condition");
+        const int set = introduced ? cfgtest::count(dcPath, "SELECT * FROM dcEnums WHERE introduced=1") : 0;
+        return QStringLiteral("%1 %2 %3").arg(version).arg(introduced).arg(set);
+    };
+    const QString oldState = state();
+    testsupport::CrashRuns runs;
+    runs.prepare = [&] {
+        dao::RemoveDatabaseFile(dcPath);
+        QFile::copy(dir.filePath(QStringLiteral("old.mdb")), dcPath);
+        answers.push(Dialogs::vbYes);
+    };
+    runs.write = [&] {
+        bool changed = false;
+        modDataBase::g_updateDatabase(dcPath, changed);
+    };
+    runs.check = [&](int run) {
+        EXPECT_EQ(dao::IntegrityProblem(dcPath), QString()) << "run " << run;
+        const QString s = state();
+        if (run < 0) EXPECT_EQ(s, QStringLiteral("5.0.0 1 20002"));  // the undisturbed run
+        EXPECT_TRUE(s == oldState || s == QStringLiteral("5.0.0 1 20002")) << "run " << run << ": " << s.toStdString();
+    };
+    EXPECT_GT(testsupport::killAtRandomMoments(runs), 0);
+}
