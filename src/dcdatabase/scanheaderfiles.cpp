@@ -194,11 +194,8 @@ bool scanHeaderFiles(ScanLogWindow& log, const QString& dbPath, const QString& t
             if (db && db->IsOpen()) db->Close();
         }
     } closer{db};
-    tableWriter::Savepoint transaction(*db);
-    const QString backup = table + QStringLiteral("Backup");
-    tableWriter::makeBackup(*db, table);
-    db->Execute(sprintf("DELETE FROM {*}", quoted(table)));
-
+    // The files are read and grouped before the write begins, so that the database is held
+    // only for the database work, not for the parser's log.
     std::vector<ScanRow> rows;
     {
         HeaderParser parser(log, rows);
@@ -216,6 +213,10 @@ bool scanHeaderFiles(ScanLogWindow& log, const QString& dbPath, const QString& t
     shiftParameters(rows);
     if (!grouping::buildGroup(rows, log)) return false;
 
+    tableWriter::Savepoint transaction(*db);
+    const QString backup = table + QStringLiteral("Backup");
+    tableWriter::makeBackup(*db, table);
+    db->Execute(sprintf("DELETE FROM {*}", quoted(table)));
     std::vector<PreviousRow> previous = readPrevious(*db, backup);
     compare(rows, previous, log);
     writeRows(*db, table, rows);

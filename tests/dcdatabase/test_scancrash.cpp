@@ -40,7 +40,8 @@ public:
             vars += QStringLiteral("  %1_VAR_%2,  // 110.1; variable %2\n").arg(QLatin1String(prefix)).arg(i);
             pars += QStringLiteral("  PAR_%1_%2,  // 130.1; parameter %2\n").arg(QLatin1String(prefix)).arg(i);
         }
-        writeHeaders(QStringLiteral("#define PARAMETER_OFFSET_1024 0\n"), QStringLiteral("#define LIB_X 1\n"),
+        writeHeaders(QStringLiteral("// scanStart: global constants\n#define PARAMETER_OFFSET_1024 0\n// scanEnd\n"),
+                     QStringLiteral("// scanStart: global constants\n#define LIB_X 1\n// scanEnd\n"),
                      QStringLiteral("// scanStart: global variables\ntypedef enum\n{\n  FIRST_VARIABLE = 2000,\n") + vars +
                          QStringLiteral("  LAST_VARIABLE\n} tVar;\n// scanEnd\n"
                                         "// scanStart: global parameters\ntypedef enum\n{\n  PARA_FIRST_ENUM = 300,\n") +
@@ -53,15 +54,16 @@ public:
     }
 };
 
-TEST_F(ScanCrash, TheReportIsWrittenAfterTheTransactionHasEnded) {
+TEST_F(ScanCrash, TheParserAndTheReportWriteOutsideTheTransaction) {
     writeSymbols("A", 20);
     ASSERT_TRUE(g_scanHeaderFiles(log, db, QStringLiteral("sourceScan")));
     writeSymbols("B", 20);
     JournalWatchingLog watching(db);
     ASSERT_TRUE(g_scanHeaderFiles(watching, db, QStringLiteral("sourceScan")));
     ASSERT_TRUE(watching.lines.contains(QStringLiteral("      40 items renamed"))) << watching.lines.join(QLatin1Char('\n')).toStdString();
-    for (const char* reportLine : {"      40 items renamed"})
-        EXPECT_FALSE(watching.linesInTransaction.contains(QString::fromLatin1(reportLine))) << reportLine;
+    // The parser's lines come before the write, the report after it: only the comparison's
+    // heading stands inside.
+    EXPECT_EQ(watching.linesInTransaction, QStringList({QStringLiteral("   Compare scan with previous scanned symbols")}));
 }
 
 TEST_F(ScanCrash, CrashTheScanKilledAtAnyMomentLeavesTheLastScanOrThisOne) {
