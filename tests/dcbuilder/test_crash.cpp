@@ -5,6 +5,7 @@
 #include "builderfixture.h"
 
 #include "crashkill.h"
+#include "can/srecord.h"
 #include "dao/dbfiles.h"
 #include "dcbuilder/frmdcreconstruction.h"
 
@@ -165,6 +166,10 @@ TEST_F(BuilderCrash, CrashBuildDcKilledAtAnyMomentLeavesTheVersionOldOrNew) {
     builder().cmdBuild_Click();
     const QString newState = state();
     ASSERT_NE(oldState, newState);
+    const QString s19 = dir.filePath(QStringLiteral("PXM_DATA.S19"));
+    QByteArray image;  // the built image, as its download file holds it
+    qint32 start = 0;
+    ASSERT_TRUE(modDownload::g_sRecToBin(s19, image, start));
 
     testsupport::CrashRuns runs;
     runs.prepare = [&] { restore(dcName(1), before); };
@@ -173,6 +178,13 @@ TEST_F(BuilderCrash, CrashBuildDcKilledAtAnyMomentLeavesTheVersionOldOrNew) {
         EXPECT_EQ(dao::IntegrityProblem(dcName(1)), QString()) << "run " << run;
         const QString s = state();
         EXPECT_TRUE(s == oldState || s == newState) << "run " << run << ": " << s.toStdString();
+        // The download file is whole wherever it stands.
+        if (QFile::exists(s19)) {
+            QByteArray read;
+            QString error;
+            EXPECT_TRUE(modDownload::g_sRecToBin(s19, read, start, error)) << "run " << run << ": " << error.toStdString();
+            EXPECT_EQ(read, image) << "run " << run;
+        }
     };
     EXPECT_GT(testsupport::killAtRandomMoments(runs), 0);
 }
