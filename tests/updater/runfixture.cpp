@@ -167,6 +167,13 @@ void RunTest::makeConfig(const std::set<int>& okTexts, const std::map<QString, Q
     writeLoadFile(loadFilePath());
 }
 
+void RunTest::exitWithFailedReport() {
+    pressExit();
+    tick();
+    EXPECT_TRUE(reportText().contains("KELB-3817 Software update failed. Find more details in the report below."));
+    EXPECT_FALSE(reportText().contains("KELB-3817 Software is successfully updated."));
+}
+
 QString RunTest::loadFilePath() const { return QDir(dir.path()).filePath("PXM_application.s19"); }
 
 void RunTest::start() {

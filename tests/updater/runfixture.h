@@ -178,6 +178,8 @@ protected:
     bool logHas(const QString& line) const { return log().contains(line); }
     quint32 fieldColour(int step) const;
     QString reportText() const;
+    // The exit button at the end: the report's block is the failed one, never the success.
+    void exitWithFailedReport();
     QString loadFilePath() const;
 
     QTemporaryDir dir;

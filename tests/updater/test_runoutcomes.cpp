@@ -61,10 +61,7 @@ TEST_F(RunTest, AModuleThatDoesNotStartItsApplicationIsNoSuccessfulUpdate) {
     EXPECT_TRUE(logHas("   Following PXM's did not start: PXM #02!"));
     EXPECT_EQ(fieldColour(8), UpdateWindow::red);
     EXPECT_TRUE(site.writes.empty());
-    pressExit();
-    tick();
-    EXPECT_TRUE(reportText().contains(kFailed));
-    EXPECT_FALSE(reportText().contains(kSuccess));
+    exitWithFailedReport();
 }
 
 TEST_F(RunTest, AWrongCrcEchoEndsTheWaitAtOnceAndTheRunDoesNotEndAsSuccess) {
@@ -114,10 +111,7 @@ TEST_F(RunTest, ValuesNotReadAgainAfterTheUpdateFailTheRun) {
     EXPECT_EQ(fieldColour(10), UpdateWindow::red);
     pressOk();
     ASSERT_TRUE(tickUntil([&] { return !w->timCyclic.isEnabled(); }));
-    pressExit();
-    tick();
-    EXPECT_TRUE(reportText().contains(kFailed));
-    EXPECT_FALSE(reportText().contains(kSuccess));
+    exitWithFailedReport();
 }
 
 // A load file that converts and carries the right type but is not the build's application:
@@ -134,10 +128,7 @@ TEST_F(RunTest, AnApplicationCrcAfterTheUpdateThatIsNotTheBuildsFailsTheRun) {
     EXPECT_EQ(w->txtStep[10]->text(), "Wrong Application");
     EXPECT_EQ(userText(), "T102 0x3333|0x2222");
     EXPECT_TRUE(run->updateFailed());
-    pressExit();
-    tick();
-    EXPECT_TRUE(reportText().contains(kFailed));
-    EXPECT_FALSE(reportText().contains(kSuccess));
+    exitWithFailedReport();
 }
 
 // The modules left in the bootloader of an installed update are checked against the same CRC.
