@@ -43,6 +43,8 @@ QList<UserText> updateTexts() {
         {41, QStringLiteral("Auto-download is not activated. The tool activates it now ...")},
         {42, QStringLiteral("Auto-download has been activated. Restart the control system and start the tool again.")},
         {43, QStringLiteral("Not all PXM modules were detected. Missing: {*}. Check the modules and start the tool again.")},
+        {44, QStringLiteral("The application load file of this build cannot be used: {*} No module was changed. "
+                            "Contact the service department.")},
         {61, QStringLiteral("Ready to update ") + values +
                  QStringLiteral(". Press Update to install the new application on all modules, or Finish to leave."),
          true},
@@ -63,6 +65,8 @@ QList<UserText> updateTexts() {
         {100, QStringLiteral("Checking the update ...")},
         {101, QStringLiteral("The modules could not be checked after the update. Press OK to go on."), true},
         {110, QStringLiteral("Update finished.")},
+        {102, QStringLiteral("The modules do not run the application of this build after the update (application CRC "
+                             "{*}, expected {*}). Contact the service department.")},
         {111, QStringLiteral("The KELB-3817 software is updated: ") + values + QLatin1Char('.')},
         {112, QStringLiteral("The update was canceled and the applications run again. The software is not updated.")},
     };

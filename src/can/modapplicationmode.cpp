@@ -43,6 +43,18 @@ qint32 classifyName(const QString& name, qint32 otherwise) {
     return otherwise;
 }
 
+QString typeName(qint32 type) {
+    switch (type) {
+    case appKELB: return QStringLiteral("KELB");
+    case appVEDR: return QStringLiteral("VEDR");
+    case appDARVO: return QStringLiteral("DRVO");
+    case appNone: return QStringLiteral("NONE");
+    case appQTM: return QStringLiteral("QTM");
+    case appBZM: return QStringLiteral("BZM");
+    default: return QString();
+    }
+}
+
 qint32 classifyImage(const QByteArray& image) {
     for (const Marker& m : kImageMarkers)
         if (containsAtEvenOffset(image, QByteArray(m.text))) return m.type;

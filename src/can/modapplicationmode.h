@@ -33,6 +33,10 @@ qint32 g_getApplStartAddr(const QString& fileName);
 // when the text begins with none of them.
 qint32 classifyName(const QString& name, qint32 otherwise);
 
+// The short name of a type as the type check's messages show it ("KELB", "VEDR", "DRVO",
+// "NONE", "QTM", "BZM"); empty for a type without one.
+QString typeName(qint32 type);
+
 // The type of a binary image: the first marker found at an even offset, compared two bytes
 // at a time; 0 when none is found.
 qint32 classifyImage(const QByteArray& image);

@@ -1,5 +1,5 @@
 #pragma once
-// What the start-up uses of the application type of module and file (modApplicationMode).
+// What the start-up and the update run use of the application type of module and file (modApplicationMode).
 #include "services/link.h"
 #include "services/modglobal.h"
 
@@ -14,6 +14,8 @@ public:
     // g_getApplStartAddr(file): the 24-bit address of the S2 record on the file's second
     // line; 0 when the file cannot be opened.
     virtual qint32 g_getApplStartAddr(const QString& fileName) = 0;
+    // g_checkAppConnectionType(): the type of the modules on the bus (4 when none answered).
+    virtual qint32 g_checkAppConnectionType() = 0;
 };
 
 // Until the application-type module registers itself: the mode's type, or KELB, and a file
@@ -24,6 +26,7 @@ public:
         return modGlobal::g_qtmMode ? 6 : modGlobal::g_bzmMode ? 7 : 0;
     }
     qint32 g_getApplStartAddr(const QString&) override { return 0; }
+    qint32 g_checkAppConnectionType() override { return 4; }
 };
 
 using applicationTypeLink = Link<ApplicationTypeLink, ApplicationTypeStub>;

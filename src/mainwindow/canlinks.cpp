@@ -37,6 +37,7 @@ struct AutoDownloadAdapter : AutoDownloadLink {
 struct ApplicationTypeAdapter : ApplicationTypeLink {
     qint32 g_checkAppFileType(const QString& f) override { return modApplicationMode::g_checkAppFileType(f); }
     qint32 g_getApplStartAddr(const QString& f) override { return modApplicationMode::g_getApplStartAddr(f); }
+    qint32 g_checkAppConnectionType() override { return modApplicationMode::g_checkAppConnectionType(); }
 };
 
 frmMain* mainWindow() { return frmMain::instance(); }

@@ -2,6 +2,7 @@
 // application of the type the load files were made for.
 #include "mainwindow/frmmain.h"
 #include "mainwindow/targetconnectionlink.h"
+#include "mainwindow/updaterlink.h"
 
 #include "can/canmessageform.h"
 #include "can/frmcanopen.h"
@@ -35,19 +36,9 @@ void checkInterfaceVersion(double dllVersion) {
     g_canInterfaceVersion = dllVersion;
 }
 
-QString connectedName(qint32 type) {
-    switch (type) {
-    case 0: return QStringLiteral("KELB");
-    case 1: return QStringLiteral("VEDR");
-    case 2: return QStringLiteral("DRVO");
-    case 3: return QStringLiteral("NONE");
-    case 6: return QStringLiteral("QTM");
-    case 7: return QStringLiteral("BZM");
-    default: return QString();
-    }
-}
+QString connectedName(qint32 type) { return modApplicationMode::typeName(type); }
 
-QString fileName(qint32 type) { return type == 3 ? QString() : connectedName(type); }
+QString fileName(qint32 type) { return type == modApplicationMode::appNone ? QString() : connectedName(type); }
 
 bool handledType(qint32 type) { return (type >= 0 && type <= 4) || type == 6 || type == 7; }
 }  // namespace
@@ -136,6 +127,8 @@ void frmMain::setUserRights() {
                                                 "PXM-20\t\t : ") +
                                  connectedName(connected) + QStringLiteral("\rApplication.S19 \t : ") + fileName(file) +
                                  QStringLiteral("\r");
+            // In update mode the run's report, not only this box, tells why the program ended.
+            if (g_updateMode) updaterLink::get().addMessageUpdater(text, -1);
             if (g_develop) {
                 if (!modMsgBox::g_warningMsgBox(text + QStringLiteral("Run Loader anyway?"), QString(), true,
                                                 Dialogs::vbOKCancel)) {

@@ -29,6 +29,14 @@ QString UpdateRun::reportPath(const QString& programDir) {
     return QDir(dir).filePath(reportName());
 }
 
+void UpdateRun::programEnds() {
+    if (!m_reportWritten && !m_finished && !m_updateFailed) {
+        addMessageUpdater(QStringLiteral("  Update failed: the program ended before the update was done"), -1);
+        m_updateFailed = true;
+    }
+    writeReport();
+}
+
 void UpdateRun::writeReport() {
     if (m_reportWritten) return;
     trap("frmMain", "writeReport", [&] {

@@ -166,7 +166,7 @@ UpdateRun& install(frmMain& mainWindow) {
     // A program ended on an error still leaves the report of its run.
     static struct : ProgramEnd {
         void beforeEnd() override {
-            if (s_run && s_run->started()) s_run->writeReport();
+            if (s_run && s_run->started()) s_run->programEnds();
         }
     } reportAtEnd;
     programEndLink::install(&reportAtEnd);

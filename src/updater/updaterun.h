@@ -16,9 +16,12 @@
 //    the program's folder cannot be written (the update log then names the file). One
 //    block is appended per run: by the end of the run, "Open Report", the closing of the
 //    main window or the end of the program on an error, whichever comes first.
+//  - Before the update prompt the build's load file is read: it must convert, carry the
+//    application type of the modules and belong to a build with a known newest CRC; else
+//    the run fails before any module leaves its application.
 //  - The report's success line "KELB-3817 Software is successfully updated." is written
-//    only when every module took the download, started its application and the written
-//    CRC and the values after the update were confirmed.
+//    only when every module took the download, started its application, the written CRC
+//    was confirmed and the application CRC read after the update is the build's.
 #include "updater/systeminfo.h"
 #include "updater/updatemoduleslink.h"
 
@@ -69,6 +72,9 @@ public:
 
     // Appends this run's block to the report file, once per run.
     void writeReport();
+    // The program ends on an error (a check that ends it, or End in the error form): a run
+    // that had not reached its end failed, whoever stopped it; then the report is written.
+    void programEnds();
     // Where the report of a program in programDir goes.
     static QString reportPath(const QString& programDir);
     // The path of the report written (empty until writeReport succeeded).
@@ -94,6 +100,8 @@ public:
     bool updateCanceled() const { return m_updateCanceled; }
     bool updateNotNecessary() const { return m_updateNotNecessary; }
     qint32 firstApplCrc() const { return m_firstApplCrc; }
+    // The 16 bits of the build's newest application CRC, -1 when the build table has none.
+    qint32 expectedApplCrc() const { return m_expectedApplCrc; }
     const QString& applFile() const { return m_applFile; }
     const SystemInfo& info() const { return m_info; }
     const std::array<QString, 13>& reportLines() const { return m_reportLines; }
@@ -140,6 +148,9 @@ private:
     QVariantList eightValues() const;
     static QString moduleList(const std::vector<int>& modules);
     void takeBuild(const QString& build);
+    bool loadFileFits();
+    QString loadFileFault() const;
+    void takeMemoryLayout();
 
     // Requests (value 1) or withdraws (0) a group of the system information.
     void setServiceBit(int value, int part);
@@ -167,6 +178,8 @@ private:
     bool m_finished = false;  // step 11 has shown the outcome
     int m_mBusModuleNo = 0;
     qint32 m_firstApplCrc = -1;
+    QString m_build;
+    qint32 m_expectedApplCrc = -1;
     QString m_applFile;
     Selection m_selection{};
     Selection m_moduleDone{};

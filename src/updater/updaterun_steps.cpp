@@ -6,6 +6,8 @@
 
 #include <QGroupBox>
 
+#include "can/modapplicationmode.h"
+#include "can/srecord.h"
 #include "mainwindow/applicationtypelink.h"
 #include "mainwindow/bussetuplink.h"
 #include "services/modglobal.h"
@@ -126,6 +128,14 @@ void UpdateRun::step10() {
     requestSystemInfo();
     if (m_info.complete()) {
         logSystemInfo(true);
+        // The modules' own CRC proves which application they run: it must be the build's,
+        // not merely the value the run wrote in step 9.
+        const qint32 installed = m_info.crcValueAppl & 0xFFFF;
+        if (installed != m_expectedApplCrc)
+            return fail(10, QStringLiteral("Wrong Application"),
+                        {sprintf(QStringLiteral("   Application CRC {*} after the update is not the CRC {*} of build {*}!"),
+                                 g_toHex(installed), g_toHex(m_expectedApplCrc), m_build)},
+                        message(102, {g_toHex(installed), g_toHex(m_expectedApplCrc)}));
         m_w.setText(10, QString(), UpdateWindow::green);
         goTo(11);
     } else if (timeOut(20)) {
@@ -171,6 +181,7 @@ void UpdateRun::step3Entry() {
     const QString crcText = g_toHex(m_info.crcValueAppl);
     const QString entry = g_getMiscItem(crcText, QString());
     m_firstApplCrc = -1;
+    m_expectedApplCrc = -1;
     if (entry.isEmpty()) {
         m_w.setText(3, QStringLiteral("Unknown Build"), UpdateWindow::red);
         addMessageUpdater(sprintf(QStringLiteral("   Build of Application with CRC={*} is unknown!"), crcText), -1);
@@ -185,6 +196,7 @@ void UpdateRun::step3Entry() {
         m_w.setText(3, sprintf(QStringLiteral("Build {*} Evaluated"), build), UpdateWindow::green);
         addMessageUpdater(sprintf(QStringLiteral("   Update is already installed for build {*} (CRC={*})"), build, crcText), -1);
         m_firstApplCrc = m_info.crcValueAppl;
+        m_expectedApplCrc = m_info.crcValueAppl & 0xFFFF;
         m_updateNotNecessary = true;
     } else {
         build = entry;
@@ -194,21 +206,65 @@ void UpdateRun::step3Entry() {
         bool ok = false;
         const qint32 crc = newest.startsWith(QLatin1String("0X")) ? qint32(newest.mid(2).toUInt(&ok, 16)) : newest.toInt(&ok);
         m_firstApplCrc = ok ? crc : -1;
+        // Without a newest row the look-up gives -1: no CRC is known.
+        m_expectedApplCrc = m_firstApplCrc >= 0 ? m_firstApplCrc & 0xFFFF : -1;
     }
     goTo(4);
     takeBuild(build);
 }
 
 void UpdateRun::takeBuild(const QString& build) {
+    m_build = build;
     const QString name = g_getMiscItem(QStringLiteral("appl_") + build, QString());
     // An installed program keeps its load files beside the configuration database.
     const QString programFile = QDir(updateModulesLink::get().programDir()).filePath(name);
     const QString configFile = QDir(g_configDir).filePath(name);
-    m_applFile = QFileInfo::exists(programFile) || !QFileInfo::exists(configFile) ? programFile : configFile;
+    m_applFile = name.isEmpty() ? QString()
+                 : QFileInfo::exists(programFile) || !QFileInfo::exists(configFile) ? programFile
+                                                                                    : configFile;
     updateModulesLink::get().setApplicationFile(m_applFile);
+}
+
+// The memory layout follows the file's start address; read only from a file that converted,
+// so that a damaged one is refused by the check, not by the error handler.
+void UpdateRun::takeMemoryLayout() {
     g_bigMem = applicationTypeLink::get().g_getApplStartAddr(m_applFile) >= 0x100000;
     g_baseAdrAppl = hexValue(g_getMiscItem(QStringLiteral("baseAdrAppl_") + (g_bigMem ? "bigMem" : "smallMem"), 0));
     if (g_baseAdrAppl == 0) g_baseAdrAppl = g_bigMem ? 0x100000 : 0x30000;
+}
+
+QString UpdateRun::loadFileFault() const {
+    using namespace modApplicationMode;
+    if (m_expectedApplCrc < 0)
+        return sprintf(QStringLiteral("   No newest application CRC is known for build {*}!"), m_build);
+    if (m_applFile.isEmpty()) return sprintf(QStringLiteral("   No application load file is named for build {*}!"), m_build);
+    const QString name = QDir::toNativeSeparators(m_applFile);
+    if (!QFileInfo(m_applFile).isFile()) return sprintf(QStringLiteral("   Application load file {*} not found!"), name);
+    QByteArray image;
+    qint32 start = 0;
+    if (!modDownload::g_sRecToBin(m_applFile, image, start) || image.isEmpty())
+        return sprintf(QStringLiteral("   Application load file {*} is damaged (no S-record image)!"), name);
+    ApplicationTypeLink& types = applicationTypeLink::get();
+    const qint32 file = types.g_checkAppFileType(m_applFile);
+    const qint32 modules = types.g_checkAppConnectionType();
+    if (modules == appNone || modules == appNotDetermined)
+        return QStringLiteral("   Application type of the modules could not be read!");
+    if (file != modules)
+        return sprintf(QStringLiteral("   Application load file {*} is a {*} application, the modules run {*}!"), name,
+                       typeName(file), typeName(modules));
+    return QString();
+}
+
+// Before the update prompt: a load file that cannot go to these modules ends the run while
+// every module still runs its application.
+bool UpdateRun::loadFileFits() {
+    const QString fault = loadFileFault();
+    if (fault.isEmpty()) {
+        takeMemoryLayout();
+        return true;
+    }
+    fail(4, QStringLiteral("Load File Rejected"), {fault}, message(44, {fault.trimmed()}));
+    return false;
 }
 
 // ---- Step 4: modules ----
@@ -267,6 +323,7 @@ void UpdateRun::checkModules() {
             m_updateNotNecessary = false;
         }
         if (!m_bootloaderModulesFound) return goTo(9);
+        if (!loadFileFits()) return;
         const QString list = moduleList(inBootloader);
         m_w.cmdOk->setText(QStringLiteral("Update"));
         prompt(message(63, eightValues() << list), true, true);
@@ -274,6 +331,7 @@ void UpdateRun::checkModules() {
         addMessageUpdater(sprintf(QStringLiteral("   Following PXM's are in bootloader: {*}!"), list), -1);
         return goTo(7);
     }
+    if (!loadFileFits()) return;
     for (int i = 0; i < kModules; ++i) m_selection[i] = link.moduleSelectable(i);
     m_w.cmdOk->setText(QStringLiteral("Update"));
     prompt(message(61, eightValues()), true, true);

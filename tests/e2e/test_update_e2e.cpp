@@ -61,7 +61,8 @@ protected:
         QElapsedTimer t;
         t.start();
         while (t.elapsed() < timeoutMs) {
-            if (!w->isVisible()) return true;
+            // A program ended on an error is over, whatever its window still shows here.
+            if (!w->isVisible() || ends > 0) return true;
             QPushButton* answer = nullptr;
             // The run waits for the engineer exactly while its timer is stopped.
             if (v.timCyclic.isEnabled())
@@ -109,6 +110,30 @@ protected:
             installed.seed(6, sim::infoblock::make(6, "KELB", 1, "Dec 01 2026", 0x30000, image), image);
             for (sim::ModuleBootloader* b : list) b->takeSection(6, installed);
         });
+    }
+
+    // Replaces the site's application load file by the S-records of another image.
+    void writeApplicationFile(const QByteArray& image) {
+        for (const simconfig::LoadFile& f : simconfig::loadFiles("PXM")) {
+            if (f.section != 6) continue;
+            QFile file(filePath(f.fileName));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(simconfig::sRecords(f.fileName, f.address, image));
+        }
+    }
+    // Every module runs its application and holds the flash it had before the run.
+    void expectModulesUntouched(const QList<QByteArray>& before) {
+        for (int m = 0; m <= 3; ++m) {
+            SCOPED_TRACE(m);
+            EXPECT_EQ(modules->mode(m), PxmModule::Mode::Application);
+            EXPECT_EQ(bootloaders->image(m, 6), before.value(m));
+            EXPECT_TRUE(modules->loadedSections(m).isEmpty());
+        }
+    }
+    QList<QByteArray> flashes() const {
+        QList<QByteArray> out;
+        for (int m = 0; m <= 3; ++m) out << bootloaders->image(m, 6);
+        return out;
     }
 
     QStringList prompts;
@@ -233,3 +258,96 @@ INSTANTIATE_TEST_SUITE_P(
         RedPath{"WrongCrcEcho", {"--wrong-crc-echo"}, "   Appl CRC not set!", true, -1},
         RedPath{"SilenceAfterUpdate", {"--silent-after-update"}, "   Application could not be checked!", true, -1}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A load file that cannot go to these modules ends the run before the update prompt, with
+// every module still in its application and its flash untouched.
+struct LoadFileFault {
+    const char* name;
+    std::function<void(UpdateRunE2E&)> arrange;
+    const char* cause;  // the start of a line of the report's details
+};
+
+void PrintTo(const LoadFileFault& f, std::ostream* os) { *os << f.name; }
+
+class LoadFileE2E : public UpdateRunE2E, public ::testing::WithParamInterface<LoadFileFault> {
+public:
+    void replaceApplication(const QByteArray& image) { writeApplicationFile(image); }
+    QString path(const QString& name) const { return filePath(name); }
+};
+
+TEST_P(LoadFileE2E, EndsWithTheFailedReportBeforeAnyModuleLeavesItsApplication) {
+    const LoadFileFault& c = GetParam();
+    startSite("mbus", 3);
+    c.arrange(*this);
+    const QList<QByteArray> before = flashes();
+    ASSERT_TRUE(runUpdate());
+    const QStringList lines = report();
+    ASSERT_TRUE(lines.contains(kFailed)) << lines.join('\n').toStdString();
+    EXPECT_FALSE(lines.contains(kCanceled));
+    EXPECT_TRUE(hasLineStarting(lines, QString::fromLatin1(c.cause))) << c.cause << "\n" << lines.join('\n').toStdString();
+    expectModulesUntouched(before);
+    // Only the start text and the failure were shown: no update prompt.
+    for (const QString& p : prompts) EXPECT_FALSE(p.startsWith("Ready to update")) << p.toStdString();
+    EXPECT_TRUE(prompts.last().startsWith("The application load file of this build cannot be used:"))
+        << prompts.join('\n').toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, LoadFileE2E,
+    ::testing::Values(
+        LoadFileFault{"OtherApplicationType",
+                      [](UpdateRunE2E& t) {
+                          QByteArray image = newApplication();
+                          image.replace(0, 9, "VEDR-0001");
+                          static_cast<LoadFileE2E&>(t).replaceApplication(image);
+                      },
+                      "   Application load file "},
+        LoadFileFault{"Missing",
+                      [](UpdateRunE2E& t) { QFile::remove(static_cast<LoadFileE2E&>(t).path("PXM_application.s19")); },
+                      "   Application load file "},
+        LoadFileFault{"CutShort",
+                      [](UpdateRunE2E& t) {
+                          QFile f(static_cast<LoadFileE2E&>(t).path("PXM_application.s19"));
+                          ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+                          f.resize(f.size() / 2);
+                      },
+                      "   Application load file "}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A well-formed file of the right type that is not the build's application (one data byte
+// changed, its record's checksum recomputed): the modules take it, and the CRC they report
+// after the update is not the build's, so the run fails.
+TEST_F(UpdateRunE2E, AnApplicationThatIsNotTheBuildsFailsOnTheCrcAfterTheUpdate) {
+    startSite("mbus", 3);
+    QByteArray image = newApplication();
+    image[1000] = char(image[1000] ^ 0x01);
+    writeApplicationFile(image);
+    ASSERT_TRUE(runUpdate());
+    const QStringList lines = report();
+    ASSERT_TRUE(lines.contains(kFailed)) << lines.join('\n').toStdString();
+    EXPECT_FALSE(lines.contains(kSuccess));
+    const QString expected = QStringLiteral("   Application CRC %1 after the update is not the CRC %2 of build ")
+                                 .arg(hex4(sim::applicationCrc(image)), hex4(sim::applicationCrc(newApplication())));
+    EXPECT_TRUE(hasLineStarting(lines, expected)) << expected.toStdString() << "\n" << lines.join('\n').toStdString();
+    for (int m = 0; m <= 3; ++m) {
+        SCOPED_TRACE(m);
+        EXPECT_EQ(bootloaders->image(m, 6), image);
+        EXPECT_EQ(modules->mode(m), PxmModule::Mode::Application);
+    }
+}
+
+// Modules of another application type end the program at the bus set-up's type check; the
+// report says the run failed and why, not that the engineer canceled it.
+TEST_F(UpdateRunE2E, ModulesOfAnotherApplicationTypeEndTheProgramWithTheFailedReport) {
+    startSite("mbus", 3, {"--app-name", "VEDR PXM-20"});
+    const QList<QByteArray> before = flashes();
+    ASSERT_TRUE(runUpdate());
+    EXPECT_EQ(ends, 1);
+    const QStringList lines = report();
+    ASSERT_TRUE(lines.contains(kFailed)) << lines.join('\n').toStdString();
+    EXPECT_FALSE(lines.contains(kCanceled));
+    EXPECT_TRUE(lines.contains("The connected PXM application does not fit to the S19 application file!"))
+        << lines.join('\n').toStdString();
+    EXPECT_TRUE(hasLineStarting(lines, "PXM-20\t\t : VEDR")) << lines.join('\n').toStdString();
+    expectModulesUntouched(before);
+}

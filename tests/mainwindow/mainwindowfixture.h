@@ -120,6 +120,7 @@ struct FakeApplicationType : ApplicationTypeLink {
         return ApplicationTypeStub().g_checkAppFileType(f);
     }
     qint32 g_getApplStartAddr(const QString&) override { return startAddress; }
+    qint32 g_checkAppConnectionType() override { return ApplicationTypeStub().g_checkAppConnectionType(); }
 };
 
 struct FakeUpdater : UpdaterStub {

@@ -1,5 +1,7 @@
 #include "runfixture.h"
 
+#include "can/modapplicationmode.h"
+#include "can/srecord.h"
 #include "cansim/cansim.h"
 #include "cansim/mainwindowlinks.h"
 #include "desktop/timeservice.h"
@@ -24,6 +26,19 @@ QByteArray le32(qint32 v) {
 }
 
 QByteArray text4(const char* s) { return QByteArray(s, 4); }
+
+qint32 FakeApplicationType::g_checkAppFileType(const QString& f) { return modApplicationMode::g_checkAppFileType(f); }
+
+QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeLoadFile(const QString& path, const QByteArray& marker) {
+    QByteArray image = marker + QByteArray(1, '\0');
+    while (image.size() < 256) image += char(image.size() * 7);
+    ASSERT_TRUE(modDownload::g_binToSRec(image, 0x30000, "S28", path));
+}
 
 FakeSite::FakeSite() {
     // A site of three cylinders on build B7, everything in its application.
@@ -57,7 +72,7 @@ void FakeSite::download(const Selection& modules, Selection& done) {
         boot[i] = downloadFails.count(i) > 0;
         app[i] = !boot[i] && !startFails.count(i);
     }
-    published[symCrcAppl] = le32(newCrc);
+    published[symCrcAppl] = le32(installedCrc);
 }
 
 void FakeSite::startApplication(const Selection& modules) {
@@ -136,11 +151,12 @@ void RunTest::makeConfig(const std::set<int>& okTexts, const std::map<QString, Q
     for (const auto& [k, v] : extra) items[k] = v;
     for (const auto& [k, v] : items)
         if (!v.isNull()) db->Execute("INSERT INTO miscellaneous (item, value) VALUES (?, ?)", {k, v});
-    QList<int> ids = {1, 11, 12, 13, 14, 21, 31, 32, 41, 42, 43, 61, 63, 71, 72, 73, 81, 91, 101, 111, 112};
+    QList<int> ids = {1, 11, 12, 13, 14, 21, 31, 32, 41, 42, 43, 44, 61, 63, 71, 72, 73, 81, 91, 101, 102, 111, 112};
     for (int step : {1, 2, 3, 4, 7, 8, 9, 10, 11}) ids << 10 * step;
     for (int id : ids) {
         QString text = QStringLiteral("T%1").arg(id);
-        if (id == 12 || id == 43 || id == 72) text += QStringLiteral(" {*}");
+        if (id == 12 || id == 43 || id == 44 || id == 72) text += QStringLiteral(" {*}");
+        if (id == 102) text += QStringLiteral(" {*}|{*}");
         if (id == 61 || id == 111) text += QStringLiteral(" {*}|{*}|{*}|{*}|{*}|{*}|{*}|{*}");
         if (id == 63) text += QStringLiteral(" {*}|{*}|{*}|{*}|{*}|{*}|{*}|{*} in bootloader: {*}");
         db->Execute("INSERT INTO messages (MessageID, MessageText, okButton) VALUES (?, ?, ?)",
@@ -148,7 +164,17 @@ void RunTest::makeConfig(const std::set<int>& okTexts, const std::map<QString, Q
     }
     db->Close();
     ASSERT_TRUE(g_iniGlobals());
+    writeLoadFile(loadFilePath());
 }
+
+void RunTest::exitWithFailedReport() {
+    pressExit();
+    tick();
+    EXPECT_TRUE(reportText().contains("KELB-3817 Software update failed. Find more details in the report below."));
+    EXPECT_FALSE(reportText().contains("KELB-3817 Software is successfully updated."));
+}
+
+QString RunTest::loadFilePath() const { return QDir(dir.path()).filePath("PXM_application.s19"); }
 
 void RunTest::start() {
     w = std::make_unique<UpdateWindow>();

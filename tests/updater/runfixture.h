@@ -64,6 +64,7 @@ struct FakeSite : UpdateModulesLink {
     std::set<int> startFails;
     std::optional<qint32> echo;  // the first-application CRC the modules echo; none: as written
     bool silentEcho = false;
+    qint32 installedCrc = newCrc;  // the application CRC the modules publish after a download
     QString programFolder;
     int exits = 0;
     Selection downloaded{};
@@ -125,10 +126,23 @@ struct FakeBus : BusSetupLink {
     void setUserRights() override {}
 };
 
+// The file's type is read from the file itself; the modules' type is the test's.
 struct FakeApplicationType : ApplicationTypeStub {
     qint32 start = 0x30000;
+    qint32 connected = 0;
+    int connectionChecks = 0;
     qint32 g_getApplStartAddr(const QString&) override { return start; }
+    qint32 g_checkAppFileType(const QString& f) override;
+    qint32 g_checkAppConnectionType() override {
+        ++connectionChecks;
+        return connected;
+    }
 };
+
+QByteArray fileBytes(const QString& path);
+
+// An S-record application file whose image begins with the marker text.
+void writeLoadFile(const QString& path, const QByteArray& marker = "KELB-3817 PXM-20 application");
 
 class RunTest : public ::testing::Test {
 public:
@@ -140,7 +154,8 @@ protected:
     void TearDown() override;
 
     // The configuration: build table, symbol numbers, every user text ("T<n>"; 61, 63 and
-    // 111 show their values). Texts with the OK button: the given numbers.
+    // 111 show their values), and the build's load file in the program folder. Texts with
+    // the OK button: the given numbers.
     void makeConfig(const std::set<int>& okTexts = {1}, const std::map<QString, QString>& extra = {});
     // Makes the run (after the configuration) and starts it.
     void start();
@@ -163,6 +178,9 @@ protected:
     bool logHas(const QString& line) const { return log().contains(line); }
     quint32 fieldColour(int step) const;
     QString reportText() const;
+    // The exit button at the end: the report's block is the failed one, never the success.
+    void exitWithFailedReport();
+    QString loadFilePath() const;
 
     QTemporaryDir dir;
     std::unique_ptr<testsupport::ScriptedAnswerer> answers;

@@ -16,11 +16,6 @@ using namespace runtest;
 
 namespace {
 
-QByteArray fileBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 TEST_F(RunTest, AFailedRunWritesTheHeaderTheFailedLineAndTheWholeLogInCrLfLines) {
     makeConfig({});
     site.downloadFails = {2};
@@ -161,6 +156,27 @@ TEST_F(ReportOnEveryWayOut, EndingOnAnErrorWritesTheReport) {
     ErrPtnr::endProgram();
     EXPECT_EQ(ends, 1);
     EXPECT_TRUE(QFile::exists(UpdateRun::reportPath(dir.path())));
+}
+
+// Nobody canceled a run that a check ended with the program (the application-type check of
+// the bus set-up, End in the error form): the report says it failed, with the cause logged.
+TEST_F(ReportOnEveryWayOut, AnErrorEndBeforeTheRunsEndIsAFailedRunNotACancel) {
+    ASSERT_TRUE(runUntil([&] { return wired->step() == 2; }));
+    wired->addMessageUpdater(QStringLiteral("The connected PXM application does not fit to the S19 application file!\r"), -1);
+    ErrPtnr::endProgram();
+    const QByteArray bytes = fileBytes(UpdateRun::reportPath(dir.path()));
+    EXPECT_TRUE(bytes.contains("KELB-3817 Software update failed. Find more details in the report below.")) << bytes.toStdString();
+    EXPECT_FALSE(bytes.contains("canceled by the user"));
+    EXPECT_TRUE(bytes.contains("The connected PXM application does not fit to the S19 application file!\r\n"));
+    EXPECT_TRUE(bytes.contains("  Update failed: the program ended before the update was done\r\n"));
+}
+
+// A run that reached its end keeps its outcome when the program then ends on an error.
+TEST_F(ReportOnEveryWayOut, AnErrorEndAfterTheRunsEndKeepsItsOutcome) {
+    ASSERT_TRUE(runUntil([&] { return wired->step() == 11 && !wired->window().timCyclic.isEnabled(); }));
+    ErrPtnr::endProgram();
+    const QByteArray bytes = fileBytes(UpdateRun::reportPath(dir.path()));
+    EXPECT_TRUE(bytes.contains("KELB-3817 Software is successfully updated.")) << bytes.toStdString();
 }
 
 }  // namespace

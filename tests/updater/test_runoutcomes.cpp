@@ -61,10 +61,7 @@ TEST_F(RunTest, AModuleThatDoesNotStartItsApplicationIsNoSuccessfulUpdate) {
     EXPECT_TRUE(logHas("   Following PXM's did not start: PXM #02!"));
     EXPECT_EQ(fieldColour(8), UpdateWindow::red);
     EXPECT_TRUE(site.writes.empty());
-    pressExit();
-    tick();
-    EXPECT_TRUE(reportText().contains(kFailed));
-    EXPECT_FALSE(reportText().contains(kSuccess));
+    exitWithFailedReport();
 }
 
 TEST_F(RunTest, AWrongCrcEchoEndsTheWaitAtOnceAndTheRunDoesNotEndAsSuccess) {
@@ -114,10 +111,37 @@ TEST_F(RunTest, ValuesNotReadAgainAfterTheUpdateFailTheRun) {
     EXPECT_EQ(fieldColour(10), UpdateWindow::red);
     pressOk();
     ASSERT_TRUE(tickUntil([&] { return !w->timCyclic.isEnabled(); }));
-    pressExit();
-    tick();
-    EXPECT_TRUE(reportText().contains(kFailed));
-    EXPECT_FALSE(reportText().contains(kSuccess));
+    exitWithFailedReport();
+}
+
+// A load file that converts and carries the right type but is not the build's application:
+// the modules take it and confirm the written CRC, but the CRC they compute is not the build's.
+TEST_F(RunTest, AnApplicationCrcAfterTheUpdateThatIsNotTheBuildsFailsTheRun) {
+    makeConfig({});
+    site.installedCrc = 0x3333;
+    start();
+    ASSERT_TRUE(tickUntil([&] { return run->step() == 11 && !w->timCyclic.isEnabled(); }));
+    EXPECT_TRUE(logHas("   Appl CRC set"));
+    EXPECT_TRUE(logHas("  Appl-CRC: 0x3333   / Len: 65536   after  update"));
+    EXPECT_TRUE(logHas("   Application CRC 0x3333 after the update is not the CRC 0x2222 of build B7!"));
+    EXPECT_EQ(fieldColour(10), UpdateWindow::red);
+    EXPECT_EQ(w->txtStep[10]->text(), "Wrong Application");
+    EXPECT_EQ(userText(), "T102 0x3333|0x2222");
+    EXPECT_TRUE(run->updateFailed());
+    exitWithFailedReport();
+}
+
+// The modules left in the bootloader of an installed update are checked against the same CRC.
+TEST_F(RunTest, ModulesLoadedFromTheBootloaderMustReportTheBuildsCrcToo) {
+    makeConfig({});
+    site.published[symCrcAppl] = le32(newCrc);
+    site.app[2] = false;
+    site.boot[2] = true;
+    site.installedCrc = 0x3333;
+    start();
+    ASSERT_TRUE(tickUntil([&] { return run->step() == 11 && !w->timCyclic.isEnabled(); }));
+    EXPECT_TRUE(logHas("   Application CRC 0x3333 after the update is not the CRC 0x2222 of build B7!"));
+    EXPECT_TRUE(run->updateFailed());
 }
 
 // ---- The exit button at each kind of prompt ----

@@ -1,6 +1,8 @@
 // The steps from the connection to the module check, and a whole successful run.
 #include "runfixture.h"
 
+#include <QDir>
+#include <QFile>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -174,34 +176,116 @@ TEST_F(RunTest, AnInstalledUpdateWithAllModulesRunningRewritesItsCrcAndIsNotNece
     EXPECT_TRUE(reportText().contains("KELB-3817 Software update was not necessary.\r\n\r\n"));
 }
 
-TEST_F(RunTest, ABuildWithoutANewestRowDownloadsAndSkipsTheCrcWrite) {
-    makeConfig({}, {{"0x2222", QString()}});
-    start();
-    ASSERT_TRUE(tickUntil([&] { return run->step() == 11 && !w->timCyclic.isEnabled(); }));
-    EXPECT_EQ(run->firstApplCrc(), -1);
-    EXPECT_TRUE(site.calls.contains("download"));
-    EXPECT_TRUE(site.writes.empty());
-    EXPECT_FALSE(logHas("Step 9: Update Application CRC"));
-    EXPECT_TRUE(userText().startsWith("T111"));
-}
-
 TEST_F(RunTest, TheLoadFileIsTakenFromTheConfigurationFolderWhenTheProgramFolderLacksIt) {
     makeConfig({});
-    QFile f(QDir(modGlobal::g_configDir).filePath("PXM_application.s19"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.close();
+    const QString configFile = QDir(modGlobal::g_configDir).filePath("PXM_application.s19");
+    ASSERT_TRUE(QFile::rename(loadFilePath(), configFile));
     start();
-    ASSERT_TRUE(tickUntil([&] { return run->step() == 4; }));
-    EXPECT_EQ(run->applFile(), f.fileName());
+    ASSERT_TRUE(tickUntil([&] { return run->step() == 7 && userText().startsWith("T61"); }, 400, false));
+    EXPECT_EQ(run->applFile(), configFile);
 }
 
 TEST_F(RunTest, TheMemoryLayoutAndBaseAddressFollowTheApplicationFile) {
     makeConfig({}, {{"baseAdrAppl_bigMem", "120000"}});
     appType.start = 0x100000;
     start();
-    ASSERT_TRUE(tickUntil([&] { return run->step() == 4; }));
+    ASSERT_TRUE(tickUntil([&] { return run->step() == 7 && userText().startsWith("T61"); }, 400, false));
     EXPECT_TRUE(modGlobal::g_bigMem);
     EXPECT_EQ(modGlobal::g_baseAdrAppl, 0x120000);
+}
+
+// ---- The load file, read before the update prompt ----
+
+struct LoadFileCase {
+    const char* name;
+    std::map<QString, QString> config;
+    std::function<void(RunTest&, const QString& file, FakeSite&, FakeApplicationType&)> arrange;
+    const char* cause;  // the update log's line; %1 is the file's path
+};
+
+class LoadFileFaults : public RunTest, public ::testing::WithParamInterface<LoadFileCase> {};
+
+void putBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+// Nothing leaves its application: no download, no start, no symbol write, and the report
+// names the cause.
+TEST_P(LoadFileFaults, FailTheRunBeforeTheUpdatePrompt) {
+    const LoadFileCase& c = GetParam();
+    makeConfig({61, 63}, c.config);
+    if (c.arrange) c.arrange(*this, loadFilePath(), site, appType);
+    start();
+    ASSERT_TRUE(tickUntil([&] { return !w->timCyclic.isEnabled(); }, 200, false));
+    const QString cause = QString::fromLatin1(c.cause).arg(QDir::toNativeSeparators(loadFilePath()));
+    EXPECT_EQ(run->step(), 11);
+    EXPECT_TRUE(run->updateFailed());
+    EXPECT_TRUE(logHas(cause)) << log().join('\n').toStdString();
+    EXPECT_EQ(userText(), "T44 " + cause.trimmed());
+    EXPECT_EQ(fieldColour(4), UpdateWindow::red);
+    EXPECT_EQ(w->txtStep[4]->text(), "Load File Rejected");
+    EXPECT_TRUE(w->cmdOk->isHidden());
+    EXPECT_FALSE(site.calls.contains("download"));
+    EXPECT_FALSE(site.calls.contains("startApplication"));
+    EXPECT_TRUE(site.writes.empty());
+    EXPECT_TRUE(errors.empty()) << errors[0].description.toStdString();
+    exitWithFailedReport();
+    EXPECT_TRUE(reportText().contains(cause + "\r\n"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LoadFileFaults,
+    ::testing::Values(
+        LoadFileCase{"NoApplItem", {{"appl_B7", QString()}}, {}, "   No application load file is named for build B7!"},
+        LoadFileCase{"Missing", {}, [](RunTest&, const QString& f, FakeSite&, FakeApplicationType&) { QFile::remove(f); },
+                     "   Application load file %1 not found!"},
+        LoadFileCase{"Empty", {}, [](RunTest&, const QString& f, FakeSite&, FakeApplicationType&) { putBytes(f, {}); },
+                     "   Application load file %1 is damaged (no S-record image)!"},
+        LoadFileCase{"CutShort", {},
+                     [](RunTest&, const QString& f, FakeSite&, FakeApplicationType&) {
+                         const QByteArray b = fileBytes(f);
+                         putBytes(f, b.left(b.size() / 2));
+                     },
+                     "   Application load file %1 is damaged (no S-record image)!"},
+        LoadFileCase{"ChecksumWrong", {},
+                     [](RunTest&, const QString& f, FakeSite&, FakeApplicationType&) {
+                         QByteArray b = fileBytes(f);
+                         const qsizetype eol = b.indexOf("\r\n", b.indexOf("\r\n") + 2);
+                         b[eol - 1] = b[eol - 1] == '0' ? '1' : '0';
+                         putBytes(f, b);
+                     },
+                     "   Application load file %1 is damaged (no S-record image)!"},
+        LoadFileCase{"OtherApplicationType", {},
+                     [](RunTest&, const QString& f, FakeSite&, FakeApplicationType&) {
+                         writeLoadFile(f, "VEDR PXM-20 application");
+                     },
+                     "   Application load file %1 is a VEDR application, the modules run KELB!"},
+        LoadFileCase{"ModulesTypeUnknown", {},
+                     [](RunTest&, const QString&, FakeSite&, FakeApplicationType& t) { t.connected = 4; },
+                     "   Application type of the modules could not be read!"},
+        // Without the build's newest CRC nothing could prove the update afterwards.
+        LoadFileCase{"NoNewestRow", {{"0x2222", QString()}}, {}, "   No newest application CRC is known for build B7!"},
+        // The update is installed, a module waits in its bootloader: its download is checked too.
+        LoadFileCase{"BootloaderModuleOtherType", {},
+                     [](RunTest&, const QString& f, FakeSite& s, FakeApplicationType&) {
+                         writeLoadFile(f, "DRVO PXM-20 application");
+                         s.published[symCrcAppl] = le32(newCrc);
+                         s.app[2] = false;
+                         s.boot[2] = true;
+                     },
+                     "   Application load file %1 is a DRVO application, the modules run KELB!"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(RunTest, AnInstalledUpdateWithAllModulesRunningDoesNotNeedTheLoadFile) {
+    makeConfig({});
+    QFile::remove(loadFilePath());
+    site.published[symCrcAppl] = le32(newCrc);
+    start();
+    ASSERT_TRUE(tickUntil([&] { return run->step() == 11 && !w->timCyclic.isEnabled(); }));
+    EXPECT_FALSE(run->updateFailed());
+    EXPECT_EQ(userText(), "T31");
 }
 
 // ---- Step 4: the modules ----

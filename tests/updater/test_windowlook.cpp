@@ -74,4 +74,21 @@ TEST_F(WindowLook, AFailedDownloadShowsItsRedFieldTextAndTheInstructionButton) {
     shoot("failed-download");
 }
 
+// The red ends of the load-file and CRC checks: the step field names the cause.
+TEST_F(WindowLook, ARejectedLoadFile) {
+    UpdateWindow& v = wired->window();
+    writeLoadFile(loadFilePath(), "VEDR PXM-20 application");
+    ASSERT_TRUE(runUntil([&] { return wired->updateFailed() && !v.timCyclic.isEnabled(); }));
+    EXPECT_EQ(v.txtStep[4]->text(), "Load File Rejected");
+    shoot("load-file-rejected");
+}
+
+TEST_F(WindowLook, AWrongApplicationAfterTheUpdate) {
+    UpdateWindow& v = wired->window();
+    site.installedCrc = 0x3333;
+    ASSERT_TRUE(runUntil([&] { return wired->updateFailed() && !v.timCyclic.isEnabled(); }));
+    EXPECT_EQ(v.txtStep[10]->text(), "Wrong Application");
+    shoot("wrong-application");
+}
+
 }  // namespace
