@@ -291,6 +291,47 @@ TEST_F(BusSetupTest, TheUpdateRunsMBusSetUpWaitsForAModuleToAnswer) {
     EXPECT_FALSE(frmAbout::instance().isVisible());  // update mode shows no about box
 }
 
+TEST_F(BusSetupTest, TheOperatorAccessSetUpNamesItselfBeforeTheMaster) {
+    config();
+    startModules(sim::Profile::MBus, 0, 0);
+    window();
+    // Outside update mode the message window keeps what the set-up logs.
+    modGlobal::g_moduleKind = "PXM";
+    bool ok = false;
+    w->initConnection(true, false, ok);
+    EXPECT_TRUE(ok);
+    const QStringList log = messageWindowLog();
+    const qsizetype named = log.indexOf("Initialising M-Bus for Operator access.");
+    ASSERT_GE(named, 0) << log.join('\n').toStdString();
+    EXPECT_EQ(log.count("Initialising M-Bus for Operator access."), 1);
+    EXPECT_GT(log.indexOf("   Initialising CAN-Interface"), named);
+    // The log names what was opened.
+    EXPECT_TRUE(log.contains(QStringLiteral("   CAN plugin \"virtualcan\", interface \"%1\" opened")
+                                 .arg(testsupport::busUrl(port(), 0))))
+        << log.join('\n').toStdString();
+}
+
+// Why a converter could not be opened, as the set-up's log gives it: the plugin and the
+// interface tried, and for a plugin Qt does not have, the ones it has.
+TEST_F(BusSetupTest, TheSetUpsLogSaysWhyThePluginOrInterfaceCouldNotBeOpened) {
+    config({{"canPlugin", "nosuchcan"}});
+    window();
+    modGlobal::g_moduleKind = "PXM";
+    bool ok = true;
+    w->initConnection(true, false, ok);
+    EXPECT_FALSE(ok);
+    const QStringList log = messageWindowLog();
+    // The configured converter and the next one are both tried.
+    for (int n : {0, 1}) {
+        const QString tried = QStringLiteral("   cannot open interface \"%1\" of plugin \"nosuchcan\": ")
+                                  .arg(testsupport::busUrl(port(), n));
+        const auto line = std::find_if(log.begin(), log.end(), [&](const QString& l) { return l.startsWith(tried); });
+        ASSERT_NE(line, log.end()) << n << "\n" << log.join('\n').toStdString();
+        EXPECT_TRUE(line->contains("the CAN plugins Qt has: ")) << line->toStdString();
+        EXPECT_TRUE(line->contains("virtualcan")) << line->toStdString();
+    }
+}
+
 TEST_F(BusSetupTest, AnMBusWithoutModulesIsSetUpButNobodyAnswered) {
     config();
     updateMode();

@@ -66,6 +66,7 @@ struct FakeSite : UpdateModulesLink {
     bool silentEcho = false;
     QString programFolder;
     int exits = 0;
+    int ends = 0;  // reports that the run has ended
     Selection downloaded{};
     std::function<void()> duringDownload;
 
@@ -109,6 +110,7 @@ struct FakeSite : UpdateModulesLink {
     void showMainWindow() override { calls << "showMainWindow"; }
     QString programDir() override { return programFolder; }
     void exitProgram() override { ++exits; }
+    void runEnded() override { ++ends; }
 };
 
 struct FakeBus : BusSetupLink {
