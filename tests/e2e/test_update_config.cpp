@@ -80,7 +80,7 @@ namespace {
 std::set<int> messageNumbersInSources() {
     std::set<int> used;
     const QRegularExpression fetched(QStringLiteral(R"((?:g_getUserMessage|\bmessage)\((\d+))"));
-    const QRegularExpression byNumber(QStringLiteral(R"(setUserInfo\(QStringLiteral\("(\d+)"\))"));
+    const QRegularExpression byNumber(QStringLiteral(R"re(setUserInfo\(QStringLiteral\("(\d+)"\))re"));
     const QRegularExpression step(QStringLiteral(R"(\bgoTo\((\d+)\))"));
     QDirIterator it(QStringLiteral(KELB_SOURCE_DIR), {QStringLiteral("*.cpp")}, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) {
