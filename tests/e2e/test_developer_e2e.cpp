@@ -30,13 +30,8 @@ TEST_F(SiteTest, TheDeveloperOpensTheBuilderAndTheRepairThroughTheMenus) {
     VirtualDisplay display;
     ASSERT_TRUE(display.start()) << "no virtual display (Xvfb)";
     QTemporaryDir runtime;
-    QProcessEnvironment env = display.env();
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
     QProcess loader;
-    loader.setProcessEnvironment(env);
-    loader.setProcessChannelMode(QProcess::MergedChannels);
-    loader.start(QStringLiteral(KELB_PXMLOADER), {"/QTM", "/develop", "/db=" + siteDir});
-    ASSERT_TRUE(loader.waitForStarted(5000));
+    ASSERT_TRUE(display.startProgram(loader, runtime.path(), {"/QTM", "/develop", "/db=" + siteDir}));
     const auto running = [&] { return loader.state() != QProcess::NotRunning; };
     const QString shots = qEnvironmentVariable("KELB_GRAB_DIR", runtime.path());
     const auto shown = [&](const QString& title, int ms) {

@@ -13,15 +13,9 @@ TEST_F(SiteTest, ExitWhileTheStartUpAboutBoxIsUpEndsTheProcess) {
     VirtualDisplay display;
     ASSERT_TRUE(display.start()) << "no virtual display (Xvfb)";
 
-    // A runtime folder of its own, so that no other run of the program counts as this one.
     QTemporaryDir runtime;
-    QProcessEnvironment env = display.env();
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
     QProcess loader;
-    loader.setProcessEnvironment(env);
-    loader.setProcessChannelMode(QProcess::MergedChannels);
-    loader.start(QStringLiteral(KELB_PXMLOADER), {"/QTM", "/develop", "/db=" + dir.path()});
-    ASSERT_TRUE(loader.waitForStarted(5000));
+    ASSERT_TRUE(display.startProgram(loader, runtime.path(), {"/QTM", "/develop", "/db=" + dir.path()}));
     const auto running = [&] { return loader.state() != QProcess::NotRunning; };
 
     // The about box closes itself after 5 s; the Exit button is pressed while it is up.

@@ -40,6 +40,16 @@ public:
         m_server.waitForFinished(3000);
     }
     const QProcessEnvironment& env() const { return m_env; }
+    // Starts the program on this display with a runtime folder of its own, so that no
+    // other run of the program counts as this one.
+    bool startProgram(QProcess& program, const QString& runtimeDir, const QStringList& args) const {
+        QProcessEnvironment env = m_env;
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
+        program.setProcessEnvironment(env);
+        program.setProcessChannelMode(QProcess::MergedChannels);
+        program.start(QStringLiteral(KELB_PXMLOADER), args);
+        return program.waitForStarted(5000);
+    }
     // The id of the shown window whose title matches the pattern, or empty.
     QString window(const QString& titlePattern) const {
         return run(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--name", titlePattern}, m_env).section('\n', 0, 0);

@@ -173,6 +173,12 @@ protected:
         for (int i = 0; box && i < box->lstMessage->count(); ++i) l << box->lstMessage->item(i)->text();
         return l;
     }
+    // The update run's set-up, outside update mode so that the message window keeps its log.
+    QStringList operatorAccessLog(bool& ok) {
+        modGlobal::g_moduleKind = "PXM";
+        w->initConnection(true, false, ok);
+        return messageWindowLog();
+    }
     bool running(int module) const {
         return vbCheck::value(w->chkApplicationRunning[module]) == vbCheck::vbChecked && vbCheck::enabled(w->chkProgram[module]);
     }
@@ -295,12 +301,9 @@ TEST_F(BusSetupTest, TheOperatorAccessSetUpNamesItselfBeforeTheMaster) {
     config();
     startModules(sim::Profile::MBus, 0, 0);
     window();
-    // Outside update mode the message window keeps what the set-up logs.
-    modGlobal::g_moduleKind = "PXM";
     bool ok = false;
-    w->initConnection(true, false, ok);
+    const QStringList log = operatorAccessLog(ok);
     EXPECT_TRUE(ok);
-    const QStringList log = messageWindowLog();
     const qsizetype named = log.indexOf("Initialising M-Bus for Operator access.");
     ASSERT_GE(named, 0) << log.join('\n').toStdString();
     EXPECT_EQ(log.count("Initialising M-Bus for Operator access."), 1);
@@ -316,11 +319,9 @@ TEST_F(BusSetupTest, TheOperatorAccessSetUpNamesItselfBeforeTheMaster) {
 TEST_F(BusSetupTest, TheSetUpsLogSaysWhyThePluginOrInterfaceCouldNotBeOpened) {
     config({{"canPlugin", "nosuchcan"}});
     window();
-    modGlobal::g_moduleKind = "PXM";
     bool ok = true;
-    w->initConnection(true, false, ok);
+    const QStringList log = operatorAccessLog(ok);
     EXPECT_FALSE(ok);
-    const QStringList log = messageWindowLog();
     // The configured converter and the next one are both tried.
     for (int n : {0, 1}) {
         const QString tried = QStringLiteral("   cannot open interface \"%1\" of plugin \"nosuchcan\": ")
