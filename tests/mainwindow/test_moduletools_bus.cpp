@@ -258,6 +258,7 @@ TEST_F(ModuleToolsBusTest, TheRepairOpenedAgainAfterARepairStartsAsAtItsFirstOpe
         EXPECT_EQ(repair().txtProductionDateYear->text(), QStringLiteral("1980"));
         EXPECT_EQ(repair().CmbHWVersion->currentText(), QStringLiteral("---"));
         EXPECT_EQ(vbControls::backColor(repair().txtHWSerial), 0xFFFFFFu);
+        toolWindowGrab::save(&repair(), "repair_reopened");
     }
     EXPECT_TRUE(errors.empty());
 }
