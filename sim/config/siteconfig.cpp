@@ -164,6 +164,7 @@ void writeDatabase(const QString& path, const Site& site) {
     // Every user text that the tool's commands show.
     const std::pair<int, const char*> texts[] = {
         {1, "Make sure that the engine is at standstill before any module is programmed."},
+        {2, "The spare module (PXM #00) is not connected. Connect it and start the upload again."},
         {4, "Not every module is selected. Download to the selected modules only?"},
         {5, "The CAN interface is too old to download the cylinder modules through the spare module."},
         {7, "The selected modules will be switched to their bootloader. Make sure that the engine stands still."},

@@ -161,6 +161,11 @@ bool frmCANopen::g_initialise(const CanMessageForm& messageForm_, double& dllVer
     m_CANInterface->initBoard(boardType, deviceNo, baudRate, 48891, status);
     m_lastStatus = status;
     bool ok = status == CanStatus::Success;
+    // Which plugin and interface, or why not: what the engineer checks first at a real converter.
+    const auto logOpening = [this] {
+        if (m_messageForm.addMessage) m_messageForm.addMessage(QStringLiteral("   ") + m_CANInterface->openReport());
+    };
+    logOpening();
 
     // From here on a run-time error is ignored: the set-up goes on with its next step.
     auto ignoring = [](auto&& step) {
@@ -180,6 +185,7 @@ bool frmCANopen::g_initialise(const CanMessageForm& messageForm_, double& dllVer
             m_CANInterface->initBoard(boardType, deviceNo, baudRate, 48891, status);
             m_lastStatus = status;
             ok = status == CanStatus::Success;
+            logOpening();
         });
     }
     if (ok) {

@@ -27,9 +27,14 @@ qint32 number(const dao::Recordset& rs, const char* field) {
     return dcNumber::whole32(rs.Value(QString::fromLatin1(field))).value_or(0);
 }
 
+// A set that may be empty: moving to the first row of an empty set is a run-time error.
+void rewind(dao::Recordset& rs) {
+    if (rs.RecordCount() > 0) rs.MoveFirst();
+}
+
 std::vector<dcImage::StepRow> stepRows(dao::Recordset& rs) {
     std::vector<dcImage::StepRow> rows;
-    for (rs.MoveFirst(); !rs.eof(); rs.MoveNext())
+    for (rewind(rs); !rs.eof(); rs.MoveNext())
         rows.push_back({number(rs, "step"), text(rs, "content"), text(rs, "value"), number(rs, "noOfBytes"),
                         text(rs, "loops"), number(rs, "goto"), text(rs, "class"), text(rs, "varGroup")});
     return rows;
@@ -47,7 +52,7 @@ std::vector<dcImage::EnumRecord> enumRecords(dao::Recordset& rs) {
 
 std::vector<dcImage::Constant> constants(dao::Recordset& rs) {
     std::vector<dcImage::Constant> list;
-    for (rs.MoveFirst(); !rs.eof(); rs.MoveNext()) list.push_back({text(rs, "name"), number(rs, "id")});
+    for (rewind(rs); !rs.eof(); rs.MoveNext()) list.push_back({text(rs, "name"), number(rs, "id")});
     return list;
 }
 
@@ -80,18 +85,22 @@ bool frmDcBuilder::walkImage(const QString& db, QByteArray& image, bool build, c
     progress.addMessage(sprintf(build ? "   Build {*}-Bin-File" : "   Read {*}-Bin-File", prefix.toUpper()));
     bool ok = false;
     trap(kObject, "g_buildBinFile", [&] {
-        OpenSet records;
-        if (!records.open(db, sprintf("SELECT * FROM {*}Enums WHERE id>=0 ORDER BY id", prefix))) {
-            const QString error = sprintf("Table {*}Enums holds no entries: the {*}-part cannot be {*}!", prefix,
-                                          prefix.toUpper(), build ? QStringLiteral("built") : QStringLiteral("read"));
+        // An empty table leaves its part out of the image: the walk stops with a line naming it.
+        const auto refuse = [&](const char* table, const char* what) {
+            const QString error = sprintf("Table {*}{*} holds no {*}: the {*}-part cannot be {*}!", prefix,
+                                          QString::fromLatin1(table), QString::fromLatin1(what), prefix.toUpper(),
+                                          build ? QStringLiteral("built") : QStringLiteral("read"));
             progress.addMessage(QStringLiteral("      ") + error);
             modMsgBox::g_errorMsgBox(error);
-            return;
-        }
+        };
+        OpenSet records;
+        if (!records.open(db, sprintf("SELECT * FROM {*}Enums WHERE id>=0 ORDER BY id", prefix)))
+            return refuse("Enums", "entries");
         OpenSet steps, consts;
         dcImage::Tables tables;
         tables.enumTable = prefix + QStringLiteral("Enums");
         if (steps.open(db, sprintf("SELECT * FROM {*}BinFile ORDER BY step", prefix), true)) tables.steps = stepRows(*steps.rs);
+        if (tables.steps.empty()) return refuse("BinFile", "steps");
         if (consts.open(db, QStringLiteral("SELECT * FROM sourceScan WHERE class='CONSTANT' ORDER BY id"), true))
             tables.constants = constants(*consts.rs);
         tables.records = enumRecords(*records.rs);

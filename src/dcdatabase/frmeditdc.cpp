@@ -2,6 +2,7 @@
 
 #include "dcdatabase/dccelldelegate.h"
 #include "dcdatabase/dcgridmodel.h"
+#include "dcdatabase/tipstyle.h"
 #include "desktop/dialogs.h"
 #include "desktop/twips.h"
 #include "services/errtrap.h"
@@ -131,7 +132,10 @@ QString frmEditDC::getVarGroup(int index, QString& name) {
 
 bool frmEditDC::isDarvo() const { return modGlobal::g_applicationType == 2; }
 
-void frmEditDC::Form_Load() { setWindowIcon(QApplication::windowIcon()); }
+void frmEditDC::Form_Load() {
+    setWindowIcon(QApplication::windowIcon());
+    tipStyle::install();
+}
 
 bool frmEditDC::g_showForm(const QString& dbPath, const QString& kind) {
     trap("frmEditDC", "g_showForm", [&] {

@@ -116,7 +116,13 @@ void frmHWInfoBlockRepair::g_show() {
             return;
         }
         cmdCreateFile->setVisible(modGlobal::g_develop);
+        // Opened again after a repair, the window starts as at its first opening.
+        setColor(white);
+        resetInputFields();
+        m_serialPresent = false;
+        m_applWasRunning = false;
         disableControls(false);
+        enableControls(true);
         show();
         raise();
     });
@@ -130,7 +136,13 @@ void frmHWInfoBlockRepair::createModuleList() {
 }
 
 void frmHWInfoBlockRepair::cmbModuleNum_GotFocus() {
-    trap(kObject, "cmbModuleNum_GotFocus", [&] { createModuleList(); });
+    // While a module is read or repaired the list names it: its data are on screen.
+    if (m_working) return;
+    trap(kObject, "cmbModuleNum_GotFocus", [&] {
+        const QString shown = cmbModuleNum->currentText();
+        createModuleList();
+        if (const int i = cmbModuleNum->findText(shown, Qt::MatchExactly); i > 0) cmbModuleNum->setCurrentIndex(i);
+    });
 }
 
 bool frmHWInfoBlockRepair::eventFilter(QObject* watched, QEvent* e) {

@@ -75,7 +75,9 @@ private:
     bool readTemplate(const QString& templateFile, QByteArray& templ);
     bool writeBlock(const QByteArray& block);
 
+    static constexpr quint32 white = 0xFFFFFF;  // the serial box before any result
     bool m_loaded = false;
+    bool m_working = false;  // a module is being read or repaired
     QString m_templateDir;
     qint16 m_moduleNum = 0;
     bool m_applWasRunning = false;

@@ -20,11 +20,12 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 
 namespace {
 constexpr char kObject[] = "frmHWInfoBlockRepair";
 constexpr quint8 kHardwareSection = 1;
-constexpr quint32 kWhite = 0xFFFFFF, kLightGreen = 0x80FF80, kLightRed = 0x8080FF;
+constexpr quint32 kLightGreen = 0x80FF80, kLightRed = 0x8080FF;
 constexpr double kMinBootloaderVersion = 3.1;
 constexpr qint16 kStatusBusy = 127, kStatusTaken = 1;
 constexpr int kStatusPollMs = 50;
@@ -34,8 +35,9 @@ void error(const QString& text) { modMsgBox::g_errorMsgBox(text, QString(), true
 
 void frmHWInfoBlockRepair::cmbModuleNum_Click() {
     bool ok = false;
+    const QScopedValueRollback working(m_working, true);
     trap(kObject, "cmbModuleNum_Click", [&] {
-        setColor(kWhite);
+        setColor(white);
         disableControls(false);
         m_serialPresent = false;
         resetInputFields();
@@ -73,6 +75,7 @@ void frmHWInfoBlockRepair::cmbModuleNum_Click() {
 
 void frmHWInfoBlockRepair::cmdDownload_Click() {
     bool success = false;
+    const QScopedValueRollback working(m_working, true);
     trap(kObject, "cmdDownload_Click", [&] {
         disableControls(true);
         toolLog::add(toolLog::ruler());

@@ -34,6 +34,8 @@ public:
 
     // The start-up: the load of the window with the program's command line.
     void Form_Load(const QString& commandLine);
+    // The update run has ended: under "/develop" the DC Builder and Tools menus come back.
+    void updateRunEnded();
     bool isLoaded() const { return m_loaded; }
     // The executable whose name and folder the start-up takes (tests give another one).
     void setProgramFile(const QString& path) { m_programFile = path; }

@@ -95,6 +95,7 @@ void frmMain::initConnectionBothBusses(bool, bool& ok) {
     trap("frmMain", "initConnectionBothBusses", [&] {
         frmCANopen& master = frmCANopen::instance();
         frmMessage2& box = frmMessage2::instance();
+        box.addMessage(QStringLiteral("Initialising M-Bus for Operator access."));
         const bool up = master.g_initialise(messageWindow(), dllVersion, QStringLiteral("M-Bus"), false, 255);
         if (up && !box.errorSignal(false)) master.g_setOperational(0, false);
         // A bus that did not come up is never reported as set up, flagged or not.

@@ -137,6 +137,8 @@ void frmMain::Form_Load(const QString& commandLine) {
             box.addMessage(QStringLiteral("no CAN initialising ..."));
             box.closeMsgBox(1000);
         });
+        // Without CAN no update run starts, so there is none to wait for.
+        updateRunEnded();
         return;
     }
 
@@ -162,6 +164,15 @@ void frmMain::Form_Load(const QString& commandLine) {
     });
     step("Form_Load", [&] {
         if (frmMessage2* box = frmMessage2::existing(); box && box->isLoaded()) box->unload();
+    });
+}
+
+void frmMain::updateRunEnded() {
+    // The developer's windows may start and stop modules: never beside a running update.
+    step("updateRunEnded", [&] {
+        if (!g_updateMode || !g_develop) return;
+        mnuDcBuilder->menuAction()->setVisible(true);
+        mnuTools->menuAction()->setVisible(true);
     });
 }
 
@@ -240,7 +251,8 @@ void frmMain::initWindow() {
         }
     });
     step("initWindow", [&] {
-        if (g_qtmMode || g_bzmMode) {
+        // The developer keeps the builder, the tools, the upload and the overview.
+        if ((g_qtmMode || g_bzmMode) && !g_develop) {
             mnuUploadFromSpare->setVisible(false);
             mnuTools->menuAction()->setVisible(false);
             mnuDcBuilder->menuAction()->setVisible(false);

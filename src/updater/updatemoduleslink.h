@@ -50,6 +50,8 @@ public:
     virtual QString programDir() = 0;
     // The exit command of the main window: the common exit procedure.
     virtual void exitProgram() = 0;
+    // The run has come to its last step: nothing of it runs any more.
+    virtual void runEnded() = 0;
 };
 
 // Without a main window nothing answers: no lamps, nothing downloaded.
@@ -72,6 +74,7 @@ public:
     void showMainWindow() override {}
     QString programDir() override { return QString(); }
     void exitProgram() override {}
+    void runEnded() override {}
 };
 
 using updateModulesLink = Link<UpdateModulesLink, UpdateModulesStub>;

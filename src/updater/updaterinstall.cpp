@@ -134,6 +134,7 @@ struct MainWindowOfRun : UpdateModulesLink {
     }
     QString programDir() override { return QFileInfo(w.programFile()).absolutePath(); }
     void exitProgram() override { w.cmdExit_Click(); }
+    void runEnded() override { w.updateRunEnded(); }
 };
 
 // Whatever way the main window closes, the run's report is written first.

@@ -87,7 +87,11 @@ void UpdateRun::tickBody() {
         if (m_step == before && s->work) (this->*s->work)();
     }
     m_stepEntry = false;
-    if (m_step == 11) m_w.cmdExitUpdater->setEnabled(true);
+    if (m_step == 11) {
+        m_w.cmdExitUpdater->setEnabled(true);
+        if (!m_endReported) updateModulesLink::get().runEnded();
+        m_endReported = true;
+    }
     if (m_tickCounter < 100) ++m_tickCounter;
 }
 

@@ -169,6 +169,7 @@ private:
     bool m_stepEntry = false;
     int m_tickCounter = 0;
     bool m_inTick = false;
+    bool m_endReported = false;  // the main window was told that the run has ended
     bool m_cancelRequest = false;
     bool m_updateFailed = false;
     bool m_updateCanceled = false;

@@ -25,12 +25,20 @@ bool reads(frmCANopen& m, quint8 node) {
     QByteArray data;
     return m.g_readSDO(node, 0x1008, 0, len, data, false, true, true);
 }
+
+// The set-up's log line of an opened and of a refused interface of the virtual bus.
+QString opened(const QString& interfaceName) {
+    return QStringLiteral("   CAN plugin \"virtualcan\", interface \"%1\" opened").arg(interfaceName);
+}
+QString refused(const char* interfaceName) {
+    return QStringLiteral("   cannot open interface \"%1\" of plugin \"virtualcan\": ").arg(QLatin1String(interfaceName));
+}
 }  // namespace
 
 TEST_F(MasterBus, MBusFromTheConfiguredDevice) {
     bus(0);
     ASSERT_TRUE(initialise("M-Bus"));
-    EXPECT_EQ(form.lines, QStringList{"   Initialising CAN-Interface"});
+    EXPECT_EQ(form.lines, (QStringList{"   Initialising CAN-Interface", opened(busUrl(0))}));
     EXPECT_EQ(form.errorSignals, 0);
     EXPECT_TRUE(modGlobal::g_isMBusConnection);
     EXPECT_EQ(g_cobIdBootloader, 0x7F);
@@ -60,7 +68,7 @@ TEST_F(MasterBus, MBusFromTheConfiguredDevice) {
 TEST_F(MasterBus, SBusOnAGivenDevice) {
     addNode(1, 0x21);
     ASSERT_TRUE(initialise("S-Bus", 1));
-    EXPECT_EQ(form.lines, QStringList{"   Initialising USB-to-CAN 1"});
+    EXPECT_EQ(form.lines, (QStringList{"   Initialising USB-to-CAN 1", opened(busUrl(1))}));
     EXPECT_FALSE(modGlobal::g_isMBusConnection);
     EXPECT_EQ(g_cobIdBootloader, 0x70);
     EXPECT_EQ(g_cobIdApplication, 0x20);
@@ -117,7 +125,10 @@ TEST_F(MasterBus, AConfiguredDeviceThatFailsIsTriedOnceMoreAsTheNextNumber) {
                 {"canInterface_" + next, busUrl(1)}});
         form.lines.clear();
         ASSERT_TRUE(initialise("S-Bus")) << device;
-        EXPECT_EQ(form.lines, QStringList{"   Initialising CAN-Interface"}) << device;
+        ASSERT_EQ(form.lines.size(), 3) << form.lines.join('\n').toStdString();
+        EXPECT_EQ(form.lines[0], "   Initialising CAN-Interface") << device;
+        EXPECT_TRUE(form.lines[1].startsWith(refused("can7"))) << form.lines[1].toStdString();
+        EXPECT_EQ(form.lines[2], opened(busUrl(1))) << device;
         EXPECT_EQ(form.errorSignals, 0) << device;
         EXPECT_TRUE(reads(master(), 0x21)) << "the master runs on device " << next.toStdString();
         master().g_releaseCanOpen(true);
@@ -140,7 +151,11 @@ TEST_F(MasterBus, AFailedSetUpAfterARunningOneLeavesTheMasterUninitialised) {
 TEST_F(MasterBus, BothConfiguredDevicesFailing) {
     config({{"canInterface_0", "can7"}, {"canInterface_1", "can8"}});
     EXPECT_FALSE(initialise("M-Bus"));
-    EXPECT_EQ(form.lines, (QStringList{"   Initialising CAN-Interface", "Init board: VCI Hardware / Software Error"}));
+    ASSERT_EQ(form.lines.size(), 4) << form.lines.join('\n').toStdString();
+    EXPECT_EQ(form.lines[0], "   Initialising CAN-Interface");
+    EXPECT_TRUE(form.lines[1].startsWith(refused("can7"))) << form.lines[1].toStdString();
+    EXPECT_TRUE(form.lines[2].startsWith(refused("can8"))) << form.lines[2].toStdString();
+    EXPECT_EQ(form.lines[3], "Init board: VCI Hardware / Software Error");
     EXPECT_EQ(form.errorSignals, 1);
     EXPECT_TRUE(master().g_noCAN);
     EXPECT_FALSE(master().isInitialised());
@@ -151,7 +166,9 @@ TEST_F(MasterBus, AGivenDeviceThatFailsIsNeitherRetriedNorReportedNorStarted) {
     config({{"canInterface_0", "can7"}});
     addNode(1, 0x21);
     EXPECT_FALSE(initialise("S-Bus for DARVO", 0, true));
-    EXPECT_EQ(form.lines, QStringList{"   Initialising USB-to-CAN 0"});
+    ASSERT_EQ(form.lines.size(), 2) << form.lines.join('\n').toStdString();
+    EXPECT_EQ(form.lines[0], "   Initialising USB-to-CAN 0");
+    EXPECT_TRUE(form.lines[1].startsWith(refused("can7"))) << form.lines[1].toStdString();
     EXPECT_EQ(form.errorSignals, 0);
     EXPECT_FALSE(master().g_noCAN);
     EXPECT_TRUE(answers.shown().empty());

@@ -197,3 +197,25 @@ TEST_F(BuildDc, LargeGroupsNeedNoSixteenBitCountsAndTheirLengthIsNotCut) {
     EXPECT_TRUE(errors.seen.empty());
     EXPECT_TRUE(QFile::exists(s19));
 }
+
+TEST_F(BuildDc, ADatabaseWithoutNamedConstantsBuilds) {
+    // No CONSTANT row in sourceScan: the alarm count is a plain number in the step table.
+    execute(db, QStringLiteral("DELETE FROM sourceScan"));
+    execute(db, QStringLiteral("UPDATE alarmBinFile SET value='2' WHERE step=1"));
+    execute(db, QStringLiteral("UPDATE alarmBinFile SET loops='2' WHERE step=3"));
+    modGlobal::g_debugMode = true;
+    openAndBuild();
+    EXPECT_TRUE(errors.seen.empty());
+    ASSERT_TRUE(QFile::exists(s19)) << log().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(readFile(bin), expectedImage());
+}
+
+TEST_F(BuildDc, AnEmptyStepTableFailsTheBuildWithALineNamingTheTable) {
+    execute(db, QStringLiteral("DELETE FROM alarmBinFile"));
+    openAndBuild();
+    EXPECT_TRUE(errors.seen.empty());
+    EXPECT_TRUE(log().contains(QStringLiteral("      Table alarmBinFile holds no steps: the ALARM-part cannot be built!")))
+        << log().join(QLatin1Char('\n')).toStdString();
+    EXPECT_FALSE(QFile::exists(s19));
+    EXPECT_FALSE(QFile::exists(bin));
+}

@@ -7,24 +7,6 @@
 #include "crclibrary/crclibrary.h"
 
 namespace {
-const QString kLibrary = QStringLiteral(
-    "// scanStart: global types\ntypedef enum\n{\n  DLY_ON_1,          // 100; delay 1\n} tDelay;\n// scanEnd\n");
-const QString kDataContainer = QStringLiteral(
-    "// scanStart: global variables\ntypedef enum\n{\n  FIRST_VARIABLE = 2000,\n"
-    "  ENGINE_SPEED,            // 110.1; engine speed\n  LAST_VARIABLE\n} tVar;\n// scanEnd\n"
-    "// scanStart: alarms\ntypedef enum\n{\n  FIRST_ALARM = 3000,\n  AL_OIL_LOW,              // 120.1; oil low\n"
-    "  LAST_ALARM = 3010\n} tAlarm;\n// scanEnd\n"
-    "// scanStart: global parameters\ntypedef enum\n{\n  PARA_FIRST_ENUM = 300,\n"
-    "  PAR_SWINFO_SW_VERSION,    // 130.1; version\n  PAR_SWINFO_DEVELOPER_NO,  // 130.2; developer\n"
-    "  PAR_CRC_FIRST_APPLICATION, // 130.3; application CRC\n  PARA_LAST_ENUM\n} tPar;\n// scanEnd\n");
-
-QString global(bool withVersions) {
-    return QStringLiteral("// scanStart: global constants\n") +
-           (withVersions ? QStringLiteral("#define APPL_VERSION 12\n#define APPL_DEVELOPER_NO 2042\n#define DAT_DC_VERSION 9\n")
-                         : QString()) +
-           QStringLiteral("#define PARAMETER_OFFSET_1024 0\n// scanEnd\n");
-}
-
 class ScanCommand : public BuilderTest {
 protected:
     void SetUp() override {
@@ -32,9 +14,7 @@ protected:
         makeDc(dcName(1));
     }
     void writeHeaders(bool withVersions) {
-        dcfixture::writeFile(dir.filePath(QStringLiteral("global.h")), global(withVersions));
-        dcfixture::writeFile(dir.filePath(QStringLiteral("library.h")), kLibrary);
-        dcfixture::writeFile(dir.filePath(QStringLiteral("dataContainer.h")), kDataContainer);
+        dcfixture::writeHeaderSet(dir.path(), withVersions);
     }
     QVariant entry(const QString& db, const char* name) const {
         return value(db, QStringLiteral("SELECT value FROM dcEnums WHERE name='%1'").arg(QString::fromLatin1(name)));

@@ -6,6 +6,7 @@
 #include "editorfixture.h"
 
 #include <QApplication>
+#include <QStyle>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
@@ -100,6 +101,16 @@ TEST_F(EditorTest, ParameterViewOpensOnAdjustAndFiltersByItsGroup) {
         EXPECT_EQ(grid()->columnWidth(column("Name")), 296 - grid()->columnWidth(column("CRC-Grp")));
         EXPECT_EQ(cell(0, "CRC-Grp"), "Adjust");
         EXPECT_EQ(cell(0, "Min"), "---");
+    }));
+}
+
+TEST_F(EditorTest, TheGridsTipsFloatUpAfter200Ms) {
+    data.addSymbol("PAR_A", 10, "PARAMETER", "130.1", 3);
+    const int asleepBefore = QApplication::style()->styleHint(QStyle::SH_ToolTip_FallAsleepDelay);
+    EXPECT_FALSE(open("PARAMETER", [&] {
+        EXPECT_EQ(QApplication::style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay), 200);
+        // Only the delay changes: the other hints stay.
+        EXPECT_EQ(QApplication::style()->styleHint(QStyle::SH_ToolTip_FallAsleepDelay), asleepBefore);
     }));
 }
 

@@ -10,6 +10,12 @@
 #include "services/modglobal.h"
 #include "services/modstringfct.h"
 
+#include <QDirIterator>
+#include <QRegularExpression>
+#include <algorithm>
+#include <iterator>
+#include <set>
+
 using namespace e2e;
 
 TEST_F(SiteTest, TheBuildTableKnowsTheFactoryApplicationAndTheLoadFileAsItsNewest) {
@@ -65,5 +71,42 @@ TEST_F(SiteTest, EveryUserTextOfTheUpdateRunIsThereWithItsValuesAndButtons) {
         ASSERT_FALSE(rs->eof());
         EXPECT_EQ(rs->Value("okButton").toBool(), c.okButton);
     }
+    EXPECT_TRUE(errors.empty());
+}
+
+namespace {
+// The message numbers the program's sources ask for: texts fetched by number, the update
+// run's outcome texts, the texts shown by number and the text of every step the run enters.
+std::set<int> messageNumbersInSources() {
+    std::set<int> used;
+    const QRegularExpression fetched(QStringLiteral(R"((?:g_getUserMessage|\bmessage)\((\d+))"));
+    const QRegularExpression byNumber(QStringLiteral(R"re(setUserInfo\(QStringLiteral\("(\d+)"\))re"));
+    const QRegularExpression step(QStringLiteral(R"(\bgoTo\((\d+)\))"));
+    QDirIterator it(QStringLiteral(KELB_SOURCE_DIR), {QStringLiteral("*.cpp")}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile f(it.next());
+        if (!f.open(QIODevice::ReadOnly)) continue;
+        const QString code = QString::fromUtf8(f.readAll());
+        for (const QRegularExpression* re : {&fetched, &byNumber})
+            for (const auto& m : re->globalMatch(code)) used.insert(m.captured(1).toInt());
+        for (const auto& m : step.globalMatch(code)) used.insert(10 * m.captured(1).toInt());
+    }
+    return used;
+}
+}  // namespace
+
+TEST_F(SiteTest, TheSiteHoldsEveryUserTextTheProgramAsksFor) {
+    startSite("mbus", 3);
+    formLoad(QString());
+    const std::set<int> used = messageNumbersInSources();
+    // The scan finds the commands' texts as well as the run's.
+    for (int known : {1, 2, 4, 5, 7, 8, 11, 61, 73, 110}) EXPECT_TRUE(used.count(known)) << known;
+    std::set<int> site;
+    auto db = dao::OpenDatabase(modGlobal::g_configDbPath, false, true);
+    for (auto rs = db->OpenRecordset(QStringLiteral("SELECT MessageID FROM messages")); !rs->eof(); rs->MoveNext())
+        site.insert(rs->Value("MessageID").toInt());
+    std::vector<int> missing;
+    std::set_difference(used.begin(), used.end(), site.begin(), site.end(), std::back_inserter(missing));
+    EXPECT_EQ(missing, std::vector<int>{});
     EXPECT_TRUE(errors.empty());
 }

@@ -173,6 +173,12 @@ protected:
         for (int i = 0; box && i < box->lstMessage->count(); ++i) l << box->lstMessage->item(i)->text();
         return l;
     }
+    // The update run's set-up, outside update mode so that the message window keeps its log.
+    QStringList operatorAccessLog(bool& ok) {
+        modGlobal::g_moduleKind = "PXM";
+        w->initConnection(true, false, ok);
+        return messageWindowLog();
+    }
     bool running(int module) const {
         return vbCheck::value(w->chkApplicationRunning[module]) == vbCheck::vbChecked && vbCheck::enabled(w->chkProgram[module]);
     }
@@ -289,6 +295,42 @@ TEST_F(BusSetupTest, TheUpdateRunsMBusSetUpWaitsForAModuleToAnswer) {
     EXPECT_TRUE(answers->shown().empty());
     EXPECT_EQ(modGlobal::g_applicationType, 0);
     EXPECT_FALSE(frmAbout::instance().isVisible());  // update mode shows no about box
+}
+
+TEST_F(BusSetupTest, TheOperatorAccessSetUpNamesItselfBeforeTheMaster) {
+    config();
+    startModules(sim::Profile::MBus, 0, 0);
+    window();
+    bool ok = false;
+    const QStringList log = operatorAccessLog(ok);
+    EXPECT_TRUE(ok);
+    const qsizetype named = log.indexOf("Initialising M-Bus for Operator access.");
+    ASSERT_GE(named, 0) << log.join('\n').toStdString();
+    EXPECT_EQ(log.count("Initialising M-Bus for Operator access."), 1);
+    EXPECT_GT(log.indexOf("   Initialising CAN-Interface"), named);
+    // The log names what was opened.
+    EXPECT_TRUE(log.contains(QStringLiteral("   CAN plugin \"virtualcan\", interface \"%1\" opened")
+                                 .arg(testsupport::busUrl(port(), 0))))
+        << log.join('\n').toStdString();
+}
+
+// Why a converter could not be opened, as the set-up's log gives it: the plugin and the
+// interface tried, and for a plugin Qt does not have, the ones it has.
+TEST_F(BusSetupTest, TheSetUpsLogSaysWhyThePluginOrInterfaceCouldNotBeOpened) {
+    config({{"canPlugin", "nosuchcan"}});
+    window();
+    bool ok = true;
+    const QStringList log = operatorAccessLog(ok);
+    EXPECT_FALSE(ok);
+    // The configured converter and the next one are both tried.
+    for (int n : {0, 1}) {
+        const QString tried = QStringLiteral("   cannot open interface \"%1\" of plugin \"nosuchcan\": ")
+                                  .arg(testsupport::busUrl(port(), n));
+        const auto line = std::find_if(log.begin(), log.end(), [&](const QString& l) { return l.startsWith(tried); });
+        ASSERT_NE(line, log.end()) << n << "\n" << log.join('\n').toStdString();
+        EXPECT_TRUE(line->contains("the CAN plugins Qt has: ")) << line->toStdString();
+        EXPECT_TRUE(line->contains("virtualcan")) << line->toStdString();
+    }
 }
 
 TEST_F(BusSetupTest, AnMBusWithoutModulesIsSetUpButNobodyAnswered) {

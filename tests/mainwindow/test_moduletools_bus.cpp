@@ -12,10 +12,13 @@
 #include "mainwindow/frmhwinfoblockrepair.h"
 #include "mainwindow/frmmoduleoverview.h"
 #include "mainwindow/vbcontrols.h"
+#include "services/frmmessage2.h"
 #include "services/modglobal.h"
 
 #include <QComboBox>
+#include <QApplication>
 #include <QDir>
+#include <QFocusEvent>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
@@ -228,6 +231,62 @@ TEST_F(ModuleToolsBusTest, RepairWritesTheBlockByteForByteAndRestartsTheApplicat
     EXPECT_EQ(repair().txtProductionDateWeek->text(), QStringLiteral("07"));
     EXPECT_EQ(repair().txtProductionDateYear->text(), QStringLiteral("2023"));
     EXPECT_EQ(repair().CmbHWVersion->currentText(), QStringLiteral("08"));
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(ModuleToolsBusTest, TheRepairOpenedAgainAfterARepairStartsAsAtItsFirstOpening) {
+    start(sim::Profile::SBus, 2);
+    addTemplate(QStringLiteral("07"));
+    repair().g_show();
+    const std::vector<bool> firstOpening = enabledControls();
+    for (int module : {1, 2}) {
+        SCOPED_TRACE(module);
+        choose(module);
+        enter(QStringLiteral("%1").arg(4700 + module), QStringLiteral("10"), QStringLiteral("2021"), QStringLiteral("07"));
+        answers->push(Dialogs::vbOK);
+        repair().cmdDownload_Click();
+        ASSERT_EQ(vbControls::backColor(repair().txtHWSerial), kLightGreen);
+        EXPECT_EQ(bootloaders->info(module, 1).mid(20, 4).toHex(), QByteArray::number(4700 + module, 16).rightJustified(8, '0'));
+        repair().cmdExit_Click();
+        EXPECT_FALSE(repair().isVisible());
+
+        repair().g_show();
+        EXPECT_EQ(enabledControls(), firstOpening);
+        EXPECT_EQ(repair().cmbModuleNum->currentText(), QStringLiteral("---"));
+        EXPECT_EQ(repair().txtHWSerial->text(), QStringLiteral("---"));
+        EXPECT_EQ(repair().txtProductionDateWeek->text(), QStringLiteral("01"));
+        EXPECT_EQ(repair().txtProductionDateYear->text(), QStringLiteral("1980"));
+        EXPECT_EQ(repair().CmbHWVersion->currentText(), QStringLiteral("---"));
+        EXPECT_EQ(vbControls::backColor(repair().txtHWSerial), 0xFFFFFFu);
+        toolWindowGrab::save(&repair(), "repair_reopened");
+    }
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(ModuleToolsBusTest, TheModuleListKeepsTheChosenModuleWhileItsBootloaderStarts) {
+    start(sim::Profile::SBus, 2);
+    addTemplate(QStringLiteral("07"));
+    repair().g_show();
+    const int i = repair().cmbModuleNum->findText(QStringLiteral("2"));
+    ASSERT_GT(i, 0);
+    repair().cmbModuleNum->setCurrentIndex(i);
+    // The list gets the focus back when the engine question closes.
+    QString shownDuringStart;
+    answers->pushForm([&](QDialog* d) {
+        static_cast<frmMessage2*>(d)->cmdYes->click();
+        QFocusEvent in(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
+        QApplication::sendEvent(repair().cmbModuleNum, &in);
+        shownDuringStart = repair().cmbModuleNum->currentText();
+        return -1;
+    });
+    repair().cmbModuleNum_Click();
+    EXPECT_EQ(shownDuringStart, QStringLiteral("2"));
+    EXPECT_EQ(repair().cmbModuleNum->currentText(), QStringLiteral("2"));
+    EXPECT_EQ(repair().uploadedBlock(), bootloaders->info(2, 1));
+    // Focus afterwards rebuilds the list and keeps the module whose data are shown.
+    QFocusEvent in(QEvent::FocusIn, Qt::MouseFocusReason);
+    QApplication::sendEvent(repair().cmbModuleNum, &in);
+    EXPECT_EQ(repair().cmbModuleNum->currentText(), QStringLiteral("2"));
     EXPECT_TRUE(errors.empty());
 }
 

@@ -151,10 +151,6 @@ TEST_F(StartupTest, ManualModeLooksUpTheFilesWithTheDesignTagsThenSetsUpTheBus) 
         EXPECT_EQ(shown(w->txtEmh[pos]), pos == 3) << pos;
     }
     EXPECT_EQ(w->windowTitle(), "KELB-3817 Update Tool     for BZM");
-    EXPECT_FALSE(w->mnuTools->menuAction()->isVisible());
-    EXPECT_FALSE(w->mnuDcBuilder->menuAction()->isVisible());
-    EXPECT_FALSE(w->mnuUploadFromSpare->isVisible());
-    EXPECT_FALSE(shown(w->cmdModuleState));
     EXPECT_TRUE(w->mnuFile->menuAction()->isVisible());
     EXPECT_TRUE(can.g_blockTransferEnable());
     EXPECT_TRUE(g_bigMem);
@@ -188,6 +184,56 @@ TEST_F(StartupTest, UpdateModeStartsTheUpdateRunWithTheSmallLayoutAndHidesTheMen
     EXPECT_FALSE(can.g_blockTransferEnable());
     const Calls expected = {"enableAllControls", "showUpdater"};
     EXPECT_EQ(calls, expected);
+}
+
+// What of the builder, the tools, the upload and the overview each start shows; in update
+// mode the developer's menus come only once the run has ended.
+struct MenuCase {
+    const char* name;
+    const char* line;
+    bool menus, uploadAndOverview;  // after the start-up (the upload and the overview: QTM, BZM)
+    bool menusAfterRun;             // once the update run has ended
+};
+void PrintTo(const MenuCase& c, std::ostream* os) { *os << c.line; }
+class DeveloperMenus : public MainWindowTest, public ::testing::WithParamInterface<MenuCase> {};
+
+TEST_P(DeveloperMenus, FollowTheModeAndTheDevelopSwitch) {
+    const MenuCase& c = GetParam();
+    makeConfig();
+    answerSafetyQuestion("Yes");
+    w->Form_Load(QString::fromLatin1(c.line));
+    ASSERT_EQ(ends, 0);
+    EXPECT_EQ(w->mnuDcBuilder->menuAction()->isVisible(), c.menus);
+    EXPECT_EQ(w->mnuTools->menuAction()->isVisible(), c.menus);
+    // In update mode the upload lies in the hidden Module Control menu.
+    if (!g_updateMode) {
+        EXPECT_EQ(w->mnuUploadFromSpare->isVisible(), c.uploadAndOverview);
+        EXPECT_EQ(shown(w->cmdModuleState), c.uploadAndOverview);
+    }
+    w->updateRunEnded();
+    EXPECT_EQ(w->mnuDcBuilder->menuAction()->isVisible(), c.menusAfterRun);
+    EXPECT_EQ(w->mnuTools->menuAction()->isVisible(), c.menusAfterRun);
+    // Nothing else of the manual part comes back in update mode.
+    if (g_updateMode) {
+        for (QMenu* m : {w->mnuModuleControl, w->mnuFile, w->mnuHelp}) EXPECT_FALSE(m->menuAction()->isVisible());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Starts, DeveloperMenus,
+                         ::testing::Values(MenuCase{"QTM", "/QTM", false, false, false},
+                                           MenuCase{"BZM", "/BZM", false, false, false},
+                                           MenuCase{"QTMDevelop", "/QTM /develop", true, true, true},
+                                           MenuCase{"BZMDevelop", "/BZM /develop", true, true, true},
+                                           MenuCase{"Update", "", false, false, false},
+                                           MenuCase{"UpdateDevelop", "/develop", false, false, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(StartupTest, WithoutCanTheDeveloperGetsTheBuilderAtOnceInUpdateMode) {
+    makeConfig();
+    w->Form_Load("/noCan /develop");
+    EXPECT_TRUE(w->mnuDcBuilder->menuAction()->isVisible());
+    EXPECT_TRUE(w->mnuTools->menuAction()->isVisible());
+    EXPECT_FALSE(w->mnuModuleControl->menuAction()->isVisible());
 }
 
 TEST_F(StartupTest, DebugBringsTheViewMenuBackInUpdateMode) {

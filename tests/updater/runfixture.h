@@ -67,6 +67,7 @@ struct FakeSite : UpdateModulesLink {
     qint32 installedCrc = newCrc;  // the application CRC the modules publish after a download
     QString programFolder;
     int exits = 0;
+    int ends = 0;  // reports that the run has ended
     Selection downloaded{};
     std::function<void()> duringDownload;
 
@@ -110,6 +111,7 @@ struct FakeSite : UpdateModulesLink {
     void showMainWindow() override { calls << "showMainWindow"; }
     QString programDir() override { return programFolder; }
     void exitProgram() override { ++exits; }
+    void runEnded() override { ++ends; }
 };
 
 struct FakeBus : BusSetupLink {

@@ -52,6 +52,22 @@ INSTANTIATE_TEST_SUITE_P(
                                    true}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(RunTest, TheMainWindowHearsOnceThatTheRunEndedOnlyAtItsLastStep) {
+    makeConfig({});
+    site.downloadFails = {0};
+    start();
+    bool early = false;
+    ASSERT_TRUE(tickUntil([&] {
+        early = early || (run->step() < 11 && site.ends > 0);
+        return run->step() == 11 && !w->timCyclic.isEnabled();
+    }));
+    EXPECT_FALSE(early);
+    EXPECT_EQ(site.ends, 1);
+    tick();
+    tick();
+    EXPECT_EQ(site.ends, 1);
+}
+
 TEST_F(RunTest, AModuleThatDoesNotStartItsApplicationIsNoSuccessfulUpdate) {
     makeConfig({});
     site.startFails = {2};

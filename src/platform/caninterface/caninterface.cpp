@@ -60,6 +60,7 @@ void CANInterface::initBoard(qint32 boardType, quint8 deviceNo, qint32 baudRate,
     const auto it = m_devices.constFind(deviceNo);
     if (it == m_devices.cend()) {
         const QString text = QStringLiteral("no bus interface given for device %1").arg(deviceNo);
+        m_openReport = text;
         qCWarning(lcCan).noquote() << "CAN:" << text;
         runOnWorker(m_worker, [](CanWorker& w) { w.close(); return CanStatus::Success; });
         status_ = CanStatus::ParameterError;
@@ -68,9 +69,16 @@ void CANInterface::initBoard(qint32 boardType, quint8 deviceNo, qint32 baudRate,
     }
     const QString plugin = it->first, name = it->second;
     const int bitRate = baudRate > 0 ? baudRate * 1000 : 0;
-    status_ = awaitWorker(m_worker, [plugin, name, bitRate](CanWorker& w, CanWorker::Done done) {
-        w.open(plugin, name, bitRate, std::move(done));
+    auto failure = std::make_shared<QString>();
+    status_ = awaitWorker(m_worker, [plugin, name, bitRate, failure](CanWorker& w, CanWorker::Done done) {
+        w.open(plugin, name, bitRate, [&w, failure, done = std::move(done)](qint32 s) {
+            *failure = w.openFailure();
+            done(s);
+        });
     });
+    m_openReport = status_ == CanStatus::Success
+                       ? QStringLiteral("CAN plugin \"%1\", interface \"%2\" opened").arg(plugin, name)
+                       : *failure;
 }
 
 qint32 CANInterface::sdoCheck(quint8 node, qint32 index, bool noBlock, bool block) const {

@@ -33,6 +33,8 @@ public:
     // Opens the device given for deviceNo; success only once it is connected. The board
     // type and the last argument have no meaning here; the baud rate goes to the plugin.
     void initBoard(qint32 boardType, quint8 deviceNo, qint32 baudRate, qint32 reserved, qint32& status_);
+    // What the last initBoard opened (plugin and interface) or why it could not.
+    QString openReport() const { return m_openReport; }
     // Reads an object. length is in/out: whatever is asked for, all the object's bytes come
     // back and length says how many. block asks for block upload; noBlock or neither for
     // a plain (expedited or segmented) one.
@@ -76,6 +78,7 @@ private:
     QMutex m_callMutex;             // one call on the bus at a time
     QMap<quint8, QPair<QString, QString>> m_devices;
     quint8 m_deviceNo = 0;
+    QString m_openReport;
     qint32 m_options[3] = {0, 0, 0};
 };
 

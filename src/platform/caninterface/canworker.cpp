@@ -67,6 +67,9 @@ void CanWorker::open(const QString& plugin, const QString& interfaceName, int bi
     m_openDone = std::move(done);
     QString error;
     m_device = QCanBus::instance()->createDevice(plugin, interfaceName, &error);
+    // A misspelt or uninstalled plugin: the engineer needs the names that would do.
+    if (!m_device && !QCanBus::instance()->plugins().contains(plugin))
+        error += QStringLiteral("; the CAN plugins Qt has: ") + QCanBus::instance()->plugins().join(QStringLiteral(", "));
     if (!m_device) return finishOpen(CanStatus::HardwareError, QStringLiteral("cannot open %1: %2").arg(m_description, error));
     // Some plugins make a device even for a name they refuse, and say so only in its error.
     if (m_device->error() != QCanBusDevice::NoError)
@@ -91,6 +94,7 @@ void CanWorker::open(const QString& plugin, const QString& interfaceName, int bi
 void CanWorker::finishOpen(qint32 status, const QString& failure) {
     m_openTimer.stop();
     if (!m_openDone) return;
+    m_openFailure = status == CanStatus::Success ? QString() : failure;
     if (status == CanStatus::Success) {
         // Qt's virtual bus relays frames over loopback TCP: without TCP_NODELAY a frame
         // sent behind an unanswered one waits for the delayed ACK, some 40 ms.

@@ -34,6 +34,8 @@ public:
 
     // Everything below runs in the worker thread.
     void open(const QString& plugin, const QString& interfaceName, int bitRate, Done done);
+    // Why the last open failed, naming plugin and interface; empty after a success.
+    const QString& openFailure() const { return m_openFailure; }
     void close();
     qint32 start();
     bool isOpen() const;
@@ -71,6 +73,7 @@ private:
     std::shared_ptr<ReceiveQueue> m_queue;
     QCanBusDevice* m_device = nullptr;
     QString m_description;  // plugin and interface, for the log
+    QString m_openFailure;
     bool m_started = false;
     bool m_lost = false;    // the connection broke after it was made
     Done m_openDone;

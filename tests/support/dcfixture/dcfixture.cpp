@@ -6,6 +6,7 @@
 #include "services/programinfo.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QStringList>
 #include <stdexcept>
@@ -66,6 +67,25 @@ void writeFile(const QString& path, const QString& text) {
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) throw std::runtime_error("cannot write " + path.toStdString());
     f.write(modStringFct::toAnsi(text));
+}
+
+void writeHeaderSet(const QString& dir, bool withVersions) {
+    const QDir d(dir);
+    writeFile(d.filePath(QStringLiteral("global.h")),
+              QStringLiteral("// scanStart: global constants\n") +
+                  (withVersions ? QStringLiteral("#define APPL_VERSION 12\n#define APPL_DEVELOPER_NO 2042\n#define DAT_DC_VERSION 9\n")
+                                : QString()) +
+                  QStringLiteral("#define PARAMETER_OFFSET_1024 0\n// scanEnd\n"));
+    writeFile(d.filePath(QStringLiteral("library.h")),
+              QStringLiteral("// scanStart: global types\ntypedef enum\n{\n  DLY_ON_1,          // 100; delay 1\n} tDelay;\n// scanEnd\n"));
+    writeFile(d.filePath(QStringLiteral("dataContainer.h")),
+              QStringLiteral("// scanStart: global variables\ntypedef enum\n{\n  FIRST_VARIABLE = 2000,\n"
+                             "  ENGINE_SPEED,            // 110.1; engine speed\n  LAST_VARIABLE\n} tVar;\n// scanEnd\n"
+                             "// scanStart: alarms\ntypedef enum\n{\n  FIRST_ALARM = 3000,\n  AL_OIL_LOW,              // 120.1; oil low\n"
+                             "  LAST_ALARM = 3010\n} tAlarm;\n// scanEnd\n"
+                             "// scanStart: global parameters\ntypedef enum\n{\n  PARA_FIRST_ENUM = 300,\n"
+                             "  PAR_SWINFO_SW_VERSION,    // 130.1; version\n  PAR_SWINFO_DEVELOPER_NO,  // 130.2; developer\n"
+                             "  PAR_CRC_FIRST_APPLICATION, // 130.3; application CRC\n  PARA_LAST_ENUM\n} tPar;\n// scanEnd\n"));
 }
 
 }  // namespace dcfixture

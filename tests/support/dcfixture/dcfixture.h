@@ -24,4 +24,10 @@ std::vector<QVariantMap> rows(const QString& path, const QString& sql);
 // Writes a text file as Windows-1252 bytes, exactly as given (line ends included).
 void writeFile(const QString& path, const QString& text);
 
+// The header files a header scan reads: global.h (constants; with withVersions the
+// software version 12, developer number 2042 and data-container version 9), library.h
+// (one delay) and dataContainer.h (the variable ENGINE_SPEED, the alarm AL_OIL_LOW and the
+// software-information parameters).
+void writeHeaderSet(const QString& dir, bool withVersions = true);
+
 }  // namespace dcfixture
