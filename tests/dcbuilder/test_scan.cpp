@@ -98,15 +98,18 @@ TEST_F(ScanCommand, TheEngineersAttributesSurviveOtherLineEndsAndAFileWithoutSec
             QStringLiteral("UPDATE dcEnums SET minValue=-5, maxValue=55, producerMask=9 WHERE name='ENGINE_SPEED'"));
 
     QFile f(dir.filePath(QStringLiteral("dataContainer.h")));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QString dataContainer = QString::fromLatin1(f.readAll());
+    f.close();
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(kDataContainer.toLatin1().replace('\n', '\r'));
+    f.write(dataContainer.toLatin1().replace('\n', '\r'));
     f.close();
     builder().cmdScanHeader_Click();
     ASSERT_TRUE(QFile::exists(dcName(3))) << log().join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(value(dcName(3), attributes).toString(), QStringLiteral("-5/55/9"));
 
     dcfixture::writeFile(dir.filePath(QStringLiteral("dataContainer.h")),
-                         QString(kDataContainer).replace(QLatin1String("// scanStart"), QLatin1String("//scanStart")));
+                         QString(dataContainer).replace(QLatin1String("// scanStart"), QLatin1String("//scanStart")));
     builder().cmdScanHeader_Click();
     expectFramedLog();
     EXPECT_TRUE(log().contains(QStringLiteral("      dataContainer.h: the file has no scan section (no line begins with \"// scanStart\")")));
