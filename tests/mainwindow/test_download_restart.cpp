@@ -1,5 +1,5 @@
 // Every way out of a download starts again what it stopped, module 0 first on the M-Bus,
-// and checks each module's mode afterwards: a failed spare stage, an Abort, a spare that
+// and checks each module's mode afterwards: a failed spare stage, a spare that
 // drops into its bootloader, a refused download of module 0 alone, a module that does not
 // start, a declined restart, a lost bus. Judged by the simulated modules' modes.
 #include "test_download_fixture.h"
@@ -72,31 +72,6 @@ TEST_F(RestartTest, MBusSpareStageThatFailsStartsEveryModuleAgain) {
     EXPECT_TRUE(log().filter(QStringLiteral("Left in bootloader")).isEmpty()) << text();
     EXPECT_TRUE(lampRed(0));
     EXPECT_TRUE(w->cmdDownload->isEnabled());
-}
-
-// Abort after the first cylinder: the updated one and the untouched one both run again.
-TEST_F(RestartTest, MBusAbortDuringTheCylinderStageStartsEveryModuleAgain) {
-    struct PressAbort : RecordingUpdater {
-        frmMain* w = nullptr;
-        void setUserInfo(const QString& text, int a, bool& b, int c, bool& shown) override {
-            RecordingUpdater::setUserInfo(text, a, b, c, shown);
-            if (text == QStringLiteral("Updating PXM #01 ...")) w->cmdAbort->click();
-        }
-    } press;
-    press.w = w.get();
-    updaterLink::install(&press);
-    start(sim::Profile::MBus, 2, true);
-    chooseApplication(pattern(2500, 32), 0x100000, QStringLiteral("APPL.S19"), {0, 1, 2});
-    answers->push(Dialogs::vbYes);  // "Do you want to abort the download?"
-
-    w->cmdDownload_Click();
-
-    EXPECT_TRUE(logHas(QStringLiteral("Abort of the download!"))) << text();
-    EXPECT_EQ(modules->loadedSections(1), QList<int>{6});
-    EXPECT_TRUE(modules->loadedSections(2).isEmpty());
-    EXPECT_TRUE(allIn(2, PxmModule::Mode::Application)) << text();
-    EXPECT_TRUE(log().filter(QStringLiteral("Left in bootloader")).isEmpty()) << text();
-    updaterLink::install(&updater);
 }
 
 // The spare falls into its bootloader after serving the cylinders: its new application is
