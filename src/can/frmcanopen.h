@@ -102,6 +102,8 @@ public:
     bool isInitialised() const { return m_initialised; }
     // A bus is set up and its adapter has not lost it since.
     bool busUp() const { return m_initialised && !m_busLost; }
+    // The adapter reported the bus of the running set-up lost.
+    bool busLost() const { return m_initialised && m_busLost; }
     qint32 lastStatus() const { return m_lastStatus; }
 
     // ---- Controls of the test view ----

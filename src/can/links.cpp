@@ -16,6 +16,8 @@ bool ModeChangeMaster::searchNode(qint16 module, quint8 base) {
 
 void ModeChangeMaster::resetSDOTransferMode(qint16 module) { frmCANopen::instance().g_resetSDOTransferMode(module); }
 
+bool ModeChangeMaster::busLost() { return frmCANopen::instance().busLost(); }
+
 bool AutoDownloadMaster::setUserLevel(quint8 level) { return frmCANopen::instance().g_setUserLevel(level); }
 
 bool AutoDownloadMaster::setServiceBit(qint32 key, quint8 state) { return frmCANopen::instance().g_setServiceBit(key, state); }

@@ -96,6 +96,8 @@ public:
     virtual bool searchNode(qint16 module, quint8 base);
     // The next transfer with the module asks its bootloader version again.
     virtual void resetSDOTransferMode(qint16 module);
+    // The adapter reported the bus lost: no wait for a module can end well.
+    virtual bool busLost();
 };
 using modeChangeMasterLink = Link<ModeChangeMaster, ModeChangeMaster>;
 

@@ -38,9 +38,6 @@ bool behindSpare(qint16 module) { return modGlobal::g_isMBusConnection && module
 qint32 state(int module) { return modConnectionStatus::g_getModuleStatus(qint16(module)); }
 
 QString okLine(int module) { return modStringFct::sprintf("      {*} {*}: ok", modGlobal::g_moduleKind, module); }
-QString notStartedLine(int module) {
-    return modStringFct::sprintf("      {*} {*}: not started!", modGlobal::g_moduleKind, module);
-}
 
 // Below 1.1 the component cannot start applications; in debug mode it is tried anyway.
 bool componentTooOld() {
@@ -113,7 +110,7 @@ bool startApplication(qint16 module, bool noWait, qint32 waitUnits) {
             for (qint32 round = 0; round <= waitUnits * 10; ++round) {
                 TimeService::sleep(kStartApplicationRoundMs);
                 TimeService::doEvents();
-                if (mainWindow().m_abort()) break;
+                if (mainWindow().m_abort() || modeChangeMasterLink::get().busLost()) break;
                 if (modeChangeMasterLink::get().searchNode(module, quint8(g_cobIdApplication))) {
                     found = true;
                     break;
@@ -152,7 +149,10 @@ bool g_startApplication(const Selection& selection, bool force) {
                 mask |= 1 << m;
             }
         }
-        if (g_isMBusConnection) modAutoDownload::g_sendCommand(modAutoDownload::cmdStartApplication, mask, 0);
+        // The cylinders hear the start only through module 0's application: from its
+        // bootloader the command would be lost, and them with it.
+        const bool spareServes = !g_isMBusConnection || state(0) == modHeartBeatControl::stateApplication;
+        if (g_isMBusConnection && spareServes) modAutoDownload::g_sendCommand(modAutoDownload::cmdStartApplication, mask, 0);
 
         qint32 waitUnits = kFirstWaitUnits;
         for (int m = 0; m < kModules; ++m) {
@@ -160,12 +160,14 @@ bool g_startApplication(const Selection& selection, bool force) {
             bool ok = false;
             if (state(m) == modHeartBeatControl::stateApplication) {
                 ok = true;
-            } else if (!mainWindow().m_abort()) {
+            } else if (!mainWindow().m_abort() && !modeChangeMasterLink::get().busLost() && (spareServes || !behindSpare(qint16(m)))) {
                 ok = startApplication(qint16(m), false, waitUnits);
                 waitUnits = kLaterWaitUnits;
             }
             if (!ok) result = false;
-            log(ok ? okLine(m) : notStartedLine(m));
+            // A module that does not start loses whatever lamp its download gave it.
+            if (ok) log(okLine(m));
+            else mainWindow().downloadFailure(QStringLiteral("      not started!"), qint16(m));
         }
         mainWindow().g_restoreUserSelection(saved);
     });
@@ -185,6 +187,7 @@ bool startBootloader(qint16 module, bool isInBootloader, bool noWait, bool skipW
             for (int round = 0; round < kBootloaderRounds; ++round) {
                 TimeService::sleep(kBootloaderRoundMs);
                 TimeService::doEvents();
+                if (modeChangeMasterLink::get().busLost()) return;
                 modeChangeMasterLink::get().writeSDO(0, 0, 0, QByteArray(1, '\0'), kProbeSdoTimeoutMs);
                 modeChangeMasterLink::get().setOperational(0);
                 found = modeChangeMasterLink::get().searchNode(module, quint8(g_cobIdBootloader));

@@ -1,6 +1,7 @@
 #pragma once
 // The main window: the program's start-up, the hub that other windows log into and ask
 // for lamps and the module selection, and the one orderly way out of the program.
+#include "can/modrestart.h"
 #include "mainwindow/moduleinfotable.h"
 
 #include <QMainWindow>
@@ -221,7 +222,7 @@ private:
 
     // The manual download: both roads, the section loop and the flash wait.
     void downloadSelectedModules(bool spareStage, bool& ok);
-    bool downloadSections(bool spareStage);
+    bool downloadSections();
     // The row is checked and shown: a hidden row offers no section, whatever its box says.
     bool sectionSelected(const QCheckBox* row) const;
     void downloadSection(int module, qint32 section, bool& done);
@@ -231,12 +232,10 @@ private:
     void downloadThroughSpare();
     void autoDownloadSingleModule(int module, qint32 section, bool& ok);
     void stopAutoDownload();
-    // Cylinders that the M-Bus road put into their bootloader without loading them: the
-    // second stage starts them again with the others.
-    std::array<bool, moduleCount> m_restartUnselected{};
-    // Modules refused before anything was written to them in this download: they still
-    // hold their programs, so a restart starts them too.
-    std::array<bool, moduleCount> m_nothingWritten{};
+    // What this download stopped and wrote, for the ending that every way out of it takes.
+    modRestart::Record m_stopped;
+    bool m_restartDeclined = false;  // the engineer answered No to the restart
+    void endDownload();
     bool m_loadingStatusQuiet = false;
 
     // Bus set-up.

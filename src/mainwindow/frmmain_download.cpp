@@ -141,6 +141,7 @@ void selectMovedSections(frmMain& w, const Selection& boot) {
 
 void frmMain::cmdDownload_Click() {
     using namespace modGlobal;
+    bool begun = false;
     const bool ran = trap(kObject, "cmdDownload_Click", [&] {
         cmdDownload->setEnabled(false);
         setHourglass(true);
@@ -194,47 +195,61 @@ void frmMain::cmdDownload_Click() {
             }
         }
 
+        // From here on every way out passes the ending, which starts again what was stopped.
+        begun = true;
+        m_stopped.clear();
+        m_restartDeclined = false;
+        for (int i = 0; i < moduleCount; ++i) m_stopped.stopped[i] = moduleStatusLink::get().g_getModuleStatus(i) == 1;
         if (isChecked(chkProgram[0]) && g_isMBusConnection) {
             downloadThroughSpare();
         } else {
             bool ok = false;
             downloadSelectedModules(false, ok);
         }
-        downloadFinished();
-        enableAllControls();
     });
+    if (begun) endDownload();
+    if (begun && ran) trap(kObject, "cmdDownload_Click", [&] { downloadFinished(); });
     // A command that stopped on a run-time error must not leave the window locked.
-    if (!ran) enableAllControls();
+    if (begun || !ran) enableAllControls();
+}
+
+void frmMain::endDownload() {
+    trap(kObject, "endDownload", [&] {
+        cmdAbort->setEnabled(true);
+        m_abort = false;
+        if (m_restartDeclined)
+            modRestart::g_nameLeft(m_stopped);
+        else
+            modRestart::g_restart(m_stopped);
+        frmCANopen::instance().g_setOperational(0, false);
+        addMessage(footerLine());
+    });
 }
 
 void frmMain::downloadSelectedModules(bool spareStage, bool& ok) {
     using namespace modGlobal;
     ok = false;
-    // The first stage of the M-Bus road keeps the window locked for the second.
-    auto unlock = [&] {
-        if (!spareStage) enableAllControls();
-    };
+    // The window stays locked: the command's ending unlocks it after the restart.
     const bool ran = trap(kObject, "downloadSelectedModules", [&] {
         cmdDownload->setEnabled(false);
         setHourglass(true);
-        m_nothingWritten = {};
 
         // Modules running their application go into the bootloader too, so that they are
         // started again at the end.
         addMessage(QStringLiteral("   Starting bootloader on all modules"));
         Selection boot{};
         for (int i = 0; i < moduleCount; ++i)
-            boot[i] = moduleStatusLink::get().g_getModuleStatus(i) == 1 || isChecked(chkProgram[i]) || m_restartUnselected[i];
+            boot[i] = moduleStatusLink::get().g_getModuleStatus(i) == 1 || isChecked(chkProgram[i]);
         if (g_isMBusConnection && !isChecked(chkProgram[0])) boot[0] = false;
         if (!modModeChange::g_startBootloader(boot, false)) {
             addMessage(QStringLiteral("   Download aborted!"));
-            return unlock();
+            return;
         }
 
         bool bl2 = sectionSelected(sectionRow(*this, 3));
         if (!(g_qtmMode || g_bzmMode)) {
-            if (g_bigMem && !hardwareFits(*this, boot)) return unlock();
-            if (g_bigMem && !bl2 && !selectBootloader2(*this, boot, bl2)) return unlock();
+            if (g_bigMem && !hardwareFits(*this, boot)) return;
+            if (g_bigMem && !bl2 && !selectBootloader2(*this, boot, bl2)) return;
             if (!bl2 && !g_updateMode) selectMovedSections(*this, boot);
         }
         if (sectionSelected(sectionRow(*this, 4))) {
@@ -242,11 +257,11 @@ void frmMain::downloadSelectedModules(bool spareStage, bool& ok) {
             checkS19FileDate(upToDate);
             if (!upToDate) {
                 addMessage(QStringLiteral("   DC-S19-File not up to date --> Download aborted!"));
-                return unlock();
+                return;
             }
         }
 
-        if (!downloadSections(spareStage)) return;
+        if (!downloadSections()) return;
 
         for (int n = 0; n < 3; ++n) {
             QApplication::beep();
@@ -261,10 +276,14 @@ void frmMain::downloadSelectedModules(bool spareStage, bool& ok) {
             modMsgBox::g_warningMsgBox(QStringLiteral("Please restart application manually by exiting\r"
                                                       "loader and resetting power (off-on) of all PXM-20 modules."),
                                        QStringLiteral("Start Application"), false, Dialogs::vbOKOnly);
+            m_restartDeclined = true;
             ok = true;
-        } else {
-            bool restart = false;
-            if (bl2) {
+        } else if (bl2) {
+            bool anyLoaded = false;
+            for (int i = 0; i < moduleCount; ++i) anyLoaded = anyLoaded || (isChecked(chkProgram[i]) && g_downloadStatusOk(i));
+            if (!anyLoaded) {
+                modMsgBox::g_errorMsgBox(QStringLiteral("Download of Bootloader failed."));
+            } else {
                 modMsgBox::g_informationMsgBox(QStringLiteral("Download of Bootloader finished.\r\n"
                                                               "As next you need to download the application."));
                 // Ready for the application: clearing Bootloader 2 unlocks the other rows.
@@ -274,33 +293,19 @@ void frmMain::downloadSelectedModules(bool spareStage, bool& ok) {
                     QCheckBox* row = sectionRow(*this, section);
                     if (vbCheck::visible(row)) setValue(row, true);
                 }
-            } else if (!spareStage) {
-                restart = g_updateMode || modMsgBox::g_questionMsgBox(QStringLiteral("Restart application?"), QString(), true);
-            } else {
-                restart = ok = g_downloadStatusOk(0);
-                boot = modModeChange::g_singeTargetSelection(0);
             }
-            if (restart) {
-                cmdAbort->setEnabled(true);
-                ok = modModeChange::g_startApplication(boot, false);
-                // Red, but untouched: its programs are as they were, so it runs them again.
-                Selection untouched{};
-                bool any = false;
-                for (int i = 0; i < moduleCount; ++i) {
-                    untouched[i] = boot[i] && m_nothingWritten[i] && !g_downloadStatusOk(i);
-                    any = any || untouched[i];
-                }
-                if (any) modModeChange::g_startApplication(untouched, true);
-            }
+        } else if (!spareStage) {
+            // The ending of the command starts the modules, or names them when declined.
+            m_restartDeclined = !(g_updateMode || modMsgBox::g_questionMsgBox(QStringLiteral("Restart application?"), QString(), true));
+            ok = true;
+        } else if (g_downloadStatusOk(0)) {
+            // Module 0 must run its application to serve the cylinders' stage.
+            cmdAbort->setEnabled(true);
+            ok = modModeChange::g_startApplication(modModeChange::g_singeTargetSelection(0), false);
         }
         frmCANopen::instance().g_setOperational(0, false);
-        addMessage(footerLine());
-        unlock();
     });
-    if (!ran) {
-        ok = false;
-        unlock();
-    }
+    if (!ran) ok = false;
 }
 
 // ---- The command lock ----

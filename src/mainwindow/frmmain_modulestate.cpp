@@ -8,6 +8,7 @@
 #include "mainwindow/modulestatuslink.h"
 
 #include "can/modmodechange.h"
+#include "can/modrestart.h"
 #include "can/modupload.h"
 #include "desktop/desktopservices.h"
 #include "desktop/dialogs.h"
@@ -116,7 +117,11 @@ void frmMain::cmdModuleState_Click() {
     // The applications this command stopped run again, also after a failure on the way;
     // they ran before, so the last download's lamps do not hold them back.
     if (locked || anyApplication)
-        trap(kObject, "cmdModuleState_Click", [&] { modModeChange::g_startApplication(application, true); });
+        trap(kObject, "cmdModuleState_Click", [&] {
+            modRestart::Record record;
+            record.stopped = application;
+            modRestart::g_restart(record);
+        });
     if (locked) enableAllControls();
 }
 
@@ -132,7 +137,17 @@ void frmMain::cmdOpenReport_Click() {
         QString folder = modFileFct::g_filePath(m_reportFile);
         if (folder.isEmpty())
             folder = m_programFile.isEmpty() ? programInfo::exeDir() : QFileInfo(m_programFile).absolutePath();
-        desktop::openInTextEditor(QDir(folder).filePath(QStringLiteral("Instruction.txt")));
+        const QString instruction = QDir(folder).filePath(QStringLiteral("Instruction.txt"));
+        // Without the file the editor shows nothing: the log says why.
+        const bool opened = desktop::openInTextEditor(instruction);
+        QString problem;
+        if (!QFileInfo::exists(instruction))
+            problem = QStringLiteral("Instruction file not found: ");
+        else if (!opened)
+            problem = QStringLiteral("Instruction file could not be opened: ");
+        if (problem.isEmpty()) return;
+        // The button is the update window's: its log is the one the engineer reads.
+        addMessageUpdater(problem + QDir::toNativeSeparators(instruction), -1);
     });
 }
 

@@ -43,7 +43,7 @@ void showLamp(QLabel* l, quint32 colour) {
 bool moduleTypeQtmOrBzm() { return modGlobal::g_qtmMode || modGlobal::g_bzmMode; }
 }  // namespace
 
-bool frmMain::downloadSections(bool spareStage) {
+bool frmMain::downloadSections() {
     using namespace modGlobal;
     for (int pos = 0; pos < sectionRows; ++pos) {
         if (!sectionSelected(chkLoadSection[pos])) continue;
@@ -60,7 +60,6 @@ bool frmMain::downloadSections(bool spareStage) {
                     if (viaAutoDownload) stopAutoDownload();
                     addMessage(QStringLiteral("Abort of the download!"));
                     updateProgress(0, false);
-                    if (!spareStage) enableAllControls();
                     return false;
                 }
                 m_abort = false;
@@ -90,7 +89,6 @@ bool frmMain::downloadSections(bool spareStage) {
             bool done = false;
             downloadSection(i, section, done);
             took[i] = done && g_downloadStatusOk(i);
-            if (!done) m_nothingWritten[i] = true;
         }
         // Cylinders served through module 0 were waited for by the auto-download itself.
         if (!(g_isMBusConnection && !isChecked(chkProgram[0])))
@@ -107,7 +105,12 @@ bool frmMain::sectionSelected(const QCheckBox* row) const { return isChecked(row
 void frmMain::sectionProgrammed(int module, qint32 section) {
     using namespace modGlobal;
     if (!moduleTypeQtmOrBzm()) m_moduleDone[module] = true;
-    if (section == 3) m_bootloaderVersionChange[module] = true;
+    m_stopped.sectionEnded(module);
+    if (section == 3) {
+        m_bootloaderVersionChange[module] = true;
+        // The bootloader's download takes the application away.
+        m_stopped.removed[module] = true;
+    }
     if (g_updateMode) addMessageUpdater(modStringFct::sprintf(QStringLiteral("   PXM-#{00} is updated"), module), -1);
 }
 
@@ -150,6 +153,8 @@ void frmMain::downloadSection(int module, qint32 section, bool& done) {
                 addMessage(QStringLiteral("         new attempt"));
                 TimeService::sleep(2000);
             }
+            // From the info block on, the section may be written in part.
+            m_stopped.sectionBegun(module);
             if (!modDownload::writeInfoBlock(qint16(module), section, path, image, startAddress)) {
                 downloadFailure(QStringLiteral("      failure in transmitting infoblock!"), module);
                 ++attempts;

@@ -50,7 +50,7 @@ bool pollUntil(Done done, int pauseMs, int limitMs) {
 void frmMain::downloadThroughSpare() {
     using namespace modGlobal;
     trap(kObject, "cmdDownload_Click", [&] {
-        Selection cylinders{}, present{}, ranApplication{};
+        Selection cylinders{}, present{};
         present[0] = true;
         bool anyCylinder = false;
         for (int i = 1; i < moduleCount; ++i) {
@@ -58,7 +58,6 @@ void frmMain::downloadThroughSpare() {
             anyCylinder = anyCylinder || cylinders[i];
             const int state = moduleStatusLink::get().g_getModuleStatus(i);
             present[i] = state != 0;
-            ranApplication[i] = state == 1 && !cylinders[i];
         }
         bool ok = false;
         if (!anyCylinder) return downloadSelectedModules(false, ok);
@@ -88,9 +87,7 @@ void frmMain::downloadThroughSpare() {
         setValue(chkProgram[0], false);
         for (int i = 1; i < moduleCount; ++i)
             if (cylinders[i]) setValue(chkProgram[i], true);
-        m_restartUnselected = ranApplication;
         downloadSelectedModules(false, ok);
-        m_restartUnselected = {};
         setValue(chkProgram[0], true);
         lblDownloadOk[0]->setVisible(true);
     });
@@ -115,6 +112,8 @@ void frmMain::autoDownloadSingleModule(int module, qint32 section, bool& ok) {
         }
 
         ok = true;
+        // From the command on, the cylinder's section may be written in part.
+        m_stopped.sectionBegun(module);
         if (!modAutoDownload::g_sendCommand(modAutoDownload::cmdDownload, mask, qint16(section))) {
             ok = false;
             addMessage(QStringLiteral("      initialization of auto-download failed!"));
@@ -153,8 +152,12 @@ void frmMain::autoDownloadSingleModule(int module, qint32 section, bool& ok) {
             }
             TimeService::sleep(1000);
             TimeService::doEvents();
+            // Module 0 reports the cylinder's section complete: it holds a whole program,
+            // whatever became of module 0 afterwards.
+            ok = ok && !modAutoDownload::g_getAutoDownloadFailure(m);
+            if (ok) m_stopped.sectionEnded(module);
             // The spare module, not the cylinder served, must be back in its application.
-            ok = ok && !modAutoDownload::g_getAutoDownloadFailure(m) && moduleStatusLink::get().g_getModuleStatus(0) == 1;
+            ok = ok && moduleStatusLink::get().g_getModuleStatus(0) == 1;
         }
         updateProgress(0, false);
     });

@@ -9,6 +9,7 @@
 #include "can/frmcanopen.h"
 #include "can/infoblock.h"
 #include "can/modmodechange.h"
+#include "can/modrestart.h"
 #include "can/modupload.h"
 #include "can/srecord.h"
 #include "crclibrary/crclibrary.h"
@@ -168,9 +169,10 @@ void frmMain::uploadDataFromSpare() {
     // always, as it is the cylinders' way to the bus.
     if (restartDue) {
         trap(kObject, "uploadDataFromSpare", [&] {
-            modModeChange::Selection flags = saved;
-            if (g_isMBusConnection) flags[0] = true;
-            modModeChange::g_startApplication(flags, true);
+            modRestart::Record record;
+            record.stopped = saved;
+            if (g_isMBusConnection) record.stopped[0] = true;
+            modRestart::g_restart(record);
         });
     }
     if (!closed) trap(kObject, "uploadDataFromSpare", close);

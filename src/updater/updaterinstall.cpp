@@ -6,6 +6,7 @@
 #include "can/infoblock.h"
 #include "can/modconnectionstatus.h"
 #include "can/modautodownload.h"
+#include "can/modrestart.h"
 #include "desktop/twips.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/updaterlink.h"
@@ -104,6 +105,11 @@ struct MainWindowOfRun : UpdateModulesLink {
         return modDownload::writeInfoBlock(qint16(module), section, file, image, startAddress);
     }
     int loadingStatus(int module) override { return modDownload::g_getLoadingStatus(qint16(module), true); }
+    bool restartAfterDownload(int module) override {
+        modRestart::Record record;
+        record.written[module] = true;
+        return !modRestart::g_restart(record)[module];
+    }
     bool writeSection(int module, qint32 section, const QByteArray& image) override {
         bool ok = false;
         w.writeSection(module, section, image, ok);

@@ -50,6 +50,12 @@ bool UpdateRun::downloadApplication(const QString& file, qint16 module, qint32 s
                 addMessageUpdater(QStringLiteral("  Downloading program/data failed!"), -1);
                 continue;
             }
+            // Status 0 also ends the wait of a module whose new program then does not run:
+            // only its start proves the download.
+            if (!link.restartAfterDownload(module)) {
+                addMessageUpdater(modStringFct::sprintf(QStringLiteral("  {*} {*}: not started!"), modGlobal::g_moduleKind, module), -1);
+                return;
+            }
             addMessageUpdater(QStringLiteral("  Download successful"), -1);
             done = true;
         }

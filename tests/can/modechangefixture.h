@@ -31,9 +31,12 @@ public:
     bool m_abort() const override { return abort; }
     void set_m_abort(bool on) override { abort = on; }
     void addMessage(const QString& t) override { lines << t; }
+    // The line as the main window writes it: the module named after the indentation.
     void downloadFailure(const QString& msg, qint16 m) override {
         failures.push_back({msg, m});
-        lines << msg;
+        qsizetype blanks = 0;
+        while (blanks < msg.size() && msg[blanks] == QLatin1Char(' ')) ++blanks;
+        lines << msg.left(blanks) + QStringLiteral("PXM %1: ").arg(m) + msg.mid(blanks);
     }
     bool g_downloadStatusOk(qint16 m) override { return green[m]; }
     Selection g_getUserSelection() override { return userSelection; }

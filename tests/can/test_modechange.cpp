@@ -428,7 +428,7 @@ TEST_F(ModeChangeTest, AFailedModuleStopsThePassWithTheFailureThatFitsItsState) 
         ASSERT_EQ(main.failures.size(), 1u);
         EXPECT_EQ(main.failures[0].first, c.failure);
         EXPECT_EQ(main.failures[0].second, 2);
-        EXPECT_EQ(main.lines.last(), c.failure) << "module 3 is not handled";
+        EXPECT_EQ(main.lines.last(), c.failure.left(6) + QStringLiteral("PXM 2: ") + c.failure.mid(6)) << "module 3 is not handled";
         EXPECT_EQ(main.restored.size(), 1u);
         EXPECT_GE(now() - start, 123 * 25 + 200);
         onSearch = nullptr;

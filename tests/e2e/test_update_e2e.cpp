@@ -3,10 +3,13 @@
 // update window's buttons, judged by the report it leaves and by the modules' flash.
 #include "sitefixture.h"
 
+#include "can/frmcanopen.h"
 #include "config/loadfiles.h"
 #include "lib/applicationimage.h"
 #include "lib/flashmodel.h"
 #include "lib/personality_boot.h"
+#include "mainwindow/singleinstance.h"
+#include "services/frmmessage2.h"
 #include "updater/updaterinstall.h"
 #include "updater/updaterun.h"
 #include "updater/updatewindow.h"
@@ -208,6 +211,46 @@ TEST_F(UpdateRunE2E, LeavingAtTheUpdatePromptCancelsAndRestartsTheApplications) 
     EXPECT_EQ(lines.value(at + 1), "Software is not updated!");
     EXPECT_FALSE(lines.contains(kSuccess));
     expectModules(false);
+}
+
+// A load file with one wrong record checksum fails the run and leaves every module in its
+// application; the next run against the same modules, with the good file, updates them.
+TEST_F(UpdateRunE2E, ARunWithADamagedLoadFileFailsAndTheNextWithTheGoodFileSucceeds) {
+    startSite("mbus", 3);
+    simconfig::LoadFile application;
+    for (const simconfig::LoadFile& f : simconfig::loadFiles("PXM"))
+        if (f.section == 6) application = f;
+    const QString path = filePath(application.fileName);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QList<QByteArray> lines = file.readAll().split('\n');
+    file.close();
+    // The first data record's checksum: its last hex digit, before the CR.
+    QByteArray& record = lines[1];
+    const qsizetype last = record.endsWith('\r') ? record.size() - 2 : record.size() - 1;
+    record[last] = record[last] == '0' ? '1' : '0';
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(lines.join('\n'));
+    file.close();
+
+    ASSERT_TRUE(runUpdate());
+    QStringList first = report();
+    EXPECT_TRUE(first.contains(kFailed)) << first.join('\n').toStdString();
+    EXPECT_FALSE(first.contains(kSuccess));
+    expectModules(false);
+
+    // The engineer puts the good file in place and starts the program again.
+    if (frmMessage2* box = frmMessage2::existing()) box->unload();
+    frmCANopen::instance().unload();
+    updater::uninstall();
+    w.reset();
+    singleInstance::release();
+    prompts.clear();
+    ASSERT_TRUE(simconfig::writeLoadFile(dir.path(), application));
+    ASSERT_TRUE(runUpdate());
+    const QStringList both = report();
+    EXPECT_GT(both.lastIndexOf(kSuccess), both.lastIndexOf(kFailed)) << both.join('\n').toStdString();
+    expectModules(true);
 }
 
 // Every way the update goes wrong ends red: the report's failed block with the cause in

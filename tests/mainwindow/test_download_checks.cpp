@@ -175,7 +175,9 @@ TEST_F(DownloadCheckTest, AnOldCanComponentRefusesTheMBusRoadWithUserTextFive) {
     ASSERT_EQ(answers->shown().size(), 1u) << answers->texts().join('\n').toStdString();
     EXPECT_EQ(answers->shown()[0].title, "Error");
     EXPECT_EQ(answers->shown()[0].text, "CAN interface too old.");
-    EXPECT_EQ(log().size(), 2) << log().join('\n').toStdString();
+    // The header, the title and the closing line of the command's ending.
+    EXPECT_EQ(log().size(), 3) << log().join('\n').toStdString();
+    EXPECT_TRUE(log().last().startsWith(QString(82, QLatin1Char('-')))) << log().join('\n').toStdString();
     EXPECT_EQ(updater.finished, 1);
     EXPECT_TRUE(w->cmdDownload->isEnabled());
 }

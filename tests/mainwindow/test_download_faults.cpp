@@ -318,6 +318,13 @@ TEST_F(DownloadBusTest, MBusAbortDuringACylindersLoadStopsBeforeTheNext) {
     EXPECT_FALSE(press.userInfos.contains(QStringLiteral("Updating PXM #02 ...")));
     EXPECT_TRUE(w->cmdDownload->isEnabled());
     EXPECT_FALSE(w->m_abort);
+    // The ending follows the abort: the updated cylinder and the untouched one run again.
+    EXPECT_TRUE(waitFor([&] {
+        for (int m = 0; m < 3; ++m)
+            if (modules->mode(m) != PxmModule::Mode::Application) return false;
+        return true;
+    })) << log().join('\n').toStdString();
+    EXPECT_TRUE(log().filter(QStringLiteral("Left in bootloader")).isEmpty()) << log().join('\n').toStdString();
     updaterLink::install(&updater);
 }
 

@@ -108,6 +108,10 @@ struct FakeSite : UpdateModulesLink {
         return !infoBlock.isEmpty();
     }
     std::array<int, 15> moduleStates() override { return states; }
+    bool restartAfterDownload(int module) override {
+        calls << QStringLiteral("restartAfterDownload %1").arg(module);
+        return !startFails.count(module);
+    }
     void showMainWindow() override { calls << "showMainWindow"; }
     QString programDir() override { return programFolder; }
     void exitProgram() override { ++exits; }

@@ -2,6 +2,7 @@
 // download of one section in up to three attempts, the info block read and decoded, the
 // bootloader CRC check and the state of the spare's path.
 #include "can/srecord.h"
+#include "services/modglobal.h"
 #include "runfixture.h"
 
 #include <QListWidget>
@@ -64,6 +65,19 @@ TEST_F(ActionsTest, DownloadFailsAfterThreeAttemptsAndOnlyOnTheRightStatus) {
         EXPECT_EQ(count("  New attempt to download"), 2);
         EXPECT_EQ(count("  Download successful"), 0);
     }
+}
+
+// Status 0 ends the flash wait also for a module whose new program does not run: the
+// download counts only once the module answers in its application.
+TEST_F(ActionsTest, ADownloadWhoseModuleDoesNotStartFails) {
+    site.statuses = {1, 0};
+    site.startFails = {2};
+    EXPECT_FALSE(run->downloadApplication(file, 2, 6));
+    EXPECT_TRUE(site.calls.contains("restartAfterDownload 2"));
+    EXPECT_EQ(count("  Download successful"), 0);
+    EXPECT_EQ(count(QStringLiteral("  %1 2: not started!").arg(modGlobal::g_moduleKind)), 1) << log().join('\n').toStdString();
+    // A whole download that does not start is not tried again.
+    EXPECT_EQ(count("  New attempt to download"), 0);
 }
 
 TEST_F(ActionsTest, AFileThatDoesNotConvertWritesNothing) {

@@ -117,6 +117,12 @@ protected:
         WiredRunTest::TearDown();
     }
     QString text() const { return wired->window().txtUserInfo->toPlainText(); }
+    QStringList updateLog() const {
+        QStringList lines;
+        const QListWidget* list = wired->window().lstMessageUpdater;
+        for (int i = 0; i < list->count(); ++i) lines << list->item(i)->text();
+        return lines;
+    }
     int ends = 0;
     QStringList opened;
 };
@@ -140,6 +146,22 @@ TEST_F(ReportOnEveryWayOut, OpenInstructionBeforeAnyReportOpensTheProgramFolders
     wired->window().cmdOpenReport->click();
     EXPECT_EQ(opened, QStringList{QDir(dir.path()).filePath("Instruction.txt")});
     EXPECT_FALSE(QFile::exists(UpdateRun::reportPath(dir.path())));
+    // There is no such file: the log says so rather than leave the engineer with nothing.
+    const QString missing =
+        QStringLiteral("Instruction file not found: ") + QDir::toNativeSeparators(QDir(dir.path()).filePath("Instruction.txt"));
+    EXPECT_EQ(updateLog().count(missing), 1) << updateLog().join('\n').toStdString();
+}
+
+TEST_F(ReportOnEveryWayOut, OpenInstructionWithTheFileThereLogsNothing) {
+    site.downloadFails = {2};
+    QFile instruction(QDir(dir.path()).filePath("Instruction.txt"));
+    ASSERT_TRUE(instruction.open(QIODevice::WriteOnly));
+    instruction.write("Call the service.\r\n");
+    instruction.close();
+    ASSERT_TRUE(runUntil([&] { return !wired->window().cmdOpenReport->isHidden(); }));
+    wired->window().cmdOpenReport->click();
+    EXPECT_EQ(opened, QStringList{instruction.fileName()});
+    EXPECT_TRUE(updateLog().filter(QStringLiteral("Instruction file")).isEmpty()) << updateLog().join('\n').toStdString();
 }
 
 TEST_F(ReportOnEveryWayOut, ClosingTheMainWindowWritesTheReport) {

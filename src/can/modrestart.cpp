@@ -1,0 +1,65 @@
+#include "can/modrestart.h"
+
+#include "can/links.h"
+#include "can/modconnectionstatus.h"
+#include "can/modheartbeatcontrol.h"
+#include "services/errtrap.h"
+#include "services/modglobal.h"
+#include "services/modstringfct.h"
+
+#include <QStringList>
+
+namespace modRestart {
+
+namespace {
+constexpr char kObject[] = "modRestart";
+constexpr int kModules = 15;
+
+ModeChangeMainWindow& mainWindow() { return modeChangeMainWindowLink::get(); }
+bool runs(int module) {
+    return modConnectionStatus::g_getModuleStatus(qint16(module)) == modHeartBeatControl::stateApplication;
+}
+bool concerned(const Record& r, int m) { return r.stopped[m] || r.written[m] || r.halfWritten[m] || r.removed[m]; }
+
+// Every module of the record that does not run its application now, named in one line.
+Selection nameLeftInBootloader(const Record& r) {
+    Selection left{};
+    QStringList names;
+    for (int m = 0; m < kModules; ++m) {
+        left[m] = concerned(r, m) && !runs(m);
+        if (left[m]) names << modStringFct::sprintf(QStringLiteral("{*} {*}"), modGlobal::g_moduleKind, m);
+    }
+    if (!names.isEmpty()) mainWindow().addMessage(QStringLiteral("   Left in bootloader: ") + names.join(QStringLiteral(", ")));
+    return left;
+}
+}  // namespace
+
+Selection g_restart(const Record& r) {
+    Selection left{};
+    trap(kObject, "g_restart", [&] {
+        Selection start{};
+        bool any = false;
+        for (int m = 0; m < kModules; ++m) {
+            // Its program may be half old, half new: only a complete download starts it.
+            if (r.halfWritten[m])
+                mainWindow().downloadFailure(QStringLiteral("      section written only in part, left in bootloader!"),
+                                             qint16(m));
+            start[m] = (r.stopped[m] || r.written[m]) && !r.halfWritten[m] && !r.removed[m] && !runs(m);
+            any = any || start[m];
+        }
+        if (any && modeChangeMasterLink::get().busLost())
+            mainWindow().addMessage(QStringLiteral("   CAN bus lost: the applications cannot be started."));
+        else if (any)
+            modModeChange::g_startApplication(start, true);
+        left = nameLeftInBootloader(r);
+    });
+    return left;
+}
+
+Selection g_nameLeft(const Record& r) {
+    Selection left{};
+    trap(kObject, "g_nameLeft", [&] { left = nameLeftInBootloader(r); });
+    return left;
+}
+
+}  // namespace modRestart

@@ -1,0 +1,33 @@
+#pragma once
+// The one ending of every command that stops modules for its work (downloads, upload from
+// the spare, module state): what it stopped runs its application again, module 0 first on
+// the M-Bus and the cylinders through it only once it runs, and each is checked to answer
+// in its application. A module left with a section written in part stays in its bootloader,
+// and every module left there is named.
+#include "can/modmodechange.h"
+
+namespace modRestart {
+
+using Selection = modModeChange::Selection;
+
+// What a command did to the modules, kept from its start to its ending.
+struct Record {
+    Selection stopped{};      // ran their application when the command put them into the bootloader
+    Selection written{};      // received a section completely
+    Selection halfWritten{};  // a section was begun and not finished: its program may not start
+    Selection removed{};      // the bootloader download took their application away
+
+    void clear() { *this = Record{}; }
+    void sectionBegun(int module) { halfWritten[module] = true; }
+    void sectionEnded(int module) {
+        halfWritten[module] = false;
+        written[module] = true;
+    }
+};
+
+// Starts again what the record stopped or filled; returns the modules left in their bootloader.
+Selection g_restart(const Record& record);
+// The engineer declined the restart: the log names the modules left in their bootloader.
+Selection g_nameLeft(const Record& record);
+
+}  // namespace modRestart

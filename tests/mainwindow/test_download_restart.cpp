@@ -1,0 +1,204 @@
+// Every way out of a download starts again what it stopped, module 0 first on the M-Bus,
+// and checks each module's mode afterwards: a failed spare stage, a spare that
+// drops into its bootloader, a refused download of module 0 alone, a module that does not
+// start, a declined restart, a lost bus. Judged by the simulated modules' modes.
+#include "test_download_fixture.h"
+
+#include "can/frmcanopen.h"
+#include "caninterface/caninterface.h"
+#include "caninterface/canstatus.h"
+#include "desktop/dialogs.h"
+#include "lib/pxmbootloaders.h"
+#include "lib/pxmmodules.h"
+#include "mainwindow/updaterlink.h"
+#include "mainwindow/vbcontrols.h"
+
+#include <QAbstractItemModel>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+using namespace dltest;
+using sim::PxmModule;
+
+namespace {
+constexpr int posApplication = 0, posBootloader2 = 3;
+
+// The S-record file with the checksum of its first data record changed.
+void spoilOneChecksum(const QString& path) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    QList<QByteArray> lines = f.readAll().split('\n');
+    f.close();
+    for (QByteArray& l : lines) {
+        if (!l.startsWith("S3")) continue;
+        QByteArray t = l.trimmed();
+        const int at = int(t.size()) - 1;
+        t[at] = t[at] == '0' ? '1' : '0';
+        l = t + (l.endsWith('\r') ? "\r" : "");
+        break;
+    }
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(lines.join('\n'));
+}
+}  // namespace
+
+class RestartTest : public DownloadBusTest {
+protected:
+    // Every module from 0 to last in that mode (waited for: the display follows the bus).
+    bool allIn(int last, PxmModule::Mode mode) {
+        return waitFor([&] {
+            for (int m = 0; m <= last; ++m)
+                if (modules->mode(m) != mode) return false;
+            return true;
+        });
+    }
+    std::string text() const { return log().join('\n').toStdString(); }
+};
+
+// A spare stage that fails before anything was sent (a record checksum is wrong) leaves
+// nothing in its bootloader: module 0 first, then the cylinders through it.
+TEST_F(RestartTest, MBusSpareStageThatFailsStartsEveryModuleAgain) {
+    start(sim::Profile::MBus, 2, true);
+    chooseApplication(pattern(3000, 31), 0x100000, QStringLiteral("APPL.S19"), {0, 1, 2});
+    spoilOneChecksum(vbControls::tag(w->txtEmh[posApplication]));
+
+    w->cmdDownload_Click();
+
+    EXPECT_TRUE(logHas(QStringLiteral("M-Bus Download aborted because download to spare has failed."))) << text();
+    EXPECT_TRUE(allIn(2, PxmModule::Mode::Application)) << text();
+    EXPECT_TRUE(modules->loadedSections(1).isEmpty());
+    EXPECT_TRUE(log().filter(QStringLiteral("Left in bootloader")).isEmpty()) << text();
+    EXPECT_TRUE(lampRed(0));
+    EXPECT_TRUE(w->cmdDownload->isEnabled());
+}
+
+// The spare falls into its bootloader after serving the cylinders: its new application is
+// whole, so it is started, and the cylinder it loaded through it.
+TEST_F(RestartTest, MBusSpareThatDropsIntoItsBootloaderIsStartedAgain) {
+    profile.spareDropsAfterLoad = true;
+    start(sim::Profile::MBus, 1, true);
+    const QByteArray image = pattern(2500, 33);
+    chooseApplication(image, 0x100000, QStringLiteral("APPL.S19"), {0, 1});
+
+    w->cmdDownload_Click();
+
+    EXPECT_EQ(bootloaders->image(0, 6), image);
+    EXPECT_EQ(modules->loadedSections(1), QList<int>{6});
+    EXPECT_TRUE(allIn(1, PxmModule::Mode::Application)) << text();
+    // Counted failed all the same: the spare was not back when it was asked.
+    EXPECT_TRUE(lampRed(1));
+}
+
+// Module 0 alone, its download refused: the cylinders that went into their bootloader with
+// it are started through it once it runs, not before.
+TEST_F(RestartTest, MBusCylindersStartOnlyOnceModuleZeroRuns) {
+    start(sim::Profile::MBus, 2);
+    chooseApplication(pattern(1000, 34), 0x100000, QStringLiteral("APPL.S19"), {0});
+    QFile::remove(vbControls::tag(w->txtEmh[posApplication]));
+    answerBootloaderQuestion(true);  // only the spare: user text 4
+    answerBootloaderQuestion(true);  // the engine stands still: user text 7
+    answers->push(Dialogs::vbYes);   // "Restart application?"
+
+    w->cmdDownload_Click();
+
+    EXPECT_TRUE(allIn(2, PxmModule::Mode::Application)) << text();
+    EXPECT_FALSE(logHas(QStringLiteral("      PXM 1: not started!"))) << text();
+    EXPECT_FALSE(logHas(QStringLiteral("      PXM 2: not started!"))) << text();
+}
+
+// "No" to the restart stands; the log names the modules left in their bootloader.
+TEST_F(RestartTest, DeclinedRestartLeavesTheModulesAndNamesThem) {
+    start(sim::Profile::SBus, 1);
+    chooseApplication(pattern(1500, 35), 0x100000, QStringLiteral("APPL.S19"), {0, 1});
+    answerBootloaderQuestion(true);
+    answers->push(Dialogs::vbNo);  // "Restart application?"
+
+    w->cmdDownload_Click();
+
+    EXPECT_TRUE(logHas(QStringLiteral("   Left in bootloader: PXM 0, PXM 1"))) << text();
+    EXPECT_TRUE(allIn(1, PxmModule::Mode::Bootloader));
+    EXPECT_TRUE(lampGreen(0));
+}
+
+// A flash that never ends leaves the section in part: that module stays in its bootloader
+// and is named; the one beside it, loaded, runs again.
+TEST_F(RestartTest, AHalfWrittenModuleStaysInItsBootloaderAndIsNamed) {
+    sim::BootOptions boot = fastBoot();
+    boot.faults.flashNeverEnds = true;
+    boot.faultModules = 1u << 1;
+    start(sim::Profile::SBus, 1, true, boot);
+    chooseApplication(pattern(2000, 36), 0x100000, QStringLiteral("APPL.S19"), {0, 1});
+
+    w->cmdDownload_Click();
+
+    EXPECT_TRUE(logHas(QStringLiteral("      PXM 1: section written only in part, left in bootloader!"))) << text();
+    EXPECT_TRUE(logHas(QStringLiteral("   Left in bootloader: PXM 1"))) << text();
+    EXPECT_TRUE(lampRed(1));
+    EXPECT_TRUE(waitFor([&] { return modules->mode(0) == PxmModule::Mode::Application; })) << text();
+    EXPECT_EQ(modules->mode(1), PxmModule::Mode::Bootloader);
+}
+
+// A QTM whose flash wait ends at status 0 but whose program does not start: no green lamp.
+TEST_F(RestartTest, AModuleThatDoesNotStartAfterItsDownloadIsRed) {
+    sim::BootOptions boot = fastBoot();
+    boot.faults.refuseStart = true;
+    start(sim::Profile::Qtm, 0, false, boot);
+    chooseApplication(pattern(1200, 37), 0x100000, QStringLiteral("APPL.S19"), {0});
+    answers->push(Dialogs::vbYes);  // "Restart application?"
+
+    w->cmdDownload_Click();
+
+    EXPECT_TRUE(logHas(QStringLiteral("      QTM 0: ok"))) << text();
+    EXPECT_TRUE(logHas(QStringLiteral("      QTM 0: not started!"))) << text();
+    EXPECT_TRUE(logHas(QStringLiteral("   Left in bootloader: QTM 0"))) << text();
+    EXPECT_TRUE(lampRed(0));
+    EXPECT_EQ(modules->mode(0), PxmModule::Mode::Bootloader);
+}
+
+// A Bootloader 2 download that no module took (its file lies where no bootloader goes)
+// says that it failed.
+TEST_F(RestartTest, ABootloader2DownloadThatEveryModuleFailedSaysSo) {
+    start(sim::Profile::SBus, 1);
+    answers->push(Dialogs::vbOK);  // the warning before a bootloader download
+    bindFile(posBootloader2, pattern(800, 38), 0x8000, QStringLiteral("BL2.S19"));
+    select({0, 1});
+    selectRow(posBootloader2);
+    answerBootloaderQuestion(true);
+
+    w->cmdDownload_Click();
+
+    EXPECT_TRUE(answers->anyTextContains(QStringLiteral("Download of Bootloader failed."))) << answers->texts().join('\n').toStdString();
+    EXPECT_FALSE(answers->anyTextContains(QStringLiteral("Download of Bootloader finished.")));
+    EXPECT_TRUE(lampRed(0));
+    EXPECT_TRUE(lampRed(1));
+    // Refused before anything was written: both run their programs again.
+    EXPECT_TRUE(allIn(1, PxmModule::Mode::Application)) << text();
+}
+
+// The bus goes away during the download: the restart does not wait through every module,
+// says so once and names the modules left in their bootloader.
+TEST_F(RestartTest, ALostBusStopsTheWaitsAndNamesTheModulesLeft) {
+    start(sim::Profile::SBus, 1);
+    chooseApplication(pattern(1500, 39), 0x100000, QStringLiteral("APPL.S19"), {0, 1});
+    answerBootloaderQuestion(true);
+    answers->push(Dialogs::vbYes);  // "Restart application?"
+    CANInterface& adapter = *frmCANopen::instance().m_CANInterface;
+    bool lost = false;
+    // Module 1's "ok" comes once from its bootloader start and once from its download: the
+    // cable comes off after the second.
+    QObject::connect(w->lstMessage->model(), &QAbstractItemModel::rowsInserted, w.get(), [&] {
+        if (lost || count(QStringLiteral("      PXM 1: ok")) < 2) return;
+        lost = true;
+        emit adapter.ErrorEvent(0, CanStatus::HardwareError, QStringLiteral("lost the connection"));
+    });
+
+    w->cmdDownload_Click();
+
+    EXPECT_TRUE(lost);
+    EXPECT_EQ(count(QStringLiteral("   CAN bus lost: the applications cannot be started.")), 1) << text();
+    EXPECT_TRUE(logHas(QStringLiteral("   Left in bootloader: PXM 0, PXM 1"))) << text();
+    EXPECT_EQ(modules->mode(0), PxmModule::Mode::Bootloader);
+    EXPECT_EQ(modules->mode(1), PxmModule::Mode::Bootloader);
+}
