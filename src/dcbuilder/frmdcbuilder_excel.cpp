@@ -7,6 +7,7 @@
 #include "dcbuilder/openset.h"
 
 #include "dcdatabase/dctables.h"
+#include "dcdatabase/tablewriter.h"
 #include "services/errtrap.h"
 #include "services/moddatabase.h"
 #include "services/modstringfct.h"
@@ -44,27 +45,6 @@ int roughRowCount() {
         if (endsSheet(modExcel::readCell(QString(), 1, r))) return r;
     return kLastRow + 2;
 }
-
-// The rows of one sheet are written in one transaction: one flush to disk instead of one
-// per row, and a sheet that fails part-way leaves its table as it was.
-class Transaction {
-public:
-    explicit Transaction(dao::Database& db) : m_db(db) { m_db.Execute(QStringLiteral("BEGIN")); }
-    ~Transaction() {
-        if (m_open) try {
-                m_db.Execute(QStringLiteral("ROLLBACK"));
-            } catch (const std::exception&) {
-            }
-    }
-    void commit() {
-        m_db.Execute(QStringLiteral("COMMIT"));
-        m_open = false;
-    }
-
-private:
-    dao::Database& m_db;
-    bool m_open = true;
-};
 
 // The set's row of each name, as the table compares names (ASCII letters without regard
 // to case), the first row of a name winning: a lookup per sheet row instead of a search.
@@ -136,7 +116,9 @@ bool frmDcBuilder::readExcelSheet(const QString& dbName, const QString& sheet) {
             }
         if (allThere) addMessage(QStringLiteral("         All fields are existing in signal-list"));
 
-        Transaction transaction(*s.db);
+        // One transaction for the sheet: one flush to disk instead of one per row, and a
+        // sheet that fails part-way leaves its table as it was.
+        tableWriter::Savepoint transaction(*s.db);
         s.db->Execute(sprintf("UPDATE {*} SET \"upDate\"=2", quoted(sheet)));
         const QHash<QString, int> rowOf = rowsByName(*s.rs);
         addMessage(QStringLiteral("      Copy signal-list values into datacontainer"));
@@ -180,7 +162,7 @@ bool frmDcBuilder::readExcelSheet(const QString& dbName, const QString& sheet) {
             }
             updateProgress(step, true);
         }
-        transaction.commit();
+        transaction.release();
         addMessage(sprintf("      Number of scanned signals: {*}", scanned));
 
         addMessage(QStringLiteral("      Check for signals in datacontainer that are not in signal-list"));
