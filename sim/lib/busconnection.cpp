@@ -10,6 +10,7 @@
 #include <QSocketNotifier>
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 #ifdef Q_OS_LINUX
 #include <netinet/in.h>
@@ -159,7 +160,7 @@ void BusConnection::quickAck() {
 
 void BusConnection::send(const Frame& f, int delayMs) {
     if (m_queue.empty() && delayMs <= 0 && m_bitRate <= 0) return write(f);
-    const qint64 due = nowUs() + qint64(std::max(delayMs, 0)) * 1000;
+    const qint64 due = (m_answerAtUs >= 0 ? m_answerAtUs : nowUs()) + qint64(std::max(delayMs, 0)) * 1000;
     // In the order they fall due, of equal times in the order sent: a late response holds
     // back only itself, not the frames of other nodes.
     const auto at = std::upper_bound(m_queue.begin(), m_queue.end(), due,
@@ -177,7 +178,11 @@ void BusConnection::pump() {
             const Pending p = m_onBus.front();
             m_onBus.pop_front();
             if (p.received) {
+                // The node answers as the last bit arrives, however late this thread woke
+                // for it: what it sends now falls due from that moment.
+                const qint64 outer = std::exchange(m_answerAtUs, p.dueUs);
                 emit frameReceived(p.frame);
+                m_answerAtUs = outer;
             } else {
                 write(p.frame);
             }

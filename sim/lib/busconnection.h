@@ -64,6 +64,7 @@ private:
     std::deque<Pending> m_queue;     // not yet on the bus, in the order they fall due
     std::deque<Pending> m_onBus;     // on the bus, in bus order, until their last bit is (dueUs)
     qint64 m_busFreeUs = 0;          // end of the last frame that took the bus
+    qint64 m_answerAtUs = -1;        // while a received frame is taken in: its arrival
     int m_bitRate = 0;
 };
 
