@@ -35,23 +35,6 @@ BusConnection::BusConnection(QObject* parent) : QObject(parent), m_retry(this), 
     m_pumpTimer.setSingleShot(true);
     m_pumpTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_pumpTimer, &QTimer::timeout, this, &BusConnection::pump);
-#ifdef Q_OS_LINUX
-    // A frame lasts 0.2 to 1 ms at the buses' rates, finer than the timers' millisecond: a
-    // timer descriptor on the monotonic clock wakes the event loop at the microsecond, so
-    // the bus is paced without polling and frames are still read while it waits.
-    m_wakeFd = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-    // Without it the kernel may defer each wake-up by its default slack of 50 us.
-    ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
-    if (m_wakeFd >= 0) {
-        m_wake = new QSocketNotifier(m_wakeFd, QSocketNotifier::Read, this);
-        connect(m_wake, &QSocketNotifier::activated, this, [this] {
-            quint64 expirations = 0;
-            while (::read(m_wakeFd, &expirations, sizeof expirations) > 0) {
-            }
-            pump();
-        });
-    }
-#endif
 }
 
 BusConnection::~BusConnection() {
@@ -59,6 +42,27 @@ BusConnection::~BusConnection() {
 #ifdef Q_OS_LINUX
     delete m_wake;
     if (m_wakeFd >= 0) ::close(m_wakeFd);
+#endif
+}
+
+void BusConnection::makeWakeClock() {
+#ifdef Q_OS_LINUX
+    // A frame lasts 0.2 to 1 ms at the buses' rates, finer than the timers' millisecond: a
+    // timer descriptor on the monotonic clock wakes the event loop at the microsecond, so
+    // the bus is paced without polling and frames are still read while it waits. Made in
+    // the thread the connection runs in, as the slack it sets is the thread's.
+    if (m_wakeFd >= 0) return;
+    m_wakeFd = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    if (m_wakeFd < 0) return;  // paced by the millisecond timer instead
+    // Without it the kernel may defer each wake-up by its default slack of 50 us.
+    ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+    m_wake = new QSocketNotifier(m_wakeFd, QSocketNotifier::Read, this);
+    connect(m_wake, &QSocketNotifier::activated, this, [this] {
+        quint64 expirations = 0;
+        while (::read(m_wakeFd, &expirations, sizeof expirations) > 0) {
+        }
+        pump();
+    });
 #endif
 }
 
@@ -72,6 +76,7 @@ bool BusConnection::open(const QString& url, QString* error) {
         if (error) *error = QStringLiteral("The CAN bus plugin \"%1\" is not available.").arg(kPlugin);
         return false;
     }
+    makeWakeClock();
     m_url = url;
     m_wanted = true;
     connectDevice();

@@ -48,6 +48,7 @@ private:
     void quickAck();
     void pump();
     void armPump(qint64 atUs);
+    void makeWakeClock();
     void disarmWake();
     void write(const Frame& f);
     // Microseconds on the monotonic clock.
