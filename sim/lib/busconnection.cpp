@@ -7,26 +7,28 @@
 #include <QCanBusDevice>
 #include <QCanBusFrame>
 #include <QVariant>
+#include <QSocketNotifier>
 #include <algorithm>
+#include <chrono>
+#include <utility>
 
 #ifdef Q_OS_LINUX
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
+#include <sys/timerfd.h>
+#include <unistd.h>
 #endif
 
 namespace sim {
 
 namespace {
 constexpr int kRetryMs = 250;
-// A frame lasts 0.2 to 1 ms at the buses' rates, below the timers' millisecond: the last
-// stretch before a frame is due is waited out by polling the event loop.
-constexpr qint64 kPollBeforeUs = 1500;
 const QString kPlugin = QStringLiteral("virtualcan");
 }  // namespace
 
 BusConnection::BusConnection(QObject* parent) : QObject(parent), m_retry(this), m_pumpTimer(this) {
-    m_clock.start();
     m_retry.setSingleShot(true);
     m_retry.setInterval(kRetryMs);
     connect(&m_retry, &QTimer::timeout, this, &BusConnection::connectDevice);
@@ -35,13 +37,46 @@ BusConnection::BusConnection(QObject* parent) : QObject(parent), m_retry(this), 
     connect(&m_pumpTimer, &QTimer::timeout, this, &BusConnection::pump);
 }
 
-BusConnection::~BusConnection() { close(); }
+BusConnection::~BusConnection() {
+    close();
+#ifdef Q_OS_LINUX
+    delete m_wake;
+    if (m_wakeFd >= 0) ::close(m_wakeFd);
+#endif
+}
+
+void BusConnection::makeWakeClock() {
+#ifdef Q_OS_LINUX
+    // A frame lasts 0.2 to 1 ms at the buses' rates, finer than the timers' millisecond: a
+    // timer descriptor on the monotonic clock wakes the event loop at the microsecond, so
+    // the bus is paced without polling and frames are still read while it waits. Made in
+    // the thread the connection runs in, as the slack it sets is the thread's.
+    if (m_wakeFd >= 0) return;
+    m_wakeFd = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    if (m_wakeFd < 0) return;  // paced by the millisecond timer instead
+    // Without it the kernel may defer each wake-up by its default slack of 50 us.
+    ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+    m_wake = new QSocketNotifier(m_wakeFd, QSocketNotifier::Read, this);
+    connect(m_wake, &QSocketNotifier::activated, this, [this] {
+        quint64 expirations = 0;
+        while (::read(m_wakeFd, &expirations, sizeof expirations) > 0) {
+        }
+        pump();
+    });
+#endif
+}
+
+qint64 BusConnection::nowUs() {
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
 
 bool BusConnection::open(const QString& url, QString* error) {
     if (!QCanBus::instance()->plugins().contains(kPlugin)) {
         if (error) *error = QStringLiteral("The CAN bus plugin \"%1\" is not available.").arg(kPlugin);
         return false;
     }
+    makeWakeClock();
     m_url = url;
     m_wanted = true;
     connectDevice();
@@ -52,6 +87,7 @@ void BusConnection::close() {
     m_wanted = false;
     m_retry.stop();
     m_pumpTimer.stop();
+    disarmWake();
     m_queue.clear();
     m_onBus.clear();
     dropDevice();
@@ -129,7 +165,7 @@ void BusConnection::quickAck() {
 
 void BusConnection::send(const Frame& f, int delayMs) {
     if (m_queue.empty() && delayMs <= 0 && m_bitRate <= 0) return write(f);
-    const qint64 due = nowUs() + qint64(std::max(delayMs, 0)) * 1000;
+    const qint64 due = (m_answerAtUs >= 0 ? m_answerAtUs : nowUs()) + qint64(std::max(delayMs, 0)) * 1000;
     // In the order they fall due, of equal times in the order sent: a late response holds
     // back only itself, not the frames of other nodes.
     const auto at = std::upper_bound(m_queue.begin(), m_queue.end(), due,
@@ -147,7 +183,11 @@ void BusConnection::pump() {
             const Pending p = m_onBus.front();
             m_onBus.pop_front();
             if (p.received) {
+                // The node answers as the last bit arrives, however late this thread woke
+                // for it: what it sends now falls due from that moment.
+                const qint64 outer = std::exchange(m_answerAtUs, p.dueUs);
                 emit frameReceived(p.frame);
+                m_answerAtUs = outer;
             } else {
                 write(p.frame);
             }
@@ -179,10 +219,27 @@ void BusConnection::pump() {
 
 void BusConnection::armPump(qint64 atUs) {
     const qint64 wait = atUs - nowUs();
-    // Without pacing a millisecond timer is all the delays need.
-    if (m_bitRate <= 0) return m_pumpTimer.start(int(std::max<qint64>((wait + 999) / 1000, 0)));
-    if (wait > kPollBeforeUs) return m_pumpTimer.start(int((wait - kPollBeforeUs / 2) / 1000));
-    m_pumpTimer.start(0);  // runs again as soon as the received frames have been read
+    if (m_bitRate > 0 && m_wakeFd >= 0) {
+#ifdef Q_OS_LINUX
+        // Absolute on the monotonic clock: a time already past wakes at once.
+        itimerspec at{};
+        at.it_value.tv_sec = time_t(atUs / 1000000);
+        at.it_value.tv_nsec = long(atUs % 1000000) * 1000;
+        if (at.it_value.tv_sec == 0 && at.it_value.tv_nsec == 0) at.it_value.tv_nsec = 1;  // zero would disarm
+        ::timerfd_settime(m_wakeFd, TFD_TIMER_ABSTIME, &at, nullptr);
+        return;
+#endif
+    }
+    // Delays need no more than the millisecond, rounded up so that nothing runs early.
+    m_pumpTimer.start(int(std::max<qint64>((wait + 999) / 1000, 0)));
+}
+
+void BusConnection::disarmWake() {
+#ifdef Q_OS_LINUX
+    if (m_wakeFd < 0) return;
+    const itimerspec off{};
+    ::timerfd_settime(m_wakeFd, 0, &off, nullptr);
+#endif
 }
 
 void BusConnection::write(const Frame& f) {

@@ -7,13 +7,13 @@
 // others.
 #include "lib/frame.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 #include <atomic>
 #include <deque>
 
 class QCanBusDevice;
+class QSocketNotifier;
 
 namespace sim {
 
@@ -48,19 +48,24 @@ private:
     void quickAck();
     void pump();
     void armPump(qint64 atUs);
+    void makeWakeClock();
+    void disarmWake();
     void write(const Frame& f);
-    qint64 nowUs() const { return m_clock.nsecsElapsed() / 1000; }
+    // Microseconds on the monotonic clock.
+    static qint64 nowUs();
 
     QString m_url;
     bool m_wanted = false;
     QCanBusDevice* m_device = nullptr;
     std::atomic<bool> m_connected{false};
     QTimer m_retry;
-    QTimer m_pumpTimer;
-    QElapsedTimer m_clock;
+    QTimer m_pumpTimer;           // delays, and pacing where there is no wake-up clock
+    int m_wakeFd = -1;            // pacing: wakes the event loop at a frame's end
+    QSocketNotifier* m_wake = nullptr;
     std::deque<Pending> m_queue;     // not yet on the bus, in the order they fall due
     std::deque<Pending> m_onBus;     // on the bus, in bus order, until their last bit is (dueUs)
     qint64 m_busFreeUs = 0;          // end of the last frame that took the bus
+    qint64 m_answerAtUs = -1;        // while a received frame is taken in: its arrival
     int m_bitRate = 0;
 };
 

@@ -7,6 +7,7 @@
 #include "dcbuilder/openset.h"
 
 #include "dcdatabase/dctables.h"
+#include "dcdatabase/tablewriter.h"
 #include "services/errtrap.h"
 #include "services/moddatabase.h"
 #include "services/modstringfct.h"
@@ -68,6 +69,24 @@ QString cellWithoutValue(int maxColumns, const std::function<bool(const QString&
 
 QString withoutValueProblem(const QString& sheet, const QString& cell) {
     return sprintf("      Cell {*} of sheet {*} holds a formula or TRUE/FALSE without a value!", cell, sheet);
+}
+
+// The set's row of each name, as the table compares names (ASCII letters without regard
+// to case), the first row of a name winning: a lookup per sheet row instead of a search.
+QString nameKey(const QString& name) {
+    QString key = name;
+    for (QChar& c : key)
+        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) c = QChar(c.unicode() + 32);
+    return key;
+}
+QHash<QString, int> rowsByName(dao::Recordset& rs) {
+    QHash<QString, int> rows;
+    for (int i = 0; i < rs.RecordCount(); ++i) {
+        rs.SetAbsolutePosition(i);
+        const QString key = nameKey(rs.Value(QStringLiteral("name")).toString());
+        if (!rows.contains(key)) rows.insert(key, i);
+    }
+    return rows;
 }
 
 // Drops an unfinished edit; there is none when the failure came before Edit or AddNew.
@@ -133,7 +152,11 @@ bool frmDcBuilder::readExcelSheet(const QString& dbName, const QString& sheet) {
             }
         if (allThere) addMessage(QStringLiteral("         All fields are existing in signal-list"));
 
+        // One transaction for the sheet: one flush to disk instead of one per row, and a
+        // sheet that fails part-way leaves its table as it was.
+        tableWriter::Savepoint transaction(*s.db);
         s.db->Execute(sprintf("UPDATE {*} SET \"upDate\"=2", quoted(sheet)));
+        const QHash<QString, int> rowOf = rowsByName(*s.rs);
         addMessage(QStringLiteral("      Copy signal-list values into datacontainer"));
         const float step = 1.0f / float(roughRowCount());
         updateProgress(0);
@@ -142,10 +165,11 @@ bool frmDcBuilder::readExcelSheet(const QString& dbName, const QString& sheet) {
         for (int r = 2; r <= kLastRow; ++r) {
             const QString name = modExcel::readCell(QString(), 1, r);
             if (endsSheet(name)) break;
-            s.rs->FindFirst(QStringLiteral("name=?"), {name});
-            if (s.rs->NoMatch()) {
+            const auto at = rowOf.constFind(nameKey(name));
+            if (at == rowOf.constEnd()) {
                 notInDc << name;
             } else {
+                s.rs->SetAbsolutePosition(*at);
                 QString errors;
                 try {
                     s.rs->Edit();
@@ -174,6 +198,7 @@ bool frmDcBuilder::readExcelSheet(const QString& dbName, const QString& sheet) {
             }
             updateProgress(step, true);
         }
+        transaction.release();
         addMessage(sprintf("      Number of scanned signals: {*}", scanned));
 
         addMessage(QStringLiteral("      Check for signals in datacontainer that are not in signal-list"));

@@ -62,6 +62,9 @@ void setByRowId(dao::Database& db, const QString& table, const QString& column, 
 }
 
 std::vector<QVariantList> readAll(dao::Database& db, const QString& sql, const QVariantList& params) {
+    // One read transaction for the whole set: the set reads its rows one at a time, and
+    // each read on its own would take and drop the file's locks.
+    Savepoint read(db);
     std::vector<QVariantList> rows;
     auto rs = db.OpenRecordset(sql, params);
     const int n = rs->FieldCount();
@@ -72,6 +75,7 @@ std::vector<QVariantList> readAll(dao::Database& db, const QString& sql, const Q
         rows.push_back(std::move(row));
     }
     rs->Close();
+    read.release();
     return rows;
 }
 
