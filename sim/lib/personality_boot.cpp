@@ -29,9 +29,9 @@ QByteArray applicationIdentification(const ProfileOptions& p) {
 }
 
 // The hardware info block of a module: the factory hardware version, week 15 of 2020, a
-// serial number, RAM and flash sizes.
-QByteArray hardwareBlock(int module) {
-    QByteArray b = infoblock::make(1, "PXM20HW", kFactoryHardwareVersion, QByteArray(), 0, QByteArray());
+// serial number, RAM and flash sizes; the length and CRC of what section 1 holds.
+QByteArray hardwareBlock(int module, const QByteArray& image = QByteArray()) {
+    QByteArray b = infoblock::make(1, "PXM20HW", kFactoryHardwareVersion, QByteArray(), 0, image);
     b.replace(16, 4, "1520");
     infoblock::putBe32(b, 20, quint32(10000 + module));
     b.replace(24, 4, QByteArray::fromHex("00080010"));
@@ -108,7 +108,10 @@ void ModuleBootloader::seedFactory() {
     };
     if (!m_control.hardwareInSection1()) {
         m_hardware = hardwareBlock(m);
-        seed(1, "BL2", 0x04000000, 0x00008000);
+        // Section 1 holds Bootloader 2, but its block is the hardware info block the module
+        // left the factory with, as on every module; a load into section 1 replaces it.
+        const QByteArray bl2 = factoryImage(1, m_options.differs(m, 1));
+        m_flash.seed(1, hardwareBlock(m, bl2), bl2);
         seed(2, m_profile.profile == Profile::Qtm ? "QTM20APP" : "BZM20APP", 1, 0x00010000);
         return;
     }

@@ -66,17 +66,7 @@ protected:
         const QString path = dir.filePath(QStringLiteral("Config.mdb"));
         auto db = dao::CreateDatabase(path);
         db->Execute(QStringLiteral("CREATE TABLE aliasSymbolName (aliasName TEXT COLLATE NOCASE, symbolName TEXT COLLATE NOCASE)"));
-        const char* const aliases[][2] = {
-            {"DC_SWINFO_ENGINE_TYPE_", "PAR_SWINFO_ENGINE_TYPE_"}, {"DC_SWINFO_HULL_NO_", "PAR_SWINFO_HULL_NO_"},
-            {"DC_SWINFO_BUILD", "PAR_SWINFO_BUILD"}, {"DC_SWINFO_BOOTLOADER_VERSION", "PAR_SWINFO_BOOTLOADER_VERSION"},
-            {"DC_SWINFO_MANUFAC_NO_", "PAR_SWINFO_MANUFAC_NO_"}, {"DC_SWINFO_EPI_DB_NO_", "PAR_SWINFO_EPI_DB_NO_"},
-            {"DC_SWINFO_IMO_SW_NO_", "PAR_SWINFO_IMO_SW_NO_"}, {"DC_SWINFO_SW_VERSION", "PAR_SWINFO_SW_VERSION"},
-            {"DC_SWINFO_DEVELOPER_NO", "PAR_SWINFO_DEVELOPER_NO"}, {"DC_CRC_FIRST_APPLICATION", "PAR_CRC_FIRST_APPLICATION"}};
-        for (const auto& a : aliases)
-            db->Execute(QStringLiteral("INSERT INTO aliasSymbolName VALUES (?, ?)"), {QString::fromLatin1(a[0]), QString::fromLatin1(a[1])});
-        for (int g = 1; g <= 7; ++g)
-            db->Execute(QStringLiteral("INSERT INTO aliasSymbolName VALUES (?, ?)"),
-                        {QStringLiteral("DC_CRC_FIRST_GROUP%1").arg(g), QStringLiteral("PAR_CRC_GROUP%1").arg(g)});
+        dcfixture::insertAliases(*db);
         db->Close();
         cfgDb = dao::OpenDatabase(path, true, false);
         modGlobal::g_rsAliasSymbolName = cfgDb->OpenRecordset(QStringLiteral("SELECT * FROM aliasSymbolName ORDER BY aliasName"));

@@ -54,12 +54,14 @@ public:
     QString window(const QString& titlePattern) const {
         return run(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--name", titlePattern}, m_env).section('\n', 0, 0);
     }
-    bool click(const QString& window, int x, int y) const {
+    // Button 1 is the left one, 4 and 5 turn the wheel up and down.
+    bool click(const QString& window, int x, int y, int button = 1, int times = 1) const {
         QProcess p;
         p.setProcessEnvironment(m_env);
         p.start(QStringLiteral("xdotool"), {"mousemove", "--window", window, QString::number(x), QString::number(y),
-                                            "click", "1"});
-        return p.waitForFinished(5000) && p.exitCode() == 0;
+                                            "click", "--repeat", QString::number(times), "--delay", "150",
+                                            QString::number(button)});
+        return p.waitForFinished(10000) && p.exitCode() == 0;
     }
     // Keys as xdotool names them ("alt+d", "Return"), to the window that has the focus.
     bool keys(const QString& window, const QStringList& names) const {

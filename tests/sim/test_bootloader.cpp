@@ -325,6 +325,24 @@ TEST_F(SimBootloader, QtmAndBzmTakeBootloader2InSection1AndKeepTheirHardwareVers
     }
 }
 
+// The repair reads the hardware info block from section 1 on every module type.
+TEST_F(SimBootloader, QtmAndBzmLeaveTheFactoryWithTheHardwareInfoBlockInSection1) {
+    for (const Ids& ids : {kQtm, kBzm}) {
+        SCOPED_TRACE(int(ids.application));
+        build(ids);
+        ASSERT_TRUE(rebootIntoBootloader());
+        const QByteArray hw = read(ids.bootloader, 0x5FFE, 1);
+        EXPECT_TRUE(ib::wellFormed(1, hw));
+        EXPECT_EQ(ib::be32(hw, 12), 7u);
+        EXPECT_EQ(hw.mid(16, 4), QByteArray("1520"));
+        EXPECT_EQ(ib::be32(hw, 20), 10000u);
+        // The block describes the Bootloader 2 that section 1 holds.
+        EXPECT_EQ(ib::length(hw), quint32(m_boot->image(0, 1).size()));
+        EXPECT_EQ(ib::dataCrc(hw), sim::crc32(m_boot->image(0, 1)));
+        end();
+    }
+}
+
 TEST_F(SimBootloader, BootloaderRestartDropsTheOpenTransfer) {
     build(kSBus);
     ASSERT_TRUE(rebootIntoBootloader());

@@ -69,6 +69,19 @@ void writeFile(const QString& path, const QString& text) {
     f.write(modStringFct::toAnsi(text));
 }
 
+void insertAliases(dao::Database& config) {
+    const char* const aliases[][2] = {
+        {"DC_SWINFO_ENGINE_TYPE_", "PAR_SWINFO_ENGINE_TYPE_"}, {"DC_SWINFO_HULL_NO_", "PAR_SWINFO_HULL_NO_"},
+        {"DC_SWINFO_BUILD", "PAR_SWINFO_BUILD"}, {"DC_SWINFO_BOOTLOADER_VERSION", "PAR_SWINFO_BOOTLOADER_VERSION"},
+        {"DC_SWINFO_MANUFAC_NO_", "PAR_SWINFO_MANUFAC_NO_"}, {"DC_SWINFO_EPI_DB_NO_", "PAR_SWINFO_EPI_DB_NO_"},
+        {"DC_SWINFO_IMO_SW_NO_", "PAR_SWINFO_IMO_SW_NO_"}, {"DC_SWINFO_SW_VERSION", "PAR_SWINFO_SW_VERSION"},
+        {"DC_SWINFO_DEVELOPER_NO", "PAR_SWINFO_DEVELOPER_NO"}, {"DC_CRC_FIRST_APPLICATION", "PAR_CRC_FIRST_APPLICATION"}};
+    const QString insert = QStringLiteral("INSERT INTO aliasSymbolName (aliasName, symbolName) VALUES (?, ?)");
+    for (const auto& a : aliases) config.Execute(insert, {QString::fromLatin1(a[0]), QString::fromLatin1(a[1])});
+    for (int g = 1; g <= 7; ++g)
+        config.Execute(insert, {QStringLiteral("DC_CRC_FIRST_GROUP%1").arg(g), QStringLiteral("PAR_CRC_GROUP%1").arg(g)});
+}
+
 void writeHeaderSet(const QString& dir, bool withVersions) {
     const QDir d(dir);
     writeFile(d.filePath(QStringLiteral("global.h")),

@@ -2,6 +2,8 @@
 // Small data-container databases for tests: the three symbol tables with their real
 // columns, a `version` table that says the database is current, and optional default
 // rows; plus a writer for header files.
+#include "dao/dao.h"
+
 #include <QString>
 #include <QVariantMap>
 #include <vector>
@@ -23,6 +25,10 @@ std::vector<QVariantMap> rows(const QString& path, const QString& sql);
 
 // Writes a text file as Windows-1252 bytes, exactly as given (line ends included).
 void writeFile(const QString& path, const QString& text);
+
+// The "DC_" aliases of the special entries (software and plant information, group CRCs)
+// into a configuration database's aliasSymbolName table, as a real site holds them.
+void insertAliases(dao::Database& config);
 
 // The header files a header scan reads: global.h (constants; with withVersions the
 // software version 12, developer number 2042 and data-container version 9), library.h
