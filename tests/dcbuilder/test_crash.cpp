@@ -10,10 +10,6 @@
 #include "dcbuilder/frmdcreconstruction.h"
 
 namespace {
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 void restore(const QString& path, const QByteArray& bytes) {
     dao::RemoveDatabaseFile(path);
     QFile f(path);
@@ -22,7 +18,7 @@ void restore(const QString& path, const QByteArray& bytes) {
 }
 // Flips bytes in the middle of the file's second half, where the table pages lie.
 void damage(const QString& path) {
-    QByteArray bytes = readAll(path);
+    QByteArray bytes = testsupport::readFile(path);
     ASSERT_GT(bytes.size(), 8192);
     for (qsizetype i = bytes.size() / 2; i < bytes.size() / 2 + 2048; ++i) bytes[i] = char(0xA5);
     restore(path, bytes);
@@ -63,7 +59,7 @@ protected:
 TEST_F(BuilderCrash, CrashAKilledWriteOfTheWorkingCopyLeavesNothingThatReachesTheNextCopy) {
     makeMarkedDc(dcName(1), 1, 3000);
     makeMarkedDc(dcName(2), 2, 4000);
-    const QByteArray version1 = readAll(dcName(1)), version2 = readAll(dcName(2));
+    const QByteArray version1 = testsupport::readFile(dcName(1)), version2 = testsupport::readFile(dcName(2));
     testsupport::CrashRuns runs;
     runs.prepare = [&] { restore(temp(), version1); };
     // A long change of the copy, as a scan makes it, that spills into the file before it commits.
@@ -82,8 +78,8 @@ TEST_F(BuilderCrash, CrashAKilledWriteOfTheWorkingCopyLeavesNothingThatReachesTh
         EXPECT_EQ(markOf(temp()), QStringLiteral("2/2/4000")) << "run " << run;
         builder().unload();
         EXPECT_FALSE(QFile::exists(temp() + QStringLiteral("-journal"))) << "run " << run;
-        EXPECT_EQ(readAll(dcName(1)), version1);
-        EXPECT_EQ(readAll(dcName(2)), version2);
+        EXPECT_EQ(testsupport::readFile(dcName(1)), version1);
+        EXPECT_EQ(testsupport::readFile(dcName(2)), version2);
         EXPECT_TRUE(answers.shown().empty()) << answers.texts().join(QLatin1Char('|')).toStdString();
     };
     EXPECT_GT(testsupport::killAtRandomMoments(runs), 0);
@@ -111,7 +107,7 @@ TEST_F(BuilderCrash, ADamagedNewestVersionIsNotCopiedAndIsNamedAndTheVersionsSta
     makeMarkedDc(dcName(1), 1, 2000);
     makeMarkedDc(dcName(2), 2, 2000);
     damage(dcName(2));
-    const QByteArray version1 = readAll(dcName(1)), version2 = readAll(dcName(2));
+    const QByteArray version1 = testsupport::readFile(dcName(1)), version2 = testsupport::readFile(dcName(2));
 
     builder().g_show(dir.path());
     EXPECT_FALSE(builder().isLoaded());
@@ -120,8 +116,8 @@ TEST_F(BuilderCrash, ADamagedNewestVersionIsNotCopiedAndIsNamedAndTheVersionsSta
                                                    QStringLiteral(" is damaged or cannot be read and is not copied:\r")))
         << answers.shown()[0].text.toStdString();
     EXPECT_FALSE(QFile::exists(temp()));
-    EXPECT_EQ(readAll(dcName(1)), version1);
-    EXPECT_EQ(readAll(dcName(2)), version2);
+    EXPECT_EQ(testsupport::readFile(dcName(1)), version1);
+    EXPECT_EQ(testsupport::readFile(dcName(2)), version2);
 }
 
 // Switching to the build tab with a changed copy places it under the next version's name;
@@ -133,7 +129,7 @@ TEST_F(BuilderCrash, CrashTheNextVersionPlacedFromTheWorkingCopyIsOldOrNew) {
     ASSERT_TRUE(builder().isLoaded());
     execute(temp(), QStringLiteral("UPDATE mark SET n=5"));
     builder().markModified();
-    const QByteArray older = readAll(dcName(1));
+    const QByteArray older = testsupport::readFile(dcName(1));
     testsupport::CrashRuns runs;
     runs.prepare = [&] { restore(dcName(2), older); };
     runs.write = [&] {
@@ -151,7 +147,7 @@ TEST_F(BuilderCrash, CrashTheNextVersionPlacedFromTheWorkingCopyIsOldOrNew) {
 // BUILD DC writes the alarm links and the group CRCs into the selected version.
 TEST_F(BuilderCrash, CrashBuildDcKilledAtAnyMomentLeavesTheVersionOldOrNew) {
     makeDc(dcName(1));
-    const QByteArray before = readAll(dcName(1));
+    const QByteArray before = testsupport::readFile(dcName(1));
     auto state = [&] {
         QStringList s;
         for (const char* sql : {"SELECT signalIndex FROM alarmEnums WHERE name='ALM_A'",

@@ -9,15 +9,6 @@
 namespace {
 const QString kSuccess = QStringLiteral("DataContainer reconstruction finished successfully.");
 
-QByteArray readBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-void writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
 }  // namespace
 
 TEST(TemplateOfAnImage, TheBuildNumberIsReadFromBytes68To71AsBcd) {
@@ -124,10 +115,10 @@ TEST_F(ReconstructionTest, EveryFailedStepLeavesNoResultAndNoWorkingFile) {
          QStringLiteral("  Error: could not convert s19 File to binary data")},
         {"two record lines joined", [&] {
              uploadImage(good);
-             QList<QByteArray> lines = readBytes(s19()).split('\n');
+             QList<QByteArray> lines = testsupport::readFile(s19()).split('\n');
              lines[1] += lines[2];
              lines.removeAt(2);
-             writeBytes(s19(), lines.join('\n'));
+             ASSERT_TRUE(testsupport::writeFile(s19(), lines.join('\n')));
          },
          QStringLiteral("  ") + QDir::toNativeSeparators(s19()) + QStringLiteral(", line 2: characters after the checksum")},
         {"image under 72 bytes", [&] { uploadImage(good.left(71)); },
@@ -167,7 +158,7 @@ TEST_F(ReconstructionTest, EveryFailedStepLeavesNoResultAndNoWorkingFile) {
 // every flip, and the images it accepts with other bytes each go through a reconstruction.
 TEST_F(ReconstructionTest, SingleBitFlipsOfTheUploadAreRefusedOrGiveTheOriginalValues) {
     prepareAll();
-    const QByteArray file = readBytes(s19());
+    const QByteArray file = testsupport::readFile(s19());
     const QByteArray good = uploadedImage();
     std::vector<qsizetype> positions;
     for (qsizetype at = 0; at < file.size(); at = file.indexOf('\n', at) + 1)
@@ -183,7 +174,7 @@ TEST_F(ReconstructionTest, SingleBitFlipsOfTheUploadAreRefusedOrGiveTheOriginalV
         for (int bit = 0; bit < 8; ++bit) {
             QByteArray flipped = file;
             flipped[i] = char(flipped[i] ^ (1 << bit));
-            writeBytes(flippedPath, flipped);
+            ASSERT_TRUE(testsupport::writeFile(flippedPath, flipped));
             QByteArray image;
             qint32 start = 0;
             if (!modDownload::g_sRecToBin(flippedPath, image, start)) ++refused;
@@ -198,7 +189,7 @@ TEST_F(ReconstructionTest, SingleBitFlipsOfTheUploadAreRefusedOrGiveTheOriginalV
     std::shuffle(sample.begin(), sample.end(), random);
     if (sample.size() > 12) sample.resize(12);
     for (const QByteArray& flipped : sample) {
-        writeBytes(s19(), flipped);
+        ASSERT_TRUE(testsupport::writeFile(s19(), flipped));
         QFile::remove(result());
         reconstruct();
         const QStringList l = windowLog();

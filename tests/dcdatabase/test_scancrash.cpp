@@ -11,11 +11,6 @@
 namespace {
 using modScanHeaderFiles::g_scanHeaderFiles;
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // Notes for every line whether a write transaction of the database is open: its journal
 // exists exactly that long.
 class JournalWatchingLog : public dcfixture::RecordingLog {
@@ -69,7 +64,7 @@ TEST_F(ScanCrash, TheParserAndTheReportWriteOutsideTheTransaction) {
 TEST_F(ScanCrash, CrashTheScanKilledAtAnyMomentLeavesTheLastScanOrThisOne) {
     writeSymbols("A", 600);
     ASSERT_TRUE(g_scanHeaderFiles(log, db, QStringLiteral("sourceScan")));
-    const QByteArray before = readAll(db);
+    const QByteArray before = testsupport::readFile(db);
     const QString oldState = state();
     writeSymbols("B", 900);
     ASSERT_TRUE(g_scanHeaderFiles(log, db, QStringLiteral("sourceScan")));

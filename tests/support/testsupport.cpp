@@ -1,5 +1,7 @@
 #include "testsupport.h"
 
+#include <QFile>
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QStringList>
@@ -64,6 +66,16 @@ bool waitFor(const std::function<bool()>& pred, int timeoutMs) {
         QThread::msleep(2);
     }
     return true;
+}
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
 }  // namespace testsupport

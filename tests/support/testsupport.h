@@ -3,6 +3,7 @@
 // a temporary folder, a free loopback port for a private virtual CAN bus, and a real-time wait.
 #include "desktop/dialogs.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
 #include <deque>
@@ -40,6 +41,11 @@ private:
 quint16 freePort();
 // The virtualcan URL for a channel on that port: tcp://127.0.0.1:PORT/can0.
 QString busUrl(quint16 port, int channel = 0);
+
+// A whole file's bytes (empty when it cannot be read), and a whole file written anew;
+// false when it could not be written.
+QByteArray readFile(const QString& path);
+bool writeFile(const QString& path, const QByteArray& bytes);
 
 // Waits in real time with the event loop running until pred() holds; false on time-out.
 bool waitFor(const std::function<bool()>& pred, int timeoutMs);

@@ -18,17 +18,6 @@ namespace {
 
 const QString kSheet = QStringLiteral("xl/worksheets/sheet1.xml");
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
 // A small signal list with shared strings, numbers and a second sheet.
 QString writeGood(const QTemporaryDir& dir, const QString& name) {
     const QString path = dir.filePath(name);
@@ -108,7 +97,7 @@ TEST(DamagedXlsx, ASharedStringIndexPastTheTableIsRefused) {
 TEST(DamagedXlsx, AZipEntryThatDoesNotMatchItsSizeOrChecksumIsRefused) {
     QTemporaryDir dir;
     const QString path = writeGood(dir, QStringLiteral("good.xlsx"));
-    const QByteArray good = readAll(path);
+    const QByteArray good = testsupport::readFile(path);
     const secondwriter::ZipEntry e = secondwriter::zipEntry(good, kSheet);
     ASSERT_GT(e.data, 0);
     ASSERT_GT(e.compressedSize, 200);
@@ -131,12 +120,12 @@ TEST(DamagedXlsx, AZipEntryThatDoesNotMatchItsSizeOrChecksumIsRefused) {
         QByteArray z = good;
         c.damage(z);
         const QString damaged = dir.filePath(QStringLiteral("damaged.xlsx"));
-        writeAll(damaged, z);
+        ASSERT_TRUE(testsupport::writeFile(damaged, z));
         expectRefused(damaged, kSheet);
     }
     // Cut short, the zip loses its directory: refused as no workbook, the file named.
     const QString cut = dir.filePath(QStringLiteral("cut.xlsx"));
-    writeAll(cut, good.left(good.size() * 2 / 3));
+    ASSERT_TRUE(testsupport::writeFile(cut, good.left(good.size() * 2 / 3)));
     expectRefused(cut, QString());
 }
 
