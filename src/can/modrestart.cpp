@@ -24,15 +24,25 @@ bool concerned(const Record& r, int m) { return r.stopped[m] || r.written[m] || 
 // Every module of the record that does not run its application now, named in one line.
 Selection nameLeftInBootloader(const Record& r) {
     Selection left{};
-    QStringList names;
-    for (int m = 0; m < kModules; ++m) {
-        left[m] = concerned(r, m) && !runs(m);
-        if (left[m]) names << modStringFct::sprintf(QStringLiteral("{*} {*}"), modGlobal::g_moduleKind, m);
-    }
-    if (!names.isEmpty()) mainWindow().addMessage(QStringLiteral("   Left in bootloader: ") + names.join(QStringLiteral(", ")));
+    for (int m = 0; m < kModules; ++m) left[m] = concerned(r, m) && !runs(m);
+    const QString names = g_names(left);
+    if (!names.isEmpty()) mainWindow().addMessage(QStringLiteral("   Left in bootloader: ") + names);
     return left;
 }
 }  // namespace
+
+QString g_names(const Selection& modules) {
+    QStringList names;
+    for (int m = 0; m < kModules; ++m)
+        if (modules[m]) names << modStringFct::sprintf(QStringLiteral("{*} {*}"), modGlobal::g_moduleKind, m);
+    return names.join(QStringLiteral(", "));
+}
+
+Selection g_running(const Record& r) {
+    Selection running{};
+    for (int m = 0; m < kModules; ++m) running[m] = concerned(r, m) && runs(m);
+    return running;
+}
 
 Selection g_restart(const Record& r) {
     Selection left{};

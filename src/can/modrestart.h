@@ -29,5 +29,9 @@ struct Record {
 Selection g_restart(const Record& record);
 // The engineer declined the restart: the log names the modules left in their bootloader.
 Selection g_nameLeft(const Record& record);
+// The modules of the record that run their application now.
+Selection g_running(const Record& record);
+// "PXM 0, PXM 2": the modules of the selection, for a log line.
+QString g_names(const Selection& modules);
 
 }  // namespace modRestart

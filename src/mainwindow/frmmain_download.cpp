@@ -217,10 +217,15 @@ void frmMain::endDownload() {
     trap(kObject, "endDownload", [&] {
         cmdAbort->setEnabled(true);
         m_abort = false;
-        if (m_restartDeclined)
-            modRestart::g_nameLeft(m_stopped);
-        else
-            modRestart::g_restart(m_stopped);
+        const Selection left = m_restartDeclined ? modRestart::g_nameLeft(m_stopped) : modRestart::g_restart(m_stopped);
+        // The update log, and with it the report of a failed run, names every module the
+        // download stopped: its "is updated" lines name those loaded, these the rest.
+        if (modGlobal::g_updateMode) {
+            const QString running = modRestart::g_names(modRestart::g_running(m_stopped));
+            if (!running.isEmpty()) addMessageUpdater(QStringLiteral("   Restarted: ") + running, -1);
+            const QString names = modRestart::g_names(left);
+            if (!names.isEmpty()) addMessageUpdater(QStringLiteral("   Left in bootloader: ") + names, -1);
+        }
         frmCANopen::instance().g_setOperational(0, false);
         addMessage(footerLine());
     });

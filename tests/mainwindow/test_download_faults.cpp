@@ -325,6 +325,9 @@ TEST_F(DownloadBusTest, MBusAbortDuringACylindersLoadStopsBeforeTheNext) {
         return true;
     })) << log().join('\n').toStdString();
     EXPECT_TRUE(log().filter(QStringLiteral("Left in bootloader")).isEmpty()) << log().join('\n').toStdString();
+    // The update log names every module the download stopped, not only those it loaded.
+    EXPECT_EQ(press.updated, QStringList({updatedLine(0), updatedLine(1), QStringLiteral("   Restarted: PXM 0, PXM 1, PXM 2")}))
+        << press.updated.join('\n').toStdString();
     updaterLink::install(&updater);
 }
 

@@ -138,6 +138,9 @@ TEST_F(RestartTest, AHalfWrittenModuleStaysInItsBootloaderAndIsNamed) {
     EXPECT_TRUE(lampRed(1));
     EXPECT_TRUE(waitFor([&] { return modules->mode(0) == PxmModule::Mode::Application; })) << text();
     EXPECT_EQ(modules->mode(1), PxmModule::Mode::Bootloader);
+    // The update log names both: the one loaded and running, the one left.
+    EXPECT_EQ(updater.updated.count(QStringLiteral("   Restarted: PXM 0")), 1) << updater.updated.join('\n').toStdString();
+    EXPECT_EQ(updater.updated.count(QStringLiteral("   Left in bootloader: PXM 1")), 1) << updater.updated.join('\n').toStdString();
 }
 
 // A QTM whose flash wait ends at status 0 but whose program does not start: no green lamp.
