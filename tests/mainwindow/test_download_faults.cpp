@@ -70,7 +70,8 @@ TEST_F(DownloadBusTest, AModuleIdleAtTheFirstPollHasFinishedAndAnImageOfOneBlock
     EXPECT_EQ(bootloaders->image(0, 6), image);
     EXPECT_TRUE(lampGreen(0));
     EXPECT_TRUE(w->m_moduleDone[0]);
-    EXPECT_EQ(updater.updated, QStringList{updatedLine(0)});
+    // The update log's "is updated" lines; the restart's lines follow them.
+    EXPECT_EQ(updater.updated.filter(QStringLiteral(" is updated")), QStringList{updatedLine(0)});
     EXPECT_EQ(modules->mode(0), PxmModule::Mode::Application);
     EXPECT_TRUE(errors.empty());
 }
@@ -247,7 +248,7 @@ TEST_F(DownloadBusTest, MBusAbortsAStalledCylinderAndGoesOnWithTheNext) {
     EXPECT_TRUE(cylinders.contains(QStringLiteral("      PXM 3: ok")));
     EXPECT_EQ(modules->loadedSections(3), QList<int>{6});
     EXPECT_TRUE(lampGreen(3));
-    EXPECT_EQ(updater.updated, QStringList({updatedLine(0), updatedLine(3)}));
+    EXPECT_EQ(updater.updated.filter(QStringLiteral(" is updated")), QStringList({updatedLine(0), updatedLine(3)}));
     EXPECT_TRUE(errors.empty());
 }
 
