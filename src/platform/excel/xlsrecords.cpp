@@ -54,6 +54,9 @@ private:
     bool readFat() {
         std::vector<quint32> fatSectors;
         const quint32 count = u32(m_file, 0x2C);
+        // No file holds more FAT sectors than sectors: a larger count (or a DIFAT chain that
+        // loops) is damage, not a reason to allocate.
+        if (count > quint64(m_file.size() / m_sector)) return false;
         for (int i = 0; i < 109 && fatSectors.size() < count; ++i) fatSectors.push_back(u32(m_file, 0x4C + i * 4));
         quint32 difat = u32(m_file, 0x44);
         for (quint32 hops = 0; fatSectors.size() < count; ++hops) {
