@@ -1,7 +1,7 @@
 // The S-record reader on any file: no crash, no hang, an image within its limit, and on
 // success the image's bytes all placed by records.
-#include "can/srecord.h"
 #include "fuzzsupport.h"
+#include "services/srecord.h"
 
 #include <cstdlib>
 

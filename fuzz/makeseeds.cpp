@@ -2,9 +2,9 @@
 // program's own writers (or, for the SDO client, from the server's answers of a good
 // transfer), so that the fuzzers start from valid inputs. Usage: fuzz_makeseeds CORPUSDIR
 #include "can/infoblock.h"
-#include "can/srecord.h"
 #include "dcbuilder/imagewalk.h"
 #include "fuzzsupport.h"
+#include "services/srecord.h"
 
 #include <QCoreApplication>
 #include <QDir>

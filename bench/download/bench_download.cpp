@@ -17,7 +17,6 @@
 #include "can/canmessageform.h"
 #include "can/frmcanopen.h"
 #include "can/modheartbeatcontrol.h"
-#include "can/srecord.h"
 #include "config/siteconfig.h"
 #include "desktop/dialogs.h"
 #include "desktop/timeservice.h"
@@ -29,6 +28,7 @@
 #include "mainwindow/vbcontrols.h"
 #include "services/errtrap.h"
 #include "services/modglobal.h"
+#include "services/srecord.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 // Converts a 4 MiB S-record file both ways (image -> S28 file -> image) and prints the
 // throughput of each direction, best of several runs.
-#include "can/srecord.h"
+#include "services/srecord.h"
 
 #include <QTemporaryDir>
 #include <QFileInfo>

@@ -3,11 +3,11 @@
 #include "can/frmcanopen.h"
 #include "can/modautodownload.h"
 #include "can/modconnectionstatus.h"
-#include "can/srecord.h"
 #include "desktop/runtimeerror.h"
 #include "services/errtrap.h"
 #include "services/modglobal.h"
 #include "services/modstringfct.h"
+#include "services/srecord.h"
 
 #include <QFile>
 #include <QRegularExpression>

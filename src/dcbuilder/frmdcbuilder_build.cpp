@@ -4,7 +4,6 @@
 #include "dcbuilder/imagecrc.h"
 #include "dcbuilder/logrules.h"
 
-#include "can/srecord.h"
 #include "dcdatabase/modscanheaderfiles.h"
 #include "mainwindow/loadfileslink.h"
 #include "services/dbtransaction.h"
@@ -14,6 +13,7 @@
 #include "services/modglobal.h"
 #include "services/modmsgbox.h"
 #include "services/modstringfct.h"
+#include "services/srecord.h"
 
 #include <QApplication>
 #include <QFile>

@@ -6,13 +6,13 @@
 #include "dcbuilder/frmdcbuilder.h"
 #include "dcbuilder/frmdcreconstruction.h"
 
-#include "can/srecord.h"
 #include "desktop/dialogs.h"
 #include "services/errtrap.h"
 #include "services/modfilefct.h"
 #include "services/modglobal.h"
 #include "services/modmsgbox.h"
 #include "services/modstringfct.h"
+#include "services/srecord.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "dcbuilder/imagecrc.h"
 
-#include "can/srecord.h"
 #include "crclibrary/crclibrary.h"
+#include "services/srecord.h"
 
 #include <QByteArray>
 

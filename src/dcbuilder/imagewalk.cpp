@@ -1,9 +1,9 @@
 #include "dcbuilder/imagewalk.h"
 
 #include "bytes/bytes.h"
-#include "can/srecord.h"
 #include "dcbuilder/dcnumber.h"
 #include "services/modstringfct.h"
+#include "services/srecord.h"
 
 #include <cmath>
 

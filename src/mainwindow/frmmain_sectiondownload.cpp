@@ -9,13 +9,13 @@
 #include "can/frmcanopen.h"
 #include "can/infoblock.h"
 #include "can/modmodechange.h"
-#include "can/srecord.h"
 #include "desktop/runtimeerror.h"
 #include "desktop/timeservice.h"
 #include "services/errtrap.h"
 #include "services/modglobal.h"
 #include "services/modmsgbox.h"
 #include "services/modstringfct.h"
+#include "services/srecord.h"
 
 #include <QCheckBox>
 #include <array>

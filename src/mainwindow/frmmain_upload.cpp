@@ -11,7 +11,6 @@
 #include "can/modmodechange.h"
 #include "can/modrestart.h"
 #include "can/modupload.h"
-#include "can/srecord.h"
 #include "crclibrary/crclibrary.h"
 #include "desktop/dialogs.h"
 #include "desktop/timeservice.h"
@@ -19,6 +18,7 @@
 #include "services/frmmessage2.h"
 #include "services/modglobal.h"
 #include "services/modmsgbox.h"
+#include "services/srecord.h"
 
 #include <QCheckBox>
 #include <QDir>

@@ -2,10 +2,10 @@
 // the read of a section info block, the bootloader CRC check and the spare's path.
 #include "updater/updaterun.h"
 
-#include "can/srecord.h"
 #include "services/errtrap.h"
 #include "services/modglobal.h"
 #include "services/modstringfct.h"
+#include "services/srecord.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <QGroupBox>
 
 #include "can/modapplicationmode.h"
-#include "can/srecord.h"
 #include "mainwindow/applicationtypelink.h"
 #include "mainwindow/bussetuplink.h"
 #include "services/modglobal.h"
 #include "services/modstringfct.h"
+#include "services/srecord.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -5,7 +5,7 @@
 #include "canfakes.h"
 #include "can/modapplicationmode.h"
 #include "can/modautodownload.h"
-#include "can/srecord.h"
+#include "services/srecord.h"
 #include "lib/pxmmodules.h"
 #include "masterfixture.h"
 #include "services/modglobal.h"

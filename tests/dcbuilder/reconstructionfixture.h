@@ -5,12 +5,12 @@
 // upload folder, the template folder beside it, and a recorder of the main window's log.
 #include "builderfixture.h"
 
-#include "can/srecord.h"
 #include "dcbuilder/dctemplate.h"
 #include "dcbuilder/frmdcreconstruction.h"
 #include "dcbuilder/mainlog.h"
 #include "services/frmmessage2.h"
 #include "services/modstringfct.h"
+#include "services/srecord.h"
 
 #include <QPixmap>
 #include <QLabel>

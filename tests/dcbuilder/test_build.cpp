@@ -2,8 +2,8 @@
 // the software check in the log, and the failures that leave no download file behind.
 #include "builderfixture.h"
 
-#include "can/srecord.h"
 #include "crclibrary/crclibrary.h"
+#include "services/srecord.h"
 
 #include <QTextStream>
 

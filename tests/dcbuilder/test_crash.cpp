@@ -5,9 +5,9 @@
 #include "builderfixture.h"
 
 #include "crashkill.h"
-#include "can/srecord.h"
 #include "dao/dbfiles.h"
 #include "dcbuilder/frmdcreconstruction.h"
+#include "services/srecord.h"
 
 namespace {
 void restore(const QString& path, const QByteArray& bytes) {

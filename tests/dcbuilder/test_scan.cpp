@@ -3,8 +3,8 @@
 // information and the data-container version written; a scan that fails saves nothing.
 #include "builderfixture.h"
 
-#include "can/srecord.h"
 #include "crclibrary/crclibrary.h"
+#include "services/srecord.h"
 
 namespace {
 class ScanCommand : public BuilderTest {

@@ -5,11 +5,11 @@
 #include "sitefixture.h"
 #include "virtualdisplay.h"
 
-#include "can/srecord.h"
 #include "config/siteconfig.h"
 #include "dao/dao.h"
 #include "dcbuilder/bintables.h"
 #include "dcfixture/dcfixture.h"
+#include "services/srecord.h"
 
 #include <QDir>
 #include <QFile>

@@ -6,12 +6,12 @@
 #include "can/infoblock.h"
 #include "can/modapplicationmode.h"
 #include "can/modconnectionstatus.h"
-#include "can/srecord.h"
 #include "config/loadfiles.h"
 #include "dao/dao.h"
 #include "lib/pxmmodules.h"
 #include "mainwindow/vbcontrols.h"
 #include "services/modglobal.h"
+#include "services/srecord.h"
 
 #include <QCheckBox>
 #include <QDir>

@@ -3,13 +3,13 @@
 // holds what the load file holds, byte for byte, and another program's reader accepts it.
 #include "sitefixture.h"
 
-#include "can/srecord.h"
 #include "config/loadfiles.h"
 #include "desktop/dialogs.h"
 #include "mainwindow/vbcheckbox.h"
 #include "mainwindow/vbcontrols.h"
 #include "services/frmmessage2.h"
 #include "services/modglobal.h"
+#include "services/srecord.h"
 
 #include <QAction>
 #include <QCheckBox>

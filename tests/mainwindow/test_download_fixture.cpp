@@ -4,7 +4,6 @@
 #include "can/frmcanopen.h"
 #include "can/links.h"
 #include "can/modautodownload.h"
-#include "can/srecord.h"
 #include "caninterface/caninterface.h"
 #include "cansim/cansim.h"
 #include "cansim/mainwindowlinks.h"
@@ -23,6 +22,7 @@
 #include "mainwindow/vbcontrols.h"
 #include "services/frmmessage2.h"
 #include "services/modglobal.h"
+#include "services/srecord.h"
 
 #include <QCheckBox>
 #include <QDir>

@@ -4,7 +4,7 @@
 #include "test_download_fixture.h"
 #include "mainwindow/canmasterlink.h"
 
-#include "can/srecord.h"
+#include "services/srecord.h"
 #include "desktop/dialogs.h"
 #include "can/modmodechange.h"
 #include "lib/crc32.h"

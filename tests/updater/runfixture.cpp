@@ -1,12 +1,12 @@
 #include "runfixture.h"
 
 #include "can/modapplicationmode.h"
-#include "can/srecord.h"
 #include "cansim/cansim.h"
 #include "cansim/mainwindowlinks.h"
 #include "desktop/timeservice.h"
 #include "mainwindow/vbcontrols.h"
 #include "services/modglobal.h"
+#include "services/srecord.h"
 #include "updater/updaterinstall.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 // The update window's single-section actions, which the run itself does not use: the
 // download of one section in up to three attempts, the info block read and decoded, the
 // bootloader CRC check and the state of the spare's path.
-#include "can/srecord.h"
+#include "services/srecord.h"
 #include "services/modglobal.h"
 #include "runfixture.h"
 

@@ -1,6 +1,6 @@
 // S-record reader and writer. Both work on raw bytes (a hex table, no per-byte QString
 // work), so that a file of several MiB converts in milliseconds.
-#include "can/srecord.h"
+#include "services/srecord.h"
 
 #include "bytes/bytes.h"
 #include "desktop/runtimeerror.h"

@@ -1,5 +1,5 @@
-#include "can/srecord.h"
 #include "services/errtrap.h"
+#include "services/srecord.h"
 #include "testsupport.h"
 
 #include <QDir>
