@@ -3,10 +3,10 @@
 #include "dcbuilder/frmdcbuilder.h"
 #include "dcbuilder/imagecrc.h"
 #include "dcbuilder/logrules.h"
+#include "dcbuilder/loadfileslink.h"
 
 #include "can/srecord.h"
 #include "dcdatabase/modscanheaderfiles.h"
-#include "mainwindow/loadfileslink.h"
 #include "services/dbtransaction.h"
 #include "services/errtrap.h"
 #include "services/moddatabase.h"
