@@ -9,18 +9,30 @@
 #include <cstdlib>
 
 namespace fuzzsupport {
-
-void init() {
-    static bool done = false;
-    if (done) return;
-    done = true;
-    Dialogs::setAnswerer([](const Dialogs::Request& r) {
+namespace {
+struct CautiousAnswers : Dialogs::Answerer {
+    Dialogs::Answer answer(const Dialogs::Request& r) override {
         Dialogs::Answer a;
         a.button = Dialogs::cautiousButton(r.style);
         return a;
-    });
-    ErrPtnr::setHandler([](const ErrPtnr::ErrorInfo&) { return ErrPtnr::Choice::Continue; });
-    ErrPtnr::setEndHook([] { std::abort(); });
+    }
+};
+struct GoOn : ErrPtnr::ErrorHandler {
+    ErrPtnr::Choice handle(const ErrPtnr::ErrorInfo&) override { return ErrPtnr::Choice::Continue; }
+};
+// An end of the program is a finding.
+struct AbortAtEnd : ProcessEnd {
+    void endProcess() override { std::abort(); }
+};
+}  // namespace
+
+void init() {
+    static CautiousAnswers answers;
+    static GoOn handler;
+    static AbortAtEnd end;
+    Dialogs::answererLink::install(&answers);
+    ErrPtnr::errorHandlerLink::install(&handler);
+    processEndLink::install(&end);
 }
 
 QString writeInput(const uint8_t* data, size_t size, const QString& suffix) {

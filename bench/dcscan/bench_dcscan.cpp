@@ -205,23 +205,31 @@ bool builderRoad(double& scan, double& import) {
     const QString book = dir.filePath(QStringLiteral("signals.xlsx"));
     writeSignalList(book);
 
-    bool quiet = true;
-    Dialogs::setAnswerer([&](const Dialogs::Request& r) {
-        Dialogs::Answer a;
-        if (r.kind == Dialogs::Kind::OpenFile) {
-            a.text = book;
+    // The open-file dialog picks the workbook; any other box or error is shown on the
+    // terminal and spoils the run.
+    struct Bench : Dialogs::Answerer, ErrPtnr::ErrorHandler {
+        QString book;
+        bool quiet = true;
+        Dialogs::Answer answer(const Dialogs::Request& r) override {
+            Dialogs::Answer a;
+            if (r.kind == Dialogs::Kind::OpenFile) {
+                a.text = book;
+                return a;
+            }
+            std::fprintf(stderr, "bench_dcscan: box \"%s\"\n", qPrintable(r.text));
+            quiet = false;
+            a.button = Dialogs::cautiousButton(r.style);
             return a;
         }
-        std::fprintf(stderr, "bench_dcscan: box \"%s\"\n", qPrintable(r.text));
-        quiet = false;
-        a.button = Dialogs::cautiousButton(r.style);
-        return a;
-    });
-    ErrPtnr::setHandler([&](const ErrPtnr::ErrorInfo& i) {
-        std::fprintf(stderr, "bench_dcscan: run-time error in %s: %s\n", qPrintable(i.procedure), qPrintable(i.description));
-        quiet = false;
-        return ErrPtnr::Choice::Continue;
-    });
+        ErrPtnr::Choice handle(const ErrPtnr::ErrorInfo& i) override {
+            std::fprintf(stderr, "bench_dcscan: run-time error in %s: %s\n", qPrintable(i.procedure), qPrintable(i.description));
+            quiet = false;
+            return ErrPtnr::Choice::Continue;
+        }
+    } bench;
+    bench.book = book;
+    Dialogs::answererLink::install(&bench);
+    ErrPtnr::errorHandlerLink::install(&bench);
 
     frmDcBuilder& builder = frmDcBuilder::instance();
     builder.g_show(dir.path());
@@ -240,11 +248,11 @@ bool builderRoad(double& scan, double& import) {
     std::printf("builder window, signal list  %8.1f ms  (%d log lines)\n", import * 1e3, builder.lstMessage->count());
     ok = ok && hasLine(builder.lstMessage, saved.arg(QStringLiteral("004")));
     builder.unload();
-    Dialogs::setAnswerer({});
-    ErrPtnr::setHandler({});
+    Dialogs::answererLink::install(nullptr);
+    ErrPtnr::errorHandlerLink::install(nullptr);
     modGlobal::g_rsAliasSymbolName.reset();
-    if (!ok || !quiet) std::fprintf(stderr, "bench_dcscan: a command of the builder window did not complete\n");
-    return ok && quiet;
+    if (!ok || !bench.quiet) std::fprintf(stderr, "bench_dcscan: a command of the builder window did not complete\n");
+    return ok && bench.quiet;
 }
 
 }  // namespace

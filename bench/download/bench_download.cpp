@@ -347,17 +347,24 @@ int main(int argc, char** argv) {
         TimeService::useVirtualClock(false);
         // Nothing may wait for an engineer: an unexpected box is answered as cautiously as a
         // test would, and shown on the terminal.
-        Dialogs::setAnswerer([](const Dialogs::Request& r) {
-            std::fprintf(stderr, "bench_download: box \"%s\"\n", qPrintable(r.text));
-            Dialogs::Answer a;
-            a.button = Dialogs::cautiousButton(r.style);
-            return a;
-        });
-        ErrPtnr::setHandler([](const ErrPtnr::ErrorInfo& i) {
-            std::fprintf(stderr, "bench_download: run-time error in %s: %s\n", qPrintable(i.procedure),
-                         qPrintable(i.description));
-            return ErrPtnr::Choice::Continue;
-        });
+        // Static: they stay installed until the process is gone.
+        static struct ShownOnTerminal : Dialogs::Answerer {
+            Dialogs::Answer answer(const Dialogs::Request& r) override {
+                std::fprintf(stderr, "bench_download: box \"%s\"\n", qPrintable(r.text));
+                Dialogs::Answer a;
+                a.button = Dialogs::cautiousButton(r.style);
+                return a;
+            }
+        } answers;
+        static struct ErrorsOnTerminal : ErrPtnr::ErrorHandler {
+            ErrPtnr::Choice handle(const ErrPtnr::ErrorInfo& i) override {
+                std::fprintf(stderr, "bench_download: run-time error in %s: %s\n", qPrintable(i.procedure),
+                             qPrintable(i.description));
+                return ErrPtnr::Choice::Continue;
+            }
+        } errors;
+        Dialogs::answererLink::install(&answers);
+        ErrPtnr::errorHandlerLink::install(&errors);
         const double ratio = runOnce(option("--one", QStringLiteral("125000")).toInt(), size);
         if (ratio < 0) return 1;
         std::printf("ratio %.4f\n", ratio);

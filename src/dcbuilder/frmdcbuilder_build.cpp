@@ -3,9 +3,9 @@
 #include "dcbuilder/frmdcbuilder.h"
 #include "dcbuilder/imagecrc.h"
 #include "dcbuilder/logrules.h"
+#include "dcbuilder/loadfileslink.h"
 
 #include "dcdatabase/modscanheaderfiles.h"
-#include "mainwindow/loadfileslink.h"
 #include "services/dbtransaction.h"
 #include "services/errtrap.h"
 #include "services/moddatabase.h"

@@ -22,6 +22,9 @@ struct CanMasterAdapter : CanMasterLink {
     void set_g_blockTransferEnable(bool on) override { frmCANopen::instance().g_blockTransferEnable = on; }
     void g_releaseCanOpen(bool onlyHW) override { frmCANopen::instance().g_releaseCanOpen(onlyHW); }
     bool busUp() const override { return !frmCANopen::instance().g_noCAN && frmCANopen::instance().busUp(); }
+    bool g_setOperational(quint8 node, bool noMessage) override {
+        return frmCANopen::instance().g_setOperational(node, noMessage);
+    }
     bool isLoaded() const override { return frmCANopen::instance().isLoaded(); }
     void unload() override { frmCANopen::instance().unload(); }
 };

@@ -1,6 +1,6 @@
 // The main window's public operations that other windows and modules use.
 #include "mainwindow/frmmain.h"
-#include "mainwindow/loadfileslink.h"
+#include "dcbuilder/loadfileslink.h"
 #include "mainwindow/modulestatuslink.h"
 #include "mainwindow/updaterlink.h"
 #include "mainwindow/vbcontrols.h"

@@ -6,7 +6,6 @@
 #include "mainwindow/modulestatuslink.h"
 #include "mainwindow/vbcontrols.h"
 
-#include "can/frmcanopen.h"
 #include "can/modmodechange.h"
 #include "can/modupload.h"
 #include "desktop/desktopservices.h"
@@ -181,7 +180,7 @@ void frmMain::cmdDownload_Click() {
                 QString(), true, Dialogs::vbOKCancel))
             return refuse(QStringLiteral("   BL-download canceled!"));
 
-        frmCANopen::instance().g_setOperational(0, false);
+        canMasterLink::get().g_setOperational(0, false);
 
         if (isChecked(chkProgram[0])) {
             bool cylinderLeftOut = false;
@@ -226,7 +225,7 @@ void frmMain::endDownload() {
             const QString names = modRestart::g_names(left);
             if (!names.isEmpty()) addMessageUpdater(QStringLiteral("   Left in bootloader: ") + names, -1);
         }
-        frmCANopen::instance().g_setOperational(0, false);
+        canMasterLink::get().g_setOperational(0, false);
         addMessage(footerLine());
     });
 }
@@ -308,7 +307,7 @@ void frmMain::downloadSelectedModules(bool spareStage, bool& ok) {
             cmdAbort->setEnabled(true);
             ok = modModeChange::g_startApplication(modModeChange::g_singeTargetSelection(0), false);
         }
-        frmCANopen::instance().g_setOperational(0, false);
+        canMasterLink::get().g_setOperational(0, false);
     });
     if (!ran) ok = false;
 }

@@ -4,7 +4,7 @@
 #include "mainwindow/canmasterlink.h"
 #include "mainwindow/commandlocklink.h"
 #include "mainwindow/frmmain.h"
-#include "mainwindow/loadfileslink.h"
+#include "dcbuilder/loadfileslink.h"
 #include "mainwindow/singleinstance.h"
 #include "mainwindow/startupswitches.h"
 #include "mainwindow/updaterlink.h"

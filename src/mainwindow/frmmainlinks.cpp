@@ -1,9 +1,9 @@
 #include "mainwindow/frmmainlinks.h"
 
 #include "can/links.h"
+#include "dcbuilder/loadfileslink.h"
 #include "mainwindow/bussetuplink.h"
 #include "mainwindow/frmmain.h"
-#include "mainwindow/loadfileslink.h"
 #include "mainwindow/toolwindowlinks.h"
 
 namespace {

@@ -32,10 +32,14 @@ constexpr int kFrameWidth = 7215;
 }  // namespace
 
 void g_installErrorForm() {
-    setHandler([](const ErrorInfo& info) {
-        const short r = Form::instance().OnError(info.object, info.procedure, static_cast<short>(info.mask), info);
-        return r == resultExit ? Choice::End : Choice::Continue;
-    });
+    struct FormHandler : ErrorHandler {
+        Choice handle(const ErrorInfo& info) override {
+            const short r = Form::instance().OnError(info.object, info.procedure, static_cast<short>(info.mask), info);
+            return r == resultExit ? Choice::End : Choice::Continue;
+        }
+    };
+    static FormHandler form;
+    errorHandlerLink::install(&form);
 }
 
 Form& Form::instance() {

@@ -5,42 +5,25 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <utility>
 
 namespace ErrPtnr {
 namespace {
-Handler& handler() {
-    static Handler h;
-    return h;
-}
-std::function<void()>& endHook() {
-    static std::function<void()> h;
-    return h;
-}
 bool g_inHandler = false;
+}  // namespace
 
-Choice plainBox(const ErrorInfo& i) {
+Choice ErrorHandler::handle(const ErrorInfo& i) {
     const QString text = QStringLiteral("Error %1: %2\rObject: %3\rProcedure: %4\r\rContinue with the next statement?")
                              .arg(i.number).arg(i.description, i.object, i.procedure);
     return Dialogs::msgBox(text, Dialogs::vbOKCancel | Dialogs::vbCritical, QStringLiteral("Error")) == Dialogs::vbCancel
                ? Choice::End : Choice::Continue;
 }
-}  // namespace
-
-void setHandler(Handler h) { handler() = std::move(h); }
-void setEndHook(std::function<void()> hook) { endHook() = std::move(hook); }
 
 void endProgram() {
     // Taken out first: an error inside the action that ends the program again ends it.
     ProgramEnd& last = programEndLink::get();
     programEndLink::install(nullptr);
     last.beforeEnd();
-    if (endHook()) {
-        endHook()();
-        return;
-    }
-    std::fflush(nullptr);
-    std::_Exit(1);
+    processEndLink::get().endProcess();
 }
 
 ErrorInfo describe(const QString& object, const QString& procedure, const std::exception* e, int mask) {
@@ -71,7 +54,7 @@ Choice report(const ErrorInfo& info) {
     g_inHandler = true;
     Choice c = Choice::Continue;
     try {
-        c = handler() ? handler()(info) : plainBox(info);
+        c = errorHandlerLink::get().handle(info);
     } catch (...) {
         c = Choice::Continue;
     }
@@ -81,3 +64,8 @@ Choice report(const ErrorInfo& info) {
 }
 
 }  // namespace ErrPtnr
+
+void ProcessEnd::endProcess() {
+    std::fflush(nullptr);
+    std::_Exit(1);
+}

@@ -7,7 +7,6 @@
 
 #include <QString>
 #include <exception>
-#include <functional>
 
 namespace ErrPtnr {
 
@@ -22,15 +21,18 @@ struct ErrorInfo {
     int mask = 0xFF;
 };
 
-using Handler = std::function<Choice(const ErrorInfo&)>;
+// The central error handler, which chooses how the program goes on after an error. The
+// error form registers itself at start-up; until then a plain error box asks.
+class ErrorHandler {
+public:
+    virtual ~ErrorHandler() = default;
+    virtual Choice handle(const ErrorInfo& info);
+};
+using errorHandlerLink = Link<ErrorHandler, ErrorHandler>;
 
-// The error form registers itself here at start-up; until then a plain error box asks.
-void setHandler(Handler handler);
 // Registers the error dialog (ErrPtnr::Form) as the handler; called once at start-up.
 void g_installErrorForm();
-// What "End" does: by default the process ends at once, with no exit procedure.
-void setEndHook(std::function<void()> hook);
-// Ends the program: what ProgramEnd's slot holds runs once first, then the end hook.
+// Ends the program: what ProgramEnd's slot holds runs once first, then ProcessEnd's.
 void endProgram();
 
 // Builds the error information from a caught exception.
@@ -48,6 +50,15 @@ public:
     virtual void beforeEnd() {}
 };
 using programEndLink = Link<ProgramEnd, ProgramEnd>;
+
+// The end itself, after ProgramEnd's step: the process ends at once, with no exit
+// procedure. Tests and fuzz targets stand in for it.
+class ProcessEnd {
+public:
+    virtual ~ProcessEnd() = default;
+    virtual void endProcess();
+};
+using processEndLink = Link<ProcessEnd, ProcessEnd>;
 
 // Runs one guarded step. Returns true when the step ran without a run-time error.
 template <class F>

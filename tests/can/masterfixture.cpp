@@ -95,8 +95,7 @@ void MasterTest::SetUp() {
     g_canInterfaceVersion = 2.0;
     g_bootupReceived = false;
     g_symSwInfoEngineType = 0;
-    CANInterfaceVersion::setReportedVersion(2.0);
-    CANInterfaceVersion::setAvailable(true);
+    canComponentLink::install(&canComponent);
     config();
     cansim::resetCanMaster();
     frmCANopen::instance().g_blockTransferEnable = false;
@@ -110,7 +109,8 @@ void MasterTest::TearDown() {
     for (auto& s : m_sims) s.reset();
     cansim::resetCanLinks();
     cansim::resetConfigRecordsets();
-    ErrPtnr::setHandler({});
+    canComponentLink::install(nullptr);
+    ErrPtnr::errorHandlerLink::install(nullptr);
 }
 
 void MasterTest::config(const std::map<QString, QString>& items) {

@@ -5,6 +5,7 @@
 // supervision and the auto-download state reset between tests.
 #include "can/canmessageform.h"
 #include "can/links.h"
+#include "cancomponentfake.h"
 #include "lib/profileoptions.h"
 #include "lib/simulator.h"
 #include "services/errtrap.h"
@@ -141,6 +142,7 @@ protected:
     FakeMessageForm form;
     FakeSetters setters;
     FakeDisplay display;
+    testsupport::CanComponentFake canComponent;
     double dllVersion = 0;
 
 private:

@@ -3,6 +3,7 @@
 #include "can/frmcanopen.h"
 #include "can/links.h"
 #include "canfakes.h"
+#include "cansim/cansim.h"
 #include "can/modapplicationmode.h"
 #include "can/modautodownload.h"
 #include "services/srecord.h"
@@ -48,13 +49,10 @@ class ApplicationFile : public ::testing::Test {
 protected:
     void SetUp() override {
         modGlobal::g_qtmMode = modGlobal::g_bzmMode = false;
-        ErrPtnr::setHandler([this](const ErrPtnr::ErrorInfo& i) {
-            errors.push_back(i);
-            return ErrPtnr::Choice::Continue;
-        });
+        cansim::recordErrors(errors);
     }
     void TearDown() override {
-        ErrPtnr::setHandler({});
+        ErrPtnr::errorHandlerLink::install(nullptr);
         modGlobal::g_qtmMode = modGlobal::g_bzmMode = false;
     }
     QString sRecord(const QByteArray& image) {

@@ -183,11 +183,11 @@ TEST_F(MasterBus, AGivenDeviceThatFailsIsNeitherRetriedNorReportedNorStarted) {
 
 TEST_F(MasterBus, AMissingVersionClassCountsAsVersion1) {
     bus(0);
-    CANInterfaceVersion::setAvailable(false);
+    canComponent.present = false;
     EXPECT_TRUE(initialise("M-Bus"));
     EXPECT_DOUBLE_EQ(dllVersion, 1.0);
-    CANInterfaceVersion::setAvailable(true);
-    CANInterfaceVersion::setReportedVersion(1.1);
+    canComponent.present = true;
+    canComponent.reported = 1.1;
     EXPECT_TRUE(initialise("M-Bus"));
     EXPECT_DOUBLE_EQ(dllVersion, 1.1);
     EXPECT_TRUE(errors.empty());

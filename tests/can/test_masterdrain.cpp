@@ -157,16 +157,22 @@ TEST_F(MasterDrain, APersistentReceiveFaultGivesOneBoxNotAStackOfThem) {
         QThread::msleep(250);
     };
     int boxes = 0;
-    Dialogs::setAnswerer([&](const Dialogs::Request&) {
-        if (++boxes == 1) {
-            // While the box is open, the ticks and signal events drain again.
-            flood();
-            master().g_forceHeartBeatCheck();
+    struct FloodWhileOpen : Dialogs::Answerer {
+        int& boxes;
+        std::function<void()> whileFirstOpen;
+        FloodWhileOpen(int& b, std::function<void()> f) : boxes(b), whileFirstOpen(std::move(f)) {}
+        Dialogs::Answer answer(const Dialogs::Request&) override {
+            if (++boxes == 1) whileFirstOpen();
+            Dialogs::Answer a;
+            a.button = Dialogs::vbOK;
+            return a;
         }
-        Dialogs::Answer a;
-        a.button = Dialogs::vbOK;
-        return a;
+    } answerer(boxes, [&] {
+        // While the box is open, the ticks and signal events drain again.
+        flood();
+        master().g_forceHeartBeatCheck();
     });
+    Dialogs::answererLink::install(&answerer);
     // Under load the flood may take longer to arrive than one sleep: flood until it overruns.
     for (int i = 0; i < 8 && boxes == 0; ++i) {
         flood();
@@ -184,7 +190,7 @@ TEST_F(MasterDrain, APersistentReceiveFaultGivesOneBoxNotAStackOfThem) {
         master().g_forceHeartBeatCheck();
     }
     EXPECT_EQ(boxes, 2);
-    Dialogs::setAnswerer({});
+    Dialogs::answererLink::install(&answers);
 }
 
 TEST_F(MasterDrain, TheFaultBoxNamesTheReadAndTheNode) {

@@ -10,7 +10,7 @@
 #include "dcfixture/recordinglog.h"
 #include "desktop/timeservice.h"
 #include "errorlog.h"
-#include "mainwindow/loadfileslink.h"
+#include "dcbuilder/loadfileslink.h"
 #include "qtprint.h"
 #include "services/modglobal.h"
 #include "testsupport.h"

@@ -11,20 +11,10 @@
 namespace {
 class Report : public BuilderTest {
 protected:
-    std::vector<std::pair<desktop::Action, QString>> opened;
-    bool viewerThere = true;
+    testsupport::DesktopRecorder desktopRequests;
+    std::vector<std::pair<testsupport::DesktopAction, QString>>& opened = desktopRequests.seen;
+    bool& viewerThere = desktopRequests.result;
 
-    void SetUp() override {
-        BuilderTest::SetUp();
-        desktop::setLauncher([this](desktop::Action a, const QString& target) {
-            opened.emplace_back(a, target);
-            return viewerThere;
-        });
-    }
-    void TearDown() override {
-        BuilderTest::TearDown();
-        desktop::setLauncher({});
-    }
     static QString run(const QString& program, const QStringList& args) {
         QProcess p;
         p.start(program, args);
@@ -49,7 +39,7 @@ TEST_F(Report, TheVersionsTablesAreCopiedAndShownAsAPdf) {
     EXPECT_EQ(l[2], QStringLiteral("Debug: \"") + pdf + QLatin1Char('"'));
     EXPECT_TRUE(l[3].startsWith(QString(82, QLatin1Char('-')) + QLatin1Char(' ')));
     ASSERT_EQ(opened.size(), 1u);
-    EXPECT_EQ(opened[0].first, desktop::Action::OpenDocument);
+    EXPECT_EQ(opened[0].first, testsupport::DesktopAction::OpenDocument);
     EXPECT_EQ(opened[0].second, pdf);
 
     for (const char* table : {"dcEnums", "alarmEnums", "dcBinFile"}) {

@@ -31,7 +31,7 @@ void SiteTest::SetUp() {
     // Against the simulator everything runs in real time.
     TimeService::useVirtualClock(false);
     answers = std::make_unique<testsupport::ScriptedAnswerer>();
-    ErrPtnr::setEndHook([this] { ++ends; });
+    processEndLink::install(&endCounter);
     cansim::recordErrors(errors);
     cansim::resetModGlobalsAndPaths();
     cansim::resetCanMaster();
@@ -51,8 +51,8 @@ void SiteTest::TearDown() {
     singleInstance::release();
     cansim::resetModGlobalsAndPaths();
     answers.reset();
-    ErrPtnr::setHandler({});
-    ErrPtnr::setEndHook({});
+    ErrPtnr::errorHandlerLink::install(nullptr);
+    processEndLink::install(nullptr);
 }
 
 void SiteTest::startSite(const QString& profileName, int cylinders, const QStringList& simArgs) {

@@ -13,6 +13,7 @@
 #include "mainwindow/frmmain.h"
 #include "mainwindow/updaterlink.h"
 #include "services/errtrap.h"
+#include "errorlog.h"
 #include "testsupport.h"
 
 #include <QStringList>
@@ -64,6 +65,7 @@ protected:
     std::unique_ptr<testsupport::ScriptedAnswerer> answers;
     std::vector<ErrPtnr::ErrorInfo> errors;
     int ends = 0;
+    testsupport::EndCounter endCounter{ends};
     RecordingUpdater updater;
     std::unique_ptr<frmMain> w;
 

@@ -9,7 +9,7 @@
 #include "mainwindow/dcbuilderlink.h"
 #include "mainwindow/dceditorlink.h"
 #include "mainwindow/frmmain.h"
-#include "mainwindow/loadfileslink.h"
+#include "dcbuilder/loadfileslink.h"
 #include "mainwindow/modulestatuslink.h"
 #include "mainwindow/singleinstance.h"
 #include "mainwindow/toolwindowlinks.h"
@@ -23,6 +23,7 @@
 #include "services/errtrap.h"
 #include "services/frmmessage2.h"
 #include "services/modglobal.h"
+#include "errorlog.h"
 #include "testsupport.h"
 
 #include <QCheckBox>
@@ -47,6 +48,16 @@ struct FakeCanMaster : CanMasterStub {
     void unload() override {
         calls->push_back("frmCANopen");
         loaded = false;
+    }
+};
+
+// Counts the program's ends and records them among the calls.
+struct FakeEnd : testsupport::EndCounter {
+    FakeEnd(int& ends, Calls* c) : EndCounter(ends), calls(c) {}
+    Calls* calls;
+    void endProcess() override {
+        EndCounter::endProcess();
+        calls->push_back("END");
     }
 };
 
@@ -158,10 +169,11 @@ protected:
     FakeWindow overview{&calls, "frmModuleOverview"};
     FakeWindow details{&calls, "frmInfoBlockDetails"};
     FakeWindow repair{&calls, "frmHWInfoBlockRepair"};
+    FakeEnd end{ends, &calls};
 
     void SetUp() override {
         answers = std::make_unique<testsupport::ScriptedAnswerer>();
-        ErrPtnr::setEndHook([this] { ++ends; calls.push_back("END"); });
+        processEndLink::install(&end);
         cansim::recordErrors(errors);
         resetGlobals();
         w = std::make_unique<frmMain>();
@@ -192,8 +204,8 @@ protected:
         singleInstance::release();
         resetGlobals();
         answers.reset();
-        ErrPtnr::setHandler({});
-        ErrPtnr::setEndHook({});
+        ErrPtnr::errorHandlerLink::install(nullptr);
+        processEndLink::install(nullptr);
     }
 
     static void resetGlobals() { cansim::resetModGlobalsAndPaths(); }

@@ -2,6 +2,7 @@
 // process's private virtual bus, in real time: the manual mode's S-Bus search over the two
 // converters, the update run's M-Bus set-up with its wait for a module, and the type check.
 #include "can/frmcanopen.h"
+#include "cancomponentfake.h"
 #include "caninterface/caninterface.h"
 #include "cansim/cansim.h"
 #include "dao/dao.h"
@@ -16,6 +17,7 @@
 #include "services/frmabout.h"
 #include "services/frmmessage2.h"
 #include "services/modglobal.h"
+#include "errorlog.h"
 #include "testsupport.h"
 
 #include <QCheckBox>
@@ -56,6 +58,8 @@ protected:
     std::unique_ptr<testsupport::ScriptedAnswerer> answers;
     std::vector<ErrPtnr::ErrorInfo> errors;
     int ends = 0;
+    testsupport::EndCounter endCounter{ends};
+    testsupport::CanComponentFake canComponent;
     std::unique_ptr<sim::Simulator> sims[2];
     std::unique_ptr<sim::PxmModules> modules;
     std::unique_ptr<frmMain> w;
@@ -74,10 +78,10 @@ protected:
         QLoggingCategory::setFilterRules(QStringLiteral("qt.canbus*=false\nkelb.can.warning=false"));
         TimeService::useVirtualClock(false);
         answers = std::make_unique<testsupport::ScriptedAnswerer>();
-        ErrPtnr::setEndHook([this] { ++ends; });
+        processEndLink::install(&endCounter);
         cansim::recordErrors(errors);
         resetGlobals();
-        CANInterfaceVersion::setReportedVersion(2.0);
+        canComponentLink::install(&canComponent);
         cansim::resetCanMaster();
         canLinks::install();
     }
@@ -94,8 +98,9 @@ protected:
         singleInstance::release();
         resetGlobals();
         answers.reset();
-        ErrPtnr::setHandler({});
-        ErrPtnr::setEndHook({});
+        ErrPtnr::errorHandlerLink::install(nullptr);
+        processEndLink::install(nullptr);
+        canComponentLink::install(nullptr);
     }
 
     static void resetGlobals() {
@@ -263,7 +268,7 @@ TEST_F(BusSetupTest, AnOldCanComponentIsWarnedOfOnce) {
     window();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.version);
-        CANInterfaceVersion::setReportedVersion(c.version);
+        canComponent.reported = c.version;
         answers->clear();
         frmCANopen::instance().g_releaseCanOpen(false);
         bool ok = true;

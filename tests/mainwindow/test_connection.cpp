@@ -192,13 +192,19 @@ TEST_F(ConnectionTest, AnOldBootloaderOnTheMBusEndsTheProgramAfterItsBox) {
 
 TEST_F(ConnectionTest, ARefreshWhileTheDisplaysOwnBoxIsOpenOpensNoSecondBox) {
     oldBootloader = true;
-    int boxes = 0;
     // The refresh of the heartbeat tick comes in while the box waits for the engineer.
-    Dialogs::setAnswerer([&](const Dialogs::Request&) {
-        ++boxes;
-        w->g_updateConnectionStatus();
-        return Dialogs::Answer{Dialogs::vbOK, {}};
-    });
+    struct RefreshWhileOpen : Dialogs::Answerer {
+        frmMain* w = nullptr;
+        int boxes = 0;
+        Dialogs::Answer answer(const Dialogs::Request&) override {
+            ++boxes;
+            w->g_updateConnectionStatus();
+            return Dialogs::Answer{Dialogs::vbOK, {}};
+        }
+    } answerer;
+    answerer.w = w.get();
+    Dialogs::answererLink::install(&answerer);
     w->g_updateConnectionStatus();
-    EXPECT_EQ(boxes, 1);
+    Dialogs::answererLink::install(answers.get());
+    EXPECT_EQ(answerer.boxes, 1);
 }

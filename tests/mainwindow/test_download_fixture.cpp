@@ -16,7 +16,7 @@
 #include "mainwindow/canlinks.h"
 #include "mainwindow/canmasterlink.h"
 #include "mainwindow/commandlocklink.h"
-#include "mainwindow/loadfileslink.h"
+#include "dcbuilder/loadfileslink.h"
 #include "mainwindow/modulestatuslink.h"
 #include "mainwindow/vbcheckbox.h"
 #include "mainwindow/vbcontrols.h"
@@ -105,8 +105,7 @@ void DownloadBusTest::SetUp() {
     modGlobal::g_configDbPath = dir.filePath(QStringLiteral("KELB-3817 Update Tool-Config.mdb"));
     writeConfig(modGlobal::g_configDbPath);
     ASSERT_TRUE(modGlobal::g_iniGlobals());
-    CANInterfaceVersion::setReportedVersion(2.0);
-    CANInterfaceVersion::setAvailable(true);
+    canComponentLink::install(nullptr);
     cansim::resetCanMaster();
     frmCANopen::instance().g_blockTransferEnable = false;
     w = std::make_unique<frmMain>();
@@ -126,7 +125,7 @@ void DownloadBusTest::TearDown() {
     w.reset();
     resetGlobals();
     answers.reset();
-    ErrPtnr::setHandler({});
+    ErrPtnr::errorHandlerLink::install(nullptr);
 }
 
 void DownloadBusTest::start(sim::Profile p, int cylinders, bool updateMode, const sim::BootOptions& boot,

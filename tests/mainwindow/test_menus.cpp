@@ -37,17 +37,6 @@ struct ReportWriter : UpdaterStub {
     }
 };
 
-// Records what is handed to the text editor instead of starting it.
-struct EditorRequests {
-    QStringList files;
-    EditorRequests() {
-        desktop::setLauncher([this](desktop::Action a, const QString& target) {
-            if (a == desktop::Action::OpenInTextEditor) files << target;
-            return true;
-        });
-    }
-    ~EditorRequests() { desktop::setLauncher({}); }
-};
 }  // namespace
 
 class MenuTest : public MainWindowTest {
@@ -111,13 +100,13 @@ TEST_F(MenuTest, ReportButtonOpensReportOrInstruction) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.caption);
-        EditorRequests editor;
+        testsupport::DesktopRecorder desktopRequests;
         writer.written = 0;
         w->m_reportFile = c.reportBefore;
         button.setText(QString::fromLatin1(c.caption));
         w->cmdOpenReport_Click();
         EXPECT_EQ(writer.written, c.written);
-        EXPECT_EQ(editor.files, QStringList{c.opened});
+        EXPECT_EQ(desktopRequests.targets(testsupport::DesktopAction::OpenInTextEditor), QStringList{c.opened});
     }
     EXPECT_TRUE(errors.empty());
 }

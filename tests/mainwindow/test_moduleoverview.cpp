@@ -69,7 +69,7 @@ protected:
         frmInfoBlockDetails::instance().cmdExit_Click();
         frmMain::setInstance(nullptr);
         w.reset();
-        ErrPtnr::setHandler({});
+        ErrPtnr::errorHandlerLink::install(nullptr);
     }
     QStringList log() const {
         QStringList lines;

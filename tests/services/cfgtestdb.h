@@ -36,15 +36,14 @@ inline int count(const QString& path, const QString& sql, const QVariantList& pa
 }
 
 // Records what reaches the central error handler while it lives; every error continues.
-class ErrorRecorder {
+class ErrorRecorder : public ErrPtnr::ErrorHandler {
 public:
-    ErrorRecorder() {
-        ErrPtnr::setHandler([this](const ErrPtnr::ErrorInfo& i) {
-            errors.push_back(i);
-            return ErrPtnr::Choice::Continue;
-        });
+    ErrorRecorder() { ErrPtnr::errorHandlerLink::install(this); }
+    ~ErrorRecorder() override { ErrPtnr::errorHandlerLink::install(nullptr); }
+    ErrPtnr::Choice handle(const ErrPtnr::ErrorInfo& i) override {
+        errors.push_back(i);
+        return ErrPtnr::Choice::Continue;
     }
-    ~ErrorRecorder() { ErrPtnr::setHandler({}); }
     std::vector<ErrPtnr::ErrorInfo> errors;
 };
 

@@ -16,23 +16,19 @@
 
 struct FormTest : ::testing::Test {
     testsupport::ScriptedAnswerer answers;
-    std::vector<std::pair<desktop::Action, QString>> launched;
-    bool launchResult = true;
+    testsupport::DesktopRecorder desktopRequests;
+    std::vector<std::pair<testsupport::DesktopAction, QString>>& launched = desktopRequests.seen;
+    bool& launchResult = desktopRequests.result;
 
     void SetUp() override {
         TimeService::useVirtualClock(true);
         modGlobal::g_updateMode = false;
         frmMessage2::instance().unload();
-        desktop::setLauncher([this](desktop::Action a, const QString& target) {
-            launched.emplace_back(a, target);
-            return launchResult;
-        });
     }
     void TearDown() override {
         frmMessage2::instance().unload();
-        desktop::setLauncher({});
-        ErrPtnr::setHandler({});
-        ErrPtnr::setEndHook({});
+        ErrPtnr::errorHandlerLink::install(nullptr);
+        processEndLink::install(nullptr);
         TimeService::useVirtualClock(false);
     }
 

@@ -1,5 +1,7 @@
 #include "formfixture.h"
+
 #include "desktop/runtimeerror.h"
+#include "errorlog.h"
 #include "services/errptnr.h"
 #include "services/failurelog.h"
 #include "services/programinfo.h"
@@ -35,7 +37,8 @@ std::function<int(QDialog*)> press(int index) {
 TEST_F(ErrDialog, ShowsNumberDescriptionModuleProcedureAndLineWithTheTwoChoices) {
     ErrPtnr::g_installErrorForm();
     int ends = 0;
-    ErrPtnr::setEndHook([&] { ++ends; });
+    testsupport::EndCounter endCounter(ends);
+    processEndLink::install(&endCounter);
     answers.pushForm([](QDialog* d) {
         auto* f = static_cast<Form*>(d);
         EXPECT_EQ(f->windowTitle(), caption());
@@ -190,7 +193,7 @@ TEST_F(ErrDialog, MailPutsTheLogOnTheClipboardAndOpensTheMailProgram) {
     failIn("frmMain", "Form_Load");
     EXPECT_EQ(QGuiApplication::clipboard()->text(), log);
     ASSERT_EQ(launched.size(), 1u);
-    EXPECT_EQ(launched[0].first, desktop::Action::OpenMail);
+    EXPECT_EQ(launched[0].first, testsupport::DesktopAction::OpenMail);
     EXPECT_TRUE(launched[0].second.startsWith("mailto:"));
     EXPECT_FALSE(launched[0].second.contains(' '));
     EXPECT_EQ(answers.texts()[1],
@@ -202,7 +205,8 @@ TEST_F(ErrDialog, MailPutsTheLogOnTheClipboardAndOpensTheMailProgram) {
 TEST_F(ErrDialog, PrintSendsTheWrappedLinesAndAFailedPrintLeavesTheDialogUsable) {
     ErrPtnr::g_installErrorForm();
     int ends = 0;
-    ErrPtnr::setEndHook([&] { ++ends; });
+    testsupport::EndCounter endCounter(ends);
+    processEndLink::install(&endCounter);
     QString log;
     answers.pushForm([&](QDialog* d) {
         auto* f = static_cast<Form*>(d);
@@ -215,7 +219,7 @@ TEST_F(ErrDialog, PrintSendsTheWrappedLinesAndAFailedPrintLeavesTheDialogUsable)
     });
     failIn("frmMain", "cmdDownload_Click");
     ASSERT_EQ(launched.size(), 2u);
-    EXPECT_EQ(launched[0].first, desktop::Action::PrintLines);
+    EXPECT_EQ(launched[0].first, testsupport::DesktopAction::PrintLines);
     EXPECT_EQ(launched[0].second, ErrPtnr::printerLines(log).join('\n'));
     EXPECT_TRUE(answers.anyTextContains("could not be printed"));
     EXPECT_EQ(ends, 1);

@@ -52,7 +52,7 @@ TEST_F(About, SystemInfoStartsTheProgramOrSaysItIsUnavailable) {
     a.g_showAbout(false);
     a.cmdSysInfo->click();
     ASSERT_EQ(launched.size(), 1u);
-    EXPECT_EQ(launched[0].first, desktop::Action::StartSystemInformation);
+    EXPECT_EQ(launched[0].first, testsupport::DesktopAction::StartSystemInformation);
     EXPECT_TRUE(boxes().empty());
     launchResult = false;
     a.cmdSysInfo->click();

@@ -10,20 +10,19 @@ using namespace Dialogs;
 
 // Answers every box with `button` and records what was asked and whether the message
 // window was visible meanwhile.
-struct Recorder {
+struct Recorder : Answerer {
     int button = vbOK;
     Request last;
     bool windowVisible = false;
-    ~Recorder() { setAnswerer({}); }
-    Recorder() {
-        setAnswerer([this](const Request& r) {
-            last = r;
-            const frmMessage2* w = frmMessage2::existing();
-            windowVisible = w && w->isVisible();
-            Answer a;
-            a.button = button;
-            return a;
-        });
+    Recorder() { answererLink::install(this); }
+    ~Recorder() override { answererLink::install(nullptr); }
+    Answer answer(const Request& r) override {
+        last = r;
+        const frmMessage2* w = frmMessage2::existing();
+        windowVisible = w && w->isVisible();
+        Answer a;
+        a.button = button;
+        return a;
     }
 };
 }  // namespace

@@ -10,11 +10,9 @@
 
 namespace testsupport {
 
-ScriptedAnswerer::ScriptedAnswerer() {
-    Dialogs::setAnswerer([this](const Dialogs::Request& r) { return answer(r); });
-}
+ScriptedAnswerer::ScriptedAnswerer() { Dialogs::answererLink::install(this); }
 
-ScriptedAnswerer::~ScriptedAnswerer() { Dialogs::setAnswerer({}); }
+ScriptedAnswerer::~ScriptedAnswerer() { Dialogs::answererLink::install(nullptr); }
 
 Dialogs::Answer ScriptedAnswerer::answer(const Dialogs::Request& r) {
     m_shown.push_back(r);
@@ -45,6 +43,17 @@ bool ScriptedAnswerer::anyTextContains(const QString& part) const {
     for (const auto& r : m_shown)
         if (r.text.contains(part)) return true;
     return false;
+}
+
+DesktopRecorder::DesktopRecorder() { desktop::servicesLink::install(this); }
+
+DesktopRecorder::~DesktopRecorder() { desktop::servicesLink::install(nullptr); }
+
+QStringList DesktopRecorder::targets(DesktopAction action) const {
+    QStringList l;
+    for (const auto& [a, target] : seen)
+        if (a == action) l << target;
+    return l;
 }
 
 quint16 freePort() {

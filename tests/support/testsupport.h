@@ -1,6 +1,8 @@
 #pragma once
 // Test support shared by every test executable: a scripted answerer for the dialog seam,
-// a temporary folder, a free loopback port for a private virtual CAN bus, and a real-time wait.
+// desktop services that record instead of starting programs, a temporary folder, a free
+// loopback port for a private virtual CAN bus, and a real-time wait.
+#include "desktop/desktopservices.h"
 #include "desktop/dialogs.h"
 
 #include <QByteArray>
@@ -8,16 +10,17 @@
 #include <QTemporaryDir>
 #include <deque>
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace testsupport {
 
 // Replies to every dialog from a script and records what was shown. Unscripted boxes get
 // the cautious answer (Cancel / No), so an unexpected question never says yes.
-class ScriptedAnswerer {
+class ScriptedAnswerer : public Dialogs::Answerer {
 public:
     ScriptedAnswerer();   // installs itself
-    ~ScriptedAnswerer();  // removes itself
+    ~ScriptedAnswerer() override;  // removes itself
 
     // Queue answers, used in order.
     void push(int button) { Dialogs::Answer a; a.button = button; m_queue.push_back(a); }
@@ -30,11 +33,42 @@ public:
     bool anyTextContains(const QString& part) const;
     void clear() { m_shown.clear(); }
 
+    Dialogs::Answer answer(const Dialogs::Request& r) override;
+
 private:
-    Dialogs::Answer answer(const Dialogs::Request& r);
     std::deque<Dialogs::Answer> m_queue;
     std::deque<std::function<int(QDialog*)>> m_forms;
     std::vector<Dialogs::Request> m_shown;
+};
+
+// Stands in for the desktop services while it lives: records each request as its kind and
+// target (the system-information program found, the printed lines joined by "\n") and
+// answers `result`.
+enum class DesktopAction { OpenMail, StartSystemInformation, OpenInTextEditor, PrintLines, OpenDocument };
+class DesktopRecorder : public desktop::Services {
+public:
+    DesktopRecorder();
+    ~DesktopRecorder() override;
+    std::vector<std::pair<DesktopAction, QString>> seen;
+    bool result = true;
+    // The targets of the requests of one kind, in order.
+    QStringList targets(DesktopAction action) const;
+
+    bool openMail(const QString& url) override { return record(DesktopAction::OpenMail, url); }
+    bool startSystemInformation(const QString& program) override {
+        return record(DesktopAction::StartSystemInformation, program);
+    }
+    bool openInTextEditor(const QString& path) override { return record(DesktopAction::OpenInTextEditor, path); }
+    bool openDocument(const QString& path) override { return record(DesktopAction::OpenDocument, path); }
+    bool printLines(const QStringList& lines) override {
+        return record(DesktopAction::PrintLines, lines.join(QLatin1Char('\n')));
+    }
+
+private:
+    bool record(DesktopAction action, const QString& target) {
+        seen.emplace_back(action, target);
+        return result;
+    }
 };
 
 // A loopback TCP port that was free a moment ago.

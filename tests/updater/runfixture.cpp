@@ -121,7 +121,7 @@ void RunTest::TearDown() {
     cansim::resetModGlobalsAndPaths();
     g_symSwInfoEngineType = 0;
     answers.reset();
-    ErrPtnr::setHandler({});
+    ErrPtnr::errorHandlerLink::install(nullptr);
 }
 
 void RunTest::makeConfig(const std::set<int>& okTexts, const std::map<QString, QString>& extra) {

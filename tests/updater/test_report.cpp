@@ -1,5 +1,6 @@
 // The update report: its blocks, its place, and that every way out leaves it.
 #include "runfixture.h"
+#include "errorlog.h"
 
 #include "desktop/desktopservices.h"
 #include "mainwindow/frmmain.h"
@@ -105,15 +106,10 @@ class ReportOnEveryWayOut : public WiredRunTest {
 protected:
     void SetUp() override {
         WiredRunTest::SetUp();
-        ErrPtnr::setEndHook([this] { ++ends; });
-        desktop::setLauncher([this](desktop::Action, const QString& target) {
-            opened << target;
-            return true;
-        });
+        processEndLink::install(&endCounter);
     }
     void TearDown() override {
-        ErrPtnr::setEndHook({});
-        desktop::setLauncher({});
+        processEndLink::install(nullptr);
         WiredRunTest::TearDown();
     }
     QString text() const { return wired->window().txtUserInfo->toPlainText(); }
@@ -123,15 +119,22 @@ protected:
         for (int i = 0; i < list->count(); ++i) lines << list->item(i)->text();
         return lines;
     }
+    // What was handed to the desktop to open.
+    QStringList opened() const {
+        QStringList targets;
+        for (const auto& request : desktopRequests.seen) targets << request.second;
+        return targets;
+    }
     int ends = 0;
-    QStringList opened;
+    testsupport::EndCounter endCounter{ends};
+    testsupport::DesktopRecorder desktopRequests;
 };
 
 TEST_F(ReportOnEveryWayOut, OpenReportWritesTheReportOnceAndOpensIt) {
     ASSERT_TRUE(runUntil([&] { return wired->step() == 11 && !wired->window().timCyclic.isEnabled(); }));
     wired->window().cmdOpenReport->click();
     const QString path = UpdateRun::reportPath(dir.path());
-    EXPECT_EQ(opened, QStringList{path});
+    EXPECT_EQ(opened(), QStringList{path});
     EXPECT_EQ(main->m_reportFile, path);
     const QByteArray first = fileBytes(path);
     EXPECT_TRUE(first.contains("KELB-3817 Software is successfully updated."));
@@ -144,7 +147,7 @@ TEST_F(ReportOnEveryWayOut, OpenInstructionBeforeAnyReportOpensTheProgramFolders
     ASSERT_TRUE(runUntil([&] { return !wired->window().cmdOpenReport->isHidden(); }));
     ASSERT_EQ(wired->window().cmdOpenReport->text(), "Open Instruction");
     wired->window().cmdOpenReport->click();
-    EXPECT_EQ(opened, QStringList{QDir(dir.path()).filePath("Instruction.txt")});
+    EXPECT_EQ(opened(), QStringList{QDir(dir.path()).filePath("Instruction.txt")});
     EXPECT_FALSE(QFile::exists(UpdateRun::reportPath(dir.path())));
     // There is no such file: the log says so rather than leave the engineer with nothing.
     const QString missing =
@@ -160,7 +163,7 @@ TEST_F(ReportOnEveryWayOut, OpenInstructionWithTheFileThereLogsNothing) {
     instruction.close();
     ASSERT_TRUE(runUntil([&] { return !wired->window().cmdOpenReport->isHidden(); }));
     wired->window().cmdOpenReport->click();
-    EXPECT_EQ(opened, QStringList{instruction.fileName()});
+    EXPECT_EQ(opened(), QStringList{instruction.fileName()});
     EXPECT_TRUE(updateLog().filter(QStringLiteral("Instruction file")).isEmpty()) << updateLog().join('\n').toStdString();
 }
 

@@ -6,7 +6,6 @@
 
 #include <QCoreApplication>
 #include <QThread>
-#include <atomic>
 #include <future>
 
 namespace {
@@ -213,15 +212,9 @@ void CANInterface::releaseNode(quint8 node, qint32& status_) { status_ = CanStat
 
 // --- version class -----------------------------------------------------------------
 
-namespace {
-std::atomic<double> g_reportedVersion{2.0};
-std::atomic<bool> g_versionAvailable{true};
-}  // namespace
-
 CANInterfaceVersion::CANInterfaceVersion() {
-    if (!g_versionAvailable) throw RuntimeError(429, QStringLiteral("Can't create the CAN interface's version object"));
+    if (!canComponentLink::get().hasVersionClass())
+        throw RuntimeError(429, QStringLiteral("Can't create the CAN interface's version object"));
 }
 
-double CANInterfaceVersion::version() const { return g_reportedVersion; }
-void CANInterfaceVersion::setReportedVersion(double v) { g_reportedVersion = v; }
-void CANInterfaceVersion::setAvailable(bool on) { g_versionAvailable = on; }
+double CANInterfaceVersion::version() const { return canComponentLink::get().version(); }

@@ -8,6 +8,7 @@
 // running transfer's response go to a bounded receive queue (readMessage); their arrival
 // raises SignalEvent in the thread that made this object.
 #include "caninterface/canstatus.h"
+#include "link/link.h"
 
 #include <QByteArray>
 #include <QMap>
@@ -82,13 +83,20 @@ private:
     qint32 m_options[3] = {0, 0, 0};
 };
 
-// The component's version class. It answers 2.0 (block transfer and every feature);
-// tests can make it answer 1.0 or 1.1, or fail to be created as a missing one would.
+// What the component says of itself through its version class: it has one, and it is
+// 2.0 (block transfer and every feature). A test stands in for a component of 1.0 or 1.1,
+// or one without the class.
+class CanComponent {
+public:
+    virtual ~CanComponent() = default;
+    virtual bool hasVersionClass() const { return true; }
+    virtual double version() const { return 2.0; }
+};
+using canComponentLink = Link<CanComponent, CanComponent>;
+
+// The component's version class, answering what canComponentLink's component says.
 class CANInterfaceVersion {
 public:
-    CANInterfaceVersion();  // throws RuntimeError while made unavailable
+    CANInterfaceVersion();  // throws RuntimeError when the component has no version class
     double version() const;
-
-    static void setReportedVersion(double v);
-    static void setAvailable(bool on);
 };

@@ -14,11 +14,6 @@
 
 namespace desktop {
 namespace {
-Launcher& launcher() {
-    static Launcher l;
-    return l;
-}
-
 // Where the system-information program is: on Windows the registry says, elsewhere the
 // first of the usual desktop tools that is installed.
 QString findSystemInformation() {
@@ -42,21 +37,19 @@ QString findSystemInformation() {
 }
 }  // namespace
 
-void setLauncher(Launcher l) { launcher() = std::move(l); }
+bool openMail(const QString& mailtoUrl) { return servicesLink::get().openMail(mailtoUrl); }
+bool startSystemInformation() { return servicesLink::get().startSystemInformation(findSystemInformation()); }
+bool openInTextEditor(const QString& path) { return servicesLink::get().openInTextEditor(path); }
+bool openDocument(const QString& path) { return servicesLink::get().openDocument(path); }
+bool printLines(const QStringList& lines) { return servicesLink::get().printLines(lines); }
 
-bool openMail(const QString& mailtoUrl) {
-    if (launcher()) return launcher()(Action::OpenMail, mailtoUrl);
-    return QDesktopServices::openUrl(QUrl(mailtoUrl));
-}
+bool Services::openMail(const QString& mailtoUrl) { return QDesktopServices::openUrl(QUrl(mailtoUrl)); }
 
-bool startSystemInformation() {
-    const QString program = findSystemInformation();
-    if (launcher()) return launcher()(Action::StartSystemInformation, program);
+bool Services::startSystemInformation(const QString& program) {
     return !program.isEmpty() && QProcess::startDetached(program, {});
 }
 
-bool openInTextEditor(const QString& path) {
-    if (launcher()) return launcher()(Action::OpenInTextEditor, path);
+bool Services::openInTextEditor(const QString& path) {
 #ifdef Q_OS_WIN
     return QProcess::startDetached(QStringLiteral("notepad.exe"), {path});
 #else
@@ -64,13 +57,9 @@ bool openInTextEditor(const QString& path) {
 #endif
 }
 
-bool openDocument(const QString& path) {
-    if (launcher()) return launcher()(Action::OpenDocument, path);
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-}
+bool Services::openDocument(const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
 
-bool printLines(const QStringList& lines) {
-    if (launcher()) return launcher()(Action::PrintLines, lines.join(QLatin1Char('\n')));
+bool Services::printLines(const QStringList& lines) {
     const QPrinterInfo info = QPrinterInfo::defaultPrinter();
     if (info.isNull()) return false;
     QPrinter printer(info);

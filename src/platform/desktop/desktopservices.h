@@ -1,22 +1,31 @@
 #pragma once
 // The few desktop services the program asks of the operating system: the mail program,
 // the system-information program, a file in the text editor, a document in its viewer,
-// the printer, and taking the close item from a window. A test installs a launcher that
-// records the requests instead of starting programs.
+// the printer, and taking the close item from a window. A test installs services that
+// record the requests instead of starting programs.
+#include "link/link.h"
+
 #include <QString>
 #include <QStringList>
-#include <functional>
 
 class QWidget;
 
 namespace desktop {
 
-enum class Action { OpenMail, StartSystemInformation, OpenInTextEditor, PrintLines, OpenDocument };
+// What the operating system does for the program; this one does it. Each answers whether
+// the request could be started.
+class Services {
+public:
+    virtual ~Services() = default;
+    virtual bool openMail(const QString& mailtoUrl);
+    // `program` is the system-information program found, empty when there is none.
+    virtual bool startSystemInformation(const QString& program);
+    virtual bool openInTextEditor(const QString& path);
+    virtual bool openDocument(const QString& path);
+    virtual bool printLines(const QStringList& lines);
+};
 
-// The target is the mailto URL, the system-information program found (empty when there
-// is none), the file (text or document), or the printed lines joined by "\n". The result is the request's.
-using Launcher = std::function<bool(Action, const QString& target)>;
-void setLauncher(Launcher launcher);  // an empty one restores the real services
+using servicesLink = Link<Services, Services>;
 
 // Opens the user's mail program with a "mailto:" URL. False when none could be started.
 bool openMail(const QString& mailtoUrl);

@@ -10,11 +10,6 @@
 
 namespace Dialogs {
 namespace {
-Answerer& answerer() {
-    static Answerer a;
-    return a;
-}
-
 struct ButtonSpec {
     QMessageBox::StandardButton qt;
     int vb;
@@ -43,9 +38,6 @@ Request request(Kind kind, const QString& title, const QString& text = QString()
 }
 }  // namespace
 
-void setAnswerer(Answerer a) { answerer() = std::move(a); }
-bool hasAnswerer() { return static_cast<bool>(answerer()); }
-
 int cautiousButton(int style) {
     switch (style & 7) {
     case vbOKCancel: case vbYesNoCancel: case vbRetryCancel: return vbCancel;
@@ -55,33 +47,28 @@ int cautiousButton(int style) {
     }
 }
 
-int msgBox(const QString& prompt, int style, const QString& title) {
-    const QString caption = captionOf(title);
-    if (answerer()) {
-        Request r = request(Kind::Message, caption, prompt);
-        r.style = style;
-        return answerer()(r).button;
-    }
+// The real message box; its buttons answer with their VB codes.
+static int messageBoxButton(const Request& r) {
     QMessageBox box;
-    box.setWindowTitle(caption);
-    box.setText(prompt);
-    switch (style & 0x70) {
+    box.setWindowTitle(r.title);
+    box.setText(r.text);
+    switch (r.style & 0x70) {
     case vbCritical: box.setIcon(QMessageBox::Critical); break;
     case vbQuestion: box.setIcon(QMessageBox::Question); break;
     case vbExclamation: box.setIcon(QMessageBox::Warning); break;
     case vbInformation: box.setIcon(QMessageBox::Information); break;
     default: break;
     }
-    const auto specs = buttonsFor(style);
+    const auto specs = buttonsFor(r.style);
     std::vector<QAbstractButton*> buttons;
     for (const auto& s : specs) buttons.push_back(box.addButton(s.qt));
-    const int def = (style >> 8) & 3;
+    const int def = (r.style >> 8) & 3;
     if (def < static_cast<int>(buttons.size())) box.setDefaultButton(static_cast<QPushButton*>(buttons[def]));
     // Closing by the title bar gives the cautious answer, never an earlier or default Yes.
-    const int cautious = cautiousButton(style);
+    const int cautious = cautiousButton(r.style);
     for (size_t i = 0; i < specs.size(); ++i)
         if (specs[i].vb == cautious) box.setEscapeButton(buttons[i]);
-    if (style & (vbSystemModal | vbMsgBoxTopMost)) box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    if (r.style & (vbSystemModal | vbMsgBoxTopMost)) box.setWindowFlag(Qt::WindowStaysOnTopHint);
     box.exec();
     QAbstractButton* clicked = box.clickedButton();
     for (size_t i = 0; i < specs.size(); ++i)
@@ -89,16 +76,34 @@ int msgBox(const QString& prompt, int style, const QString& title) {
     return cautious;
 }
 
-QString inputBox(const QString& prompt, const QString& title, const QString& defaultText) {
-    const QString caption = captionOf(title);
-    if (answerer()) {
-        Request r = request(Kind::Input, caption, prompt);
-        r.defaultText = defaultText;
-        return answerer()(r).text;
+Answer ShownDialogs::answer(const Request& r) {
+    Answer a;
+    switch (r.kind) {
+    case Kind::Message: a.button = messageBoxButton(r); break;
+    case Kind::Input: {
+        bool ok = false;
+        const QString s = QInputDialog::getText(nullptr, r.title, r.text, QLineEdit::Normal, r.defaultText, &ok);
+        if (ok) a.text = s;
+        break;
     }
-    bool ok = false;
-    QString s = QInputDialog::getText(nullptr, caption, prompt, QLineEdit::Normal, defaultText, &ok);
-    return ok ? s : QString();
+    case Kind::OpenFile: a.text = QFileDialog::getOpenFileName(nullptr, r.title, r.directory, r.filter); break;
+    case Kind::SaveFile: a.text = QFileDialog::getSaveFileName(nullptr, r.title, r.defaultText, r.filter); break;
+    case Kind::Directory: a.text = QFileDialog::getExistingDirectory(nullptr, r.title, r.directory); break;
+    case Kind::Form: a.button = r.form->exec(); break;
+    }
+    return a;
+}
+
+int msgBox(const QString& prompt, int style, const QString& title) {
+    Request r = request(Kind::Message, captionOf(title), prompt);
+    r.style = style;
+    return answererLink::get().answer(r).button;
+}
+
+QString inputBox(const QString& prompt, const QString& title, const QString& defaultText) {
+    Request r = request(Kind::Input, captionOf(title), prompt);
+    r.defaultText = defaultText;
+    return answererLink::get().answer(r).text;
 }
 
 static QString fileRequest(Kind kind, const QString& title, const QString& dir, const QString& name, const QString& filter) {
@@ -106,32 +111,26 @@ static QString fileRequest(Kind kind, const QString& title, const QString& dir, 
     r.directory = dir;
     r.defaultText = name;
     r.filter = filter;
-    return answerer()(r).text;
+    return answererLink::get().answer(r).text;
 }
 
 QString getOpenFileName(const QString& title, const QString& directory, const QString& filter) {
-    if (answerer()) return fileRequest(Kind::OpenFile, title, directory, QString(), filter);
-    return QFileDialog::getOpenFileName(nullptr, title, directory, filter);
+    return fileRequest(Kind::OpenFile, title, directory, QString(), filter);
 }
 
 QString getSaveFileName(const QString& title, const QString& suggestedPath, const QString& filter) {
-    if (answerer()) return fileRequest(Kind::SaveFile, title, QString(), suggestedPath, filter);
-    return QFileDialog::getSaveFileName(nullptr, title, suggestedPath, filter);
+    return fileRequest(Kind::SaveFile, title, QString(), suggestedPath, filter);
 }
 
 QString getExistingDirectory(const QString& title, const QString& directory) {
-    if (answerer()) return fileRequest(Kind::Directory, title, directory, QString(), QString());
-    return QFileDialog::getExistingDirectory(nullptr, title, directory);
+    return fileRequest(Kind::Directory, title, directory, QString(), QString());
 }
 
 int showModal(QDialog* form) {
-    if (answerer()) {
-        Request r = request(Kind::Form, form->windowTitle(), form->objectName());
-        r.form = form;
-        const Answer a = answerer()(r);
-        return a.button == -1 ? form->result() : a.button;
-    }
-    return form->exec();
+    Request r = request(Kind::Form, form->windowTitle(), form->objectName());
+    r.form = form;
+    const Answer a = answererLink::get().answer(r);
+    return a.button == -1 ? form->result() : a.button;
 }
 
 }  // namespace Dialogs

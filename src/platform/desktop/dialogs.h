@@ -2,8 +2,9 @@
 // The one seam for every modal display: message boxes, questions, input boxes, file and
 // folder dialogs, and the modal showing of the program's own dialog forms. In the program
 // it shows the window; a test installs an answerer that replies and records the text.
+#include "link/link.h"
+
 #include <QString>
-#include <functional>
 
 class QDialog;
 class QWidget;
@@ -37,11 +38,21 @@ struct Answer {
     QString text;     // input text or chosen path; empty = cancelled
 };
 
-using Answerer = std::function<Answer(const Request&)>;
+// Whoever answers the displays below: every one of them reaches it as a request.
+class Answerer {
+public:
+    virtual ~Answerer() = default;
+    virtual Answer answer(const Request& request) = 0;
+};
 
-// Installs an answerer (tests); an empty one restores the real dialogs.
-void setAnswerer(Answerer answerer);
-bool hasAnswerer();
+// The real dialogs: shows the box, dialog or form and waits for the engineer. A form's
+// answer is its result code.
+class ShownDialogs : public Answerer {
+public:
+    Answer answer(const Request& request) override;
+};
+
+using answererLink = Link<Answerer, ShownDialogs>;
 
 int msgBox(const QString& prompt, int style = vbOKOnly, const QString& title = QString());
 // Returns the entered text; a cancelled box returns the empty text, as VB's InputBox did.

@@ -1,5 +1,6 @@
 // Board set-up, raw frames, the receive queue with SignalEvent, time-outs and the version.
 #include "canfixture.h"
+#include "cancomponentfake.h"
 #include "desktop/runtimeerror.h"
 #include "servers.h"
 #include "testsupport.h"
@@ -253,10 +254,12 @@ TEST_F(CanTest, BoardInformationNamesTheDevice) {
 
 TEST(CanInterfaceVersion, AnswersTwoUnlessATestSaysOtherwise) {
     EXPECT_EQ(CANInterfaceVersion().version(), 2.0);
-    CANInterfaceVersion::setReportedVersion(1.1);
+    testsupport::CanComponentFake component;
+    canComponentLink::install(&component);
+    component.reported = 1.1;
     EXPECT_EQ(CANInterfaceVersion().version(), 1.1);
-    CANInterfaceVersion::setAvailable(false);
+    component.present = false;
     EXPECT_THROW(CANInterfaceVersion(), RuntimeError);
-    CANInterfaceVersion::setAvailable(true);
-    CANInterfaceVersion::setReportedVersion(2.0);
+    canComponentLink::install(nullptr);
+    EXPECT_EQ(CANInterfaceVersion().version(), 2.0);
 }

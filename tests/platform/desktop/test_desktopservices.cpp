@@ -1,4 +1,5 @@
 #include "desktop/desktopservices.h"
+#include "testsupport.h"
 
 #include <QMainWindow>
 #include <gtest/gtest.h>
@@ -16,21 +17,22 @@ TEST(DesktopServices, RemovingTheCloseItemKeepsTheWindowShownWithItsOtherButtons
     EXPECT_FALSE(w.windowFlags().testFlag(Qt::WindowCloseButtonHint));
 }
 
-TEST(DesktopServices, ALauncherReceivesEveryRequestInsteadOfTheSystem) {
-    std::vector<std::pair<desktop::Action, QString>> seen;
-    desktop::setLauncher([&](desktop::Action a, const QString& t) {
-        seen.emplace_back(a, t);
-        return false;
-    });
-    EXPECT_FALSE(desktop::openMail("mailto:someone@example.com"));
-    EXPECT_FALSE(desktop::openInTextEditor("/tmp/Instruction.txt"));
-    EXPECT_FALSE(desktop::printLines({"a", "b"}));
-    EXPECT_FALSE(desktop::openDocument("/tmp/report.pdf"));
-    desktop::setLauncher({});
+TEST(DesktopServices, InstalledServicesReceiveEveryRequestInsteadOfTheSystem) {
+    std::vector<std::pair<testsupport::DesktopAction, QString>> seen;
+    {
+        testsupport::DesktopRecorder recorder;
+        recorder.result = false;
+        EXPECT_FALSE(desktop::openMail("mailto:someone@example.com"));
+        EXPECT_FALSE(desktop::openInTextEditor("/tmp/Instruction.txt"));
+        EXPECT_FALSE(desktop::printLines({"a", "b"}));
+        EXPECT_FALSE(desktop::openDocument("/tmp/report.pdf"));
+        seen = recorder.seen;
+    }
+    EXPECT_FALSE(desktop::servicesLink::installed());
     ASSERT_EQ(seen.size(), 4u);
     EXPECT_EQ(seen[0].second, "mailto:someone@example.com");
-    EXPECT_EQ(seen[1].first, desktop::Action::OpenInTextEditor);
+    EXPECT_EQ(seen[1].first, testsupport::DesktopAction::OpenInTextEditor);
     EXPECT_EQ(seen[2].second, "a\nb");
-    EXPECT_EQ(seen[3].first, desktop::Action::OpenDocument);
+    EXPECT_EQ(seen[3].first, testsupport::DesktopAction::OpenDocument);
     EXPECT_EQ(seen[3].second, "/tmp/report.pdf");
 }

@@ -1,5 +1,7 @@
 #include "cansim.h"
 
+#include "errorlog.h"
+
 #include "can/frmcanopen.h"
 #include "can/links.h"
 #include "can/modautodownload.h"
@@ -12,10 +14,9 @@
 namespace cansim {
 
 void recordErrors(std::vector<ErrPtnr::ErrorInfo>& errors) {
-    ErrPtnr::setHandler([&errors](const ErrPtnr::ErrorInfo& i) {
-        errors.push_back(i);
-        return ErrPtnr::Choice::Continue;
-    });
+    static testsupport::ErrorsInto recorder;
+    recorder.into = &errors;
+    ErrPtnr::errorHandlerLink::install(&recorder);
 }
 
 void resetConfigRecordsets() {

@@ -10,7 +10,7 @@
 #include "mainwindow/connectiondisplaylink.h"
 #include "mainwindow/dcbuilderlink.h"
 #include "mainwindow/dceditorlink.h"
-#include "mainwindow/loadfileslink.h"
+#include "dcbuilder/loadfileslink.h"
 #include "mainwindow/modulestatuslink.h"
 #include "mainwindow/targetconnectionlink.h"
 #include "mainwindow/toolwindowlinks.h"

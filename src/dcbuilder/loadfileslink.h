@@ -1,5 +1,6 @@
 #pragma once
-// The main window's look-up of the load files in the `loadFiles` table.
+// The main window's look-up of the load files in the `loadFiles` table, which the builder
+// runs again after a build; the main window registers it (frmmainlinks.cpp).
 #include "services/link.h"
 
 #include <QString>
