@@ -1,5 +1,7 @@
 #include "desktop/dialogs.h"
 
+#include "desktop/timeservice.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
@@ -82,7 +84,10 @@ int msgBox(const QString& prompt, int style, const QString& title) {
     for (size_t i = 0; i < specs.size(); ++i)
         if (specs[i].vb == cautious) box.setEscapeButton(buttons[i]);
     if (style & (vbSystemModal | vbMsgBoxTopMost)) box.setWindowFlag(Qt::WindowStaysOnTopHint);
-    box.exec();
+    {
+        const TimeService::WaitScope wait;
+        box.exec();
+    }
     QAbstractButton* clicked = box.clickedButton();
     for (size_t i = 0; i < specs.size(); ++i)
         if (buttons[i] == clicked) return specs[i].vb;
@@ -97,6 +102,7 @@ QString inputBox(const QString& prompt, const QString& title, const QString& def
         return answerer()(r).text;
     }
     bool ok = false;
+    const TimeService::WaitScope wait;
     QString s = QInputDialog::getText(nullptr, caption, prompt, QLineEdit::Normal, defaultText, &ok);
     return ok ? s : QString();
 }
@@ -111,16 +117,19 @@ static QString fileRequest(Kind kind, const QString& title, const QString& dir, 
 
 QString getOpenFileName(const QString& title, const QString& directory, const QString& filter) {
     if (answerer()) return fileRequest(Kind::OpenFile, title, directory, QString(), filter);
+    const TimeService::WaitScope wait;
     return QFileDialog::getOpenFileName(nullptr, title, directory, filter);
 }
 
 QString getSaveFileName(const QString& title, const QString& suggestedPath, const QString& filter) {
     if (answerer()) return fileRequest(Kind::SaveFile, title, QString(), suggestedPath, filter);
+    const TimeService::WaitScope wait;
     return QFileDialog::getSaveFileName(nullptr, title, suggestedPath, filter);
 }
 
 QString getExistingDirectory(const QString& title, const QString& directory) {
     if (answerer()) return fileRequest(Kind::Directory, title, directory, QString(), QString());
+    const TimeService::WaitScope wait;
     return QFileDialog::getExistingDirectory(nullptr, title, directory);
 }
 
@@ -131,6 +140,7 @@ int showModal(QDialog* form) {
         const Answer a = answerer()(r);
         return a.button == -1 ? form->result() : a.button;
     }
+    const TimeService::WaitScope wait;
     return form->exec();
 }
 
