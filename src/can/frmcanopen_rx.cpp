@@ -4,6 +4,7 @@
 
 #include "can/links.h"
 #include "can/modautodownload.h"
+#include "can/modconnectionstatus.h"
 #include "can/modheartbeatcontrol.h"
 #include "bytes/bytes.h"
 #include "caninterface/caninterface.h"
@@ -180,6 +181,8 @@ void frmCANopen::timHeartBeatControl_Timer() {
     trap(kObject, "timHeartBeatControl_Timer", [] { modHeartBeatControl::g_heartBeatControl_Update(); });
     trap(kObject, "timHeartBeatControl_Timer",
          [this] { modAutoDownload::g_checkEngineStandStillTimeout(timHeartBeatControl->interval()); });
+    // Between commands only: no question may mix into a command's traffic.
+    trap(kObject, "timHeartBeatControl_Timer", [] { modConnectionStatus::g_checkKeptCylinders(); });
 }
 
 void frmCANopen::timPolyDeskHeartBeat_Timer() {

@@ -1,27 +1,71 @@
 #include "can/modconnectionstatus.h"
 
+#include "can/links.h"
 #include "can/modautodownload.h"
 #include "can/modheartbeatcontrol.h"
+#include "desktop/timeservice.h"
 #include "services/modglobal.h"
+
+#include <array>
 
 namespace modConnectionStatus {
 
 namespace {
+constexpr int kModules = 15;
+// About as long as a silent module keeps its heartbeat state.
+constexpr qint64 kCheckEveryMs = 3000;
+// The version object: every bootloader answers it (the block-transfer choice reads it too).
+constexpr qint32 kIdxSoftwareVersion = 0x100A;
+
 bool m_autoDownloadConnected = false;
+// The cylinders module 0 reported present when it left its application. Their bootloaders
+// send no heartbeats on the M-Bus: only a question at their nodes tells they are still there.
+std::array<bool, kModules> m_kept{};
+qint64 m_checkedAt = -1;  // the last check of the kept cylinders; -1 none since kept
+
+bool spareRuns(qint32 spare) { return spare == modHeartBeatControl::stateApplication; }
+bool anyKept() {
+    for (bool k : m_kept)
+        if (k) return true;
+    return false;
+}
+void forgetKept() {
+    m_kept.fill(false);
+    m_checkedAt = -1;
+}
+// Module 0 has just left its application: what it reported last is all that is known.
+void keepLastReported() {
+    const QVector<qint32> last = modAutoDownload::g_getAutoDwnlConnStatus();
+    for (int m = 1; m < kModules && m < last.size(); ++m) m_kept[m] = last[m] != modHeartBeatControl::stateNone;
+    m_checkedAt = -1;
+}
+bool answersInBootloader(int module) {
+    if (modGlobal::g_cobIdBootloaderSBus < 1) return false;
+    QByteArray version;
+    return autoDownloadMasterLink::get().readSDO(module + modGlobal::g_cobIdBootloaderSBus, kIdxSoftwareVersion, 0,
+                                                 version);
+}
 }  // namespace
 
 QVector<qint32> g_getConnectionStatus() {
-    if (!modGlobal::g_isMBusConnection) return modHeartBeatControl::g_getHeartBeatStatus();
+    if (!modGlobal::g_isMBusConnection) {
+        forgetKept();
+        return modHeartBeatControl::g_getHeartBeatStatus();
+    }
     const qint32 spare = modHeartBeatControl::g_getModuleStatusHB(0);
-    if (spare == modHeartBeatControl::stateNone || spare == modHeartBeatControl::stateBootloader) {
+    if (!spareRuns(spare)) {
+        if (m_autoDownloadConnected) keepLastReported();
         m_autoDownloadConnected = false;
         modAutoDownload::g_resetConnectionStatus();
-    } else if (!m_autoDownloadConnected) {
-        m_autoDownloadConnected = true;
-        modAutoDownload::g_login();
+    } else {
+        forgetKept();
+        if (!m_autoDownloadConnected) {
+            m_autoDownloadConnected = true;
+            modAutoDownload::g_login();
+        }
     }
     QVector<qint32> states = modAutoDownload::g_getAutoDwnlConnStatus();
-    states.resize(15);
+    states.resize(kModules);
     states[0] = spare;
     return states;
 }
@@ -31,7 +75,28 @@ qint32 g_getModuleStatus(qint16 module) {
     return modHeartBeatControl::g_getModuleStatusHB(module);
 }
 
+QVector<qint32> g_getShownStatus() {
+    QVector<qint32> states = g_getConnectionStatus();
+    if (!modGlobal::g_isMBusConnection || spareRuns(states[0])) return states;
+    for (int m = 1; m < kModules; ++m)
+        if (m_kept[m]) states[m] = modHeartBeatControl::stateBootloader;
+    return states;
+}
+
+void g_checkKeptCylinders() {
+    if (!modGlobal::g_isMBusConnection || !anyKept() || TimeService::insideWait()) return;
+    if (spareRuns(modHeartBeatControl::g_getModuleStatusHB(0))) return;
+    const qint64 now = TimeService::elapsedMs();
+    if (m_checkedAt >= 0 && now - m_checkedAt < kCheckEveryMs) return;
+    for (int m = 1; m < kModules; ++m)
+        if (m_kept[m]) m_kept[m] = answersInBootloader(m);
+    m_checkedAt = TimeService::elapsedMs();
+}
+
 bool isAutoDownloadConnected() { return m_autoDownloadConnected; }
-void resetConnectedFlag() { m_autoDownloadConnected = false; }
+void resetConnectedFlag() {
+    m_autoDownloadConnected = false;
+    forgetKept();
+}
 
 }  // namespace modConnectionStatus

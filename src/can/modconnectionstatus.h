@@ -14,9 +14,18 @@ QVector<qint32> g_getConnectionStatus();
 // One module's state; never logs in.
 qint32 g_getModuleStatus(qint16 module);
 
+// The states the main window's rows show: those of g_getConnectionStatus, except that on
+// the M-Bus, while module 0 runs no application and so reports nothing, the cylinders it
+// reported last stay, in their bootloaders (2), until a check finds one silent.
+QVector<qint32> g_getShownStatus();
+// The CAN master's tick: only between commands (outside every wait with events), and at
+// most every few seconds, asks each cylinder kept above at its bootloader node; one that
+// does not answer is dropped. Nothing is sent while a command holds the bus.
+void g_checkKeptCylinders();
+
 // Whether the auto-download status is logged in by this query (for diagnostics).
 bool isAutoDownloadConnected();
-// Forgets the login, as at program start.
+// Forgets the login and the cylinders kept, as at program start.
 void resetConnectedFlag();
 
 }  // namespace modConnectionStatus

@@ -8,7 +8,7 @@
 
 bool ConnectionDisplayBus::oldBootloaderDetectedOnMBus() { return modHeartBeatControl::g_oldBootloaderDetectedOnMBus(); }
 
-QVector<qint32> ConnectionDisplayBus::getConnectionStatus() { return modConnectionStatus::g_getConnectionStatus(); }
+QVector<qint32> ConnectionDisplayBus::getConnectionStatus() { return modConnectionStatus::g_getShownStatus(); }
 
 void ConnectionDisplayBus::checkMBusModuleID(bool inBootloader) { modAutoDownload::g_checkMBusModuleID(inBootloader); }
 

@@ -12,7 +12,8 @@ public:
     virtual ~ConnectionDisplayBus() = default;
     // A module with an old bootloader answered on the M-Bus (heartbeat supervision).
     virtual bool oldBootloaderDetectedOnMBus();
-    // The 15 module states: 0 none, 1 application, 2 bootloader (module-state query).
+    // The 15 module states: 0 none, 1 application, 2 bootloader, as the rows show them
+    // (module-state query; on the M-Bus the cylinders kept while module 0 cannot report).
     virtual QVector<qint32> getConnectionStatus();
     // The check that module 0 on the M-Bus is module 0; it may end the program.
     virtual void checkMBusModuleID(bool inBootloader);

@@ -96,3 +96,64 @@ TEST_F(ConnectionStatus, ModuleStatusOnTheMBusTakesModuleZeroFromItsHeartbeat) {
     EXPECT_TRUE(master().g_searchNode(0, 0x11, true, status));
     EXPECT_FALSE(master().g_searchNode(0, 0x7F, true, status));
 }
+
+// Module 0 in its bootloader reports nothing: the rows keep the cylinders it reported last,
+// in their bootloaders, while the query itself stays as it was. They are asked at their
+// bootloader nodes only outside a command's wait and only every few seconds; the silent
+// one goes, the answering one stays, and module 0 back in its application reports again.
+TEST_F(ConnectionStatus, CylindersModuleZeroCannotReportStayShownWhileTheyAnswerBetweenCommands) {
+    ASSERT_TRUE(initialise("M-Bus"));
+    ASSERT_EQ(modGlobal::g_cobIdBootloaderSBus, 0x70);
+    sim::Node* cylinder1 = bus(0).addNode(0x71, false);
+    cylinder1->od().addDomain(0x100A, 0, QByteArray("3.10"), sim::Access::ReadOnly);
+    // Upload requests only: a question that times out is followed by the client's abort.
+    auto asked = [&](quint32 node) {
+        size_t n = 0;
+        for (const sim::Frame& f : log(0).withId(0x600 + node)) n += !f.data.isEmpty() && quint8(f.data[0]) == 0x40;
+        return n;
+    };
+    heartbeatAndTick(0x711);
+    g_getConnectionStatus();
+    ASSERT_TRUE(waitFor([&] { return logins() == 1; }));
+    moduleStates(bytes({0x06, 0x00, 0x01, 0x00}));  // cylinders 1 and 2 run
+    ASSERT_EQ(g_getShownStatus()[2], 1);
+
+    heartbeatAndTick(0x77F);  // module 0 goes into its bootloader
+    QVector<qint32> s = g_getShownStatus();
+    EXPECT_EQ(s[0], 2);
+    EXPECT_EQ(s[1], 2);
+    EXPECT_EQ(s[2], 2);
+    EXPECT_EQ(s[3], 0) << "never reported, never shown";
+    EXPECT_EQ(g_getConnectionStatus()[1], 0) << "the module-state query answers as before";
+    EXPECT_EQ(g_getModuleStatus(1), 0);
+    EXPECT_FALSE(isAutoDownloadConnected());
+
+    {
+        const TimeService::WaitScope command;  // a command waits: its ticks ask nothing
+        for (int tick = 0; tick < 20; ++tick) heartbeatAndTick(0x77F);
+    }
+    settle(50);
+    EXPECT_EQ(asked(0x71) + asked(0x72), 0u);
+    EXPECT_EQ(g_getShownStatus()[2], 2);
+
+    heartbeatAndTick(0x77F);  // between commands
+    EXPECT_TRUE(waitFor([&] { return asked(0x71) == 1 && asked(0x72) == 1; }));
+    s = g_getShownStatus();
+    EXPECT_EQ(s[1], 2);
+    EXPECT_EQ(s[2], 0) << "no answer at its bootloader node";
+    heartbeatAndTick(0x77F);
+    settle(50);
+    EXPECT_EQ(asked(0x71), 1u) << "not asked on every tick";
+    for (int tick = 0; tick < 15; ++tick) heartbeatAndTick(0x77F);
+    EXPECT_TRUE(waitFor([&] { return asked(0x71) == 2; }));
+    EXPECT_EQ(asked(0x72), 1u) << "once gone, never asked again";
+    EXPECT_EQ(g_getShownStatus()[1], 2);
+
+    heartbeatAndTick(0x711);  // module 0 runs its application and reports again
+    s = g_getShownStatus();
+    EXPECT_EQ(s[0], 1);
+    EXPECT_EQ(s[1], 0) << "its report, not the kept row";
+    for (int tick = 0; tick < 20; ++tick) heartbeatAndTick(0x711);
+    settle(50);
+    EXPECT_EQ(asked(0x71), 2u);
+}

@@ -11,13 +11,17 @@
 #include "lib/pxmbootloaders.h"
 #include "lib/pxmmodules.h"
 #include "mainwindow/updaterlink.h"
+#include "mainwindow/vbcheckbox.h"
 #include "mainwindow/vbcontrols.h"
 
 #include <QAbstractItemModel>
+#include <QCheckBox>
+#include <QLabel>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <atomic>
 
 using namespace dltest;
 using sim::PxmModule;
@@ -55,6 +59,36 @@ protected:
         });
     }
     std::string text() const { return log().join('\n').toStdString(); }
+    // The flash of this module never ends: its section stays written in part.
+    static sim::BootOptions flashNeverEnds(int module) {
+        sim::BootOptions boot = fastBoot();
+        boot.faults.flashNeverEnds = true;
+        boot.faultModules = 1u << module;
+        return boot;
+    }
+    // The module's row: its bootloader lamp on, its application lamp off, selectable.
+    bool shownInBootloader(int module) const {
+        return vbCheck::value(w->chkBootLoaderRunning[module]) == vbCheck::vbChecked &&
+               vbCheck::value(w->chkApplicationRunning[module]) == vbCheck::vbUnchecked &&
+               w->chkProgram[module]->isEnabled();
+    }
+    bool shownAbsent(int module) const {
+        return vbCheck::value(w->chkBootLoaderRunning[module]) == vbCheck::vbUnchecked &&
+               vbCheck::value(w->chkApplicationRunning[module]) == vbCheck::vbUnchecked &&
+               !w->chkProgram[module]->isEnabled();
+    }
+    // The download on the M-Bus, counting the PC's SDO requests to the cylinders'
+    // bootloader nodes (0x71 on): those sent while the command runs apart from those after
+    // it. Members: the simulator outlives the test's body.
+    void downloadCountingCylinderQuestions() {
+        simulator.addFrameListener([this](const sim::Frame& f) {
+            if (f.id > 0x600 + 0x70 && f.id <= 0x600 + 0x7E) ++(commandEnded ? askedAfter : askedDuring);
+        });
+        w->cmdDownload_Click();
+        commandEnded = true;
+    }
+    std::atomic<bool> commandEnded{false};
+    std::atomic<int> askedDuring{0}, askedAfter{0};
 };
 
 // A spare stage that fails before anything was sent (a record checksum is wrong) leaves
@@ -125,10 +159,7 @@ TEST_F(RestartTest, DeclinedRestartLeavesTheModulesAndNamesThem) {
 // A flash that never ends leaves the section in part: that module stays in its bootloader
 // and is named; the one beside it, loaded, runs again.
 TEST_F(RestartTest, AHalfWrittenModuleStaysInItsBootloaderAndIsNamed) {
-    sim::BootOptions boot = fastBoot();
-    boot.faults.flashNeverEnds = true;
-    boot.faultModules = 1u << 1;
-    start(sim::Profile::SBus, 1, true, boot);
+    start(sim::Profile::SBus, 1, true, flashNeverEnds(1));
     chooseApplication(pattern(2000, 36), 0x100000, QStringLiteral("APPL.S19"), {0, 1});
 
     w->cmdDownload_Click();
@@ -204,4 +235,48 @@ TEST_F(RestartTest, ALostBusStopsTheWaitsAndNamesTheModulesLeft) {
     EXPECT_TRUE(logHas(QStringLiteral("   Left in bootloader: PXM 0, PXM 1"))) << text();
     EXPECT_EQ(modules->mode(0), PxmModule::Mode::Bootloader);
     EXPECT_EQ(modules->mode(1), PxmModule::Mode::Bootloader);
+}
+
+// The spare's flash never ends: module 0 stays in its bootloader with its section written in
+// part, so nothing starts the cylinders behind it and nothing reports them. They stay in the
+// window, in their bootloaders and selectable for the next try; their bootloader nodes are
+// asked only once the command has ended.
+TEST_F(RestartTest, MBusCylindersLeftBehindAFailedSpareStayShownInTheirBootloaders) {
+    start(sim::Profile::MBus, 2, true, flashNeverEnds(0));
+    chooseApplication(pattern(2000, 40), 0x100000, QStringLiteral("APPL.S19"), {0, 1, 2});
+
+    downloadCountingCylinderQuestions();
+
+    EXPECT_TRUE(logHas(QStringLiteral("M-Bus Download aborted because download to spare has failed."))) << text();
+    EXPECT_TRUE(logHas(QStringLiteral("   Left in bootloader: PXM 0, PXM 1, PXM 2"))) << text();
+    EXPECT_TRUE(allIn(2, PxmModule::Mode::Bootloader)) << text();
+    EXPECT_TRUE(waitFor([&] { return shownInBootloader(0) && shownInBootloader(1) && shownInBootloader(2); })) << text();
+    EXPECT_FALSE(lampGreen(1));
+    EXPECT_FALSE(lampGreen(2));
+    // Asked once the command has ended, and still shown after the answers.
+    EXPECT_TRUE(waitFor([&] { return askedAfter >= 2; }));
+    EXPECT_FALSE(waitFor([&] { return !shownInBootloader(1) || !shownInBootloader(2); }, 1000));
+    EXPECT_EQ(askedDuring, 0) << "no question mixed into the command's traffic";
+    EXPECT_TRUE(allIn(2, PxmModule::Mode::Bootloader));
+}
+
+// Module 0 alone, the restart declined: every module stays in its bootloader. A cylinder
+// kept in the window while module 0 cannot report it goes once it stops answering at its
+// bootloader node; the one beside it stays.
+TEST_F(RestartTest, MBusCylinderKeptInTheWindowGoesOnceItStopsAnswering) {
+    start(sim::Profile::MBus, 2);
+    chooseApplication(pattern(1000, 41), 0x100000, QStringLiteral("APPL.S19"), {0});
+    answerBootloaderQuestion(true);  // only the spare: user text 4
+    answerBootloaderQuestion(true);  // the engine stands still: user text 7
+    answers->push(Dialogs::vbNo);    // "Restart application?"
+    downloadCountingCylinderQuestions();
+    ASSERT_TRUE(allIn(2, PxmModule::Mode::Bootloader)) << text();
+    ASSERT_TRUE(waitFor([&] { return shownInBootloader(1) && shownInBootloader(2) && askedAfter >= 2; })) << text();
+
+    modules->setMode(2, PxmModule::Mode::Off);
+
+    EXPECT_TRUE(waitFor([&] { return shownAbsent(2); }, 6000));
+    EXPECT_TRUE(w->lblHW[2]->text().isEmpty());
+    EXPECT_TRUE(shownInBootloader(1));
+    EXPECT_TRUE(shownInBootloader(0));
 }

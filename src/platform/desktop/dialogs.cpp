@@ -1,5 +1,7 @@
 #include "desktop/dialogs.h"
 
+#include "desktop/timeservice.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
@@ -77,6 +79,9 @@ static int messageBoxButton(const Request& r) {
 }
 
 Answer ShownDialogs::answer(const Request& r) {
+    // The engineer's answer is awaited in a nested event loop: ticks that run meanwhile
+    // know they run inside a command.
+    const TimeService::WaitScope wait;
     Answer a;
     switch (r.kind) {
     case Kind::Message: a.button = messageBoxButton(r); break;

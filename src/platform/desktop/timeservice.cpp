@@ -15,6 +15,7 @@ struct Clock {
     qint64 nowOffsetMs = 0;  // wall clock = base + elapsed
     QDateTime base;
     std::vector<KTimer*> timers;
+    int waits = 0;  // the waits with events now on the stack
     Clock() { real.start(); base = QDateTime::currentDateTime(); }
 };
 Clock& theClock() {
@@ -64,8 +65,14 @@ void sleep(int ms) {
         QThread::msleep(static_cast<unsigned long>(ms));
 }
 
+WaitScope::WaitScope() { ++theClock().waits; }
+WaitScope::~WaitScope() { --theClock().waits; }
+
+bool insideWait() { return theClock().waits > 0; }
+
 void doEvents() {
     Clock& c = theClock();
+    const WaitScope wait;
     QCoreApplication::processEvents();
     if (c.virtualOn) {
         c.virtualMs += 1;
@@ -75,6 +82,7 @@ void doEvents() {
 
 void waitWithEvents(int ms) {
     Clock& c = theClock();
+    const WaitScope wait;
     if (c.virtualOn) {
         advance(std::max(ms, 0));
         return;

@@ -27,6 +27,18 @@ void doEvents();
 // clicks are served meanwhile.
 void waitWithEvents(int ms);
 
+// Whether the caller runs inside a wait that hands control to the event loop (doEvents,
+// waitWithEvents, a modal box): some command is still under way further down the stack.
+bool insideWait();
+// Marks such a wait of another kind (a modal box) for insideWait while it lives.
+class WaitScope {
+public:
+    WaitScope();
+    ~WaitScope();
+    WaitScope(const WaitScope&) = delete;
+    WaitScope& operator=(const WaitScope&) = delete;
+};
+
 // Virtual clock for unit tests.
 void useVirtualClock(bool on);
 bool isVirtual();

@@ -3,6 +3,7 @@
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace {
 struct VirtualClock : ::testing::Test {
@@ -49,6 +50,26 @@ TEST_F(VirtualClock, AHandlerThatWaitsIsNotReentered) {
     TimeService::waitWithEvents(5000);
     EXPECT_EQ(maxDepth, 1);
     EXPECT_GE(n, 4);
+}
+
+// A timer fired from a command's wait sees the command under way; one fired from the top
+// (here the test's own clock advance) does not.
+TEST_F(VirtualClock, ATickKnowsWhetherItRunsInsideAWait) {
+    KTimer t;
+    std::vector<bool> inside;
+    QObject::connect(&t, &KTimer::timeout, [&] { inside.push_back(TimeService::insideWait()); });
+    t.start(100);
+    TimeService::advance(100);
+    TimeService::sleep(100);
+    TimeService::doEvents();
+    TimeService::waitWithEvents(100);
+    {
+        const TimeService::WaitScope box;
+        TimeService::advance(100);
+    }
+    TimeService::advance(100);
+    EXPECT_EQ(inside, std::vector<bool>({false, true, true, true, false}));
+    EXPECT_FALSE(TimeService::insideWait());
 }
 
 TEST_F(VirtualClock, WallClockMovesWithTheVirtualClock) {
