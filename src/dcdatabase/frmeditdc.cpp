@@ -151,27 +151,25 @@ bool frmEditDC::g_showForm(const QString& dbPath, const QString& kind) {
         tdbDcEnums->hide();
         tdbAlarmEnums->hide();
         int preset = 0;
-        if (kind == QLatin1String("PARAMETER")) {
-            cboCrcGroup->clear();
-            for (int i = 0; i <= 6; ++i) {
-                const QString n = getCrcGroupName(i);
-                if (n.isEmpty()) break;
-                cboCrcGroup->addItem(n);
+        const bool variable = kind == QLatin1String("VARIABLE");
+        if (kind == QLatin1String("PARAMETER") || variable) {
+            if (variable) {
+                setupFupIdSelection(dbPath);
+                preset = 1;
+            } else {
+                cboCrcGroup->clear();
+                for (int i = 0; i <= 6; ++i) {
+                    const QString n = getCrcGroupName(i);
+                    if (n.isEmpty()) break;
+                    cboCrcGroup->addItem(n);
+                }
+                cboCrcGroup->addItem(QStringLiteral("--ALL--"));
+                cboCrcGroup->setCurrentIndex(isDarvo() ? 1 : 2);
             }
-            cboCrcGroup->addItem(QStringLiteral("--ALL--"));
-            cboCrcGroup->setCurrentIndex(isDarvo() ? 1 : 2);
-            preset = 0;
-            optShowVarCol[3]->hide();
-            optShowVarCol[4]->show();
-            m_dcModel->setValueLocked(false);
-            fraGridType[0]->show();
-            tdbDcEnums->show();
-        } else if (kind == QLatin1String("VARIABLE")) {
-            setupFupIdSelection(dbPath);
-            preset = 1;
-            optShowVarCol[3]->show();
-            optShowVarCol[4]->hide();
-            m_dcModel->setValueLocked(true);
+            // Parameters and variables share the first grid; a variable's value is read-only.
+            optShowVarCol[3]->setVisible(variable);
+            optShowVarCol[4]->setVisible(!variable);
+            m_dcModel->setValueLocked(variable);
             fraGridType[0]->show();
             tdbDcEnums->show();
         } else if (kind == QLatin1String("ALARM")) {

@@ -179,6 +179,15 @@ protected:
         w->initConnection(true, false, ok);
         return messageWindowLog();
     }
+    // The manual mode's S-Bus search, with the controls locked as the start-up leaves them.
+    bool manualSetUp() {
+        manualMode();
+        window();
+        w->cmdDownload->setEnabled(false);
+        bool ok = true;
+        w->initConnection(false, false, ok);
+        return ok;
+    }
     bool running(int module) const {
         return vbCheck::value(w->chkApplicationRunning[module]) == vbCheck::vbChecked && vbCheck::enabled(w->chkProgram[module]);
     }
@@ -189,13 +198,7 @@ protected:
 TEST_F(BusSetupTest, TheSBusSearchKeepsConverter0WhenItComesUp) {
     config();
     startModules(sim::Profile::Qtm, 0, 2);
-    manualMode();
-    window();
-    w->cmdDownload->setEnabled(false);
-    bool ok = true;
-    w->initConnection(false, false, ok);
-
-    EXPECT_FALSE(ok);
+    EXPECT_FALSE(manualSetUp());
     EXPECT_TRUE(frmCANopen::instance().isInitialised());
     EXPECT_FALSE(frmCANopen::instance().g_noCAN);
     const QStringList log = messageWindowLog();
@@ -216,10 +219,7 @@ TEST_F(BusSetupTest, TheSBusSearchKeepsConverter0WhenItComesUp) {
 TEST_F(BusSetupTest, TheSBusSearchFallsBackToConverter1) {
     config({{"canInterface_0", kRefused}});
     startModules(sim::Profile::Qtm, 1, 1);
-    manualMode();
-    window();
-    bool ok = true;
-    w->initConnection(false, false, ok);
+    manualSetUp();
 
     EXPECT_TRUE(frmCANopen::instance().isInitialised());
     const QStringList log = messageWindowLog();
@@ -234,13 +234,7 @@ TEST_F(BusSetupTest, TheSBusSearchFallsBackToConverter1) {
 
 TEST_F(BusSetupTest, WithNeitherConverterTheRunGoesOnWithoutCan) {
     config({{"canInterface_0", kRefused}, {"canInterface_1", "can8"}});
-    manualMode();
-    window();
-    w->cmdDownload->setEnabled(false);
-    bool ok = true;
-    w->initConnection(false, false, ok);
-
-    EXPECT_FALSE(ok);
+    EXPECT_FALSE(manualSetUp());
     ASSERT_EQ(answers->texts(), QStringList{"CAN initialisation Error: Please make sure that the USB-to-CAN\r"
                                             "Converter is correctly connected."});
     EXPECT_EQ(answers->shown()[0].title, "ERROR");

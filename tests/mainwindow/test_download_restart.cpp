@@ -27,10 +27,9 @@ constexpr int posApplication = 0, posBootloader2 = 3;
 
 // The S-record file with the checksum of its first data record changed.
 void spoilOneChecksum(const QString& path) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    QList<QByteArray> lines = f.readAll().split('\n');
-    f.close();
+    const QByteArray text = testsupport::readFile(path);
+    ASSERT_FALSE(text.isEmpty());
+    QList<QByteArray> lines = text.split('\n');
     for (QByteArray& l : lines) {
         if (!l.startsWith("S3")) continue;
         QByteArray t = l.trimmed();
@@ -39,8 +38,7 @@ void spoilOneChecksum(const QString& path) {
         l = t + (l.endsWith('\r') ? "\r" : "");
         break;
     }
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(lines.join('\n'));
+    ASSERT_TRUE(testsupport::writeFile(path, lines.join('\n')));
 }
 }  // namespace
 
@@ -125,10 +123,7 @@ TEST_F(RestartTest, DeclinedRestartLeavesTheModulesAndNamesThem) {
 // A flash that never ends leaves the section in part: that module stays in its bootloader
 // and is named; the one beside it, loaded, runs again.
 TEST_F(RestartTest, AHalfWrittenModuleStaysInItsBootloaderAndIsNamed) {
-    sim::BootOptions boot = fastBoot();
-    boot.faults.flashNeverEnds = true;
-    boot.faultModules = 1u << 1;
-    start(sim::Profile::SBus, 1, true, boot);
+    start(sim::Profile::SBus, 1, true, faultyBoot(&sim::BootFaults::flashNeverEnds, 1));
     chooseApplication(pattern(2000, 36), 0x100000, QStringLiteral("APPL.S19"), {0, 1});
 
     w->cmdDownload_Click();

@@ -7,9 +7,9 @@
 #include "lib/personality_boot.h"
 #include "lib/pxmbootloaders.h"
 #include "lib/pxmmodules.h"
+#include "simargs.h"
 #include "simbus.h"
 
-#include <QCommandLineParser>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -112,31 +112,21 @@ TEST(SimFlashModel, ValidityAndTheStateFolder) {
 
 TEST(SimBootOptions, ReadsTheCommandLine) {
     QTemporaryDir tmp;
-    struct Case {
-        QStringList args;
-        bool ok;
-    };
-    const Case cases[] = {
-        {{"--state", tmp.filePath("s"), "--flash-ms", "20", "--boot-version", "2.05", "--boot-fault", "image-crc",
-          "--boot-fault", "refuse-start", "--boot-fault-modules", "0x6", "--differ", "2:6", "--differ", "0x0E:1"},
-         true},
-        {{}, true},
-        {{"--flash-ms", "0"}, false},
-        {{"--boot-fault", "meltdown"}, false},
-        {{"--boot-fault-modules", "0x8000"}, false},
-        {{"--differ", "15:6"}, false},
-        {{"--differ", "1:0"}, false},
-        {{"--differ", "1"}, false},
-    };
-    for (const Case& c : cases) {
-        QCommandLineParser p;
-        sim::BootOptions::addOptions(p);
-        ASSERT_TRUE(p.parse(QStringList{"pxm-sim"} + c.args)) << c.args.join(' ').toStdString();
-        sim::BootOptions o;
-        QString error;
-        EXPECT_EQ(o.read(p, &error), c.ok) << c.args.join(' ').toStdString();
-        EXPECT_EQ(error.isEmpty(), c.ok);
-        if (c.ok && !c.args.isEmpty()) {
+    expectReads<sim::BootOptions>(
+        {
+            {{"--state", tmp.filePath("s"), "--flash-ms", "20", "--boot-version", "2.05", "--boot-fault", "image-crc",
+              "--boot-fault", "refuse-start", "--boot-fault-modules", "0x6", "--differ", "2:6", "--differ", "0x0E:1"},
+             true},
+            {{}, true},
+            {{"--flash-ms", "0"}, false},
+            {{"--boot-fault", "meltdown"}, false},
+            {{"--boot-fault-modules", "0x8000"}, false},
+            {{"--differ", "15:6"}, false},
+            {{"--differ", "1:0"}, false},
+            {{"--differ", "1"}, false},
+        },
+        [&](const QStringList& args, const sim::BootOptions& o) {
+            if (args.isEmpty()) return;
             EXPECT_TRUE(QDir(tmp.filePath("s")).exists());
             EXPECT_EQ(o.flashMs, 20);
             EXPECT_EQ(o.version, "2.05");
@@ -145,8 +135,7 @@ TEST(SimBootOptions, ReadsTheCommandLine) {
             EXPECT_TRUE(o.faultsHit(2));
             EXPECT_TRUE(o.differs(2, 6) && o.differs(14, 1));
             EXPECT_FALSE(o.differs(2, 1) || o.differs(6, 2));
-        }
-    }
+        });
 }
 
 class SimBootloader : public SimBus {
