@@ -188,6 +188,15 @@ protected:
         w->initConnection(false, false, ok);
         return ok;
     }
+    // The update run's M-Bus set-up; its result starts at `before`, the opposite of what
+    // the test expects, so that the set-up is seen to give it.
+    bool updateSetUp(bool before) {
+        updateMode();
+        window();
+        bool ok = before;
+        w->initConnection(true, false, ok);
+        return ok;
+    }
     bool running(int module) const {
         return vbCheck::value(w->chkApplicationRunning[module]) == vbCheck::vbChecked && vbCheck::enabled(w->chkProgram[module]);
     }
@@ -273,12 +282,7 @@ TEST_F(BusSetupTest, AnOldCanComponentIsWarnedOfOnce) {
 TEST_F(BusSetupTest, TheUpdateRunsMBusSetUpWaitsForAModuleToAnswer) {
     config();
     startModules(sim::Profile::MBus, 0, 2);
-    updateMode();
-    window();
-    bool ok = false;
-    w->initConnection(true, false, ok);
-
-    EXPECT_TRUE(ok);
+    EXPECT_TRUE(updateSetUp(false));
     EXPECT_TRUE(modGlobal::g_isMBusConnection);
     EXPECT_TRUE(modGlobal::g_bootupReceived);
     // The display was refreshed while the set-up waited.
@@ -343,11 +347,7 @@ TEST_F(BusSetupTest, AnMBusWithoutModulesIsSetUpButNobodyAnswered) {
 
 TEST_F(BusSetupTest, AnMBusThatDoesNotComeUpIsNoSuccess) {
     config({{"canInterface_0", kRefused}, {"canInterface_1", "can8"}});
-    updateMode();
-    window();
-    bool ok = true;
-    w->initConnection(true, false, ok);
-    EXPECT_FALSE(ok);
+    EXPECT_FALSE(updateSetUp(true));
     EXPECT_FALSE(modGlobal::g_bootupReceived);
 }
 

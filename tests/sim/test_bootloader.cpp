@@ -152,6 +152,13 @@ protected:
         m_boot.reset();
         m_modules.reset();
     }
+    // The module of the ids made anew, its application reporting the factory hardware
+    // version 7, then switched into its bootloader.
+    void buildInBootloader(const Ids& ids) {
+        build(ids);
+        EXPECT_EQ(read(ids.application, 0x1009, 0), QByteArray("7"));
+        ASSERT_TRUE(rebootIntoBootloader());
+    }
     void build(const Ids& ids, sim::BootOptions o = {}) {
         m_ids = ids;
         build(profile(ids.profile), std::move(o));
@@ -279,9 +286,7 @@ TEST_F(SimBootloader, CylinderBootloadersOnTheMBusAnswerAtTheirSBusIdsWithoutHea
 TEST_F(SimBootloader, ApplicationAndBootloaderReportTheHardwareVersionOfTheInfoBlock) {
     for (const Ids& ids : {kSBus, kMBus}) {
         SCOPED_TRACE(int(ids.application));
-        build(ids);
-        EXPECT_EQ(read(ids.application, 0x1009, 0), QByteArray("7"));
-        ASSERT_TRUE(rebootIntoBootloader());
+        ASSERT_NO_FATAL_FAILURE(buildInBootloader(ids));
         EXPECT_EQ(read(ids.bootloader, 0x1009, 0), QByteArray("7"));
         EXPECT_EQ(ib::be32(read(ids.bootloader, 0x5FFE, 1), 12), 7u);
         // A repaired block with another version counts in both programs.
@@ -297,9 +302,7 @@ TEST_F(SimBootloader, ApplicationAndBootloaderReportTheHardwareVersionOfTheInfoB
 TEST_F(SimBootloader, QtmAndBzmTakeBootloader2InSection1AndKeepTheirHardwareVersion) {
     for (const Ids& ids : {kQtm, kBzm}) {
         SCOPED_TRACE(int(ids.application));
-        build(ids);
-        EXPECT_EQ(read(ids.application, 0x1009, 0), QByteArray("7"));
-        ASSERT_TRUE(rebootIntoBootloader());
+        ASSERT_NO_FATAL_FAILURE(buildInBootloader(ids));
         const QByteArray application = m_boot->image(0, ids.appSection);
         const QByteArray bl2 = pattern(2000, 9);
         const auto [afterBlock, afterData] = program(1, bl2, 0x8000);
@@ -318,8 +321,7 @@ TEST_F(SimBootloader, QtmAndBzmTakeBootloader2InSection1AndKeepTheirHardwareVers
 TEST_F(SimBootloader, QtmAndBzmLeaveTheFactoryWithTheHardwareInfoBlockInSection1) {
     for (const Ids& ids : {kQtm, kBzm}) {
         SCOPED_TRACE(int(ids.application));
-        build(ids);
-        ASSERT_TRUE(rebootIntoBootloader());
+        ASSERT_NO_FATAL_FAILURE(buildInBootloader(ids));
         const QByteArray hw = read(ids.bootloader, 0x5FFE, 1);
         EXPECT_TRUE(ib::wellFormed(1, hw));
         EXPECT_EQ(ib::be32(hw, 12), 7u);
