@@ -161,9 +161,10 @@ void writeDatabase(const QString& path, const Site& site) {
                 {QStringLiteral("DC_CRC_FIRST_APPLICATION"), QStringLiteral("PAR_CRC_FIRST_APPLICATION")});
     db->Execute(QStringLiteral("INSERT INTO aliasSymbolName (aliasName, symbolName) VALUES (?, ?)"),
                 {QStringLiteral("DC_TOT_NO_OF_CYL"), QStringLiteral("PAR_TOT_NO_OF_CYL")});
-    // Every user text that the tool's commands show.
-    const std::pair<int, const char*> texts[] = {
-        {1, "Make sure that the engine is at standstill before any module is programmed."},
+    // Every user text that the tool's commands show. Text 1 also opens the update run,
+    // which waits at it for the engineer's Start.
+    QList<UserText> texts = {
+        {1, "Make sure that the engine is at standstill before any module is programmed.", true},
         {2, "The spare module (PXM #00) is not connected. Connect it and start the upload again."},
         {4, "Not every module is selected. Download to the selected modules only?"},
         {5, "The CAN interface is too old to download the cylinder modules through the spare module."},
@@ -171,19 +172,20 @@ void writeDatabase(const QString& path, const Site& site) {
         {8, "The spare module answers with the number of module #{00}. Please connect to the spare module."},
         {73, "Updating PXM #{00} ..."},
     };
-    // Text 1 also opens the update run, which waits at it for the engineer's Start.
-    for (const auto& [id, text] : texts)
-        db->Execute(QStringLiteral("INSERT INTO messages (MessageID, MessageText, okButton) VALUES (?, ?, ?)"),
-                    {id, QString::fromLatin1(text), id == 1});
-    for (const UserText& t : updateTexts())
-        db->Execute(QStringLiteral("INSERT INTO messages (MessageID, MessageText, okButton) VALUES (?, ?, ?)"),
-                    {t.id, t.text, t.okButton});
+    texts += updateTexts();
+    addUserTexts(*db, texts);
     for (const LoadFile& f : loadFiles(moduleKind(site.profile)))
         db->Execute(QStringLiteral("INSERT INTO loadFiles (module, fileType, section, fileName) VALUES (?, 'OUT', ?, ?)"),
                     {f.module, f.section, f.fileName});
     db->Close();
 }
 }  // namespace
+
+void addUserTexts(dao::Database& db, const QList<UserText>& texts) {
+    for (const UserText& t : texts)
+        db.Execute(QStringLiteral("INSERT INTO messages (MessageID, MessageText, okButton) VALUES (?, ?, ?)"),
+                   {t.id, t.text, t.okButton});
+}
 
 bool writeSite(const QString& dir, const Site& site, QString* error) {
     auto fail = [error](const QString& text) {

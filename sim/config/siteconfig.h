@@ -11,7 +11,13 @@
 #include <QString>
 #include <QStringList>
 
+namespace dao {
+class Database;
+}  // namespace dao
+
 namespace simconfig {
+
+struct UserText;
 
 inline constexpr const char* kProgramName = "pxmloader";
 
@@ -50,6 +56,9 @@ QStringList simulatorArguments(const Site& site);
 
 // The `miscellaneous` items the database gets, in the order they are written.
 QList<QPair<QString, QString>> miscellaneousItems(const Site& site);
+
+// Rows of the `messages` table of an open configuration database, one a user text.
+void addUserTexts(dao::Database& db, const QList<UserText>& texts);
 
 // Writes the configuration database (replacing one that is there) and the load files
 // into dir, which is made when missing. False with an error text.

@@ -56,6 +56,12 @@ quint16 ProfileOptions::symbolNumber(const QString& name) const {
     return 0;
 }
 
+void ProfileOptions::setQuick(Profile p, int cylinderModules) {
+    profile = p;
+    cylinders = cylinderModules;
+    heartbeatMs = publishMs = switchMs = 50;
+}
+
 void ProfileOptions::addOptions(QCommandLineParser& p) {
     p.addOption({kProfile, "Simulate the modules of a bus: mbus, sbus, qtm or bzm.", "profile"});
     p.addOption({kCylinders, "Number of cylinder modules beside module 0 (0-14, default 0).", "n"});

@@ -72,6 +72,10 @@ struct ProfileOptions {
     // appName, or the profile's own when it is empty.
     QString applicationName() const;
 
+    // The profile and its cylinders at the short periods the tests run the modules with:
+    // heartbeats, publications and auto-download mode switches every 50 ms. The rest stays.
+    void setQuick(Profile p, int cylinderModules);
+
     static void addOptions(QCommandLineParser& p);
     // False with an error text for a bad value. Without --profile nothing is simulated.
     bool read(const QCommandLineParser& p, QString* error);

@@ -6,15 +6,15 @@
 namespace editColumns {
 namespace {
 
-Column text(const char* caption, const char* field, bool locked = true) {
+Column text(const QString& caption, const QString& field, bool locked = true) {
     Column c;
-    c.caption = QLatin1String(caption);
-    c.field = QLatin1String(field);
+    c.caption = caption;
+    c.field = field;
     c.locked = locked;
     return c;
 }
 
-Column num(const char* caption, const char* field, bool locked = false) {
+Column num(const QString& caption, const QString& field, bool locked = false) {
     Column c = text(caption, field, locked);
     c.display = Display::Number;
     c.maxLength = 11;
@@ -107,14 +107,13 @@ std::vector<Column> alarmEnumsColumns() {
                       {6, "6"}}));
     c.push_back(num("Inhibit", "inhibit"));
     c.push_back(modbus());
-    c.push_back(num("Signal ID", "signalIndex", true));
-    c.push_back(text("Signal Name", "signalIndexName", false));
-    c.push_back(num("OnDelay ID", "onDelayIndex", true));
-    c.push_back(text("OnDelay Name", "onDelayIndexName", false));
-    c.push_back(num("OffDelay ID", "offDelayIndex", true));
-    c.push_back(text("OffDelay Name", "offDelayIndexName", false));
-    c.push_back(num("OnOffDelay ID", "onOffDelayId", true));
-    c.push_back(text("OnOffDelay Name", "onOffDelayIdName", false));
+    // Each reference as its id and the name the id stands for.
+    const std::pair<QString, QString> references[] = {
+        {"Signal", "signalIndex"}, {"OnDelay", "onDelayIndex"}, {"OffDelay", "offDelayIndex"}, {"OnOffDelay", "onOffDelayId"}};
+    for (const auto& [ref, field] : references) {
+        c.push_back(num(ref + " ID", field, true));
+        c.push_back(text(ref + " Name", field + "Name", false));
+    }
     c.push_back(hidden("type", "type"));
     c.push_back(hidden("groupX", "groupX"));
     c.push_back(hidden("scanInternal", "scanInternal"));

@@ -151,27 +151,25 @@ bool frmEditDC::g_showForm(const QString& dbPath, const QString& kind) {
         tdbDcEnums->hide();
         tdbAlarmEnums->hide();
         int preset = 0;
-        if (kind == QLatin1String("PARAMETER")) {
-            cboCrcGroup->clear();
-            for (int i = 0; i <= 6; ++i) {
-                const QString n = getCrcGroupName(i);
-                if (n.isEmpty()) break;
-                cboCrcGroup->addItem(n);
+        const bool variable = kind == QLatin1String("VARIABLE");
+        if (kind == QLatin1String("PARAMETER") || variable) {
+            if (variable) {
+                setupFupIdSelection(dbPath);
+                preset = 1;
+            } else {
+                cboCrcGroup->clear();
+                for (int i = 0; i <= 6; ++i) {
+                    const QString n = getCrcGroupName(i);
+                    if (n.isEmpty()) break;
+                    cboCrcGroup->addItem(n);
+                }
+                cboCrcGroup->addItem(QStringLiteral("--ALL--"));
+                cboCrcGroup->setCurrentIndex(isDarvo() ? 1 : 2);
             }
-            cboCrcGroup->addItem(QStringLiteral("--ALL--"));
-            cboCrcGroup->setCurrentIndex(isDarvo() ? 1 : 2);
-            preset = 0;
-            optShowVarCol[3]->hide();
-            optShowVarCol[4]->show();
-            m_dcModel->setValueLocked(false);
-            fraGridType[0]->show();
-            tdbDcEnums->show();
-        } else if (kind == QLatin1String("VARIABLE")) {
-            setupFupIdSelection(dbPath);
-            preset = 1;
-            optShowVarCol[3]->show();
-            optShowVarCol[4]->hide();
-            m_dcModel->setValueLocked(true);
+            // Parameters and variables share the first grid; a variable's value is read-only.
+            optShowVarCol[3]->setVisible(variable);
+            optShowVarCol[4]->setVisible(!variable);
+            m_dcModel->setValueLocked(variable);
             fraGridType[0]->show();
             tdbDcEnums->show();
         } else if (kind == QLatin1String("ALARM")) {
@@ -264,36 +262,24 @@ void frmEditDC::setupTable(const QString& sortColumn) {
         QString table = QStringLiteral("dcEnums");
         const bool selected = cboCrcGroup->count() > 0 && cboCrcGroup->currentIndex() < cboCrcGroup->count() - 1;
         const int nameCol = columnOf(tdbDcEnums, QStringLiteral("name"));
-        if (m_kind == QLatin1String("PARAMETER")) {
-            setColumnShown(tdbDcEnums, QStringLiteral("varGroup"), false);
+        const bool parameter = m_kind == QLatin1String("PARAMETER");
+        if (parameter || m_kind == QLatin1String("VARIABLE")) {
+            setColumnShown(tdbDcEnums, parameter ? QStringLiteral("varGroup") : QStringLiteral("crcGroup"), false);
             where = QStringLiteral("WHERE class=? ");
             params << m_kind;
-            const int crcCol = columnOf(tdbDcEnums, QStringLiteral("crcGroup"));
-            if (selected) {
+            if (selected && parameter) {
                 where += QStringLiteral("AND crcGroup=? ");
                 params << cboCrcGroup->currentIndex() + 1;
-                setHidden(tdbDcEnums, crcCol, true);
-                tdbDcEnums->setColumnWidth(nameCol, twips::px(nameWidthTwips));
-            } else {
-                setHidden(tdbDcEnums, crcCol, false);
-                tdbDcEnums->setColumnWidth(nameCol, twips::px(nameWidthTwips) - tdbDcEnums->columnWidth(crcCol));
-            }
-        } else if (m_kind == QLatin1String("VARIABLE")) {
-            setColumnShown(tdbDcEnums, QStringLiteral("crcGroup"), false);
-            where = QStringLiteral("WHERE class=? ");
-            params << m_kind;
-            const int groupCol = columnOf(tdbDcEnums, QStringLiteral("varGroup"));
-            if (selected) {
+            } else if (selected) {
                 const QString text = cboCrcGroup->currentText();
                 const int n = int(text.indexOf(QLatin1Char(':')));
                 where += QStringLiteral("AND substr(fupId,1,?)=? ");
                 params << n << text.left(n);
-                setHidden(tdbDcEnums, groupCol, true);
-                tdbDcEnums->setColumnWidth(nameCol, twips::px(nameWidthTwips));
-            } else {
-                setHidden(tdbDcEnums, groupCol, false);
-                tdbDcEnums->setColumnWidth(nameCol, twips::px(nameWidthTwips) - tdbDcEnums->columnWidth(groupCol));
             }
+            // A selected group's column would say the same in every row: the name takes its place.
+            const int groupCol = columnOf(tdbDcEnums, parameter ? QStringLiteral("crcGroup") : QStringLiteral("varGroup"));
+            setHidden(tdbDcEnums, groupCol, selected);
+            tdbDcEnums->setColumnWidth(nameCol, twips::px(nameWidthTwips) - (selected ? 0 : tdbDcEnums->columnWidth(groupCol)));
         } else if (m_kind == QLatin1String("ALARM")) {
             table = QStringLiteral("alarmEnums");
         } else {

@@ -20,13 +20,9 @@ constexpr char kObject[] = "frmInfoBlockDetails";
 }  // namespace
 
 frmInfoBlockDetails::frmInfoBlockDetails() : QDialog(nullptr) {
-    setObjectName(QString::fromLatin1(kObject));
-    setWindowTitle(QStringLiteral("All Modules"));
-    const toolWindow::GridWindow g =
-        toolWindow::buildGridWindow(this, "frmDetails", QStringLiteral("Info Block Details"), "tdbDetailInfo");
-    frmDetails = g.frame;
-    tdbDetailInfo = g.grid;
-    cmdExit = g.exit;
+    std::tie(frmDetails, tdbDetailInfo, cmdExit) =
+        toolWindow::buildGridWindow(this, kObject, QStringLiteral("All Modules"), "frmDetails",
+                                    QStringLiteral("Info Block Details"), "tdbDetailInfo");
     tdbDetailInfo->setColumnCount(2);
     connect(cmdExit, &QPushButton::clicked, this, &frmInfoBlockDetails::cmdExit_Click);
 }

@@ -21,6 +21,20 @@ void guarded(bool& guard, const char* procedure, F&& body) {
     trap("frmMain", procedure, std::forward<F>(body));
     guard = false;
 }
+
+// An "All" box shows the first box of its column, grayed when another box that counts
+// (an enabled module, a shown section row) differs from it.
+template <size_t N>
+void followFirst(QCheckBox* all, const std::array<QCheckBox*, N>& boxes, bool (*counts)(const QWidget*)) {
+    const int first = value(boxes[0]);
+    setValue(all, first);
+    for (size_t i = 1; i < N; ++i) {
+        if (value(boxes[i]) != first && counts(boxes[i])) {
+            setValue(all, vbGrayed);
+            return;
+        }
+    }
+}
 }  // namespace
 
 void frmMain::connectSelectionControls() {
@@ -35,16 +49,7 @@ void frmMain::connectSelectionControls() {
 
 // Module 0 is the reference; a disabled box of another module never grays "All".
 void frmMain::chkProgram_Click(int) {
-    guarded(m_inSelectionUpdate, "chkProgram_Click", [&] {
-        const int reference = value(chkProgram[0]);
-        setValue(chkProgramAllModules, reference);
-        for (int i = 1; i < moduleCount; ++i) {
-            if (value(chkProgram[i]) != reference && enabled(chkProgram[i])) {
-                setValue(chkProgramAllModules, vbGrayed);
-                break;
-            }
-        }
-    });
+    guarded(m_inSelectionUpdate, "chkProgram_Click", [&] { followFirst(chkProgramAllModules, chkProgram, enabled); });
 }
 
 // A module seen in neither of its programs is cleared and locked; this box never unlocks.
@@ -76,14 +81,7 @@ void frmMain::chkProgramAllSections_Click() {
 
 void frmMain::chkLoadSection_Click(int) {
     guarded(m_inSelectionUpdate, "chkLoadSection_Click", [&] {
-        const int first = value(chkLoadSection[0]);
-        setValue(chkProgramAllSections, first);
-        for (int pos = 1; pos < sectionRows; ++pos) {
-            if (value(chkLoadSection[pos]) != first && visible(chkLoadSection[pos])) {
-                setValue(chkProgramAllSections, vbGrayed);
-                break;
-            }
-        }
+        followFirst(chkProgramAllSections, chkLoadSection, visible);
         QCheckBox* application = chkLoadSection[modUpload::getDisplayIndex(6)];
         QCheckBox* fpga = chkLoadSection[modUpload::getDisplayIndex(7)];
         QCheckBox* bootloader2 = chkLoadSection[modUpload::getDisplayIndex(3)];

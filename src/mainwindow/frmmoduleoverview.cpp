@@ -43,13 +43,9 @@ QString padded(const QString& value, int width) { return value.leftJustified(wid
 }  // namespace
 
 frmModuleOverview::frmModuleOverview() : QWidget(nullptr, Qt::Window) {
-    setObjectName(QString::fromLatin1(kObject));
-    setWindowTitle(QStringLiteral("Module Overview"));
-    const toolWindow::GridWindow g =
-        toolWindow::buildGridWindow(this, "frmModuleInfo", QStringLiteral("Module Info"), "tdbModuleInfo");
-    frmModuleInfo = g.frame;
-    tdbModuleInfo = g.grid;
-    cmdExit = g.exit;
+    std::tie(frmModuleInfo, tdbModuleInfo, cmdExit) =
+        toolWindow::buildGridWindow(this, kObject, QStringLiteral("Module Overview"), "frmModuleInfo",
+                                    QStringLiteral("Module Info"), "tdbModuleInfo");
     connect(cmdExit, &QPushButton::clicked, this, &frmModuleOverview::cmdExit_Click);
     connect(tdbModuleInfo, &QTableWidget::currentCellChanged, this, [this] {
         if (!m_binding) tdbModuleInfo_RowColChange();

@@ -8,23 +8,25 @@
 
 namespace toolWindow {
 
-GridWindow buildGridWindow(QWidget* w, const char* frameName, const QString& frameCaption, const char* gridName) {
+GridWindow buildGridWindow(QWidget* w, const char* objectName, const QString& title, const char* frameName,
+                           const QString& frameCaption, const char* gridName) {
+    w->setObjectName(QString::fromLatin1(objectName));
+    w->setWindowTitle(title);
     auto* layout = new QVBoxLayout(w);
-    GridWindow g;
-    g.frame = new QGroupBox(frameCaption, w);
-    g.frame->setObjectName(QString::fromLatin1(frameName));
-    auto* frameLayout = new QVBoxLayout(g.frame);
-    g.grid = new QTableWidget(g.frame);
-    g.grid->setObjectName(QString::fromLatin1(gridName));
-    g.grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    g.grid->setSelectionMode(QAbstractItemView::NoSelection);
-    g.grid->verticalHeader()->hide();
-    frameLayout->addWidget(g.grid);
-    layout->addWidget(g.frame);
-    g.exit = new QPushButton(QStringLiteral("Exit"), w);
-    g.exit->setObjectName(QStringLiteral("cmdExit"));
-    layout->addWidget(g.exit, 0, Qt::AlignRight);
-    return g;
+    auto* frame = new QGroupBox(frameCaption, w);
+    frame->setObjectName(QString::fromLatin1(frameName));
+    auto* frameLayout = new QVBoxLayout(frame);
+    auto* grid = new QTableWidget(frame);
+    grid->setObjectName(QString::fromLatin1(gridName));
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->setSelectionMode(QAbstractItemView::NoSelection);
+    grid->verticalHeader()->hide();
+    frameLayout->addWidget(grid);
+    layout->addWidget(frame);
+    auto* exit = new QPushButton(QStringLiteral("Exit"), w);
+    exit->setObjectName(QStringLiteral("cmdExit"));
+    layout->addWidget(exit, 0, Qt::AlignRight);
+    return {frame, grid, exit};
 }
 
 }  // namespace toolWindow

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QString>
 #include <QWidget>
+#include <tuple>
 
 class QGroupBox;
 class QPushButton;
@@ -40,13 +41,10 @@ inline void unload(QWidget* w, bool& loaded) {
     modGlobal::g_unregisterWindow(w);
 }
 
-// The layout of the overview and the details: a read-only grid without row headers in a
-// captioned frame, and "Exit" at the bottom right.
-struct GridWindow {
-    QGroupBox* frame;
-    QTableWidget* grid;
-    QPushButton* exit;
-};
-GridWindow buildGridWindow(QWidget* w, const char* frameName, const QString& frameCaption, const char* gridName);
+// The layout of the overview and the details: the window's name and title, a read-only
+// grid without row headers in a captioned frame, and "Exit" at the bottom right.
+using GridWindow = std::tuple<QGroupBox*, QTableWidget*, QPushButton*>;  // frame, grid, Exit
+GridWindow buildGridWindow(QWidget* w, const char* objectName, const QString& title, const char* frameName,
+                           const QString& frameCaption, const char* gridName);
 
 }  // namespace toolWindow

@@ -7,7 +7,6 @@
 #include "desktop/timeservice.h"
 #include "services/modglobal.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLoggingCategory>
@@ -48,25 +47,13 @@ void FrameLog::clear() {
 bool waitFor(const std::function<bool()>& pred, int timeoutMs) { return testsupport::waitFor(pred, timeoutMs); }
 
 bool tickUntil(const std::function<bool()>& pred, int timeoutMs) {
-    QElapsedTimer t;
-    t.start();
-    while (!pred()) {
-        if (t.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents();
-        QThread::msleep(10);
+    return testsupport::waitFor(pred, timeoutMs, [] {
+        QThread::msleep(8);
         TimeService::advance(200);
-    }
-    return true;
+    });
 }
 
-void settle(int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) {
-        QCoreApplication::processEvents();
-        QThread::msleep(2);
-    }
-}
+void settle(int ms) { testsupport::waitFor([] { return false; }, ms); }
 
 QByteArray bytes(std::initializer_list<int> b) {
     QByteArray out;

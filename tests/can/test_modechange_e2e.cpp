@@ -41,11 +41,7 @@ protected:
         g_updateMode = !(g_qtmMode || g_bzmMode);
         g_moduleKind = g_qtmMode ? "QTM" : g_bzmMode ? "BZM" : "PXM";
         sim::ProfileOptions o;
-        o.profile = profile;
-        o.cylinders = cylinders;
-        o.heartbeatMs = 50;
-        o.publishMs = 50;
-        o.switchMs = 50;
+        o.setQuick(profile, cylinders);
         o.symbols = stateSymbols();
         modules = std::make_unique<sim::PxmModules>(bus(0), o);
         bootloaders = std::make_unique<sim::PxmBootloaders>(bus(0), *modules, o, sim::BootOptions());

@@ -7,13 +7,6 @@
 
 #include <QTextStream>
 
-namespace {
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-}  // namespace
-
 class BuildDc : public BuilderTest {
 protected:
     QString db, bin, s19;
@@ -35,14 +28,14 @@ TEST_F(BuildDc, WritesTheImageAsS2RecordsAtTheStartAddressAndRefreshesTheLoadFil
     modGlobal::g_debugMode = true;
     openAndBuild();
     ASSERT_TRUE(QFile::exists(s19)) << log().join(QLatin1Char('\n')).toStdString();
-    EXPECT_EQ(readFile(bin), expectedImage());
+    EXPECT_EQ(testsupport::readFile(bin), expectedImage());
 
     QByteArray image;
     qint32 start = 0;
     ASSERT_TRUE(modDownload::g_sRecToBin(s19, image, start));
-    EXPECT_EQ(image, readFile(bin));
+    EXPECT_EQ(image, testsupport::readFile(bin));
     EXPECT_EQ(start, 0xC0000);
-    const QList<QByteArray> lines = readFile(s19).split('\n');
+    const QList<QByteArray> lines = testsupport::readFile(s19).split('\n');
     EXPECT_TRUE(lines.first().startsWith("S2")) << lines.first().toStdString();
     EXPECT_TRUE(lines.at(lines.size() - 2).startsWith("S8"));
     EXPECT_EQ(loadFiles.calls, QStringList{QStringLiteral("PXM quiet")});
@@ -67,7 +60,7 @@ TEST_F(BuildDc, WithoutDebugModeOnlyTheS19FileRemainsAndTheStartAddressIsHex) {
 TEST_F(BuildDc, ARoundTripThroughAnImageGivesTheSameImage) {
     modGlobal::g_debugMode = true;
     openAndBuild();
-    const QByteArray first = readFile(bin);
+    const QByteArray first = testsupport::readFile(bin);
     ASSERT_EQ(first, expectedImage());
 
     // A copy whose table values are lost, filled again from the image.
@@ -87,7 +80,7 @@ TEST_F(BuildDc, ARoundTripThroughAnImageGivesTheSameImage) {
     position = 0;
     ASSERT_TRUE(builder().g_buildBinFile(copy, again, true, QStringLiteral("dc"), position, walkLog, false));
     ASSERT_TRUE(builder().g_buildBinFile(copy, again, true, QStringLiteral("alarm"), position, walkLog, true));
-    EXPECT_EQ(readFile(again), first);
+    EXPECT_EQ(testsupport::readFile(again), first);
 }
 
 TEST_F(BuildDc, LogsTheGroupCrcsInTheirOrderAndStoresThemInTheSelectedVersion) {
@@ -182,7 +175,7 @@ TEST_F(BuildDc, SpecialEntriesComeFromTheVersionBeingBuilt) {
     // The working copy holds another engine type than the selected version.
     execute(builder().workingCopy(), QStringLiteral("UPDATE dcEnums SET value=22616 WHERE name='PAR_SWINFO_ENGINE_TYPE_1'"));  // "XX"
     builder().cmdBuild_Click();
-    EXPECT_EQ(readFile(bin).left(8), QByteArray("RT-flex "));
+    EXPECT_EQ(testsupport::readFile(bin).left(8), QByteArray("RT-flex "));
 }
 
 TEST_F(BuildDc, LargeGroupsNeedNoSixteenBitCountsAndTheirLengthIsNotCut) {
@@ -207,7 +200,7 @@ TEST_F(BuildDc, ADatabaseWithoutNamedConstantsBuilds) {
     openAndBuild();
     EXPECT_TRUE(errors.seen.empty());
     ASSERT_TRUE(QFile::exists(s19)) << log().join(QLatin1Char('\n')).toStdString();
-    EXPECT_EQ(readFile(bin), expectedImage());
+    EXPECT_EQ(testsupport::readFile(bin), expectedImage());
 }
 
 TEST_F(BuildDc, AnEmptyStepTableFailsTheBuildWithALineNamingTheTable) {

@@ -390,10 +390,7 @@ TEST_F(SignalList, CrashTheImportKilledAtAnyMomentLeavesTheTablesOldOrNew) {
     writeWorkbook(book, {{"dcEnums", sheet}, {"alarmEnums", kAlarmSheet}});
     builder().g_show(dir.path());
     ASSERT_TRUE(builder().isLoaded());
-    const QByteArray version1 = [&] {
-        QFile f(dcName(1));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }();
+    const QByteArray version1 = testsupport::readFile(dcName(1));
     auto state = [&](const QString& db) {
         return value(db, QStringLiteral("SELECT count(*) FROM dcEnums WHERE minValue=1 AND maxValue=2 AND \"upDate\"=1")).toString() +
                QLatin1Char('/') + value(db, QStringLiteral("SELECT count(*) FROM alarmEnums WHERE \"upDate\"=1")).toString();

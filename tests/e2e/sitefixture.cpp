@@ -3,8 +3,6 @@
 #include "can/frmcanopen.h"
 #include "cansim/cansim.h"
 #include "desktop/timeservice.h"
-#include "lib/pxmbootloaders.h"
-#include "lib/pxmmodules.h"
 #include "mainwindow/canlinks.h"
 #include "mainwindow/singleinstance.h"
 #include "services/frmmessage2.h"
@@ -44,9 +42,7 @@ void SiteTest::TearDown() {
     if (frmMessage2* box = frmMessage2::existing()) box->unload();
     frmCANopen::instance().unload();
     w.reset();
-    bootloaders.reset();
-    modules.reset();
-    simulator.stop();
+    stopModules();
     updaterLink::install(nullptr);
     singleInstance::release();
     cansim::resetModGlobalsAndPaths();
@@ -73,11 +69,7 @@ void SiteTest::startSite(const QString& profileName, int cylinders, const QStrin
     ASSERT_TRUE(scenario.read(p, &error)) << error.toStdString();
     ASSERT_TRUE(profile.read(p, &error)) << error.toStdString();
     ASSERT_TRUE(boot.read(p, &error)) << error.toStdString();
-    ASSERT_TRUE(simulator.start(scenario.busUrl, &error)) << error.toStdString();
-    ASSERT_TRUE(simulator.waitConnected());
-    scenario.apply(simulator);
-    modules = std::make_unique<sim::PxmModules>(simulator, profile, scenario.faults);
-    bootloaders = std::make_unique<sim::PxmBootloaders>(simulator, *modules, profile, boot, scenario.faults);
+    startModules(scenario, profile, boot);
 }
 
 void SiteTest::formLoad(const QString& switches) {

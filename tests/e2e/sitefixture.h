@@ -4,12 +4,7 @@
 // the tool's configuration database and load files for it in a folder of the test's own,
 // and the main window started on that folder with the program's own links.
 #include "config/siteconfig.h"
-#include "lib/bootoptions.h"
-#include "lib/profileoptions.h"
-#include "lib/pxmbootloaders.h"
-#include "lib/pxmmodules.h"
-#include "lib/scenario.h"
-#include "lib/simulator.h"
+#include "cansim/simulatedmodules.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/updaterlink.h"
 #include "services/errtrap.h"
@@ -41,7 +36,7 @@ struct RecordingUpdater : UpdaterStub {
     void g_setBuild(const QByteArray& v, qint32&) override { values.push_back({"Build", v}); }
 };
 
-class SiteTest : public ::testing::Test {
+class SiteTest : public ::testing::Test, protected cansim::SimulatedModules {
 protected:
     void SetUp() override;
     void TearDown() override;
@@ -68,10 +63,6 @@ protected:
     testsupport::EndCounter endCounter{ends};
     RecordingUpdater updater;
     std::unique_ptr<frmMain> w;
-
-    sim::Simulator simulator;
-    std::unique_ptr<sim::PxmModules> modules;
-    std::unique_ptr<sim::PxmBootloaders> bootloaders;
 };
 
 }  // namespace e2e

@@ -20,13 +20,6 @@
 
 using namespace e2e;
 
-namespace {
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-}  // namespace
-
 TEST_F(SiteTest, QtmApplicationDownloadedThenUploadedFromTheSpareIsTheSame) {
     startSite("qtm", 0);
     formLoad("/QTM /develop");
@@ -56,7 +49,7 @@ TEST_F(SiteTest, QtmApplicationDownloadedThenUploadedFromTheSpareIsTheSame) {
     const QString command = QStringLiteral("srec_cat '%1' -Motorola -offset -0x%2 -o '%3' -binary")
                                 .arg(uploaded, QString::number(backStart, 16), bin);
     ASSERT_EQ(std::system(command.toLocal8Bit().constData()), 0) << command.toStdString();
-    EXPECT_EQ(readAll(bin), loaded);
+    EXPECT_EQ(testsupport::readFile(bin), loaded);
 
     EXPECT_TRUE(vbControls::backColor(w->lblDownloadOk[0]) == vbControls::vbGreen && !w->lblDownloadOk[0]->isHidden());
     EXPECT_TRUE(logLines().contains(QStringLiteral("   Upload finished ")));

@@ -184,6 +184,24 @@ protected:
         w->initConnection(true, false, ok);
         return messageWindowLog();
     }
+    // The manual mode's S-Bus search, with the controls locked as the start-up leaves them.
+    bool manualSetUp() {
+        manualMode();
+        window();
+        w->cmdDownload->setEnabled(false);
+        bool ok = true;
+        w->initConnection(false, false, ok);
+        return ok;
+    }
+    // The update run's M-Bus set-up; its result starts at `before`, the opposite of what
+    // the test expects, so that the set-up is seen to give it.
+    bool updateSetUp(bool before) {
+        updateMode();
+        window();
+        bool ok = before;
+        w->initConnection(true, false, ok);
+        return ok;
+    }
     bool running(int module) const {
         return vbCheck::value(w->chkApplicationRunning[module]) == vbCheck::vbChecked && vbCheck::enabled(w->chkProgram[module]);
     }
@@ -194,13 +212,7 @@ protected:
 TEST_F(BusSetupTest, TheSBusSearchKeepsConverter0WhenItComesUp) {
     config();
     startModules(sim::Profile::Qtm, 0, 2);
-    manualMode();
-    window();
-    w->cmdDownload->setEnabled(false);
-    bool ok = true;
-    w->initConnection(false, false, ok);
-
-    EXPECT_FALSE(ok);
+    EXPECT_FALSE(manualSetUp());
     EXPECT_TRUE(frmCANopen::instance().isInitialised());
     EXPECT_FALSE(frmCANopen::instance().g_noCAN);
     const QStringList log = messageWindowLog();
@@ -221,10 +233,7 @@ TEST_F(BusSetupTest, TheSBusSearchKeepsConverter0WhenItComesUp) {
 TEST_F(BusSetupTest, TheSBusSearchFallsBackToConverter1) {
     config({{"canInterface_0", kRefused}});
     startModules(sim::Profile::Qtm, 1, 1);
-    manualMode();
-    window();
-    bool ok = true;
-    w->initConnection(false, false, ok);
+    manualSetUp();
 
     EXPECT_TRUE(frmCANopen::instance().isInitialised());
     const QStringList log = messageWindowLog();
@@ -239,13 +248,7 @@ TEST_F(BusSetupTest, TheSBusSearchFallsBackToConverter1) {
 
 TEST_F(BusSetupTest, WithNeitherConverterTheRunGoesOnWithoutCan) {
     config({{"canInterface_0", kRefused}, {"canInterface_1", "can8"}});
-    manualMode();
-    window();
-    w->cmdDownload->setEnabled(false);
-    bool ok = true;
-    w->initConnection(false, false, ok);
-
-    EXPECT_FALSE(ok);
+    EXPECT_FALSE(manualSetUp());
     ASSERT_EQ(answers->texts(), QStringList{"CAN initialisation Error: Please make sure that the USB-to-CAN\r"
                                             "Converter is correctly connected."});
     EXPECT_EQ(answers->shown()[0].title, "ERROR");
@@ -284,12 +287,7 @@ TEST_F(BusSetupTest, AnOldCanComponentIsWarnedOfOnce) {
 TEST_F(BusSetupTest, TheUpdateRunsMBusSetUpWaitsForAModuleToAnswer) {
     config();
     startModules(sim::Profile::MBus, 0, 2);
-    updateMode();
-    window();
-    bool ok = false;
-    w->initConnection(true, false, ok);
-
-    EXPECT_TRUE(ok);
+    EXPECT_TRUE(updateSetUp(false));
     EXPECT_TRUE(modGlobal::g_isMBusConnection);
     EXPECT_TRUE(modGlobal::g_bootupReceived);
     // The display was refreshed while the set-up waited.
@@ -354,11 +352,7 @@ TEST_F(BusSetupTest, AnMBusWithoutModulesIsSetUpButNobodyAnswered) {
 
 TEST_F(BusSetupTest, AnMBusThatDoesNotComeUpIsNoSuccess) {
     config({{"canInterface_0", kRefused}, {"canInterface_1", "can8"}});
-    updateMode();
-    window();
-    bool ok = true;
-    w->initConnection(true, false, ok);
-    EXPECT_FALSE(ok);
+    EXPECT_FALSE(updateSetUp(true));
     EXPECT_FALSE(modGlobal::g_bootupReceived);
 }
 

@@ -58,11 +58,8 @@ TEST_F(DownloadBusTest, SBusModulesTakeTheApplicationByteForByteAndAreStartedAga
 }
 
 TEST_F(DownloadBusTest, AModuleThatRefusesItsInfoBlockIsTriedThreeTimesAndLeftOutOfTheNextSection) {
-    sim::BootOptions boot = fastBoot();
-    boot.faults.refuseInfoBlock = true;
-    boot.faultModules = 1u << 1;
     // The update run presses the button: no questions.
-    start(sim::Profile::SBus, 1, true, boot);
+    start(sim::Profile::SBus, 1, true, faultyBoot(&sim::BootFaults::refuseInfoBlock, 1));
     const QByteArray appl = pattern(3000, 2), fpga = pattern(2000, 3);
     const QByteArray factoryAppl = bootloaders->image(1, 6);
     bindFile(posApplication, appl, 0x100000, QStringLiteral("APPL.S19"));
@@ -227,10 +224,7 @@ TEST_F(DownloadBusTest, MBusLoadsTheSpareFirstAndThenTheCylindersThroughIt) {
 }
 
 TEST_F(DownloadBusTest, MBusServesNoCylinderWhenTheSpareFails) {
-    sim::BootOptions boot = fastBoot();
-    boot.faults.refuseData = true;
-    boot.faultModules = 1u << 0;
-    start(sim::Profile::MBus, 2, true, boot);
+    start(sim::Profile::MBus, 2, true, faultyBoot(&sim::BootFaults::refuseData, 0));
     chooseApplication(pattern(1500, 7), 0x100000, QStringLiteral("APPL.S19"), {0, 1, 2});
 
     w->cmdDownload_Click();

@@ -39,8 +39,7 @@ protected:
         modGlobal::g_canInterfaceVersion = 2.0;
         // No bus: whatever reaches the master succeeds without a board.
         frmCANopen::instance().g_noCAN = true;
-        static const char* const tags[frmMain::sectionRows] = {"6", "4", "7", "3", "5"};
-        for (int pos = 0; pos < frmMain::sectionRows; ++pos) vbControls::setTag(w->chkLoadSection[pos], tags[pos]);
+        tagSections();
     }
     void TearDown() override {
         frmCANopen::instance().g_noCAN = false;
@@ -49,11 +48,22 @@ protected:
         MainWindowTest::TearDown();
     }
 
+    // The section rows of a PXM installation.
+    void tagSections() {
+        static const char* const tags[frmMain::sectionRows] = {"6", "4", "7", "3", "5"};
+        for (int pos = 0; pos < frmMain::sectionRows; ++pos) vbControls::setTag(w->chkLoadSection[pos], tags[pos]);
+    }
     void bind(int pos, const QString& text) {
         w->txtEmh[pos]->setText(text);
         vbControls::setTag(w->txtEmh[pos], text == "---" ? QString() : text);
     }
     void check(QCheckBox* box) { vbCheck::setValue(box, vbCheck::vbChecked); }
+    // The module and the section row ticked, the row's file bound.
+    void choose(int module, int pos, const QString& file) {
+        check(w->chkProgram[module]);
+        bind(pos, file);
+        check(w->chkLoadSection[pos]);
+    }
     QStringList log() const {
         QStringList l;
         for (int i = 0; i < w->lstMessage->count(); ++i) l << w->lstMessage->item(i)->text();
@@ -80,32 +90,21 @@ TEST_F(DownloadCheckTest, RefusalsBeforeTheFirstTransferAreOneLineAndAnUnlockedW
         {"only a module", [this] { check(w->chkProgram[2]); }, "   no section selected!", true},
         {"hardware label coloured",
          [this] {
-             check(w->chkProgram[2]);
              vbControls::setBackColor(w->lblHW[2], vbControls::vbRed);
-             bind(posApplication, "---");
-             check(w->chkLoadSection[posApplication]);
+             choose(2, posApplication, "---");
          },
          "   Not all modules are compatible with SW-version!", true},
-        {"file missing",
-         [this] {
-             check(w->chkProgram[2]);
-             bind(posApplication, "---");
-             check(w->chkLoadSection[posApplication]);
-         },
-         "   S19 file for section Application not found!", true},
+        {"file missing", [this] { choose(2, posApplication, "---"); }, "   S19 file for section Application not found!",
+         true},
         {"bootloader warning cancelled",
          [this] {
-             check(w->chkProgram[2]);
-             bind(posBootloader2, "bl2.S19");
-             check(w->chkLoadSection[posBootloader2]);
+             choose(2, posBootloader2, "bl2.S19");
              answers->push(Dialogs::vbCancel);
          },
          "   BL-download canceled!", true},
         {"spare only declined",
          [this] {
-             check(w->chkProgram[0]);
-             bind(posApplication, "a.S19");
-             check(w->chkLoadSection[posApplication]);
+             choose(0, posApplication, "a.S19");
              answerSafetyQuestion("No");
          },
          "Download to spare only aborted.", false},
@@ -113,8 +112,7 @@ TEST_F(DownloadCheckTest, RefusalsBeforeTheFirstTransferAreOneLineAndAnUnlockedW
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         w = std::make_unique<frmMain>();
-        for (int pos = 0; pos < frmMain::sectionRows; ++pos)
-            vbControls::setTag(w->chkLoadSection[pos], QString::number(QList<int>{6, 4, 7, 3, 5}[pos]));
+        tagSections();
         answers->clear();
         updater.finished = 0;
         c.arrange();
@@ -138,9 +136,7 @@ TEST_F(DownloadCheckTest, RefusalsBeforeTheFirstTransferAreOneLineAndAnUnlockedW
 }
 
 TEST_F(DownloadCheckTest, TheBootloaderWarningAndTheSpareQuestionSayWhatTheyMean) {
-    check(w->chkProgram[0]);
-    bind(posBootloader2, "bl2.S19");
-    check(w->chkLoadSection[posBootloader2]);
+    choose(0, posBootloader2, "bl2.S19");
     answers->push(Dialogs::vbOK);
     QString question;
     answers->pushForm([&](QDialog* d) {
@@ -166,9 +162,7 @@ TEST_F(DownloadCheckTest, AnOldCanComponentRefusesTheMBusRoadWithUserTextFive) {
     modGlobal::g_canInterfaceVersion = 1.0;
     for (int i = 2; i < frmMain::moduleCount; ++i) w->chkProgram[i]->setEnabled(false);
     check(w->chkProgram[0]);
-    check(w->chkProgram[1]);
-    bind(posApplication, "a.S19");
-    check(w->chkLoadSection[posApplication]);
+    choose(1, posApplication, "a.S19");
 
     w->cmdDownload_Click();
 

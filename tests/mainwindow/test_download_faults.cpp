@@ -33,10 +33,7 @@ QString updatedLine(int m) { return QStringLiteral("   PXM-#%1 is updated").arg(
 }  // namespace
 
 TEST_F(DownloadBusTest, AFlashThatNeverEndsIsARedLampAndNoUpdatedModule) {
-    sim::BootOptions boot = fastBoot();
-    boot.faults.flashNeverEnds = true;
-    boot.faultModules = 1u << 1;
-    start(sim::Profile::SBus, 1, true, boot);
+    start(sim::Profile::SBus, 1, true, faultyBoot(&sim::BootFaults::flashNeverEnds, 1));
     const QByteArray image = pattern(2000, 11);
     chooseApplication(image, 0x100000, QStringLiteral("APPL.S19"), {0, 1});
 

@@ -7,6 +7,8 @@
 #include "caninterface/caninterface.h"
 #include "cansim/cansim.h"
 #include "cansim/mainwindowlinks.h"
+#include "config/siteconfig.h"
+#include "config/updatetexts.h"
 #include "desktop/timeservice.h"
 #include "lib/pxmbootloaders.h"
 #include "lib/pxmmodules.h"
@@ -68,15 +70,10 @@ void writeConfig(const QString& path) {
     };
     for (const auto& [k, v] : items)
         db->Execute(QStringLiteral("INSERT INTO miscellaneous (item, value) VALUES (?, ?)"), {QString::fromLatin1(k), v});
-    const std::pair<int, const char*> texts[] = {
-        {4, "Only the spare module is selected. Continue?"},
-        {5, "The CAN interface is too old for the M-Bus download."},
-        {7, "Make sure the engine stands still."},
-        {73, "Updating PXM #{00} ..."},
-    };
-    for (const auto& [id, t] : texts)
-        db->Execute(QStringLiteral("INSERT INTO messages (MessageID, MessageText, okButton) VALUES (?, ?, 0)"),
-                    {id, QString::fromLatin1(t)});
+    simconfig::addUserTexts(*db, {{4, "Only the spare module is selected. Continue?"},
+                                  {5, "The CAN interface is too old for the M-Bus download."},
+                                  {7, "Make sure the engine stands still."},
+                                  {73, "Updating PXM #{00} ..."}});
     db->Close();
 }
 }  // namespace
@@ -86,6 +83,13 @@ bool waitFor(const std::function<bool()>& pred, int timeoutMs) { return testsupp
 sim::BootOptions fastBoot() {
     sim::BootOptions b;
     b.flashMs = 50;
+    return b;
+}
+
+sim::BootOptions faultyBoot(bool sim::BootFaults::*fault, int module) {
+    sim::BootOptions b = fastBoot();
+    b.faults.*fault = true;
+    b.faultModules = quint16(1u << module);
     return b;
 }
 
@@ -117,9 +121,7 @@ void DownloadBusTest::SetUp() {
 void DownloadBusTest::TearDown() {
     if (frmMessage2* box = frmMessage2::existing()) box->unload();
     frmCANopen::instance().unload();
-    bootloaders.reset();
-    modules.reset();
-    simulator.stop();
+    stopModules();
     cansim::resetMainWindowLinks();
     frmMain::setInstance(nullptr);
     w.reset();
@@ -140,20 +142,14 @@ void DownloadBusTest::start(sim::Profile p, int cylinders, bool updateMode, cons
     g_baseAdrDC = 0x0C0000;
     g_baseAdrFPGA = 0x380000;
 
-    profile.profile = p;
-    profile.cylinders = cylinders;
-    profile.heartbeatMs = 50;
-    profile.publishMs = 50;
-    profile.switchMs = 50;
+    profile.setQuick(p, cylinders);
     profile.sectionMs = 300;
     profile.retryMask = retryMask;
     profile.symbols = cansim::stateSymbols(symModuleStateRO, symModuleStateRW, symUpdateStateRO, symUpdateFailureRO,
                                            symEngStandstill);
-    QString error;
-    ASSERT_TRUE(simulator.start(busUrl(), &error)) << error.toStdString();
-    ASSERT_TRUE(simulator.waitConnected());
-    modules = std::make_unique<sim::PxmModules>(simulator, profile);
-    bootloaders = std::make_unique<sim::PxmBootloaders>(simulator, *modules, profile, boot);
+    sim::Scenario scenario;
+    scenario.busUrl = busUrl();
+    ASSERT_NO_FATAL_FAILURE(startModules(scenario, profile, boot));
 
     double dllVersion = 0;
     const QString bus = p == sim::Profile::MBus ? QStringLiteral("M-Bus") : QStringLiteral("S-Bus");

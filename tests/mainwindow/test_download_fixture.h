@@ -3,9 +3,7 @@
 // virtual bus, the modules of a profile with their bootloaders and flash, a configuration
 // database with the symbols and user texts the download uses, the CAN master set up on the
 // bus, and a main window wired with the program's own links. Everything runs in real time.
-#include "lib/bootoptions.h"
-#include "lib/profileoptions.h"
-#include "lib/simulator.h"
+#include "cansim/simulatedmodules.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/updaterlink.h"
 #include "services/errtrap.h"
@@ -17,11 +15,6 @@
 #include <functional>
 #include <memory>
 #include <ostream>
-
-namespace sim {
-class PxmBootloaders;
-class PxmModules;
-}  // namespace sim
 
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
@@ -45,10 +38,12 @@ struct RecordingUpdater : UpdaterStub {
 
 // Flash programming of the simulated bootloaders, kept short.
 sim::BootOptions fastBoot();
+// fastBoot, with the fault in the bootloaders of that module alone.
+sim::BootOptions faultyBoot(bool sim::BootFaults::*fault, int module);
 // A byte pattern of the given size that differs from the factory contents.
 QByteArray pattern(int size, int seed);
 
-class DownloadBusTest : public ::testing::Test {
+class DownloadBusTest : public ::testing::Test, protected cansim::SimulatedModules {
 protected:
     void SetUp() override;
     void TearDown() override;
@@ -78,9 +73,6 @@ protected:
     RecordingUpdater updater;
     std::unique_ptr<frmMain> w;
     sim::ProfileOptions profile;
-    sim::Simulator simulator;
-    std::unique_ptr<sim::PxmModules> modules;
-    std::unique_ptr<sim::PxmBootloaders> bootloaders;
 };
 
 }  // namespace dltest

@@ -31,10 +31,9 @@ constexpr int posApplication = 0, posBootloader2 = 3;
 
 // The S-record file with the checksum of its first data record changed.
 void spoilOneChecksum(const QString& path) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    QList<QByteArray> lines = f.readAll().split('\n');
-    f.close();
+    const QByteArray text = testsupport::readFile(path);
+    ASSERT_FALSE(text.isEmpty());
+    QList<QByteArray> lines = text.split('\n');
     for (QByteArray& l : lines) {
         if (!l.startsWith("S3")) continue;
         QByteArray t = l.trimmed();
@@ -43,8 +42,7 @@ void spoilOneChecksum(const QString& path) {
         l = t + (l.endsWith('\r') ? "\r" : "");
         break;
     }
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(lines.join('\n'));
+    ASSERT_TRUE(testsupport::writeFile(path, lines.join('\n')));
 }
 }  // namespace
 
@@ -59,13 +57,6 @@ protected:
         });
     }
     std::string text() const { return log().join('\n').toStdString(); }
-    // The flash of this module never ends: its section stays written in part.
-    static sim::BootOptions flashNeverEnds(int module) {
-        sim::BootOptions boot = fastBoot();
-        boot.faults.flashNeverEnds = true;
-        boot.faultModules = 1u << module;
-        return boot;
-    }
     // The module's row: its bootloader lamp on, its application lamp off, selectable.
     bool shownInBootloader(int module) const {
         return vbCheck::value(w->chkBootLoaderRunning[module]) == vbCheck::vbChecked &&
@@ -159,7 +150,7 @@ TEST_F(RestartTest, DeclinedRestartLeavesTheModulesAndNamesThem) {
 // A flash that never ends leaves the section in part: that module stays in its bootloader
 // and is named; the one beside it, loaded, runs again.
 TEST_F(RestartTest, AHalfWrittenModuleStaysInItsBootloaderAndIsNamed) {
-    start(sim::Profile::SBus, 1, true, flashNeverEnds(1));
+    start(sim::Profile::SBus, 1, true, faultyBoot(&sim::BootFaults::flashNeverEnds, 1));
     chooseApplication(pattern(2000, 36), 0x100000, QStringLiteral("APPL.S19"), {0, 1});
 
     w->cmdDownload_Click();
@@ -242,7 +233,7 @@ TEST_F(RestartTest, ALostBusStopsTheWaitsAndNamesTheModulesLeft) {
 // window, in their bootloaders and selectable for the next try; their bootloader nodes are
 // asked only once the command has ended.
 TEST_F(RestartTest, MBusCylindersLeftBehindAFailedSpareStayShownInTheirBootloaders) {
-    start(sim::Profile::MBus, 2, true, flashNeverEnds(0));
+    start(sim::Profile::MBus, 2, true, faultyBoot(&sim::BootFaults::flashNeverEnds, 0));
     chooseApplication(pattern(2000, 40), 0x100000, QStringLiteral("APPL.S19"), {0, 1, 2});
 
     downloadCountingCylinderQuestions();

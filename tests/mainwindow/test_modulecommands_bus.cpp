@@ -110,10 +110,7 @@ TEST_F(ModuleCommandTest, OverviewReadsEveryPresentModuleAndRestartsThem) {
 // A module that refuses to leave its application stops the command; the modules already
 // sent to their bootloader are not left there.
 TEST_F(ModuleCommandTest, OverviewThatCannotStartTheBootloadersRestartsWhatItStopped) {
-    sim::BootOptions boot = fastBoot();
-    boot.faults.refuseReboot = true;
-    boot.faultModules = 1 << 1;
-    start(sim::Profile::SBus, 1, false, boot);
+    start(sim::Profile::SBus, 1, false, faultyBoot(&sim::BootFaults::refuseReboot, 1));
     bool shown = false;
     w->m_overviewShown = [&](const ModulePresence&, const ModuleInfoTable&) { shown = true; };
     answerBootloaderQuestion(true);

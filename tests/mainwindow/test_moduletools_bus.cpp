@@ -19,7 +19,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFocusEvent>
-#include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -30,17 +29,6 @@ using sim::PxmModule;
 namespace {
 
 constexpr quint32 kLightGreen = 0x80FF80, kLightRed = 0x8080FF;
-
-QByteArray fileBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 // A template as the installation supplies it: size and identification, RAM and flash
 // sizes, a pattern in the rest, and a block CRC that the repair must replace.
@@ -70,7 +58,7 @@ protected:
     }
     QString templatePath(const QString& name) const { return dir.filePath(QStringLiteral("PXM_Templates/") + name); }
     void addTemplate(const QString& version, const QByteArray& bytes = hardwareTemplate()) {
-        writeFile(templatePath(QStringLiteral("HWInfoBlockVersion%1.bin").arg(version)), bytes);
+        ASSERT_TRUE(testsupport::writeFile(templatePath(QStringLiteral("HWInfoBlockVersion%1.bin").arg(version)), bytes));
     }
     static frmHWInfoBlockRepair& repair() { return frmHWInfoBlockRepair::instance(); }
     // Chooses the module in the list; a module that runs its application is sent to its
@@ -97,13 +85,6 @@ protected:
                                                           repair().txtProductionDateWeek, repair().txtProductionDateYear})
             on.push_back(c->isEnabled());
         return on;
-    }
-    // Bootloaders of which module 1 has the fault.
-    static sim::BootOptions faulty(bool sim::BootFaults::*fault) {
-        sim::BootOptions boot = fastBoot();
-        boot.faults.*fault = true;
-        boot.faultModules = 1u << 1;
-        return boot;
     }
     // Repairs module 1 with good entries on these bootloaders and returns the texts shown.
     // The repair must fail and leave the block and the module.
@@ -200,7 +181,7 @@ TEST_F(ModuleToolsBusTest, RepairWritesTheBlockByteForByteAndRestartsTheApplicat
     answers->push(Dialogs::vbOK);
     repair().cmdCreateFile_Click();
     const QString saved = repair().templateDirectory() + QStringLiteral("UploadedHWInfoBlock.bin");
-    EXPECT_EQ(fileBytes(saved), bootloaders->info(1, 1));
+    EXPECT_EQ(testsupport::readFile(saved), bootloaders->info(1, 1));
     EXPECT_TRUE(answers->texts().contains(QStringLiteral("Uploaded Data Have been saved to file: ") + saved));
 
     // A year with a blank after it still gives its last two digits.
@@ -213,7 +194,7 @@ TEST_F(ModuleToolsBusTest, RepairWritesTheBlockByteForByteAndRestartsTheApplicat
     expected.replace(12, 12, QByteArray::fromHex("00000008") + "07" + "23" + QByteArray::fromHex("00001267"));
     sim::infoblock::putBe32(expected, 308, sim::crc32(expected.left(308)));
     EXPECT_EQ(bootloaders->info(1, 1).toHex(), expected.toHex());
-    EXPECT_EQ(fileBytes(boot.stateDir + QStringLiteral("/module01/section1.info")), expected);
+    EXPECT_EQ(testsupport::readFile(boot.stateDir + QStringLiteral("/module01/section1.info")), expected);
     EXPECT_EQ(bootloaders->info(2, 1), module2);
     EXPECT_EQ(answers->texts(), QStringList{QStringLiteral("Do you want do download the info block?")});
     EXPECT_EQ(repair().txtProductionDateWeek->text(), QStringLiteral("07"));
@@ -379,13 +360,13 @@ TEST_F(ModuleToolsBusTest, RepairRefusesBadEntriesAndLeavesTheBlockAsItWas) {
 
 TEST_F(ModuleToolsBusTest, ARepairWhoseStatusStaysBusyFails) {
     repair().m_statusPollLimitMs = 300;
-    EXPECT_EQ(failedRepair(faulty(&sim::BootFaults::flashNeverEnds)),
+    EXPECT_EQ(failedRepair(faultyBoot(&sim::BootFaults::flashNeverEnds, 1)),
               (QStringList{QStringLiteral("Do you want do download the info block?"),
                            QStringLiteral("Info block download failed: Loading Status Failure.")}));
 }
 
 TEST_F(ModuleToolsBusTest, ARepairThatTheModuleRefusesFails) {
-    const QStringList shown = failedRepair(faulty(&sim::BootFaults::refuseInfoBlock));
+    const QStringList shown = failedRepair(faultyBoot(&sim::BootFaults::refuseInfoBlock, 1));
     // The CAN layer names the refused transfer, then the repair says what failed.
     ASSERT_FALSE(shown.isEmpty());
     EXPECT_EQ(shown.last(), QStringLiteral("Info block download failed: Could not write SDO."));
@@ -405,7 +386,7 @@ TEST_F(ModuleToolsBusTest, AHardwareBlockShorterThanItsSizeIsNotTakenForRepair) 
     boot.stateDir = dir.filePath(QStringLiteral("state"));
     ASSERT_TRUE(QDir(boot.stateDir).mkpath(QStringLiteral("module01")));
     QByteArray shortBlock = hardwareTemplate(44);
-    writeFile(boot.stateDir + QStringLiteral("/module01/section1.info"), shortBlock);
+    ASSERT_TRUE(testsupport::writeFile(boot.stateDir + QStringLiteral("/module01/section1.info"), shortBlock));
     start(sim::Profile::SBus, 1, false, boot);
     addTemplate(QStringLiteral("07"));
     repair().g_show();
@@ -418,7 +399,8 @@ TEST_F(ModuleToolsBusTest, AHardwareBlockShorterThanItsSizeIsNotTakenForRepair) 
 
 TEST_F(ModuleToolsBusTest, WithoutTemplatesTheRepairIsNotShown) {
     start(sim::Profile::SBus, 1);
-    writeFile(templatePath(QStringLiteral("HWInfoBlock07.bin")), hardwareTemplate());  // not a template's name
+    // Not a template's name.
+    ASSERT_TRUE(testsupport::writeFile(templatePath(QStringLiteral("HWInfoBlock07.bin")), hardwareTemplate()));
     repair().g_show();
     EXPECT_EQ(answers->texts(), QStringList{QStringLiteral("Error: No HW info block data files available.")});
     EXPECT_FALSE(repair().isVisible());

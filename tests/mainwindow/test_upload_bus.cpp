@@ -34,10 +34,6 @@ using sim::PxmModule;
 namespace {
 constexpr int posApplication = 0, posDataContainer = 1, posFpga = 2;
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 }  // namespace
 
 class UploadBusTest : public DownloadBusTest {
@@ -123,7 +119,7 @@ TEST_F(UploadBusTest, UploadOfADownloadedApplicationIsByteExactAndReadableByAnot
     ASSERT_TRUE(modDownload::g_sRecToBin(file, back, start)) << log().join('\n').toStdString();
     EXPECT_EQ(back, image);
     EXPECT_EQ(start, 0x100000);
-    const QList<QByteArray> lines = readAll(file).split('\n');
+    const QList<QByteArray> lines = testsupport::readFile(file).split('\n');
     for (int i = 0; i + 1 < lines.size(); ++i) EXPECT_TRUE(lines[i].endsWith('\r')) << i;
     EXPECT_TRUE(lines[0].startsWith("S2"));
     EXPECT_TRUE(lines[lines.size() - 2].startsWith("S804"));
@@ -132,7 +128,7 @@ TEST_F(UploadBusTest, UploadOfADownloadedApplicationIsByteExactAndReadableByAnot
     const QString bin = dir.filePath(QStringLiteral("independent.bin"));
     const QString command = QStringLiteral("srec_cat '%1' -Motorola -offset -0x100000 -o '%2' -binary").arg(file, bin);
     ASSERT_EQ(std::system(command.toLocal8Bit().constData()), 0) << command.toStdString();
-    EXPECT_EQ(readAll(bin), image);
+    EXPECT_EQ(testsupport::readFile(bin), image);
 
     EXPECT_TRUE(lampGreen(0));
     EXPECT_TRUE(logHas(QStringLiteral("Starting Upload of Data from Spare Module")));
@@ -146,13 +142,13 @@ TEST_F(UploadBusTest, UploadOfADownloadedApplicationIsByteExactAndReadableByAnot
     EXPECT_TRUE(errors.empty());
 
     // A second upload asks before it replaces the file; Cancel keeps it and uploads nothing.
-    const QByteArray before = readAll(file);
+    const QByteArray before = testsupport::readFile(file);
     w->lstMessage->clear();
     answerBootloaderQuestion(true);
     answers->push(Dialogs::vbCancel);
     w->uploadDataFromSpare();
     EXPECT_TRUE(answers->anyTextContains(QStringLiteral("The result file \r") + file + QStringLiteral("\r already exists. Replace it?")));
-    EXPECT_EQ(readAll(file), before);
+    EXPECT_EQ(testsupport::readFile(file), before);
     EXPECT_FALSE(logHas(QStringLiteral("    Uploading Application")));
     EXPECT_TRUE(w->lblDownloadOk[0]->isHidden());
     EXPECT_FALSE(logHas(QStringLiteral("   Upload finished ")));

@@ -7,9 +7,9 @@
 #include "lib/personality_boot.h"
 #include "lib/pxmbootloaders.h"
 #include "lib/pxmmodules.h"
+#include "simargs.h"
 #include "simbus.h"
 
-#include <QCommandLineParser>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -112,31 +112,21 @@ TEST(SimFlashModel, ValidityAndTheStateFolder) {
 
 TEST(SimBootOptions, ReadsTheCommandLine) {
     QTemporaryDir tmp;
-    struct Case {
-        QStringList args;
-        bool ok;
-    };
-    const Case cases[] = {
-        {{"--state", tmp.filePath("s"), "--flash-ms", "20", "--boot-version", "2.05", "--boot-fault", "image-crc",
-          "--boot-fault", "refuse-start", "--boot-fault-modules", "0x6", "--differ", "2:6", "--differ", "0x0E:1"},
-         true},
-        {{}, true},
-        {{"--flash-ms", "0"}, false},
-        {{"--boot-fault", "meltdown"}, false},
-        {{"--boot-fault-modules", "0x8000"}, false},
-        {{"--differ", "15:6"}, false},
-        {{"--differ", "1:0"}, false},
-        {{"--differ", "1"}, false},
-    };
-    for (const Case& c : cases) {
-        QCommandLineParser p;
-        sim::BootOptions::addOptions(p);
-        ASSERT_TRUE(p.parse(QStringList{"pxm-sim"} + c.args)) << c.args.join(' ').toStdString();
-        sim::BootOptions o;
-        QString error;
-        EXPECT_EQ(o.read(p, &error), c.ok) << c.args.join(' ').toStdString();
-        EXPECT_EQ(error.isEmpty(), c.ok);
-        if (c.ok && !c.args.isEmpty()) {
+    expectReads<sim::BootOptions>(
+        {
+            {{"--state", tmp.filePath("s"), "--flash-ms", "20", "--boot-version", "2.05", "--boot-fault", "image-crc",
+              "--boot-fault", "refuse-start", "--boot-fault-modules", "0x6", "--differ", "2:6", "--differ", "0x0E:1"},
+             true},
+            {{}, true},
+            {{"--flash-ms", "0"}, false},
+            {{"--boot-fault", "meltdown"}, false},
+            {{"--boot-fault-modules", "0x8000"}, false},
+            {{"--differ", "15:6"}, false},
+            {{"--differ", "1:0"}, false},
+            {{"--differ", "1"}, false},
+        },
+        [&](const QStringList& args, const sim::BootOptions& o) {
+            if (args.isEmpty()) return;
             EXPECT_TRUE(QDir(tmp.filePath("s")).exists());
             EXPECT_EQ(o.flashMs, 20);
             EXPECT_EQ(o.version, "2.05");
@@ -145,8 +135,7 @@ TEST(SimBootOptions, ReadsTheCommandLine) {
             EXPECT_TRUE(o.faultsHit(2));
             EXPECT_TRUE(o.differs(2, 6) && o.differs(14, 1));
             EXPECT_FALSE(o.differs(2, 1) || o.differs(6, 2));
-        }
-    }
+        });
 }
 
 class SimBootloader : public SimBus {
@@ -162,6 +151,13 @@ protected:
         if (m_modules) drain();
         m_boot.reset();
         m_modules.reset();
+    }
+    // The module of the ids made anew, its application reporting the factory hardware
+    // version 7, then switched into its bootloader.
+    void buildInBootloader(const Ids& ids) {
+        build(ids);
+        EXPECT_EQ(read(ids.application, 0x1009, 0), QByteArray("7"));
+        ASSERT_TRUE(rebootIntoBootloader());
     }
     void build(const Ids& ids, sim::BootOptions o = {}) {
         m_ids = ids;
@@ -290,9 +286,7 @@ TEST_F(SimBootloader, CylinderBootloadersOnTheMBusAnswerAtTheirSBusIdsWithoutHea
 TEST_F(SimBootloader, ApplicationAndBootloaderReportTheHardwareVersionOfTheInfoBlock) {
     for (const Ids& ids : {kSBus, kMBus}) {
         SCOPED_TRACE(int(ids.application));
-        build(ids);
-        EXPECT_EQ(read(ids.application, 0x1009, 0), QByteArray("7"));
-        ASSERT_TRUE(rebootIntoBootloader());
+        ASSERT_NO_FATAL_FAILURE(buildInBootloader(ids));
         EXPECT_EQ(read(ids.bootloader, 0x1009, 0), QByteArray("7"));
         EXPECT_EQ(ib::be32(read(ids.bootloader, 0x5FFE, 1), 12), 7u);
         // A repaired block with another version counts in both programs.
@@ -308,9 +302,7 @@ TEST_F(SimBootloader, ApplicationAndBootloaderReportTheHardwareVersionOfTheInfoB
 TEST_F(SimBootloader, QtmAndBzmTakeBootloader2InSection1AndKeepTheirHardwareVersion) {
     for (const Ids& ids : {kQtm, kBzm}) {
         SCOPED_TRACE(int(ids.application));
-        build(ids);
-        EXPECT_EQ(read(ids.application, 0x1009, 0), QByteArray("7"));
-        ASSERT_TRUE(rebootIntoBootloader());
+        ASSERT_NO_FATAL_FAILURE(buildInBootloader(ids));
         const QByteArray application = m_boot->image(0, ids.appSection);
         const QByteArray bl2 = pattern(2000, 9);
         const auto [afterBlock, afterData] = program(1, bl2, 0x8000);
@@ -329,8 +321,7 @@ TEST_F(SimBootloader, QtmAndBzmTakeBootloader2InSection1AndKeepTheirHardwareVers
 TEST_F(SimBootloader, QtmAndBzmLeaveTheFactoryWithTheHardwareInfoBlockInSection1) {
     for (const Ids& ids : {kQtm, kBzm}) {
         SCOPED_TRACE(int(ids.application));
-        build(ids);
-        ASSERT_TRUE(rebootIntoBootloader());
+        ASSERT_NO_FATAL_FAILURE(buildInBootloader(ids));
         const QByteArray hw = read(ids.bootloader, 0x5FFE, 1);
         EXPECT_TRUE(ib::wellFormed(1, hw));
         EXPECT_EQ(ib::be32(hw, 12), 7u);

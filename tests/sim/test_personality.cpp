@@ -4,8 +4,8 @@
 #include "lib/pxmmodules.h"
 #include "lib/scenario.h"
 #include "modulesfixture.h"
+#include "simargs.h"
 
-#include <QCommandLineParser>
 
 using namespace simtest;
 using sim::PxmModule;
@@ -15,11 +15,7 @@ constexpr quint16 kPlain = 200;
 
 sim::ProfileOptions options(sim::Profile p, int cylinders) {
     sim::ProfileOptions o;
-    o.profile = p;
-    o.cylinders = cylinders;
-    o.heartbeatMs = 50;
-    o.publishMs = 50;
-    o.switchMs = 50;
+    o.setQuick(p, cylinders);
     o.sectionMs = 100;
     o.symbols = {{sim::kSymModuleStateRO, kState}, {sim::kSymModuleStateRW, kRegister},
                  {sim::kSymUpdateStateRO, kUpdate}, {sim::kSymUpdateFailureRO, kFailure},
@@ -32,32 +28,21 @@ sim::ProfileOptions options(sim::Profile p, int cylinders) {
 using SimPersonality = SimModules;
 
 TEST(SimProfileOptions, ReadsTheCommandLine) {
-    struct Case {
-        QStringList args;
-        bool ok;
-    };
-    const Case cases[] = {
-        {{"--profile", "mbus", "--cylinders", "3", "--heartbeat", "250", "--symbol", "GLB_ENG_STSTILL=104", "--symbol",
-          "X=0x20:7"},
-         true},
-        {{"--profile", "QTM"}, true},
-        {{}, true},
-        {{"--profile", "cbus"}, false},
-        {{"--cylinders", "15"}, false},
-        {{"--symbol", "X=4096"}, false},
-        {{"--symbol", "X"}, false},
-        {{"--engine", "idle"}, false},
-    };
-    for (const Case& c : cases) {
-        QCommandLineParser p;
-        sim::Scenario::addOptions(p);  // beside the core's options, as in pxm-sim
-        sim::ProfileOptions::addOptions(p);
-        ASSERT_TRUE(p.parse(QStringList{"pxm-sim"} + c.args)) << c.args.join(' ').toStdString();
-        sim::ProfileOptions o;
-        QString error;
-        EXPECT_EQ(o.read(p, &error), c.ok) << c.args.join(' ').toStdString();
-        EXPECT_EQ(error.isEmpty(), c.ok);
-        if (c.args.size() > 4 && c.ok) {
+    expectReads<sim::ProfileOptions>(
+        {
+            {{"--profile", "mbus", "--cylinders", "3", "--heartbeat", "250", "--symbol", "GLB_ENG_STSTILL=104", "--symbol",
+              "X=0x20:7"},
+             true},
+            {{"--profile", "QTM"}, true},
+            {{}, true},
+            {{"--profile", "cbus"}, false},
+            {{"--cylinders", "15"}, false},
+            {{"--symbol", "X=4096"}, false},
+            {{"--symbol", "X"}, false},
+            {{"--engine", "idle"}, false},
+        },
+        [&](const QStringList& args, const sim::ProfileOptions& o) {
+            if (args.size() <= 4) return;
             EXPECT_EQ(o.profile, sim::Profile::MBus);
             EXPECT_EQ(o.cylinders, 3);
             EXPECT_EQ(o.heartbeatMs, 250);
@@ -65,8 +50,7 @@ TEST(SimProfileOptions, ReadsTheCommandLine) {
             ASSERT_EQ(o.symbols.size(), 2);
             EXPECT_EQ(o.symbols[1].number, 0x20);
             EXPECT_EQ(o.symbols[1].value, 7u);
-        }
-    }
+        });
 }
 
 TEST_F(SimPersonality, NodeIdsFollowTheProfile) {

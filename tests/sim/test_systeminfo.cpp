@@ -6,8 +6,8 @@
 #include "lib/flashmodel.h"
 #include "lib/scenario.h"
 #include "modulesfixture.h"
+#include "simargs.h"
 
-#include <QCommandLineParser>
 
 using namespace simtest;
 using sim::PxmModule;
@@ -19,11 +19,7 @@ constexpr int kFlashMs = 50;
 
 sim::ProfileOptions site(int cylinders = 2) {
     sim::ProfileOptions o;
-    o.profile = sim::Profile::MBus;
-    o.cylinders = cylinders;
-    o.heartbeatMs = 50;
-    o.publishMs = 50;
-    o.switchMs = 50;
+    o.setQuick(sim::Profile::MBus, cylinders);
     o.sectionMs = 100;
     o.symbols = {{sim::kSymModuleStateRO, kState},
                  {sim::kSymModuleStateRW, kRegister},
@@ -98,31 +94,20 @@ TEST(SimApplicationImage, CrcsAreTheXmodemCrcsOfTheImageAndItsImoPart) {
 }
 
 TEST(SimProfileOptions, ReadsTheUpdateFaultSwitches) {
-    struct Case {
-        QStringList args;
-        bool ok;
-    };
-    const Case cases[] = {
-        {{"--symbol", "PAR_SWINFO_BUILD=202", "--withhold", "PAR_SWINFO_BUILD", "--unknown-build", "--auto-download-off",
-          "--absent", "0x4", "--wrong-crc-echo", "--silent-after-update"},
-         true},
-        {{"--withhold", "PAR_SWINFO_BUILD"}, false},  // no such symbol
-        {{"--absent", "0x8000"}, false},
-        {{"--absent", "two"}, false},
-    };
-    for (const Case& c : cases) {
-        QCommandLineParser p;
-        sim::Scenario::addOptions(p);
-        sim::ProfileOptions::addOptions(p);
-        ASSERT_TRUE(p.parse(QStringList{"pxm-sim"} + c.args)) << c.args.join(' ').toStdString();
-        sim::ProfileOptions o;
-        QString error;
-        EXPECT_EQ(o.read(p, &error), c.ok) << c.args.join(' ').toStdString();
-        if (!c.ok) continue;
-        EXPECT_EQ(o.withheld, QStringList{"PAR_SWINFO_BUILD"});
-        EXPECT_TRUE(o.foreignBuild && o.autoDownloadOff && o.refuseCrcWrite && o.silentAfterUpdate);
-        EXPECT_EQ(o.absentMask, 0x4);
-    }
+    expectReads<sim::ProfileOptions>(
+        {
+            {{"--symbol", "PAR_SWINFO_BUILD=202", "--withhold", "PAR_SWINFO_BUILD", "--unknown-build", "--auto-download-off",
+              "--absent", "0x4", "--wrong-crc-echo", "--silent-after-update"},
+             true},
+            {{"--withhold", "PAR_SWINFO_BUILD"}, false},  // no such symbol
+            {{"--absent", "0x8000"}, false},
+            {{"--absent", "two"}, false},
+        },
+        [&](const QStringList& args, const sim::ProfileOptions& o) {
+            EXPECT_EQ(o.withheld, QStringList{"PAR_SWINFO_BUILD"});
+            EXPECT_TRUE(o.foreignBuild && o.autoDownloadOff && o.refuseCrcWrite && o.silentAfterUpdate);
+            EXPECT_EQ(o.absentMask, 0x4);
+        });
 }
 
 TEST_F(SimSystemInfo, ModuleZeroPublishesTheSystemInformationOnRequest) {

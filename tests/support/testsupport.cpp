@@ -66,13 +66,14 @@ QString busUrl(quint16 port, int channel) {
     return QStringLiteral("tcp://127.0.0.1:%1/can%2").arg(port).arg(channel);
 }
 
-bool waitFor(const std::function<bool()>& pred, int timeoutMs) {
+bool waitFor(const std::function<bool()>& pred, int timeoutMs, const std::function<void()>& eachRound) {
     QElapsedTimer t;
     t.start();
     while (!pred()) {
         if (t.elapsed() > timeoutMs) return false;
         QCoreApplication::processEvents();
         QThread::msleep(2);
+        if (eachRound) eachRound();
     }
     return true;
 }

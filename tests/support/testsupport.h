@@ -82,6 +82,7 @@ QByteArray readFile(const QString& path);
 bool writeFile(const QString& path, const QByteArray& bytes);
 
 // Waits in real time with the event loop running until pred() holds; false on time-out.
-bool waitFor(const std::function<bool()>& pred, int timeoutMs);
+// eachRound, when given, runs after every round of events (to move a test clock on, say).
+bool waitFor(const std::function<bool()>& pred, int timeoutMs, const std::function<void()>& eachRound = {});
 
 }  // namespace testsupport
