@@ -17,25 +17,9 @@ constexpr qint32 idxSoftwareVersion = 0x100A;  // the bootloader's version "d.dd
 constexpr qint32 idxHeartbeatTime = 0x1017;    // producer heartbeat time, ms
 constexpr qint32 idxIdentity = 0x1018;
 constexpr qint32 idxProgramData = 0x1F50;      // sub-index = section: the section's data
-constexpr qint32 idxProgramControl = 0x1F51;   // sub-index = section: start application or bootloader
+constexpr qint32 idxProgramControl = 0x1F51;   // sub-index = the program to start, see below
 constexpr qint32 idxInfoBlock = 0x5FFE;        // sub-index = section: its info block
 constexpr qint32 idxLoadingStatus = 0x5FFF;    // one byte
-
-// Values written to the program-control object.
-constexpr quint8 programStartApplication = 1;
-constexpr quint8 programStartBootloaderFromApplication = 1;
-constexpr quint8 programRestartBootloader = 2;
-// Its sub-index, the program to start: a PXM module's section, QTM and BZM's own numbers.
-constexpr quint8 programApplication = 6, programBootloader = 3;
-constexpr quint8 programApplicationQtmBzm = 2, programBootloaderQtmBzm = 1;
-
-// Sub-index of the loading status: PXM modules; QTM and BZM use 0.
-constexpr quint8 loadingStatusSubIndex = 3;
-// Loading status values.
-constexpr qint16 loadingFlashed = 0;           // QTM and BZM: data accepted; all: flash programmed
-constexpr qint16 loadingInfoBlockAccepted = 1;
-constexpr qint16 loadingDataAccepted = 127;    // PXM: data accepted, flash programming runs
-constexpr qint16 loadingFlashedPxm = 255;
 
 // ---- Sections: the sub-index of idxProgramData and idxInfoBlock ----
 constexpr qint32 sectionHwInfoBlock = 1;
@@ -45,6 +29,22 @@ constexpr qint32 sectionDataContainer = 4;
 constexpr qint32 sectionSecondApplication = 5;
 constexpr qint32 sectionApplication = 6;
 constexpr qint32 sectionFpga = 7;
+
+// Values written to the program-control object, and its sub-index: the program to start.
+constexpr quint8 programStartApplication = 1;
+constexpr quint8 programStartBootloaderFromApplication = 1;
+constexpr quint8 programRestartBootloader = 2;
+// A PXM module numbers its programs as its sections; QTM and BZM have their own numbers.
+constexpr quint8 programApplication = sectionApplication, programBootloader = sectionBootloader2;
+constexpr quint8 programApplicationQtmBzm = 2, programBootloaderQtmBzm = 1;
+
+// Sub-index of the loading status: PXM modules; QTM and BZM use 0.
+constexpr quint8 loadingStatusSubIndex = 3;
+// Loading status values.
+constexpr qint16 loadingFlashed = 0;           // QTM and BZM: data accepted; all: flash programmed
+constexpr qint16 loadingInfoBlockAccepted = 1;
+constexpr qint16 loadingDataAccepted = 127;    // PXM: data accepted, flash programming runs
+constexpr qint16 loadingFlashedPxm = 255;
 
 // ---- Node ids: module number + base ----
 // The defaults of the configuration's base items.
