@@ -1,6 +1,8 @@
 // The CAN master: window states, bus set-up and release, and the NMT start.
 #include "can/frmcanopen.h"
 
+#include "can/moduleprotocol.h"
+
 #include "caninterface/caninterface.h"
 #include "desktop/runtimeerror.h"
 #include "desktop/timeservice.h"
@@ -19,8 +21,9 @@ constexpr const char* kObject = "frmCANopen";
 QString item(const char* name, const QVariant& defaultValue) {
     return modGlobal::g_getMiscItem(QString::fromLatin1(name), defaultValue);
 }
-qint16 hexItem(const char* name, const char* defaultValue) {
-    return static_cast<qint16>(modGlobal::hexValue(item(name, QString::fromLatin1(defaultValue))));
+// A node-id base item, its default given in the hexadecimal digits the item holds.
+qint16 hexItem(const char* name, qint16 defaultValue) {
+    return static_cast<qint16>(modGlobal::hexValue(item(name, QString::number(defaultValue, 16).toUpper())));
 }
 }  // namespace
 
@@ -114,30 +117,31 @@ bool frmCANopen::g_initialise(const CanMessageForm& messageForm_, double& dllVer
     const qint32 boardType = getBoardType(item("canDevice", QStringLiteral("USBCompact")));
 
     using namespace modGlobal;
+    using namespace moduleProtocol;
     g_isMBusConnection = !(g_qtmMode || g_bzmMode) && busName_.left(1).toUpper() == QLatin1String("M");
     g_cobIdBootloaderSBus = 0;
     qint32 baudRate = 0;
     if (g_qtmMode) {
         baudRate = decimalValue(item("baudrateMBus", 125));
-        g_cobIdBootloader = hexItem("cobIdBootlQTM", "40");
-        g_cobIdApplication = hexItem("cobIdApplQTM", "50");
+        g_cobIdBootloader = hexItem("cobIdBootlQTM", qtmNodes.bootloader);
+        g_cobIdApplication = hexItem("cobIdApplQTM", qtmNodes.application);
     } else if (g_bzmMode) {
         baudRate = decimalValue(item("baudrateMBus", 125));
-        g_cobIdBootloader = hexItem("cobIdBootlBZM", "20");
-        g_cobIdApplication = hexItem("cobIdApplBZM", "30");
+        g_cobIdBootloader = hexItem("cobIdBootlBZM", bzmNodes.bootloader);
+        g_cobIdApplication = hexItem("cobIdApplBZM", bzmNodes.application);
     } else if (darvo_) {
         baudRate = decimalValue(item("baudrateSBus", 500));
-        g_cobIdBootloader = hexItem("cobIdBootloader_Sbus_DARVO", "71");
-        g_cobIdApplication = hexItem("cobIdApplication_Sbus_DARVO", "11");
+        g_cobIdBootloader = hexItem("cobIdBootloader_Sbus_DARVO", sBusDarvoNodes.bootloader);
+        g_cobIdApplication = hexItem("cobIdApplication_Sbus_DARVO", sBusDarvoNodes.application);
     } else if (!g_isMBusConnection) {
         baudRate = decimalValue(item("baudrateSBus", 500));
-        g_cobIdBootloader = hexItem("cobIdBootloader_Sbus", "70");
-        g_cobIdApplication = hexItem("cobIdApplication_Sbus", "20");
+        g_cobIdBootloader = hexItem("cobIdBootloader_Sbus", sBusNodes.bootloader);
+        g_cobIdApplication = hexItem("cobIdApplication_Sbus", sBusNodes.application);
     } else {
         baudRate = decimalValue(item("baudrateMBus", 125));
-        g_cobIdBootloaderSBus = hexItem("cobIdBootloader_Sbus", "70");
-        g_cobIdBootloader = hexItem("cobIdBootloader_Mbus", "7F");
-        g_cobIdApplication = hexItem("cobIdApplication_Mbus", "11");
+        g_cobIdBootloaderSBus = hexItem("cobIdBootloader_Sbus", sBusNodes.bootloader);
+        g_cobIdBootloader = hexItem("cobIdBootloader_Mbus", mBusNodes.bootloader);
+        g_cobIdApplication = hexItem("cobIdApplication_Mbus", mBusNodes.application);
     }
 
     const bool deviceGiven = deviceNo_ != 255;

@@ -6,8 +6,10 @@
 #include "can/modautodownload.h"
 #include "can/modconnectionstatus.h"
 #include "can/modheartbeatcontrol.h"
+#include "can/moduleprotocol.h"
 #include "bytes/bytes.h"
 #include "caninterface/caninterface.h"
+#include "caninterface/canopenids.h"
 #include "desktop/timeservice.h"
 #include "services/errtrap.h"
 #include "services/modglobal.h"
@@ -18,10 +20,7 @@
 
 namespace {
 constexpr const char* kObject = "frmCANopen";
-constexpr qint32 kSymbolValue = 0x411;
-constexpr qint32 kSymbolWrite = 0x382;
-constexpr qint32 kUserLevel = 0x482;
-constexpr quint8 kPcNode = 9, kPcState = 5;
+using namespace moduleProtocol;
 constexpr int kSymbolFrameLength = 8;
 
 bool isKey(qint64 key) { return key >= 0 && key <= 0xFFFF; }
@@ -59,12 +58,12 @@ bool frmCANopen::readOneMessage() {
         return false;
     }
     // A frame shorter than what is read from it is no message of these kinds.
-    if ((cobId & ~0xFF) == 0x700) {
+    if (CanOpen::isHeartbeatId(cobId)) {
         if (!data.isEmpty()) {
-            statusCallback(quint8(data[0]), quint8(cobId & 0xFF));
+            statusCallback(quint8(data[0]), quint8(CanOpen::heartbeatNode(cobId)));
             modHeartBeatControl::g_receiveHeartBeat(cobId);
         }
-    } else if (cobId == kSymbolValue && data.size() >= kSymbolFrameLength) {
+    } else if (cobId == cobIdSymbolValue && data.size() >= kSymbolFrameLength) {
         dispatchSymbol(data);
     }
     return queued > 0;
@@ -107,7 +106,7 @@ void frmCANopen::dispatchSymbol(const QByteArray& data) {
 }
 
 void frmCANopen::statusCallback(quint8 state, quint8 node) {
-    if (state != 0) return;
+    if (state != CanOpen::StateBootUp) return;
     g_setOperational(0, false);
     modGlobal::g_bootupReceived = true;
     QString text = txtStatusQueue->toPlainText();
@@ -146,7 +145,7 @@ bool frmCANopen::g_setServiceBit(qint32 idAndCyl_, quint8 state_) {
         if (!m_initialised || !isKey(idAndCyl_)) return;
         QByteArray f = keyFrame(idAndCyl_, 0x85);
         f[4] = static_cast<char>(state_);
-        ok = sendRaw(kSymbolWrite, f);
+        ok = sendRaw(cobIdSymbolWrite, f);
     });
     return ok;
 }
@@ -157,7 +156,7 @@ bool frmCANopen::g_setUserLevel(quint8 level_) {
     trap(kObject, "g_setUserLevel", [&] {
         QByteArray f(8, '\0');
         f[0] = static_cast<char>(level_ | 0x80);
-        ok = sendRaw(kUserLevel, f);
+        ok = sendRaw(cobIdUserLevel, f);
     });
     return ok;
 }
@@ -170,7 +169,7 @@ bool frmCANopen::g_writeSymbol(qint32 idAndCyl_, qint16 cylNo_, const QByteArray
         if (!isKey(key)) return;
         QByteArray f = keyFrame(static_cast<qint32>(key), 0x80);
         for (int i = 0; i < 4 && i < value_.size(); ++i) f[4 + i] = value_[i];
-        ok = sendRaw(kSymbolWrite, f);
+        ok = sendRaw(cobIdSymbolWrite, f);
     });
     return ok;
 }
@@ -189,6 +188,6 @@ void frmCANopen::timPolyDeskHeartBeat_Timer() {
     trap(kObject, "timPolyDeskHeartBeat_Timer", [this] {
         if (!modGlobal::g_isMBusConnection || !m_CANInterface) return;
         qint32 ignored = 0;
-        m_CANInterface->sendHeartBeat(kPcNode, kPcState, ignored);
+        m_CANInterface->sendHeartBeat(pcNode, CanOpen::StateOperational, ignored);
     });
 }

@@ -4,6 +4,7 @@
 
 #include "can/modautodownload.h"
 #include "can/modheartbeatcontrol.h"
+#include "can/moduleprotocol.h"
 #include "caninterface/caninterface.h"
 #include "desktop/runtimeerror.h"
 #include "services/errtrap.h"
@@ -121,7 +122,7 @@ double frmCANopen::g_getBootLoaderVersion(quint8 node_) {
     trap(kObject, "g_getBootLoaderVersion", [&] {
         qint32 len = 0;
         QByteArray data;
-        if (!g_readSDO(node_, 0x100A, 0, len, data, true, true, false)) return;
+        if (!g_readSDO(node_, moduleProtocol::idxSoftwareVersion, 0, len, data, true, true, false)) return;
         if (data.size() < 4) return;
         const int d1 = quint8(data[0]) - 48;
         if (d1 < 1 || d1 > 9 || data[1] != '.') return;
@@ -133,17 +134,19 @@ double frmCANopen::g_getBootLoaderVersion(quint8 node_) {
 QString frmCANopen::g_getHardwareVersion(qint16 cylNo_, bool isInBootloader_) {
     QString result = QStringLiteral("?");
     trap(kObject, "g_getHardwareVersion", [&] {
+        using namespace moduleProtocol;
         qint32 node = 0;
+        // On the M-Bus the fixed bases, whatever the configuration says.
         if (modGlobal::g_isMBusConnection) {
-            if (cylNo_ == 0) node = isInBootloader_ ? 0x7F : 0x11;
-            else node = cylNo_ + (isInBootloader_ ? 0x70 : 0x20);
+            if (cylNo_ == 0) node = isInBootloader_ ? mBusNodes.bootloader : mBusNodes.application;
+            else node = cylNo_ + (isInBootloader_ ? sBusNodes.bootloader : sBusNodes.application);
         } else {
             node = cylNo_ + (isInBootloader_ ? modGlobal::g_cobIdBootloader : modGlobal::g_cobIdApplication);
         }
         if (node < 0 || node > 255) throw RuntimeError(6, QStringLiteral("Overflow"));
         qint32 len = 0;
         QByteArray data;
-        if (!g_readSDO(static_cast<quint8>(node), 0x1009, 0, len, data, true, true, false)) return;
+        if (!g_readSDO(static_cast<quint8>(node), idxHardwareVersion, 0, len, data, true, true, false)) return;
         const int end = data.indexOf('\0');
         const QString text = modStringFct::fromAnsi(end < 0 ? data : data.left(end));
         if (text.isEmpty()) {

@@ -2,6 +2,8 @@
 // heartbeat time, start the network, show the board information, release the master.
 #include "can/frmcanopen.h"
 
+#include "can/moduleprotocol.h"
+
 #include "bytes/bytes.h"
 #include "caninterface/caninterface.h"
 #include "desktop/dialogs.h"
@@ -25,6 +27,7 @@
 #include <QVBoxLayout>
 
 using modStringFct::sprintf;
+using namespace moduleProtocol;
 
 namespace {
 constexpr const char* kObject = "frmCANopen";
@@ -34,11 +37,19 @@ struct SdoEntry {
     const char* text;
     qint32 number;  // index * 10 + sub-index
 };
+constexpr qint32 entry(qint32 index, qint32 subIndex = 0) { return index * 10 + subIndex; }
 constexpr SdoEntry kSdoEntries[] = {
-    {"device type", 40960},       {"error register", 40970}, {"COB-ID sync", 41010},
-    {"manufacturer name", 41040}, {"hardware version", 41050}, {"software version", 41060},
-    {"producer heartbeat time", 41190}, {"vendor id", 41201},  {"product code", 41202},
-    {"revision no", 41203},       {"serial no", 41204},
+    {"device type", entry(idxDeviceType)},
+    {"error register", entry(idxErrorRegister)},
+    {"COB-ID sync", entry(idxCobIdSync)},
+    {"manufacturer name", entry(idxDeviceName)},
+    {"hardware version", entry(idxHardwareVersion)},
+    {"software version", entry(idxSoftwareVersion)},
+    {"producer heartbeat time", entry(idxHeartbeatTime)},
+    {"vendor id", entry(idxIdentity, 1)},
+    {"product code", entry(idxIdentity, 2)},
+    {"revision no", entry(idxIdentity, 3)},
+    {"serial no", entry(idxIdentity, 4)},
 };
 
 // VB's Val of a text, and of "&H" followed by it.
@@ -209,29 +220,31 @@ void frmCANopen::showReadResult(qint32 index, qint32 subIndex, const QByteArray&
     const QString plainText = modStringFct::g_byteToStr(n, 0, data);
     QString name, value = hexText;
     switch (index) {
-    case 0x1000: name = QStringLiteral("device type"); break;
-    case 0x1001: name = QStringLiteral("error register"); break;
-    case 0x1005: name = QStringLiteral("COB-ID sync"); break;
-    case 0x1008: name = QStringLiteral("manufacturer name"); value = plainText; break;
-    case 0x1009: name = QStringLiteral("hardware version"); value = plainText; break;
-    case 0x100A: name = QStringLiteral("software version"); value = plainText; break;
-    case 0x1017: name = QStringLiteral("producer heartbeat time"); break;
-    case 0x1018: {
+    case idxDeviceType: name = QStringLiteral("device type"); break;
+    case idxErrorRegister: name = QStringLiteral("error register"); break;
+    case idxCobIdSync: name = QStringLiteral("COB-ID sync"); break;
+    case idxDeviceName: name = QStringLiteral("manufacturer name"); value = plainText; break;
+    case idxHardwareVersion: name = QStringLiteral("hardware version"); value = plainText; break;
+    case idxSoftwareVersion: name = QStringLiteral("software version"); value = plainText; break;
+    case idxHeartbeatTime: name = QStringLiteral("producer heartbeat time"); break;
+    case idxIdentity: {
         static const char* const parts[] = {"no of elements", "vendor id", "product code", "revision no", "serial no"};
         name = QStringLiteral("identity object / ") +
                (subIndex >= 0 && subIndex <= 4 ? QString::fromLatin1(parts[subIndex]) : QStringLiteral("-----"));
+        const int n = ibNumberBytes;
         if (subIndex == 0) {
-            value = decField(data, 0, 4);
+            value = decField(data, 0, n);
         } else {
+            // The sub-indices of the identity read as a section info block.
             const QStringList lines = {
-                QStringLiteral("Size: ") + decField(data, 0, 4),
-                QStringLiteral("ID: ") + textField(data, 4, 8),
-                QStringLiteral("Version: ") + decField(data, 12, 4),
-                QStringLiteral("Date: ") + textField(data, 16, 12),
-                QStringLiteral("Code Start: ") + hexField(data, 28, 4),
-                QStringLiteral("Code Length: ") + hexField(data, 32, 4),
-                QStringLiteral("Code Checksum: ") + hexField(data, 36, 4),
-                QStringLiteral("Info Block Checksum: ") + hexField(data, 40, 4),
+                QStringLiteral("Size: ") + decField(data, ibSize, n),
+                QStringLiteral("ID: ") + textField(data, ibIdentification, ibIdentificationBytes),
+                QStringLiteral("Version: ") + decField(data, ibVersion, n),
+                QStringLiteral("Date: ") + textField(data, ibDate, ibDateBytes),
+                QStringLiteral("Code Start: ") + hexField(data, ibStartAddress, n),
+                QStringLiteral("Code Length: ") + hexField(data, ibDataLength(infoBlockSize), n),
+                QStringLiteral("Code Checksum: ") + hexField(data, ibDataCrc(infoBlockSize), n),
+                QStringLiteral("Info Block Checksum: ") + hexField(data, ibBlockCrc(infoBlockSize), n),
             };
             value = lines.join(QStringLiteral("\r\n"));
         }
@@ -249,7 +262,7 @@ void frmCANopen::cmdSetHeartBeat_Click() {
         if (ms < -32768 || ms > 65535) throw RuntimeError(6, QStringLiteral("Overflow"));
         QByteArray value;
         bytes::put(value, 0, ms, 2, bytes::Order::LittleEndian);
-        g_writeSDO(getNodeNo(), 0x1017, 0, 2, value, false, 0);
+        g_writeSDO(getNodeNo(), idxHeartbeatTime, 0, 2, value, false, 0);
     });
 }
 

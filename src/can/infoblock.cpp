@@ -16,6 +16,8 @@
 
 namespace modDownload {
 
+using namespace moduleProtocol;
+
 namespace {
 constexpr char kObject[] = "modDownload";
 constexpr qint32 qtmBzmTimeoutMs = 2000;
@@ -30,7 +32,7 @@ quint8 asByte(qint32 value) {
 
 QString identification(qint32 section, const QString& fileName) {
     if (modGlobal::g_qtmMode) return QStringLiteral("QTM20APP");
-    if (section == 6) {
+    if (section == sectionApplication) {
         switch (modGlobal::g_applicationType) {
         case modApplicationMode::appKELB: return QStringLiteral("KELB");
         case modApplicationMode::appVEDR: return QStringLiteral("VEDR");
@@ -38,7 +40,7 @@ QString identification(qint32 section, const QString& fileName) {
         default: return QString();
         }
     }
-    return modFileFct::g_fileName(fileName).mid(4, 8);
+    return modFileFct::g_fileName(fileName).mid(4, ibIdentificationBytes);
 }
 
 // The C locale names the months in English whatever the PC's language.
@@ -47,10 +49,10 @@ QString fileDate(const QString& fileName) {
 }
 
 // An unsigned 32-bit big-endian field.
-void putNumber(qint64 value, int offset, QByteArray& block) { bytes::put(block, offset, value, 4, bytes::Order::BigEndian); }
+void putNumber(qint64 value, int offset, QByteArray& block) {
+    bytes::put(block, offset, value, ibNumberBytes, bytes::Order::BigEndian);
+}
 }  // namespace
-
-int infoBlockSizeOf(qint32 section) { return section == 1 ? hwInfoBlockSize : infoBlockSize; }
 
 quint8 bootloaderNodeId(qint16 module) {
     using namespace modGlobal;
@@ -64,13 +66,13 @@ QByteArray buildInfoBlock(qint32 section, const QString& fileName, const QByteAr
     QByteArray block(size, '\0');
     const quint32 dataCrc = CrcCalculation32(image.constData(), static_cast<qint32>(image.size()), 0);
     putNumber(size, ibSize, block);
-    modStringFct::g_strToByte(identification(section, fileName), 8, ibIdentification, block);
+    modStringFct::g_strToByte(identification(section, fileName), ibIdentificationBytes, ibIdentification, block);
     putNumber(infoBlockVersion, ibVersion, block);
-    modStringFct::g_strToByte(fileDate(fileName), 12, ibDate, block);
+    modStringFct::g_strToByte(fileDate(fileName), ibDateBytes, ibDate, block);
     putNumber(startAddress, ibStartAddress, block);
-    putNumber(image.size(), size - 12, block);
-    putNumber(dataCrc, size - 8, block);
-    putNumber(CrcCalculation32(block.constData(), size - 4, 0), size - 4, block);
+    putNumber(image.size(), ibDataLength(size), block);
+    putNumber(dataCrc, ibDataCrc(size), block);
+    putNumber(CrcCalculation32(block.constData(), ibBlockCrc(size), 0), ibBlockCrc(size), block);
     return block;
 }
 
@@ -95,7 +97,7 @@ bool checkInfoBlock(qint32 section, qint32 startAddress) {
             modMsgBox::g_errorMsgBox(
                 QStringLiteral("Download cancelled because start address is within Bootloader1 memory."), QString(),
                 true);
-        } else if (startAddress < modGlobal::g_addressProtectionBL2 && section != 3) {
+        } else if (startAddress < modGlobal::g_addressProtectionBL2 && section != sectionBootloader2) {
             modMsgBox::g_errorMsgBox(QStringLiteral("Download cancelled because start address is within Bootloader2 "
                                                     "memory and section is not Bootloader2."),
                                      QString(), true);
@@ -109,7 +111,7 @@ bool checkInfoBlock(qint32 section, qint32 startAddress) {
 qint16 g_getLoadingStatus(qint16 module, bool quiet) {
     qint16 status = -1;
     trap(kObject, "g_getLoadingStatus", [&] {
-        const quint8 subIndex = qtmOrBzm() ? 0 : 3;
+        const quint8 subIndex = qtmOrBzm() ? 0 : loadingStatusSubIndex;
         qint32 length = 1;
         QByteArray data;
         if (!frmCANopen::instance().g_readSDO(bootloaderNodeId(module), idxLoadingStatus, subIndex, length, data,

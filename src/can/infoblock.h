@@ -3,28 +3,14 @@
 // (object 0x5FFE, sub-index = section number), the start-address check that comes before
 // it, and the loading status with which the bootloader answers (object 0x5FFF).
 //
-// Block layout; S is 44, or 312 for section 1 (the hardware info block). Numbers are
-// unsigned 32-bit big-endian, texts ASCII padded with zero bytes, every other byte 0:
-//    0 block size S          4 identification (8)     12 version (this program writes 1)
-//   16 file date "mmm dd yyyy" and a zero byte        28 start address
-//   S-12 data length       S-8 CRC-32 of the data    S-4 CRC-32 of bytes 0 to S-5
+// Layout and numbers in can/moduleprotocol.h.
+#include "can/moduleprotocol.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 
 namespace modDownload {
-
-constexpr qint32 idxInfoBlock = 0x5FFE;
-constexpr qint32 idxLoadingStatus = 0x5FFF;
-constexpr int infoBlockSize = 44;
-constexpr int hwInfoBlockSize = 312;
-constexpr int infoBlockVersion = 1;
-
-// Offsets of the fields at the block's start.
-constexpr int ibSize = 0, ibIdentification = 4, ibVersion = 12, ibDate = 16, ibStartAddress = 28;
-
-// S of a section: 312 for section 1, else 44.
-int infoBlockSizeOf(qint32 section);
 
 // The bootloader node that answers for a module's info blocks and loading status: on the
 // M-Bus the cylinder modules 1 to 14 answer on the second bootloader base. A node id

@@ -3,6 +3,7 @@
 #include "can/frmcanopen.h"
 #include "can/modautodownload.h"
 #include "can/modconnectionstatus.h"
+#include "can/moduleprotocol.h"
 #include "desktop/runtimeerror.h"
 #include "services/errtrap.h"
 #include "services/modglobal.h"
@@ -76,14 +77,15 @@ qint32 g_checkAppConnectionType() {
         bool answered = false;
         for (int module = 0; module < 15 && !answered; ++module) {
             QByteArray data;
-            if (read(module + modGlobal::g_cobIdApplication, 0x1008, 0, data)) {
+            if (read(module + modGlobal::g_cobIdApplication, moduleProtocol::idxDeviceName, 0, data)) {
                 result = appKELB;
                 text = textOf(data);
                 answered = true;
-            } else if (read(module + modGlobal::g_cobIdBootloader, 0x5FFE, 6, data)) {
+            } else if (read(module + modGlobal::g_cobIdBootloader, moduleProtocol::idxInfoBlock,
+                            moduleProtocol::sectionApplication, data)) {
                 // The identification of the application's info block.
                 result = appNone;
-                text = textOf(data.mid(4, 8));
+                text = textOf(data.mid(moduleProtocol::ibIdentification, moduleProtocol::ibIdentificationBytes));
                 answered = true;
             }
             if (modGlobal::g_isMBusConnection) break;

@@ -1,6 +1,7 @@
 #include "can/modautodownload.h"
 
 #include "can/links.h"
+#include "can/moduleprotocol.h"
 #include "bytes/bytes.h"
 #include "desktop/timeservice.h"
 #include "services/errtrap.h"
@@ -221,7 +222,7 @@ void g_checkMBusModuleID(bool inBootloader) {
     trap("modAutoDownload", "g_checkMBusModuleID", [&] {
         const qint32 node = inBootloader ? modGlobal::g_cobIdBootloader : modGlobal::g_cobIdApplication;
         QByteArray data;
-        if (!autoDownloadMasterLink::get().readSDO(node, 0x1008, 0, data)) return;
+        if (!autoDownloadMasterLink::get().readSDO(node, moduleProtocol::idxDeviceName, 0, data)) return;
         const QString name = modStringFct::g_byteToStr(int(data.size()), 0, data);
         const int hash = name.indexOf(QLatin1Char('#'));
         if (hash < 0) return;

@@ -2,6 +2,8 @@
 
 #include "can/frmcanopen.h"
 #include "can/links.h"
+#include "can/moduleprotocol.h"
+#include "caninterface/canopenids.h"
 #include "services/modglobal.h"
 
 #include <array>
@@ -12,8 +14,6 @@ bool g_heartBeatRefresh = false;
 
 namespace {
 constexpr int kModules = 15;
-constexpr qint32 kHeartbeatBase = 0x700;
-constexpr qint32 kOldBootloaderNode = 113;
 
 // Zeroed until the first g_initialise: nothing is alive before a bus is set up.
 struct Modules {
@@ -52,8 +52,8 @@ void g_heartBeatControl_Update() {
 }
 
 void g_receiveHeartBeat(qint32 cobId) {
-    const qint32 node = cobId - kHeartbeatBase;
-    if (node == kOldBootloaderNode && modGlobal::g_isMBusConnection) m_oldBootloader = true;
+    const qint32 node = CanOpen::heartbeatNode(cobId);
+    if (node == moduleProtocol::oldMBusBootloaderNode && modGlobal::g_isMBusConnection) m_oldBootloader = true;
     qint32 module = node - modGlobal::g_cobIdApplication;
     if (!isModule(module)) module = node - modGlobal::g_cobIdBootloader;
     if (!isModule(module)) return;

@@ -4,6 +4,7 @@
 #include "can/modconnectionstatus.h"
 #include "can/links.h"
 #include "can/modheartbeatcontrol.h"
+#include "can/moduleprotocol.h"
 #include "desktop/dialogs.h"
 #include "desktop/timeservice.h"
 #include "services/errtrap.h"
@@ -102,8 +103,9 @@ bool startApplication(qint16 module, bool noWait, qint32 waitUnits) {
         modHeartBeatControl::g_heartBeatRefresh = false;
         mainWindow().set_m_abort(false);
         if (!behindSpare(module)) {
-            const quint8 sub = qtmOrBzm() ? 2 : 6;
-            modeChangeMasterLink::get().writeSDO(quint8(module + g_cobIdBootloader), programControlIndex, sub,
+            using namespace moduleProtocol;
+            const quint8 sub = qtmOrBzm() ? programApplicationQtmBzm : programApplication;
+            modeChangeMasterLink::get().writeSDO(quint8(module + g_cobIdBootloader), idxProgramControl, sub,
                                     QByteArray(1, char(programStartApplication)), qtmOrBzm() ? kQtmSdoTimeoutMs : 0);
         }
         if (!noWait) {
@@ -178,12 +180,13 @@ bool startBootloader(qint16 module, bool isInBootloader, bool noWait, bool skipW
     bool found = false;
     trap(kObject, "startBootloader", [&] {
         using namespace modGlobal;
-        const quint8 sub = qtmOrBzm() ? 1 : 3;
+        using namespace moduleProtocol;
+        const quint8 sub = qtmOrBzm() ? programBootloaderQtmBzm : programBootloader;
         for (int attempt = 0; attempt < kBootloaderAttempts && !found; ++attempt) {
             const quint8 value = isInBootloader ? programRestartBootloader : programStartBootloaderFromApplication;
             const quint8 node = quint8(module + (isInBootloader ? g_cobIdBootloader : g_cobIdApplication));
             if (!behindSpare(module) && !skipWrite)
-                modeChangeMasterLink::get().writeSDO(node, programControlIndex, sub, QByteArray(1, char(value)));
+                modeChangeMasterLink::get().writeSDO(node, idxProgramControl, sub, QByteArray(1, char(value)));
             for (int round = 0; round < kBootloaderRounds; ++round) {
                 TimeService::sleep(kBootloaderRoundMs);
                 TimeService::doEvents();

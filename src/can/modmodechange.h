@@ -15,12 +15,6 @@ namespace modModeChange {
 // One flag per module 0 to 14, true for a selected module.
 using Selection = ModeChangeMainWindow::Selection;
 
-// Program-control object and its values.
-constexpr qint32 programControlIndex = 0x1F51;
-constexpr quint8 programStartApplication = 1;
-constexpr quint8 programStartBootloaderFromApplication = 1;
-constexpr quint8 programRestartBootloader = 2;
-
 // Starts the application on the selected modules; force also starts those whose last
 // download did not succeed. True when every attempted module runs.
 bool g_startApplication(const Selection& selection, bool force);

@@ -3,6 +3,7 @@
 
 #include "can/frmcanopen.h"
 #include "can/infoblock.h"
+#include "can/moduleprotocol.h"
 #include "bytes/bytes.h"
 #include "desktop/runtimeerror.h"
 #include "services/errtrap.h"
@@ -10,13 +11,13 @@
 
 namespace modUpload {
 
-using modDownload::hwInfoBlockSize;
-using modDownload::infoBlockSize;
+using namespace moduleProtocol;
 
 namespace {
 constexpr char kObject[] = "modUpload";
 // Section 5 is never read.
-constexpr qint32 tableSections[] = {1, 2, 3, 4, 6, 7};
+constexpr qint32 tableSections[] = {sectionHwInfoBlock,   sectionBootloader1, sectionBootloader2,
+                                    sectionDataContainer, sectionApplication, sectionFpga};
 const QString kNone = QStringLiteral("---");
 
 bool holds(const QByteArray& b, int offset, int count) { return offset >= 0 && qsizetype(offset) + count <= b.size(); }
@@ -37,10 +38,10 @@ QString text(const QByteArray& b, int offset, int count) {
 // The production week or year of a hardware info block: two ASCII digits as the repair
 // writes them, or the 16-bit number that older blocks hold.
 QString productionField(const QByteArray& b, int offset) {
-    if (!holds(b, offset, 2)) return QString();
+    if (!holds(b, offset, hwDateBytes)) return QString();
     const char c0 = b[offset], c1 = b[offset + 1];
     if (c0 >= '0' && c0 <= '9' && c1 >= '0' && c1 <= '9') return QString(QChar(c0)) + QChar(c1);
-    return modStringFct::g_byteToDezValStr(2, offset, b);
+    return modStringFct::g_byteToDezValStr(hwDateBytes, offset, b);
 }
 
 // The block of a section as the module's bootloader holds it; False when the read fails
@@ -49,7 +50,7 @@ bool readInfoBlock(qint16 module, qint32 section, QByteArray& block) {
     block.clear();
     if (section < 0 || section > 255) throw RuntimeError(6, QStringLiteral("Overflow"));
     qint32 length = infoBlockSize;
-    if (!frmCANopen::instance().g_readSDO(modDownload::bootloaderNodeId(module), modDownload::idxInfoBlock,
+    if (!frmCANopen::instance().g_readSDO(modDownload::bootloaderNodeId(module), idxInfoBlock,
                                           static_cast<quint8>(section), length, block))
         return false;
     return block.size() >= infoBlockSize;
@@ -57,32 +58,32 @@ bool readInfoBlock(qint16 module, qint32 section, QByteArray& block) {
 }  // namespace
 
 qint32 g_byteArrayToLong(const QByteArray& bytes, int offset) {
-    return static_cast<qint32>(bytes::getUnsigned(bytes, offset, 4, bytes::Order::BigEndian).value_or(0));
+    return static_cast<qint32>(bytes::getUnsigned(bytes, offset, ibNumberBytes, bytes::Order::BigEndian).value_or(0));
 }
 
 qint16 getDisplayIndex(qint32 section) {
     switch (section) {
-    case 6: return 0;
-    case 4: return 1;
-    case 7: return 2;
-    case 3: return 3;
-    case 2: return 4;
-    case 1: return 5;
+    case sectionApplication: return 0;
+    case sectionDataContainer: return 1;
+    case sectionFpga: return 2;
+    case sectionBootloader2: return 3;
+    case sectionBootloader1: return 4;
+    case sectionHwInfoBlock: return 5;
     default: return 0;
     }
 }
 
 QString buildVersionStr(qint32 section, const QByteArray& block) {
-    if (!holds(block, modDownload::ibVersion, 4)) return QString();
-    const quint32 version = u32(block, modDownload::ibVersion);
-    if (section == 2) {
+    if (!holds(block, ibVersion, ibNumberBytes)) return QString();
+    const quint32 version = u32(block, ibVersion);
+    if (section == sectionBootloader1) {
         // Below 0x10 the digit is padded, so that the point still stands before two digits.
         const QString digits = QStringLiteral("%1").arg(version, 2, 16, QLatin1Char('0')).toUpper();
         return digits.left(digits.size() - 2) + QLatin1Char('.') + digits.right(2);
     }
-    const int major = static_cast<uchar>(block[modDownload::ibVersion]);
-    if (section == 3 && major != 0) {
-        const int minor = static_cast<uchar>(block[modDownload::ibVersion + 1]);
+    const int major = static_cast<uchar>(block[ibVersion]);
+    if (section == sectionBootloader2 && major != 0) {
+        const int minor = static_cast<uchar>(block[ibVersion + 1]);
         return QString::number(major) + QLatin1Char('.') + QStringLiteral("%1").arg(minor, 2, 10, QLatin1Char('0'));
     }
     return QString::number(static_cast<qint32>(version));
@@ -90,21 +91,22 @@ QString buildVersionStr(qint32 section, const QByteArray& block) {
 
 QStringList infoBlockRow(qint32 section, const QByteArray& block) {
     QStringList row(infoTableColumns);
-    const bool hw = section == 1;
+    const bool hw = section == sectionHwInfoBlock;
     // The fields at the block's end follow its size.
-    const int size = hw ? hwInfoBlockSize : infoBlockSize;
-    row[1] = decimal(block, modDownload::ibSize, 4);
-    row[2] = text(block, modDownload::ibIdentification, 8);
-    row[3] = (section >= 1 && section <= 3) ? buildVersionStr(section, block) : kNone;
-    row[4] = hw ? productionField(block, 16) + QStringLiteral(" / ") + productionField(block, 18)
-                : text(block, modDownload::ibDate, 12);
-    row[5] = hex(block, modDownload::ibStartAddress, 4, QStringLiteral("0x"));
-    row[6] = decimal(block, size - 12, 4);
-    row[7] = hex(block, size - 8, 4, QStringLiteral("0x"));
-    row[8] = hex(block, size - 4, 4, QStringLiteral("0x"));
-    row[9] = hw ? decimal(block, 20, 4) : kNone;
-    row[10] = hw ? hex(block, 24, 2, QStringLiteral("&H"), true) : kNone;
-    row[11] = hw ? hex(block, 26, 2, QStringLiteral("&H"), true) : kNone;
+    const int size = infoBlockSizeOf(section);
+    const int n = ibNumberBytes;
+    row[1] = decimal(block, ibSize, n);
+    row[2] = text(block, ibIdentification, ibIdentificationBytes);
+    row[3] = (section >= sectionHwInfoBlock && section <= sectionBootloader2) ? buildVersionStr(section, block) : kNone;
+    row[4] = hw ? productionField(block, hwWeek) + QStringLiteral(" / ") + productionField(block, hwYear)
+                : text(block, ibDate, ibDateBytes);
+    row[5] = hex(block, ibStartAddress, n, QStringLiteral("0x"));
+    row[6] = decimal(block, ibDataLength(size), n);
+    row[7] = hex(block, ibDataCrc(size), n, QStringLiteral("0x"));
+    row[8] = hex(block, ibBlockCrc(size), n, QStringLiteral("0x"));
+    row[9] = hw ? decimal(block, hwSerial, hwSerialBytes) : kNone;
+    row[10] = hw ? hex(block, hwRamSize, hwMemorySizeBytes, QStringLiteral("&H"), true) : kNone;
+    row[11] = hw ? hex(block, hwFlashSize, hwMemorySizeBytes, QStringLiteral("&H"), true) : kNone;
     return row;
 }
 
@@ -127,7 +129,7 @@ qint32 g_uploadStartAdr(qint16 module, qint32 section) {
     qint32 address = 0;
     trap(kObject, "g_uploadStartAdr", [&] {
         QByteArray block;
-        if (readInfoBlock(module, section, block)) address = g_byteArrayToLong(block, modDownload::ibStartAddress);
+        if (readInfoBlock(module, section, block)) address = g_byteArrayToLong(block, ibStartAddress);
     });
     return address;
 }

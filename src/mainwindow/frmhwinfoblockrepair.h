@@ -5,6 +5,8 @@
 // version: "HWInfoBlockVersion" + version + ".bin".
 #include "mainwindow/toolwindow.h"
 
+#include "can/moduleprotocol.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QWidget>
@@ -82,5 +84,5 @@ private:
     qint16 m_moduleNum = 0;
     bool m_applWasRunning = false;
     bool m_serialPresent = false;
-    QByteArray m_uploaded = QByteArray(312, '\0');
+    QByteArray m_uploaded = QByteArray(moduleProtocol::hwInfoBlockSize, '\0');
 };

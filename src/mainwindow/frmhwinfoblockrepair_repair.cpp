@@ -24,10 +24,12 @@
 
 namespace {
 constexpr char kObject[] = "frmHWInfoBlockRepair";
-constexpr quint8 kHardwareSection = 1;
+constexpr quint8 kHardwareSection = moduleProtocol::sectionHwInfoBlock;
 constexpr quint32 kLightGreen = 0x80FF80, kLightRed = 0x8080FF;
 constexpr double kMinBootloaderVersion = 3.1;
-constexpr qint16 kStatusBusy = 127, kStatusTaken = 1;
+// Flash programming runs, and the block was taken.
+constexpr qint16 kStatusBusy = moduleProtocol::loadingDataAccepted;
+constexpr qint16 kStatusTaken = moduleProtocol::loadingInfoBlockAccepted;
 constexpr int kStatusPollMs = 50;
 
 void error(const QString& text) { modMsgBox::g_errorMsgBox(text, QString(), true); }
@@ -49,13 +51,13 @@ void frmHWInfoBlockRepair::cmbModuleNum_Click() {
         qint32 received = 0;
         QByteArray reply;
         // A block shorter than the hardware block cannot be shown or repaired.
-        if (!frmCANopen::instance().g_readSDO(nodeId(), modDownload::idxInfoBlock, kHardwareSection, received, reply,
+        if (!frmCANopen::instance().g_readSDO(nodeId(), moduleProtocol::idxInfoBlock, kHardwareSection, received, reply,
                                               false, false, false) ||
-            reply.size() < hwInfoBlock::blockSize) {
+            reply.size() < moduleProtocol::hwInfoBlockSize) {
             error(QStringLiteral("Could not upload info block data from module ") + QString::number(m_moduleNum));
             return;
         }
-        m_uploaded = reply.left(hwInfoBlock::blockSize);
+        m_uploaded = reply.left(moduleProtocol::hwInfoBlockSize);
         const hwInfoBlock::Decoded d = hwInfoBlock::decode(m_uploaded);
         txtHWSerial->setText(d.serial);
         m_serialPresent = d.serialPresent;
@@ -144,13 +146,13 @@ bool frmHWInfoBlockRepair::checkEntries(const QString& version, const QString& t
 
 bool frmHWInfoBlockRepair::readTemplate(const QString& templateFile, QByteArray& templ) {
     QFile f(templateFile);
-    if (f.open(QIODevice::ReadOnly)) templ = f.read(hwInfoBlock::blockSize);
+    if (f.open(QIODevice::ReadOnly)) templ = f.read(moduleProtocol::hwInfoBlockSize);
     if (!f.isOpen() || f.error() != QFileDevice::NoError) {
         error(QStringLiteral("Error: Could not open data file for the selected HW Version:") + templateFile);
         return false;
     }
     // A short file would leave the rest of the block undefined.
-    if (templ.size() < hwInfoBlock::blockSize) {
+    if (templ.size() < moduleProtocol::hwInfoBlockSize) {
         error(QStringLiteral("Error: The data file for the selected HW Version is shorter than 312 bytes:") + templateFile);
         return false;
     }
@@ -158,7 +160,7 @@ bool frmHWInfoBlockRepair::readTemplate(const QString& templateFile, QByteArray&
 }
 
 bool frmHWInfoBlockRepair::writeBlock(const QByteArray& block) {
-    if (!frmCANopen::instance().g_writeSDO(nodeId(), modDownload::idxInfoBlock, kHardwareSection, hwInfoBlock::blockSize,
+    if (!frmCANopen::instance().g_writeSDO(nodeId(), moduleProtocol::idxInfoBlock, kHardwareSection, moduleProtocol::hwInfoBlockSize,
                                            block, false, 0)) {
         error(QStringLiteral("Info block download failed: Could not write SDO."));
         return false;

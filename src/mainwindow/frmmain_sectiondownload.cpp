@@ -22,9 +22,10 @@
 #include <QLabel>
 #include <QLineEdit>
 
+using namespace moduleProtocol;
+
 namespace {
 constexpr char kObject[] = "frmMain";
-constexpr qint32 idxProgramData = 0x1F50;
 constexpr int kBlockSize = 8192;
 constexpr int kAttempts = 3;
 
@@ -106,7 +107,7 @@ void frmMain::sectionProgrammed(int module, qint32 section) {
     using namespace modGlobal;
     if (!moduleTypeQtmOrBzm()) m_moduleDone[module] = true;
     m_stopped.sectionEnded(module);
-    if (section == 3) {
+    if (section == sectionBootloader2) {
         m_bootloaderVersionChange[module] = true;
         // The bootloader's download takes the application away.
         m_stopped.removed[module] = true;
@@ -136,7 +137,10 @@ void frmMain::downloadSection(int module, qint32 section, bool& done) {
             downloadFailure(QStringLiteral("Download aborted because conversion S19-to-binary failed."), module);
             return;
         }
-        const qint32 base = section == 4 ? g_baseAdrDC : section == 6 ? g_baseAdrAppl : section == 7 ? g_baseAdrFPGA : 0;
+        const qint32 base = section == sectionDataContainer ? g_baseAdrDC
+                           : section == sectionApplication ? g_baseAdrAppl
+                           : section == sectionFpga        ? g_baseAdrFPGA
+                                                           : 0;
         if (base >= 1 && startAddress != base) {
             // Only the address in the info block moves; the image stays as it is.
             addMessage(modStringFct::sprintf(QStringLiteral("      start-address moved to {*}"), base));
@@ -160,7 +164,7 @@ void frmMain::downloadSection(int module, qint32 section, bool& done) {
                 ++attempts;
                 continue;
             }
-            if (modDownload::g_getLoadingStatus(qint16(module), true) != 1) {
+            if (modDownload::g_getLoadingStatus(qint16(module), true) != loadingInfoBlockAccepted) {
                 downloadFailure(QStringLiteral("      downloading infoblock failed!"), module);
                 ++attempts;
                 continue;
@@ -173,11 +177,11 @@ void frmMain::downloadSection(int module, qint32 section, bool& done) {
                 continue;
             }
             const qint16 status = modDownload::g_getLoadingStatus(qint16(module), true);
-            if (moduleTypeQtmOrBzm() && status == 0) {
+            if (moduleTypeQtmOrBzm() && status == loadingFlashed) {
                 addMessage(modStringFct::sprintf(QStringLiteral("      {*} {*}: ok"), g_moduleKind, module));
                 showLamp(lamp(*this, module), vbControls::vbGreen);
                 attempts = 0;
-            } else if (!moduleTypeQtmOrBzm() && status == 127) {
+            } else if (!moduleTypeQtmOrBzm() && status == loadingDataAccepted) {
                 addMessage(modStringFct::sprintf(QStringLiteral("      PXM {*}: ok"), module));
                 showLamp(lamp(*this, module), vbControls::vbGreen);
                 attempts = 0;
@@ -216,7 +220,7 @@ void frmMain::checkLoadingStatus(int module, int maxPolls) {
             const qint16 status = modDownload::g_getLoadingStatus(qint16(module), m_loadingStatusQuiet);
             // A read that fails is reported once per wait.
             if (status == -1) m_loadingStatusQuiet = true;
-            if (status == 0 || status == 255) return;
+            if (status == loadingFlashed || status == loadingFlashedPxm) return;
         }
         downloadFailure(QStringLiteral("      failure in flash-programming (timeout)!"), module);
     });

@@ -26,10 +26,10 @@
 #include <QLabel>
 #include <QPushButton>
 
+using namespace moduleProtocol;
+
 namespace {
 constexpr char kObject[] = "frmMain";
-constexpr qint32 idxProgramData = 0x1F50;
-constexpr qint16 kDataContainer = 4;
 constexpr int kRowPauseMs = 2000;
 // The sections are saved as S2 records: every byte must lie below the 24-bit address limit.
 constexpr qint64 kS2AddressLimit = 0x1000000;
@@ -191,16 +191,16 @@ void frmMain::uploadSection(qint16 section, QByteArray& data, qint32& received, 
 
         QByteArray block;
         qint32 blockLength = 0;
-        if (!master.g_readSDO(node, modDownload::idxInfoBlock, quint8(section), blockLength, block)) return;
-        // Length and CRC stand in the block's last words: 44 bytes, 312 for the hardware block.
-        const int blockSize = modDownload::infoBlockSizeOf(section);
+        if (!master.g_readSDO(node, idxInfoBlock, quint8(section), blockLength, block)) return;
+        // Length and CRC stand in the block's last words, which follow its size.
+        const int blockSize = infoBlockSizeOf(section);
         if (block.size() < blockSize) {
             addMessage(QStringLiteral("InfoBlock of section ") + QString::number(section) + QStringLiteral(" is incomplete."));
             return;
         }
-        startAddress = modUpload::g_byteArrayToLong(block, modDownload::ibStartAddress);
-        const qint64 expected = quint32(modUpload::g_byteArrayToLong(block, blockSize - 12));
-        const auto infoCrc = quint32(modUpload::g_byteArrayToLong(block, blockSize - 8));
+        startAddress = modUpload::g_byteArrayToLong(block, ibStartAddress);
+        const qint64 expected = quint32(modUpload::g_byteArrayToLong(block, ibDataLength(blockSize)));
+        const auto infoCrc = quint32(modUpload::g_byteArrayToLong(block, ibDataCrc(blockSize)));
         if (expected > largestSection(startAddress)) {
             addMessage(QStringLiteral("Length specified in infoBlock is out of range: ") + QString::number(expected));
             return;
@@ -240,7 +240,7 @@ void frmMain::uploadSection(qint16 section, QByteArray& data, qint32& received, 
         }
         addMessage(QStringLiteral("Upload CRC check failed.  Uploaded: ") + hexText(crc) + QStringLiteral(" Infoblock: ") +
                    hexText(infoCrc));
-        if (received == expected && section == kDataContainer)
+        if (received == expected && section == sectionDataContainer)
             ok = frmMessage2::instance().questionMsgBox(
                 QStringLiteral("The CRC check of the uploaded Data Container has failed. "
                                "This may be due to parameter changes that have been made since the download. "

@@ -10,6 +10,7 @@
 namespace hwInfoBlock {
 
 using namespace modStringFct;
+using namespace moduleProtocol;
 
 double numericValue(const QString& text) {
     static const QRegularExpression leading(QStringLiteral("^\\s*([-+]?(\\d+\\.?\\d*|\\.\\d+))"));
@@ -38,35 +39,35 @@ bool validSerial(const QString& serial) {
 
 Decoded decode(const QByteArray& block) {
     Decoded d;
-    d.serial = g_byteToDezValStr(4, ofsSerial, block);
+    d.serial = g_byteToDezValStr(hwSerialBytes, hwSerial, block);
     d.serialPresent = d.serial.trimmed() != QLatin1String("-1");
     // Two ASCII characters each, the century added; failing that, two 16-bit numbers.
-    QString week = g_byteToStr(2, ofsWeek, block);
-    QString year = g_byteToStr(2, ofsYear, block);
+    QString week = g_byteToStr(hwDateBytes, hwWeek, block);
+    QString year = g_byteToStr(hwDateBytes, hwYear, block);
     year = (numericValue(year) < 80 ? QStringLiteral("20") : QStringLiteral("19")) + year;
     if (!validateProductionDate(week, year)) {
-        week = g_byteToDezValStr(2, ofsWeek, block);
-        year = g_byteToDezValStr(2, ofsYear, block);
+        week = g_byteToDezValStr(hwDateBytes, hwWeek, block);
+        year = g_byteToDezValStr(hwDateBytes, hwYear, block);
     }
     if (validateProductionDate(week, year)) {
         d.week = twoDigits(numericValue(week));
         d.year = year;
     }
-    d.version = twoDigits(double(bytes::getSigned(block, ofsVersion, 4, bytes::Order::BigEndian).value_or(0)));
+    d.version = twoDigits(double(bytes::getSigned(block, hwVersion, ibNumberBytes, bytes::Order::BigEndian).value_or(0)));
     return d;
 }
 
 QByteArray build(const QByteArray& templ, const QString& serial, const QString& week, const QString& year,
                  const QString& version) {
-    QByteArray block = templ.left(blockSize);
-    g_dezValStrToByte(serial.trimmed(), 4, ofsSerial, block);
-    g_strToByte(twoDigits(numericValue(week)), 2, ofsWeek, block);
+    QByteArray block = templ.left(hwInfoBlockSize);
+    g_dezValStrToByte(serial.trimmed(), hwSerialBytes, hwSerial, block);
+    g_strToByte(twoDigits(numericValue(week)), hwDateBytes, hwWeek, block);
     // The last two digits of the year's number, whatever surrounds it in the box.
-    g_strToByte(twoDigits(std::fmod(std::trunc(numericValue(year)), 100.0)), 2, ofsYear, block);
+    g_strToByte(twoDigits(std::fmod(std::trunc(numericValue(year)), 100.0)), hwDateBytes, hwYear, block);
     // A version beyond 32 bits cannot be written: the template's bytes stay.
     const double v = std::trunc(numericValue(version));
-    if (v >= -2147483648.0 && v <= 2147483647.0) bytes::put(block, ofsVersion, qint64(v), 4, bytes::Order::BigEndian);
-    bytes::put(block, ofsCrc, CrcCalculation32(block.constData(), ofsCrc, 0), 4, bytes::Order::BigEndian);
+    if (v >= -2147483648.0 && v <= 2147483647.0) bytes::put(block, hwVersion, qint64(v), ibNumberBytes, bytes::Order::BigEndian);
+    bytes::put(block, hwBlockCrc, CrcCalculation32(block.constData(), hwBlockCrc, 0), ibNumberBytes, bytes::Order::BigEndian);
     return block;
 }
 

@@ -1,19 +1,12 @@
 #pragma once
-// The 312-byte hardware info block of section 1 as the repair reads and writes it. Numbers
-// are big-endian:
-//    0 block size       4 identification (8)   12 hardware version    16 production week (2)
-//   18 production year (2)   20 serial number (signed 32-bit, -1 = none)   24 RAM size (2)
-//   26 flash size (2)   28 code start   300 code length   304 code CRC
-//  308 CRC-32 of bytes 0 to 307
-// Week and year are written as two ASCII digits each; blocks of older modules may hold
-// them as 16-bit numbers (the year then in full).
+// The hardware info block of section 1 as the repair reads and writes it; its layout is in
+// can/moduleprotocol.h. Week and year are written as two ASCII digits each.
+#include "can/moduleprotocol.h"
+
 #include <QByteArray>
 #include <QString>
 
 namespace hwInfoBlock {
-
-constexpr int blockSize = 312;
-constexpr int ofsVersion = 12, ofsWeek = 16, ofsYear = 18, ofsSerial = 20, ofsCrc = 308;
 
 // The leading number of a text (blanks before it skipped), 0 when there is none.
 double numericValue(const QString& text);
@@ -34,10 +27,10 @@ struct Decoded {
     QString year = QStringLiteral("1980");
     QString version;             // at least two digits, as the template files are named
 };
-// block holds at least blockSize bytes.
+// block holds at least hwInfoBlockSize bytes.
 Decoded decode(const QByteArray& block);
 
-// The template's first blockSize bytes with the engineer's entries and a new block CRC.
+// The template's first hwInfoBlockSize bytes with the engineer's entries and a new block CRC.
 // The week is written as its two digits, the year as the last two digits of its number,
 // the serial number and the version as numbers.
 QByteArray build(const QByteArray& templ, const QString& serial, const QString& week, const QString& year,

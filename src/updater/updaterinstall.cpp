@@ -117,7 +117,7 @@ struct MainWindowOfRun : UpdateModulesLink {
     }
     bool readInfoBlock(int module, qint32 section, QByteArray& block) override {
         qint32 length = 0;
-        return frmCANopen::instance().g_readSDO(quint8(module + modGlobal::g_cobIdBootloader), modDownload::idxInfoBlock,
+        return frmCANopen::instance().g_readSDO(quint8(module + modGlobal::g_cobIdBootloader), moduleProtocol::idxInfoBlock,
                                                 quint8(section), length, block, false, false, true);
     }
     std::array<int, 15> moduleStates() override {

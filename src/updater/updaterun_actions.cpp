@@ -2,6 +2,7 @@
 // the read of a section info block, the bootloader CRC check and the spare's path.
 #include "updater/updaterun.h"
 
+#include "can/moduleprotocol.h"
 #include "services/errtrap.h"
 #include "services/modglobal.h"
 #include "services/modstringfct.h"
@@ -10,7 +11,6 @@
 namespace {
 
 constexpr char kObject[] = "frmMain";
-constexpr int infoBlockBytes = 44;
 const QString bootloaderCrc = QStringLiteral("0x6C73B542");
 
 }  // namespace
@@ -37,7 +37,7 @@ bool UpdateRun::downloadApplication(const QString& file, qint16 module, qint32 s
                 addMessageUpdater(QStringLiteral("  Failure in transmitting infoblock!"), -1);
                 continue;
             }
-            if (link.loadingStatus(module) != 1) {
+            if (link.loadingStatus(module) != moduleProtocol::loadingInfoBlockAccepted) {
                 addMessageUpdater(QStringLiteral("  Downloading infoblock failed!"), -1);
                 continue;
             }
@@ -46,7 +46,7 @@ bool UpdateRun::downloadApplication(const QString& file, qint16 module, qint32 s
                 addMessageUpdater(QStringLiteral("  Failure in transmitting program/data!"), -1);
                 continue;
             }
-            if (link.loadingStatus(module) != 0) {
+            if (link.loadingStatus(module) != moduleProtocol::loadingFlashed) {
                 addMessageUpdater(QStringLiteral("  Downloading program/data failed!"), -1);
                 continue;
             }
@@ -68,25 +68,28 @@ void UpdateRun::uploadInfoBlock(qint16 module, qint32 section, bool& ok) {
     trap(kObject, "uploadInfoBlock", [&] {
         QByteArray block;
         if (!updateModulesLink::get().readInfoBlock(module, section, block)) return;
+        using namespace moduleProtocol;
         // A block shorter than its fields is a failed read, not one decoded from missing bytes.
-        if (block.size() < infoBlockBytes) return;
+        if (block.size() < infoBlockSize) return;
         using namespace modStringFct;
         const QString hex = QStringLiteral("0x");
-        m_infoBlockValues[1] = g_byteToDezValStr(4, 0, block);
-        m_infoBlockValues[2] = g_byteToStr(8, 4, block);
-        m_infoBlockValues[3] = g_byteToDezValStr(4, 12, block);
-        m_infoBlockValues[4] = g_byteToStr(12, 16, block);
-        m_infoBlockValues[5] = g_byteToHexValStr(4, 28, block, false, hex);
-        m_infoBlockValues[6] = g_byteToDezValStr(4, 32, block);
-        m_infoBlockValues[7] = g_byteToHexValStr(4, 36, block, false, hex);
-        m_infoBlockValues[8] = g_byteToHexValStr(4, 40, block, false, hex);
+        // The fields of the 44-byte block, whatever the section.
+        constexpr int n = ibNumberBytes, size = infoBlockSize;
+        m_infoBlockValues[1] = g_byteToDezValStr(n, ibSize, block);
+        m_infoBlockValues[2] = g_byteToStr(ibIdentificationBytes, ibIdentification, block);
+        m_infoBlockValues[3] = g_byteToDezValStr(n, ibVersion, block);
+        m_infoBlockValues[4] = g_byteToStr(ibDateBytes, ibDate, block);
+        m_infoBlockValues[5] = g_byteToHexValStr(n, ibStartAddress, block, false, hex);
+        m_infoBlockValues[6] = g_byteToDezValStr(n, ibDataLength(size), block);
+        m_infoBlockValues[7] = g_byteToHexValStr(n, ibDataCrc(size), block, false, hex);
+        m_infoBlockValues[8] = g_byteToHexValStr(n, ibBlockCrc(size), block, false, hex);
         ok = true;
     });
 }
 
 void UpdateRun::checkBlCRC(bool& ok) {
     bool read = false;
-    uploadInfoBlock(m_viaSparePath ? 23 : 0, 1, read);
+    uploadInfoBlock(m_viaSparePath ? 23 : 0, moduleProtocol::sectionHwInfoBlock, read);
     ok = read && m_infoBlockValues[7] == bootloaderCrc;
     if (read && !ok) addMessageUpdater(QStringLiteral("   Bootloader-CRC: ") + m_infoBlockValues[7], -1);
 }

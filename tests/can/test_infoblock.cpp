@@ -19,6 +19,9 @@ using namespace modDownload;
 
 namespace {
 
+// The objects as the modules know them, written out apart from the code under test.
+constexpr quint16 idxInfoBlock = 0x5FFE, idxLoadingStatus = 0x5FFF;
+
 QByteArray hexBytes(const char* text) { return QByteArray::fromHex(QByteArray(text).replace(' ', "")); }
 
 QByteArray pattern(int n) {

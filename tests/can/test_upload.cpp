@@ -16,6 +16,9 @@ using namespace modUpload;
 
 namespace {
 
+// The info-block object as the modules know it, written out apart from the code under test.
+constexpr quint16 kInfoBlockObject = 0x5FFE;
+
 void put32(QByteArray& b, int offset, quint32 v) {
     for (int i = 0; i < 4; ++i) b[offset + i] = char(v >> (24 - 8 * i));
 }
@@ -72,9 +75,9 @@ protected:
         sim::ObjectDictionary& d = addNode(0, node, "3.10", "7", 0)->od();
         for (int s = 1; s <= 7; ++s) {
             const bool present = blocks.count(s) > 0;
-            d.addDomain(modDownload::idxInfoBlock, quint8(s), present ? blocks.at(s) : QByteArray(),
+            d.addDomain(kInfoBlockObject, quint8(s), present ? blocks.at(s) : QByteArray(),
                         sim::Access::ReadOnly);
-            d.setReadHook(modDownload::idxInfoBlock, quint8(s), [this, s, present](QByteArray&) {
+            d.setReadHook(kInfoBlockObject, quint8(s), [this, s, present](QByteArray&) {
                 ++reads[s];
                 return present ? sim::abort::None : sim::abort::NoSubIndex;
             });
@@ -229,7 +232,7 @@ TEST_F(Upload, OnTheMBusCylinderModulesAreReadOnTheSecondBootloaderBase) {
 TEST_F(Upload, WrittenBlocksReadBackAsTheirRows) {
     // A bootloader that keeps what it is given.
     sim::ObjectDictionary& d = addNode(0, 0x72, "3.10", "7", 0)->od();
-    for (int s : {1, 2, 3, 4, 6, 7}) d.addDomain(modDownload::idxInfoBlock, quint8(s), QByteArray());
+    for (int s : {1, 2, 3, 4, 6, 7}) d.addDomain(kInfoBlockObject, quint8(s), QByteArray());
     openBus();
     const QByteArray image(500, '\x5A');
     const QString file = dir.filePath(QStringLiteral("PXM_DataCont.S19"));
@@ -281,7 +284,7 @@ TEST_F(Upload, SimulatedBootloaderTakesBlockAndImageAndGivesThemBack) {
     EXPECT_EQ(bootloaders.info(0, 4), written);
     qint32 length = 0;
     QByteArray block, uploaded, piece;
-    ASSERT_TRUE(master().g_readSDO(0x70, modDownload::idxInfoBlock, 4, length, block));
+    ASSERT_TRUE(master().g_readSDO(0x70, kInfoBlockObject, 4, length, block));
     EXPECT_EQ(block, written);
     while (uploaded.size() < image.size()) {
         ASSERT_TRUE(master().g_readSDO(0x70, 0x1F50, 4, length, piece));

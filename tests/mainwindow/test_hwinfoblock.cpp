@@ -10,7 +10,7 @@
 namespace {
 
 QByteArray blockWith(const QByteArray& week, const QByteArray& year, qint32 serial, quint32 version) {
-    QByteArray b(hwInfoBlock::blockSize, '\0');
+    QByteArray b(312, '\0');
     sim::infoblock::putBe32(b, 12, version);
     b.replace(16, 2, week);
     b.replace(18, 2, year);

@@ -1,5 +1,6 @@
 #include "caninterface/caninterface.h"
 
+#include "caninterface/canopenids.h"
 #include "caninterface/canworker.h"
 #include "caninterface/receivequeue.h"
 #include "desktop/runtimeerror.h"
@@ -81,7 +82,7 @@ void CANInterface::initBoard(qint32 boardType, quint8 deviceNo, qint32 baudRate,
 }
 
 qint32 CANInterface::sdoCheck(quint8 node, qint32 index, bool noBlock, bool block) const {
-    if (node > 127 || index < 0 || index > 0xFFFF || (noBlock && block)) return CanStatus::ParameterError;
+    if (node > CanOpen::MaxNodeId || index < 0 || index > 0xFFFF || (noBlock && block)) return CanStatus::ParameterError;
     return CanStatus::Success;
 }
 
@@ -131,7 +132,7 @@ void CANInterface::readMessage(qint32& cobId, qint32& dlc, QByteArray& data, qin
 }
 
 void CANInterface::sendMessage(qint32 cobId, const QByteArray& data, qint32& status_) {
-    if (cobId < 0 || cobId > 0x7FF || data.size() > 8) {
+    if (cobId < 0 || cobId > qint32(CanOpen::MaxId) || data.size() > 8) {
         status_ = CanStatus::ParameterError;
         return;
     }
@@ -140,22 +141,22 @@ void CANInterface::sendMessage(qint32 cobId, const QByteArray& data, qint32& sta
 }
 
 void CANInterface::sendHeartBeat(quint8 node, quint8 state, qint32& status_) {
-    if (node > 127) {
+    if (node > CanOpen::MaxNodeId) {
         status_ = CanStatus::ParameterError;
         return;
     }
-    sendMessage(0x700 + node, QByteArray(1, static_cast<char>(state)), status_);
+    sendMessage(qint32(CanOpen::heartbeatId(node)), QByteArray(1, static_cast<char>(state)), status_);
 }
 
 void CANInterface::startRemoteNode(quint8 node, qint32& status_) {
-    if (node > 127) {
+    if (node > CanOpen::MaxNodeId) {
         status_ = CanStatus::ParameterError;
         return;
     }
     QByteArray nmt(2, '\0');
-    nmt[0] = 0x01;
+    nmt[0] = static_cast<char>(CanOpen::NmtStartRemoteNode);
     nmt[1] = static_cast<char>(node);
-    sendMessage(0x000, nmt, status_);
+    sendMessage(qint32(CanOpen::NmtId), nmt, status_);
 }
 
 void CANInterface::startCan(qint32& status_) {

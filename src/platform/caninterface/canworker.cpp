@@ -1,5 +1,6 @@
 #include "caninterface/canworker.h"
 
+#include "caninterface/canopenids.h"
 #include "caninterface/canstatus.h"
 
 #include <QAbstractSocket>
@@ -186,8 +187,8 @@ void CanWorker::transfer(quint8 node, SdoTransfer::Kind kind, quint16 index, qui
     m_transferDone = std::move(done);
     if (!m_device || !m_started) return endTransfer(CanStatus::InterfaceError);
     if (!isOpen()) return endTransfer(CanStatus::HardwareError);
-    m_requestId = 0x600u + node;
-    m_responseId = 0x580u + node;
+    m_requestId = CanOpen::sdoRequestId(node);
+    m_responseId = CanOpen::sdoResponseId(node);
     m_transfer = std::make_unique<SdoTransfer>(*this, kind, index, subIndex, data);
     m_transfer->start();
     checkTransferDone();

@@ -1,11 +1,13 @@
 #include "caninterface/receivequeue.h"
 
+#include "caninterface/canopenids.h"
+
 #include <algorithm>
 
 namespace {
-// SDO requests (0x600 + node) and responses (0x580 + node): the caller's own transfer
-// never reaches the queue, so these belong to other nodes' transfers.
-bool isSdoFrame(quint32 cobId) { return cobId >= 0x581 && cobId <= 0x67F; }
+// SDO requests and responses: the caller's own transfer never reaches the queue, so these
+// belong to other nodes' transfers.
+bool isSdoFrame(quint32 cobId) { return CanOpen::isSdoId(cobId); }
 }  // namespace
 
 bool ReceiveQueue::push(CanMessage m) {
