@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <algorithm>
 #include <array>
 
 // A text the modules publish in parts of four characters, one symbol per part.
@@ -87,6 +88,11 @@ inline constexpr std::array<SystemSymbol, 11> systemSymbols{{
     {.setter = "g_setCrcLenApplication", .symbol = &modGlobal::g_symCrcLenApplication,
      .number = &SystemValues::crcLenAppl, .asked = 8, .ofBusModule = true},
 }};
+
+// A row keeps either a number or a text part, and decodes it as such.
+static_assert(std::ranges::all_of(systemSymbols, [](const SystemSymbol& row) {
+    return (row.number != nullptr) != (row.text != nullptr) && (row.text != nullptr) == (row.decoding == Decoding::TextPart);
+}));
 
 // The row a received symbol number (the key's low 12 bits) belongs to, or nullptr. A
 // symbol inside a text's range is taken by it, and goes nowhere while the range's first
