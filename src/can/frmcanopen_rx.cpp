@@ -7,6 +7,7 @@
 #include "can/modconnectionstatus.h"
 #include "can/modheartbeatcontrol.h"
 #include "can/moduleprotocol.h"
+#include "can/systemsymbols.h"
 #include "bytes/bytes.h"
 #include "caninterface/caninterface.h"
 #include "caninterface/canopenids.h"
@@ -83,26 +84,12 @@ void frmCANopen::dispatchSymbol(const QByteArray& data) {
     qint32 key = static_cast<qint32>(bytes::getUnsigned(data, 0, 2, bytes::Order::LittleEndian).value_or(0));
     const QByteArray value = data.mid(4, 4);
     const qint32 symbol = key & 0xFFF;
-    MainWindowSymbolSetters& main = symbolSettersLink::get();
     if (symbol == g_symModuleStateRO) modAutoDownload::g_setModuleStatus(value);
     else if (symbol == g_symSwUpdateStateRO) modAutoDownload::g_setUpdateStatus(value);
     else if (symbol == g_symSwUpdateFailureRO) modAutoDownload::g_setUpdateFailure(value);
     else if (symbol == g_symModuleStateRW) modAutoDownload::g_setCommandStatus(value);
     else if (symbol == g_symEngStandstill) modAutoDownload::g_setEngineStandStill(value);
-    else if (symbol == g_symCrcFirstApplication) main.g_setFirstApplicationCrc(value, key);
-    else if (symbol == g_symSwInfoBuild) main.g_setBuild(value, key);
-    else if (symbol == g_symSwInfoDeveloperNo) main.g_setDeveloper(value, key);
-    else if (symbol == g_symTotNoOfCyl) main.g_setNoOfCyl(value, key);
-    // A symbol inside a range is not tested further, even while the range's base is 0.
-    else if (symbol >= g_symSwInfoHullNo && symbol <= g_symSwInfoHullNo + 3) {
-        if (g_symSwInfoHullNo != 0) main.g_setHullNumber(value, key);
-    } else if (symbol >= g_symSwInfoEngineType && symbol <= g_symSwInfoEngineType + 7) {
-        if (g_symSwInfoEngineType != 0) main.g_setEngineType(value, key);
-    } else if (symbol == g_symAutoDownloadActivate) main.g_setAutoDownload(value, key);
-    else if (symbol == g_symCrcValueImo) main.g_setCrcValueImo(value, key);
-    else if (symbol == g_symCrcLenImo) main.g_setCrcLenImo(value, key);
-    else if (symbol == g_symCrcValueApplication) main.g_setCrcValueApplication(value, key);
-    else if (symbol == g_symCrcLenApplication) main.g_setCrcLenApplication(value, key);
+    else if (const SystemSymbol* row = systemSymbolOf(symbol)) symbolSettersLink::get().setSystemValue(*row, value, key);
 }
 
 void frmCANopen::statusCallback(quint8 state, quint8 node) {

@@ -12,26 +12,20 @@
 #include <QtGlobal>
 #include <array>
 
+struct SystemSymbol;
+
 // ---- Up into the main window ----
 
-// Each setter gets the symbol message's four value bytes (in message order) and its whole
-// 16-bit key, the top four bits as received. A setter keeps the value for the update run
-// and switches the symbol's publication off (frmCANopen::g_setServiceBit(key, 0)); the main
-// window is created first if it does not exist yet.
+// The system-information setters (g_setBuild, g_setHullNumber, …), one per row of
+// systemSymbols: each gets its row, the symbol message's four value bytes (in message
+// order) and its whole 16-bit key, the top four bits as received. A setter keeps the value
+// for the update run and switches the symbol's publication off
+// (frmCANopen::g_setServiceBit(key, 0)); the main window is created first if it does not
+// exist yet.
 class MainWindowSymbolSetters {
 public:
     virtual ~MainWindowSymbolSetters() = default;
-    virtual void g_setFirstApplicationCrc(const QByteArray& value, qint32& key) {}
-    virtual void g_setBuild(const QByteArray& value, qint32& key) {}
-    virtual void g_setDeveloper(const QByteArray& value, qint32& key) {}
-    virtual void g_setNoOfCyl(const QByteArray& value, qint32& key) {}
-    virtual void g_setHullNumber(const QByteArray& value, qint32& key) {}
-    virtual void g_setEngineType(const QByteArray& value, qint32& key) {}
-    virtual void g_setAutoDownload(const QByteArray& value, qint32& key) {}
-    virtual void g_setCrcValueImo(const QByteArray& value, qint32& key) {}
-    virtual void g_setCrcLenImo(const QByteArray& value, qint32& key) {}
-    virtual void g_setCrcValueApplication(const QByteArray& value, qint32& key) {}
-    virtual void g_setCrcLenApplication(const QByteArray& value, qint32& key) {}
+    virtual void setSystemValue(const SystemSymbol& row, const QByteArray& value, qint32& key) {}
 };
 using symbolSettersLink = Link<MainWindowSymbolSetters, MainWindowSymbolSetters>;
 

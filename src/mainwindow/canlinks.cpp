@@ -47,20 +47,9 @@ frmMain* mainWindow() { return frmMain::instance(); }
 
 // The received-message drain hands the modules' published values to the main window.
 struct SymbolSettersAdapter : MainWindowSymbolSetters {
-#define KELB_FORWARD(name) \
-    void name(const QByteArray& v, qint32& key) override { if (frmMain* m = mainWindow()) m->name(v, key); }
-    KELB_FORWARD(g_setFirstApplicationCrc)
-    KELB_FORWARD(g_setBuild)
-    KELB_FORWARD(g_setDeveloper)
-    KELB_FORWARD(g_setNoOfCyl)
-    KELB_FORWARD(g_setHullNumber)
-    KELB_FORWARD(g_setEngineType)
-    KELB_FORWARD(g_setAutoDownload)
-    KELB_FORWARD(g_setCrcValueImo)
-    KELB_FORWARD(g_setCrcLenImo)
-    KELB_FORWARD(g_setCrcValueApplication)
-    KELB_FORWARD(g_setCrcLenApplication)
-#undef KELB_FORWARD
+    void setSystemValue(const SystemSymbol& row, const QByteArray& v, qint32& key) override {
+        if (frmMain* m = mainWindow()) m->setSystemValue(row, v, key);
+    }
 };
 
 // What the mode change reads and writes of the main window.

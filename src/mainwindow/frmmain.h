@@ -19,6 +19,7 @@ class QLineEdit;
 class QListWidget;
 class QMenu;
 class QPushButton;
+struct SystemSymbol;
 
 class frmMain : public QMainWindow {
     Q_OBJECT
@@ -59,17 +60,9 @@ public:
     // The update run's members on this window (they forward to the update run).
     void notConnectedToSpare(int module);
     void downloadFinished();
-    void g_setFirstApplicationCrc(const QByteArray& value, qint32& key);
-    void g_setNoOfCyl(const QByteArray& value, qint32& key);
-    void g_setDeveloper(const QByteArray& value, qint32& key);
-    void g_setBuild(const QByteArray& value, qint32& key);
-    void g_setHullNumber(const QByteArray& value, qint32& key);
-    void g_setEngineType(const QByteArray& value, qint32& key);
-    void g_setAutoDownload(const QByteArray& value, qint32& key);
-    void g_setCrcValueImo(const QByteArray& value, qint32& key);
-    void g_setCrcLenImo(const QByteArray& value, qint32& key);
-    void g_setCrcValueApplication(const QByteArray& value, qint32& key);
-    void g_setCrcLenApplication(const QByteArray& value, qint32& key);
+    // The system-information setters, one per row of systemSymbols (can/systemsymbols.h);
+    // a fault is reported under the row's setter name.
+    void setSystemValue(const SystemSymbol& row, const QByteArray& value, qint32& key);
     void addMessageUpdater(const QString& text, int reportLine);
     bool errorSignal(bool flag);
     void setUserInfo(const QString& text, int delay, bool& okButton, int exitButton, bool& shown);

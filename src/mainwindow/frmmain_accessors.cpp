@@ -5,6 +5,7 @@
 #include "mainwindow/updaterlink.h"
 #include "mainwindow/vbcontrols.h"
 
+#include "can/systemsymbols.h"
 #include "desktop/runtimeerror.h"
 #include "services/errtrap.h"
 #include "services/loglines.h"
@@ -88,22 +89,9 @@ void frmMain::g_restoreUserSelection(const std::array<bool, moduleCount>& states
 
 // ---- The update run's members ----
 
-#define KELB_FORWARD_SETTER(name)                                                              \
-    void frmMain::name(const QByteArray& value, qint32& key) {                                 \
-        trap("frmMain", #name, [&] { updaterLink::get().name(value, key); });                  \
-    }
-KELB_FORWARD_SETTER(g_setFirstApplicationCrc)
-KELB_FORWARD_SETTER(g_setNoOfCyl)
-KELB_FORWARD_SETTER(g_setDeveloper)
-KELB_FORWARD_SETTER(g_setBuild)
-KELB_FORWARD_SETTER(g_setHullNumber)
-KELB_FORWARD_SETTER(g_setEngineType)
-KELB_FORWARD_SETTER(g_setAutoDownload)
-KELB_FORWARD_SETTER(g_setCrcValueImo)
-KELB_FORWARD_SETTER(g_setCrcLenImo)
-KELB_FORWARD_SETTER(g_setCrcValueApplication)
-KELB_FORWARD_SETTER(g_setCrcLenApplication)
-#undef KELB_FORWARD_SETTER
+void frmMain::setSystemValue(const SystemSymbol& row, const QByteArray& value, qint32& key) {
+    trap("frmMain", row.setter, [&] { updaterLink::get().setSystemValue(row, value, key); });
+}
 
 void frmMain::notConnectedToSpare(int module) {
     trap("frmMain", "notConnectedToSpare", [&] { updaterLink::get().notConnectedToSpare(module); });

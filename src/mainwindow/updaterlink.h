@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
+struct SystemSymbol;
+
 class UpdaterLink {
 public:
     virtual ~UpdaterLink() = default;
@@ -21,21 +23,12 @@ public:
     // downloadFinished: called once at the end of every manual download; does nothing.
     virtual void downloadFinished() = 0;
 
-    // The setters of the receive drain: each keeps its value from the four value bytes (in
-    // message order; numbers little-endian) and switches the symbol's publication off with
-    // g_setServiceBit(key, 0). The hull-number and engine-type setters place four
-    // characters (a zero byte as a blank) at (key - first symbol) * 4 + 1 of their text.
-    virtual void g_setFirstApplicationCrc(const QByteArray& value, qint32& key) = 0;
-    virtual void g_setNoOfCyl(const QByteArray& value, qint32& key) = 0;
-    virtual void g_setDeveloper(const QByteArray& value, qint32& key) = 0;
-    virtual void g_setBuild(const QByteArray& value, qint32& key) = 0;
-    virtual void g_setHullNumber(const QByteArray& value, qint32& key) = 0;
-    virtual void g_setEngineType(const QByteArray& value, qint32& key) = 0;
-    virtual void g_setAutoDownload(const QByteArray& value, qint32& key) = 0;
-    virtual void g_setCrcValueImo(const QByteArray& value, qint32& key) = 0;
-    virtual void g_setCrcLenImo(const QByteArray& value, qint32& key) = 0;
-    virtual void g_setCrcValueApplication(const QByteArray& value, qint32& key) = 0;
-    virtual void g_setCrcLenApplication(const QByteArray& value, qint32& key) = 0;
+    // The setters of the receive drain, one per row of systemSymbols (can/systemsymbols.h):
+    // each keeps its value from the four value bytes (in message order; numbers
+    // little-endian) and switches the symbol's publication off with g_setServiceBit(key, 0).
+    // The hull-number and engine-type setters place four characters (a zero byte as a
+    // blank) at (key - first symbol) * 4 + 1 of their text.
+    virtual void setSystemValue(const SystemSymbol& row, const QByteArray& value, qint32& key) = 0;
 
     // addMessageUpdater(text, reportLine): appends the text's lines (split at carriage
     // returns) to lstMessageUpdater; reportLine 0 to 12 also makes it that report header
@@ -59,17 +52,7 @@ public:
     void showUpdater() override {}
     void notConnectedToSpare(int) override {}
     void downloadFinished() override {}
-    void g_setFirstApplicationCrc(const QByteArray&, qint32&) override {}
-    void g_setNoOfCyl(const QByteArray&, qint32&) override {}
-    void g_setDeveloper(const QByteArray&, qint32&) override {}
-    void g_setBuild(const QByteArray&, qint32&) override {}
-    void g_setHullNumber(const QByteArray&, qint32&) override {}
-    void g_setEngineType(const QByteArray&, qint32&) override {}
-    void g_setAutoDownload(const QByteArray&, qint32&) override {}
-    void g_setCrcValueImo(const QByteArray&, qint32&) override {}
-    void g_setCrcLenImo(const QByteArray&, qint32&) override {}
-    void g_setCrcValueApplication(const QByteArray&, qint32&) override {}
-    void g_setCrcLenApplication(const QByteArray&, qint32&) override {}
+    void setSystemValue(const SystemSymbol&, const QByteArray&, qint32&) override {}
     void addMessageUpdater(const QString&, int) override {}
     void setUserInfo(const QString&, int, bool&, int, bool&) override {}
     bool errorSignal(bool) override { return false; }

@@ -35,20 +35,9 @@ struct RunOfMainWindow : UpdaterLink {
     void showUpdater() override { r.showUpdater(); }
     void notConnectedToSpare(int module) override { r.notConnectedToSpare(module); }
     void downloadFinished() override { r.downloadFinished(); }
-#define KELB_SETTER(name) \
-    void name(const QByteArray& v, qint32& key) override { r.name(v, key); }
-    KELB_SETTER(g_setFirstApplicationCrc)
-    KELB_SETTER(g_setNoOfCyl)
-    KELB_SETTER(g_setDeveloper)
-    KELB_SETTER(g_setBuild)
-    KELB_SETTER(g_setHullNumber)
-    KELB_SETTER(g_setEngineType)
-    KELB_SETTER(g_setAutoDownload)
-    KELB_SETTER(g_setCrcValueImo)
-    KELB_SETTER(g_setCrcLenImo)
-    KELB_SETTER(g_setCrcValueApplication)
-    KELB_SETTER(g_setCrcLenApplication)
-#undef KELB_SETTER
+    void setSystemValue(const SystemSymbol& row, const QByteArray& v, qint32& key) override {
+        r.setSystemValue(row, v, key);
+    }
     void addMessageUpdater(const QString& text, int reportLine) override { r.addMessageUpdater(text, reportLine); }
     void setUserInfo(const QString& text, int delay, bool& okButton, int exitButton, bool& shown) override {
         shown = r.setUserInfo(text, delay, okButton, exitButton != 0);

@@ -188,8 +188,8 @@ QString UpdateRun::message(int number, const QVariantList& values) const {
 }
 
 QVariantList UpdateRun::eightValues() const {
-    return {m_info.hullNumber,
-            m_info.engineType,
+    return {m_info.hullNumber.text,
+            m_info.engineType.text,
             m_info.noOfCyl,
             m_info.buildNo,
             modStringFct::g_toHex(m_info.crcValueAppl),

@@ -49,18 +49,9 @@ public:
     void cmdOk_Click();
     void cmdExitUpdater_Click();
 
-    // The system information, fed by the CAN master's receive drain.
-    void g_setFirstApplicationCrc(const QByteArray& value, qint32 key);
-    void g_setNoOfCyl(const QByteArray& value, qint32 key);
-    void g_setDeveloper(const QByteArray& value, qint32 key);
-    void g_setBuild(const QByteArray& value, qint32 key);
-    void g_setHullNumber(const QByteArray& value, qint32 key);
-    void g_setEngineType(const QByteArray& value, qint32 key);
-    void g_setAutoDownload(const QByteArray& value, qint32 key);
-    void g_setCrcValueImo(const QByteArray& value, qint32 key);
-    void g_setCrcLenImo(const QByteArray& value, qint32 key);
-    void g_setCrcValueApplication(const QByteArray& value, qint32 key);
-    void g_setCrcLenApplication(const QByteArray& value, qint32 key);
+    // The system information, fed by the CAN master's receive drain: keeps the value of
+    // that row (can/systemsymbols.h) and switches the symbol's publication off.
+    void setSystemValue(const SystemSymbol& row, const QByteArray& value, qint32 key);
     void notConnectedToSpare(int module) { m_mBusModuleNo = module; }
     void downloadFinished() {}
 
@@ -99,7 +90,7 @@ public:
     bool updateFailed() const { return m_updateFailed; }
     bool updateCanceled() const { return m_updateCanceled; }
     bool updateNotNecessary() const { return m_updateNotNecessary; }
-    qint32 firstApplCrc() const { return m_firstApplCrc; }
+    qint32 firstApplCrc() const { return m_info.firstApplCrc; }
     // The 16 bits of the build's newest application CRC, -1 when the build table has none.
     qint32 expectedApplCrc() const { return m_expectedApplCrc; }
     const QString& applFile() const { return m_applFile; }
@@ -157,8 +148,6 @@ private:
     void writeApplicationCrc(qint32 crc);
     void writeAutoDownload(int value);
     void initialise();
-    void withdraw(qint32 key);
-    void keep(qint32& member, qint32 value, qint32 key);
 
     UpdateWindow& m_w;
     SystemInfo m_info;
@@ -178,7 +167,6 @@ private:
     bool m_autoDownloadWritten = false;
     bool m_finished = false;  // step 11 has shown the outcome
     int m_mBusModuleNo = 0;
-    qint32 m_firstApplCrc = -1;
     QString m_build;
     qint32 m_expectedApplCrc = -1;
     QString m_applFile;

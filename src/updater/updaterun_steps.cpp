@@ -158,8 +158,8 @@ void UpdateRun::logSystemInfo(bool afterUpdate) {
         addMessageUpdater(modStringFct::sprintfv(QString::fromLatin1(format), values), afterUpdate ? afterLine : beforeLine);
     };
     if (!afterUpdate) line("  Date/Time: {*}", {updateTime::nowText()}, -1);
-    line("  Hull-Number: {*}", {val(i.hullParts >= 4, i.hullNumber)}, 1);
-    line("  Engine Type: {*}", {val(i.engineTypeParts >= i.engineTypeSymbols, i.engineType.trimmed())}, 2);
+    line("  Hull-Number: {*}", {val(i.hullNumber.parts >= 4, i.hullNumber.text)}, 1);
+    line("  Engine Type: {*}", {val(i.engineType.parts >= i.engineTypeSymbols, i.engineType.text.trimmed())}, 2);
     line("  Application Build: {*}", {val(i.buildNo >= 1, i.buildNo)}, 3);
     line("  Application Developer: {*}", {val(i.developerNo >= 1, i.developerNo)}, 4);
     line("  Number of Cylinders: {*}", {val(i.noOfCyl >= 1, i.noOfCyl)}, 5);
@@ -180,7 +180,7 @@ void UpdateRun::logSystemInfo(bool afterUpdate) {
 void UpdateRun::step3Entry() {
     const QString crcText = g_toHex(m_info.crcValueAppl);
     const QString entry = g_getMiscItem(crcText, QString());
-    m_firstApplCrc = -1;
+    m_info.firstApplCrc = -1;
     m_expectedApplCrc = -1;
     if (entry.isEmpty()) {
         m_w.setText(3, QStringLiteral("Unknown Build"), UpdateWindow::red);
@@ -195,7 +195,7 @@ void UpdateRun::step3Entry() {
         build = entry.mid(3);
         m_w.setText(3, sprintf(QStringLiteral("Build {*} Evaluated"), build), UpdateWindow::green);
         addMessageUpdater(sprintf(QStringLiteral("   Update is already installed for build {*} (CRC={*})"), build, crcText), -1);
-        m_firstApplCrc = m_info.crcValueAppl;
+        m_info.firstApplCrc = m_info.crcValueAppl;
         m_expectedApplCrc = m_info.crcValueAppl & 0xFFFF;
         m_updateNotNecessary = true;
     } else {
@@ -205,9 +205,9 @@ void UpdateRun::step3Entry() {
         const QString newest = g_getMiscItemRev(QStringLiteral("new") + build, -1).trimmed().toUpper();
         bool ok = false;
         const qint32 crc = newest.startsWith(QLatin1String("0X")) ? qint32(newest.mid(2).toUInt(&ok, 16)) : newest.toInt(&ok);
-        m_firstApplCrc = ok ? crc : -1;
+        m_info.firstApplCrc = ok ? crc : -1;
         // Without a newest row the look-up gives -1: no CRC is known.
-        m_expectedApplCrc = m_firstApplCrc >= 0 ? m_firstApplCrc & 0xFFFF : -1;
+        m_expectedApplCrc = m_info.firstApplCrc >= 0 ? m_info.firstApplCrc & 0xFFFF : -1;
     }
     goTo(4);
     takeBuild(build);
@@ -389,7 +389,7 @@ void UpdateRun::step8() {
     if (stopped.empty()) {
         m_w.setText(8, QStringLiteral("Application started"), UpdateWindow::green);
         addMessageUpdater(QStringLiteral("  KELB started."), -1);
-        return goTo(m_firstApplCrc == -1 || m_updateNotNecessary || m_updateCanceled ? 11 : 9);
+        return goTo(m_info.firstApplCrc == -1 || m_updateNotNecessary || m_updateCanceled ? 11 : 9);
     }
     if (!timeOut(5)) return;
     m_w.setText(8, QString(), UpdateWindow::red);
@@ -405,15 +405,15 @@ void UpdateRun::step8() {
 
 void UpdateRun::step9Entry() {
     updateModulesLink::get().login();
-    writeApplicationCrc(m_firstApplCrc);
-    m_info.crcValueAppl = m_firstApplCrc;
-    m_firstApplCrc = -1;
+    writeApplicationCrc(m_info.firstApplCrc);
+    m_info.crcValueAppl = m_info.firstApplCrc;
+    m_info.firstApplCrc = -1;
     updateModulesLink::get().setServiceBit(g_symCrcFirstApplication, 1);
 }
 
 void UpdateRun::step9() {
-    if (m_firstApplCrc >= 0) {
-        if (m_firstApplCrc == m_info.crcValueAppl) {
+    if (m_info.firstApplCrc >= 0) {
+        if (m_info.firstApplCrc == m_info.crcValueAppl) {
             m_w.setText(9, QString(), UpdateWindow::green);
             addMessageUpdater(QStringLiteral("   Appl CRC set"), -1);
             return goTo(m_updateNotNecessary ? 11 : 10);

@@ -6,6 +6,7 @@
 #include "can/canmessageform.h"
 #include "can/links.h"
 #include "cancomponentfake.h"
+#include "can/systemsymbols.h"
 #include "lib/profileoptions.h"
 #include "lib/simulator.h"
 #include "services/errtrap.h"
@@ -71,17 +72,10 @@ struct SetterCall {
 class FakeSetters : public MainWindowSymbolSetters {
 public:
     std::vector<SetterCall> calls;
-    void g_setFirstApplicationCrc(const QByteArray& v, qint32& k) override { calls.push_back({"FirstApplicationCrc", v, k}); }
-    void g_setBuild(const QByteArray& v, qint32& k) override { calls.push_back({"Build", v, k}); }
-    void g_setDeveloper(const QByteArray& v, qint32& k) override { calls.push_back({"Developer", v, k}); }
-    void g_setNoOfCyl(const QByteArray& v, qint32& k) override { calls.push_back({"NoOfCyl", v, k}); }
-    void g_setHullNumber(const QByteArray& v, qint32& k) override { calls.push_back({"HullNumber", v, k}); }
-    void g_setEngineType(const QByteArray& v, qint32& k) override { calls.push_back({"EngineType", v, k}); }
-    void g_setAutoDownload(const QByteArray& v, qint32& k) override { calls.push_back({"AutoDownload", v, k}); }
-    void g_setCrcValueImo(const QByteArray& v, qint32& k) override { calls.push_back({"CrcValueImo", v, k}); }
-    void g_setCrcLenImo(const QByteArray& v, qint32& k) override { calls.push_back({"CrcLenImo", v, k}); }
-    void g_setCrcValueApplication(const QByteArray& v, qint32& k) override { calls.push_back({"CrcValueApplication", v, k}); }
-    void g_setCrcLenApplication(const QByteArray& v, qint32& k) override { calls.push_back({"CrcLenApplication", v, k}); }
+    // Named as the setter without its "g_set".
+    void setSystemValue(const SystemSymbol& row, const QByteArray& v, qint32& k) override {
+        calls.push_back({QString::fromLatin1(row.setter).mid(5), v, k});
+    }
 };
 class FakeDisplay : public MainWindowConnectionDisplay {
 public:

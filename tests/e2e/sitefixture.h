@@ -3,6 +3,7 @@
 // bus (the modules of a profile, started from the same arguments pxm-sim gets in the demo),
 // the tool's configuration database and load files for it in a folder of the test's own,
 // and the main window started on that folder with the program's own links.
+#include "can/systemsymbols.h"
 #include "config/siteconfig.h"
 #include "cansim/simulatedmodules.h"
 #include "mainwindow/frmmain.h"
@@ -32,8 +33,10 @@ bool waitFor(const std::function<bool()>& pred, int timeoutMs = 3000);
 // A stand-in for the update run that records what the receive drain hands it.
 struct RecordingUpdater : UpdaterStub {
     std::vector<std::pair<QString, QByteArray>> values;
-    void g_setNoOfCyl(const QByteArray& v, qint32&) override { values.push_back({"NoOfCyl", v}); }
-    void g_setBuild(const QByteArray& v, qint32&) override { values.push_back({"Build", v}); }
+    // Named as the setter without its "g_set".
+    void setSystemValue(const SystemSymbol& row, const QByteArray& v, qint32&) override {
+        values.push_back({QString::fromLatin1(row.setter).mid(5), v});
+    }
 };
 
 class SiteTest : public ::testing::Test, protected cansim::SimulatedModules {

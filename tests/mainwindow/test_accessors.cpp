@@ -2,6 +2,8 @@
 // bootloader-change flags and the module selection.
 #include "mainwindowfixture.h"
 
+#include "can/systemsymbols.h"
+
 #include <QLabel>
 #include <QListWidget>
 
@@ -87,4 +89,26 @@ TEST_F(AccessorTest, RestoringTheSelectionOnlyChecksModulesThatStillAnswer) {
     moduleStatus.states = {{0, 1}, {3, 2}, {7, 1}};  // module 5 has gone
     w->g_restoreUserSelection(saved);
     for (int i = 0; i < frmMain::moduleCount; ++i) EXPECT_EQ(w->chkProgram[i]->isChecked(), i == 0 || i == 3 || i == 7) << i;
+}
+
+TEST_F(AccessorTest, AFaultInASystemInformationSetterIsReportedUnderThatSettersName) {
+    struct Failing : UpdaterStub {
+        void setSystemValue(const SystemSymbol&, const QByteArray&, qint32&) override {
+            throw RuntimeError(6, QStringLiteral("Overflow"));
+        }
+    } failing;
+    updaterLink::install(&failing);
+    QStringList procedures;
+    for (const SystemSymbol& row : systemSymbols) {
+        qint32 key = *row.symbol;
+        w->setSystemValue(row, QByteArray(4, '\0'), key);
+        ASSERT_FALSE(errors.empty());
+        EXPECT_EQ(errors.back().object, "frmMain");
+        EXPECT_EQ(errors.back().number, 6);
+        procedures << errors.back().procedure;
+    }
+    updaterLink::install(&updater);
+    EXPECT_EQ(procedures, QStringList({"g_setFirstApplicationCrc", "g_setBuild", "g_setDeveloper", "g_setNoOfCyl",
+                                       "g_setHullNumber", "g_setEngineType", "g_setAutoDownload", "g_setCrcValueImo",
+                                       "g_setCrcLenImo", "g_setCrcValueApplication", "g_setCrcLenApplication"}));
 }

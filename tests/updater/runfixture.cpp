@@ -27,6 +27,12 @@ QByteArray le32(qint32 v) {
 
 QByteArray text4(const char* s) { return QByteArray(s, 4); }
 
+const SystemSymbol& setter(const char* name) {
+    for (const SystemSymbol& row : systemSymbols)
+        if (QLatin1String(row.setter) == QLatin1String(name)) return row;
+    throw std::invalid_argument(name);
+}
+
 qint32 FakeApplicationType::g_checkAppFileType(const QString& f) { return modApplicationMode::g_checkAppFileType(f); }
 
 QByteArray fileBytes(const QString& path) {
@@ -187,18 +193,7 @@ void RunTest::drain(UpdateRun& r) {
     site.pending.clear();
     for (auto& [key, v] : pending) {
         qint32 k = key;
-        const qint32 s = k & 0xFFF;
-        if (s == g_symCrcFirstApplication) r.g_setFirstApplicationCrc(v, k);
-        else if (s == g_symSwInfoBuild) r.g_setBuild(v, k);
-        else if (s == g_symSwInfoDeveloperNo) r.g_setDeveloper(v, k);
-        else if (s == g_symTotNoOfCyl) r.g_setNoOfCyl(v, k);
-        else if (s >= g_symSwInfoHullNo && s <= g_symSwInfoHullNo + 3) r.g_setHullNumber(v, k);
-        else if (g_symSwInfoEngineType && s >= g_symSwInfoEngineType && s <= g_symSwInfoEngineType + 7) r.g_setEngineType(v, k);
-        else if (s == g_symAutoDownloadActivate) r.g_setAutoDownload(v, k);
-        else if (s == g_symCrcValueImo) r.g_setCrcValueImo(v, k);
-        else if (s == g_symCrcLenImo) r.g_setCrcLenImo(v, k);
-        else if (s == g_symCrcValueApplication) r.g_setCrcValueApplication(v, k);
-        else if (s == g_symCrcLenApplication) r.g_setCrcLenApplication(v, k);
+        if (const SystemSymbol* row = systemSymbolOf(k & 0xFFF)) r.setSystemValue(*row, v, k);
     }
 }
 

@@ -49,6 +49,8 @@ constexpr qint32 newCrc = 0x2222;
 
 QByteArray le32(qint32 v);
 QByteArray text4(const char* s);
+// The system-information row of that setter ("g_setBuild").
+const SystemSymbol& setter(const char* name);
 
 struct FakeSite : UpdateModulesLink {
     using Selection = UpdateModulesLink::Selection;

@@ -109,7 +109,7 @@ TEST_F(RunTest, AnEchoOnTheTickTheWaitRunsOutIsASuccess) {
     ASSERT_TRUE(reachWork(9));
     while (run->tickCounter() < 21) ASSERT_TRUE(tick());
     qint32 key = symFirstCrc;
-    run->g_setFirstApplicationCrc(le32(newCrc), key);
+    run->setSystemValue(setter("g_setFirstApplicationCrc"), le32(newCrc), key);
     tick();
     EXPECT_TRUE(logHas("   Appl CRC set"));
     EXPECT_FALSE(logHas("   Appl CRC not set!"));

@@ -130,7 +130,7 @@ TEST_F(RunTest, ADeveloperNumberFromThreeElevenOnAsksForTheLongEngineType) {
     start();
     ASSERT_TRUE(tickUntil([&] { return run->step() == 4; }));
     EXPECT_EQ(run->info().engineTypeSymbols, 8);
-    EXPECT_EQ(run->info().engineType, "LONG-ENGINE-TYPE-OF-EIGHT-PARTS!");
+    EXPECT_EQ(run->info().engineType.text, "LONG-ENGINE-TYPE-OF-EIGHT-PARTS!");
     EXPECT_EQ(modGlobal::g_symSwInfoEngineType, symEngineLong);
 }
 
@@ -301,7 +301,7 @@ TEST_F(RunTest, AutoDownloadOffIsSwitchedOnAndAsksForARestartAfterFifteenSeconds
     EXPECT_EQ(site.writes[0], std::make_pair(qint32(symAutoDownload), QByteArray::fromHex("01000000")));
     // A value published meanwhile does not hold the run in the step for ever.
     qint32 key = symAutoDownload;
-    run->g_setAutoDownload(le32(1), key);
+    run->setSystemValue(setter("g_setAutoDownload"), le32(1), key);
     ASSERT_TRUE(tickUntil([&] { return !w->timCyclic.isEnabled(); }, 40, false));
     EXPECT_EQ(userText(), "T42");
     EXPECT_TRUE(logHas("   Autodownload-Activation done --> reboot of KELB necessary."));

@@ -150,7 +150,7 @@ struct LastTickCase {
     int step;
     int seconds;
     std::function<void(FakeSite&)> withhold;
-    void (UpdateRun::*setter)(const QByteArray&, qint32);
+    const char* setter;
     qint32 key;
     QByteArray value;
     int next;
@@ -165,7 +165,7 @@ TEST_P(SuccessOnTheLastTick, TheTimeOutDoesNotTurnItIntoAFailure) {
     start();
     ASSERT_TRUE(reachWork(c.step));
     while (run->tickCounter() < 2 * c.seconds + 1) ASSERT_TRUE(tick());
-    (run.get()->*c.setter)(c.value, c.key);
+    run->setSystemValue(setter(c.setter), c.value, c.key);
     tick();
     EXPECT_EQ(run->step(), c.next);
     EXPECT_EQ(fieldColour(c.step), UpdateWindow::green);
@@ -176,11 +176,11 @@ INSTANTIATE_TEST_SUITE_P(
     Steps, SuccessOnTheLastTick,
     ::testing::Values(
         LastTickCase{"SystemInformation", 2, 20, [](FakeSite& s) { s.published.erase(symCrcLenAppl); },
-                     &UpdateRun::g_setCrcLenApplication, symCrcLenAppl, le32(65536), 3},
-        LastTickCase{"CrcEcho", 9, 10, [](FakeSite& s) { s.silentEcho = true; }, &UpdateRun::g_setFirstApplicationCrc, symFirstCrc,
+                     "g_setCrcLenApplication", symCrcLenAppl, le32(65536), 3},
+        LastTickCase{"CrcEcho", 9, 10, [](FakeSite& s) { s.silentEcho = true; }, "g_setFirstApplicationCrc", symFirstCrc,
                      le32(newCrc), 10},
         LastTickCase{"CheckAfterUpdate", 10, 20,
-                     [](FakeSite& s) { s.duringDownload = [&s] { s.published.erase(symBuild); }; }, &UpdateRun::g_setBuild,
+                     [](FakeSite& s) { s.duringDownload = [&s] { s.published.erase(symBuild); }; }, "g_setBuild",
                      symBuild, le32(7), 11}),
     [](const auto& info) { return std::string(info.param.name); });
 

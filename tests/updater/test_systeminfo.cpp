@@ -16,40 +16,40 @@ namespace {
 TEST(SystemInfoParts, PartsInAnyOrderGiveTheSameText) {
     const char* parts[4] = {"AB12", "CD34", "EF56", "GH78"};
     SystemInfo inOrder, shuffled;
-    for (int i : {0, 1, 2, 3}) inOrder.setHullPart(i, text4(parts[i]));
-    for (int i : {2, 0, 3, 1}) shuffled.setHullPart(i, text4(parts[i]));
-    EXPECT_EQ(inOrder.hullNumber, "AB12CD34EF56GH78");
-    EXPECT_EQ(shuffled.hullNumber, inOrder.hullNumber);
-    EXPECT_EQ(shuffled.hullParts, 4);
+    for (int i : {0, 1, 2, 3}) inOrder.hullNumber.place(i, text4(parts[i]));
+    for (int i : {2, 0, 3, 1}) shuffled.hullNumber.place(i, text4(parts[i]));
+    EXPECT_EQ(inOrder.hullNumber.text, "AB12CD34EF56GH78");
+    EXPECT_EQ(shuffled.hullNumber.text, inOrder.hullNumber.text);
+    EXPECT_EQ(shuffled.hullNumber.parts, 4);
 }
 
 TEST(SystemInfoParts, ZeroAndControlBytesBecomeBlanksAndEightBitIsWindows1252) {
     SystemInfo i;
-    i.setHullPart(0, QByteArray("A\0B\0", 4));
-    i.setHullPart(1, QByteArray("\r\n\x80\xE9", 4));
-    EXPECT_EQ(i.hullNumber.left(8), QString("A B   ") + QChar(0x20AC) + QChar(0xE9));
+    i.hullNumber.place(0, QByteArray("A\0B\0", 4));
+    i.hullNumber.place(1, QByteArray("\r\n\x80\xE9", 4));
+    EXPECT_EQ(i.hullNumber.text.left(8), QString("A B   ") + QChar(0x20AC) + QChar(0xE9));
 }
 
 TEST(SystemInfoParts, ARepeatedPartCountsOnce) {
     SystemInfo i;
-    for (int n = 0; n < 4; ++n) i.setHullPart(0, text4("AAAA"));
-    EXPECT_EQ(i.hullParts, 1);
-    i.setHullPart(1, text4("BBBB"));
-    i.setHullPart(2, text4("CCCC"));
+    for (int n = 0; n < 4; ++n) i.hullNumber.place(0, text4("AAAA"));
+    EXPECT_EQ(i.hullNumber.parts, 1);
+    i.hullNumber.place(1, text4("BBBB"));
+    i.hullNumber.place(2, text4("CCCC"));
     EXPECT_FALSE(i.complete());
-    EXPECT_EQ(i.hullParts, 3);
+    EXPECT_EQ(i.hullNumber.parts, 3);
 }
 
 TEST(SystemInfoParts, ADecidedCountOfEightGrowsTheTextOnTheSecondRead) {
     SystemInfo i;
     i.decideEngineType(8);
     i.reset(true);
-    EXPECT_EQ(i.engineType.size(), 16);
+    EXPECT_EQ(i.engineType.text.size(), 16);
     EXPECT_EQ(i.engineTypeSymbols, 8);
     // A later part that arrives first still lands at its own place.
-    i.setEngineTypePart(5, text4("FFFF"));
-    i.setEngineTypePart(4, text4("EEEE"));
-    EXPECT_EQ(i.engineType, QString(16, ' ') + "EEEEFFFF");
+    i.engineType.place(5, text4("FFFF"));
+    i.engineType.place(4, text4("EEEE"));
+    EXPECT_EQ(i.engineType.text, QString(16, ' ') + "EEEEFFFF");
     i.reset(false);
     EXPECT_EQ(i.engineTypeSymbols, SystemInfo::notDecided);
 }
@@ -66,24 +66,24 @@ TEST_F(RunTest, EverySetterKeepsItsValueAndWithdrawsTheReceivedKey) {
     makeConfig({});
     start();
     struct Case {
-        void (UpdateRun::*setter)(const QByteArray&, qint32);
+        const char* setter;
         qint32 key;
         QByteArray bytes;
     };
     const qint32 hi = 2 * 4096;
     const Case cases[] = {
-        {&UpdateRun::g_setBuild, symBuild, le32(70000)},
-        {&UpdateRun::g_setDeveloper, symDeveloper, le32(2311)},
-        {&UpdateRun::g_setNoOfCyl, symCylinders, QByteArray::fromHex("0c010000")},
-        {&UpdateRun::g_setAutoDownload, symAutoDownload, QByteArray::fromHex("02000000")},
-        {&UpdateRun::g_setCrcValueImo, symCrcImo + hi, le32(-2)},
-        {&UpdateRun::g_setCrcLenImo, symCrcLenImo + hi, le32(40000)},
-        {&UpdateRun::g_setCrcValueApplication, symCrcAppl + hi, le32(0x6C73B542)},
-        {&UpdateRun::g_setCrcLenApplication, symCrcLenAppl + hi, le32(123456)},
-        {&UpdateRun::g_setHullNumber, symHull + 1 + hi, text4("WXYZ")},
-        {&UpdateRun::g_setFirstApplicationCrc, symFirstCrc, le32(0x1A2B)},
+        {"g_setBuild", symBuild, le32(70000)},
+        {"g_setDeveloper", symDeveloper, le32(2311)},
+        {"g_setNoOfCyl", symCylinders, QByteArray::fromHex("0c010000")},
+        {"g_setAutoDownload", symAutoDownload, QByteArray::fromHex("02000000")},
+        {"g_setCrcValueImo", symCrcImo + hi, le32(-2)},
+        {"g_setCrcLenImo", symCrcLenImo + hi, le32(40000)},
+        {"g_setCrcValueApplication", symCrcAppl + hi, le32(0x6C73B542)},
+        {"g_setCrcLenApplication", symCrcLenAppl + hi, le32(123456)},
+        {"g_setHullNumber", symHull + 1 + hi, text4("WXYZ")},
+        {"g_setFirstApplicationCrc", symFirstCrc, le32(0x1A2B)},
     };
-    for (const Case& c : cases) (run.get()->*c.setter)(c.bytes, c.key);
+    for (const Case& c : cases) run->setSystemValue(setter(c.setter), c.bytes, c.key);
     const SystemInfo& i = run->info();
     EXPECT_EQ(i.buildNo, 70000);
     EXPECT_EQ(i.developerNo, 2311);
@@ -94,7 +94,7 @@ TEST_F(RunTest, EverySetterKeepsItsValueAndWithdrawsTheReceivedKey) {
     EXPECT_EQ(i.crcValueAppl, 0x6C73B542);
     EXPECT_EQ(i.crcLenAppl, 123456);
     // The module number in the key's top bits does not move the part.
-    EXPECT_EQ(i.hullNumber, "    WXYZ        ");
+    EXPECT_EQ(i.hullNumber.text, "    WXYZ        ");
     EXPECT_EQ(run->firstApplCrc(), 0x1A2B);
     ASSERT_EQ(site.serviceBits.size(), std::size(cases));
     for (size_t n = 0; n < std::size(cases); ++n) EXPECT_EQ(site.serviceBits[n], std::make_pair(cases[n].key, 0));
