@@ -145,9 +145,13 @@ void BusConnection::readFrames() {
             continue;
         }
         // Another node's frame reached us as it left: on the bus it begins now, or when the
-        // frames before it are through, and it is ours once its last bit is.
+        // frames before it are through, and it is ours once its last bit is. It is taken in
+        // at once and what the node sends for it falls due from that last bit, so that only
+        // the frames it sends wait for a wake-up, not its answers as well.
         m_busFreeUs = std::max(nowUs(), m_busFreeUs) + frameMicros(f.id, f.data, m_bitRate);
-        m_onBus.push_back({f, m_busFreeUs, true});
+        const qint64 outer = std::exchange(m_answerAtUs, m_busFreeUs);
+        emit frameReceived(f);
+        m_answerAtUs = outer;
     }
     if (m_bitRate > 0) pump();
 }
@@ -177,20 +181,10 @@ void BusConnection::send(const Frame& f, int delayMs) {
 void BusConnection::pump() {
     const qint64 now = nowUs();
     for (;;) {
-        // A frame on the bus reaches the others with its last bit. Taken off first: taking
-        // in a received frame may send an answer, which pumps again.
+        // Our frame on the bus reaches the others with its last bit.
         if (!m_onBus.empty() && m_onBus.front().dueUs <= now) {
-            const Pending p = m_onBus.front();
+            write(m_onBus.front().frame);
             m_onBus.pop_front();
-            if (p.received) {
-                // The node answers as the last bit arrives, however late this thread woke
-                // for it: what it sends now falls due from that moment.
-                const qint64 outer = std::exchange(m_answerAtUs, p.dueUs);
-                emit frameReceived(p.frame);
-                m_answerAtUs = outer;
-            } else {
-                write(p.frame);
-            }
             continue;
         }
         if (m_queue.empty()) break;
@@ -245,6 +239,8 @@ void BusConnection::disarmWake() {
 void BusConnection::write(const Frame& f) {
     if (!m_device || !m_connected) return;  // a frame sent while off the bus is lost, as on a real bus
     m_device->writeFrame(QCanBusFrame(f.id, f.data));
+    // Out now, not when the event loop next comes round: the frame's last bit is due.
+    for (QAbstractSocket* s : m_device->findChildren<QAbstractSocket*>()) s->flush();
 }
 
 }  // namespace sim

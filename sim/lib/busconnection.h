@@ -2,9 +2,9 @@
 // The simulator's bus connection: a virtualcan QCanBusDevice on the given URL, made again
 // whenever the bus host goes away, and an output queue that holds frames back for delays.
 // With a bit rate set it models the one shared bus: every frame received or sent occupies
-// it for its bit time, in the order the frames reach it, and counts as arrived, on either
-// side, once its last bit would be on the bus. Lives in one thread; only isConnected() may be called from
-// others.
+// it for its bit time, in the order the frames reach it. A frame sent reaches the others
+// once its last bit would be on the bus; one received is answered from its last bit.
+// Lives in one thread; only isConnected() may be called from others.
 #include "lib/frame.h"
 
 #include <QObject>
@@ -39,7 +39,6 @@ private:
     struct Pending {
         Frame frame;
         qint64 dueUs;
-        bool received = false;  // on the bus: another node's frame, taken in at dueUs
     };
     void connectDevice();
     void dropDevice();
@@ -63,9 +62,9 @@ private:
     int m_wakeFd = -1;            // pacing: wakes the event loop at a frame's end
     QSocketNotifier* m_wake = nullptr;
     std::deque<Pending> m_queue;     // not yet on the bus, in the order they fall due
-    std::deque<Pending> m_onBus;     // on the bus, in bus order, until their last bit is (dueUs)
+    std::deque<Pending> m_onBus;     // ours on the bus, in bus order, until their last bit is (dueUs)
     qint64 m_busFreeUs = 0;          // end of the last frame that took the bus
-    qint64 m_answerAtUs = -1;        // while a received frame is taken in: its arrival
+    qint64 m_answerAtUs = -1;        // while a received frame is taken in: its last bit
     int m_bitRate = 0;
 };
 
