@@ -409,7 +409,9 @@ TEST_F(SignalList, CrashTheImportKilledAtAnyMomentLeavesTheTablesOldOrNew) {
     };
     runs.write = [&] { builder().cmdScanSignalList_Click(); };
     runs.check = [&](int run) {
-        if (run < 0) ASSERT_TRUE(QFile::exists(dcName(2)));
+        if (run < 0) {
+            ASSERT_TRUE(QFile::exists(dcName(2)));
+        }
         for (const QString& db : {temp(), dcName(2)}) {
             if (!QFile::exists(db)) continue;
             EXPECT_EQ(dao::IntegrityProblem(db), QString()) << "run " << run;

@@ -182,7 +182,9 @@ TEST_F(TemplateTest, CrashAReplacedTemplateIsOldOrNewWhenKilledAtAnyMoment) {
     runs.check = [&](int run) {
         EXPECT_EQ(dao::IntegrityProblem(templateOf(123)), QString()) << "run " << run;
         const QString v = value(templateOf(123), partA).toString();
-        if (run < 0) EXPECT_EQ(v, QStringLiteral("-32768"));  // the undisturbed run
+        if (run < 0) {
+            EXPECT_EQ(v, QStringLiteral("-32768"));  // the undisturbed run
+        }
         EXPECT_TRUE(v == QStringLiteral("5") || v == QStringLiteral("-32768")) << "run " << run << ": " << v.toStdString();
     };
     EXPECT_GT(testsupport::killAtRandomMoments(runs), 0);

@@ -107,8 +107,9 @@ struct AbortTest : DownloadBusTest {
         EXPECT_EQ(logHas(QStringLiteral("Abort of the download!")), yes) << log().join('\n').toStdString();
         // The ending follows the abort too: the module runs its application again unless
         // the restart was declined.
-        if (yes)
+        if (yes) {
             EXPECT_TRUE(waitFor([&] { return modules->mode(0) == PxmModule::Mode::Application; })) << log().join('\n').toStdString();
+        }
         EXPECT_EQ(bootloaders->image(0, 6), yes ? factory : image);
         EXPECT_TRUE(w->cmdDownload->isEnabled());
         EXPECT_FALSE(w->m_abort);

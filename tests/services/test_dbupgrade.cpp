@@ -365,7 +365,9 @@ TEST_F(DbUpgrade, CrashKilledAtAnyMomentAStepIsDoneWithItsRowOrNotAtAll) {
     runs.check = [&](int run) {
         EXPECT_EQ(dao::IntegrityProblem(dcPath), QString()) << "run " << run;
         const QString s = state();
-        if (run < 0) EXPECT_EQ(s, QStringLiteral("5.0.0 1 20002"));  // the undisturbed run
+        if (run < 0) {
+            EXPECT_EQ(s, QStringLiteral("5.0.0 1 20002"));  // the undisturbed run
+        }
         EXPECT_TRUE(s == oldState || s == QStringLiteral("5.0.0 1 20002")) << "run " << run << ": " << s.toStdString();
     };
     EXPECT_GT(testsupport::killAtRandomMoments(runs), 0);
