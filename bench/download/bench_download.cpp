@@ -344,7 +344,6 @@ int main(int argc, char** argv) {
     g_gaps = args.contains(QStringLiteral("--gaps"));
 
     if (args.contains(QStringLiteral("--one"))) {
-        TimeService::useVirtualClock(false);
         // Nothing may wait for an engineer: an unexpected box is answered as cautiously as a
         // test would, and shown on the terminal.
         // Static: they stay installed until the process is gone.

@@ -49,7 +49,7 @@ bool waitFor(const std::function<bool()>& pred, int timeoutMs) { return testsupp
 bool tickUntil(const std::function<bool()>& pred, int timeoutMs) {
     return testsupport::waitFor(pred, timeoutMs, [] {
         QThread::msleep(8);
-        TimeService::advance(200);
+        testsupport::advanceClock(200);
     });
 }
 
@@ -73,7 +73,7 @@ void MasterTest::SetUp() {
     QLoggingCategory::setFilterRules(QStringLiteral("qt.canbus*=false\nkelb.can.warning=false"));
     ASSERT_TRUE(dir.isValid());
     // Timers tick only when a test moves the clock; frames still arrive in real time.
-    TimeService::useVirtualClock(true);
+    clock.emplace();
     cansim::recordErrors(errors);
     using namespace modGlobal;
     g_qtmMode = g_bzmMode = false;
@@ -92,7 +92,7 @@ void MasterTest::SetUp() {
 
 void MasterTest::TearDown() {
     frmCANopen::instance().unload();
-    TimeService::useVirtualClock(false);
+    clock.reset();
     for (auto& s : m_sims) s.reset();
     cansim::resetCanLinks();
     cansim::resetConfigRecordsets();

@@ -20,6 +20,7 @@
 #include <ostream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class frmCANopen;
@@ -131,6 +132,7 @@ protected:
     void deliver(const std::vector<std::pair<quint32, QByteArray>>& frames);
 
     QTemporaryDir dir;
+    std::optional<testsupport::VirtualClockScope> clock;
     testsupport::ScriptedAnswerer answers;
     std::vector<ErrPtnr::ErrorInfo> errors;
     FakeMessageForm form;

@@ -18,7 +18,6 @@ Selection select(std::initializer_list<int> modules) {
 
 void ModeChangeTest::SetUp() {
     MasterTest::SetUp();
-    TimeService::useVirtualClock(true);
     m_start = TimeService::elapsedMs();
     m_due.fill(-1);
     modGlobal::g_moduleKind = QStringLiteral("PXM");

@@ -42,7 +42,6 @@ protected:
             return !deviceName.isNull();
         };
         autoDownloadMasterLink::install(&m_fake);
-        TimeService::useVirtualClock(true);
         ad::g_initialise();
         autoDownloadMainWindowLink::install(&mainWindow);
     }
@@ -384,9 +383,8 @@ TEST_F(AutoDownloadBus, StandstillSignalExpiresOnTheVirtualClock) {
     }));
     deliver({});  // whatever they published before is drained before the clock moves on
     ASSERT_EQ(ad::g_getEngineStandStillStatus(), 2);
-    TimeService::useVirtualClock(true);
-    TimeService::advance(19000);
+    clock->advance(19000);
     EXPECT_EQ(ad::g_getEngineStandStillStatus(), 2);
-    TimeService::advance(1500);
+    clock->advance(1500);
     EXPECT_EQ(ad::g_getEngineStandStillStatus(), 0);
 }

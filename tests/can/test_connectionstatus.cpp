@@ -21,7 +21,7 @@ protected:
     // A heartbeat onto the bus; returns once the master has taken it in and ticked once.
     void heartbeatAndTick(quint32 cobId) {
         deliver({{cobId, bytes({0x05})}});
-        TimeService::advance(200);
+        clock->advance(200);
     }
     void moduleStates(const QByteArray& value) { deliver({{0x411, symbolFrame(symModuleStateRO, value)}}); }
     size_t logins() { return log(0).withId(0x482).size(); }
@@ -72,7 +72,7 @@ TEST_F(ConnectionStatus, SpareModuleRunningLogsInOnceAndAgainAfterItWasGone) {
     settle(100);
     EXPECT_EQ(logins(), 1u);
 
-    TimeService::advance(16 * 200);  // module 0 falls silent
+    clock->advance(16 * 200);  // module 0 falls silent
     s = g_getConnectionStatus();
     EXPECT_EQ(s[0], 0);
     EXPECT_EQ(s[1], 0) << "reset with the spare module gone";

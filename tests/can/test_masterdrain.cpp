@@ -139,11 +139,11 @@ TEST_F(MasterDrain, FramesShorterThanWhatIsReadAreIgnored) {
         {0x725, QByteArray()},
     });
     EXPECT_TRUE(setters.calls.empty());
-    TimeService::advance(200);
+    clock->advance(200);
     EXPECT_EQ(g_getModuleStatusHB(5), 0);
     deliver({{0x411, symbolFrame(symBuild, bytes({1, 2, 3, 4}))}, {0x725, bytes({0x05})}});
     ASSERT_EQ(setters.calls.size(), 1u);
-    TimeService::advance(200);
+    clock->advance(200);
     EXPECT_EQ(g_getModuleStatusHB(5), 1);
     EXPECT_TRUE(answers.shown().empty());
     EXPECT_TRUE(errors.empty());
@@ -183,7 +183,7 @@ TEST_F(MasterDrain, APersistentReceiveFaultGivesOneBoxNotAStackOfThem) {
     master().g_forceHeartBeatCheck();
     EXPECT_EQ(boxes, 1) << "the fault goes on: no second box";
     // Once the queue has been read empty, a new fault is shown again.
-    TimeService::advance(1000);
+    clock->advance(1000);
     EXPECT_EQ(boxes, 1);
     for (int i = 0; i < 8 && boxes == 1; ++i) {
         flood();
@@ -237,16 +237,16 @@ TEST_F(MasterDrain, SymbolWriteServiceBitAndUserLevelFrames) {
 
 TEST_F(MasterDrain, ThePcHeartbeatGoesOnTheMBusOnly) {
     ASSERT_TRUE(initialise("M-Bus"));
-    TimeService::advance(500);
+    clock->advance(500);
     ASSERT_TRUE(waitFor([&] { return !sent(0x709).empty(); }));
     EXPECT_EQ(sent(0x709)[0], bytes({5}));
-    TimeService::advance(1000);
+    clock->advance(1000);
     ASSERT_TRUE(waitFor([&] { return sent(0x709).size() == 3; }));
 
     master().g_releaseCanOpen(true);
     ASSERT_TRUE(initialise("S-Bus", 0));
     log(0).clear();
-    TimeService::advance(1500);
+    clock->advance(1500);
     settle(200);
     EXPECT_TRUE(sent(0x709).empty());
 }
@@ -260,9 +260,9 @@ TEST_F(MasterDrain, TheTickAgesHeartbeatsAndRefreshesTheDisplay) {
     // Its last heartbeat, behind any it sent before it went; all of them drained before the
     // clock moves on.
     deliver({{0x724, bytes({0x05})}});
-    TimeService::advance(15 * 200);
+    clock->advance(15 * 200);
     EXPECT_EQ(g_getModuleStatusHB(4), 1);
-    TimeService::advance(200);
+    clock->advance(200);
     EXPECT_EQ(g_getModuleStatusHB(4), 0);
 }
 
@@ -270,9 +270,9 @@ TEST_F(MasterDrain, TheTickCountsTheEngineStandstillDown) {
     ASSERT_TRUE(initialise("M-Bus"));
     deliver({{0x411, symbolFrame(symEngStandstill, bytes({0, 0, 0, 0}))}});
     EXPECT_EQ(modAutoDownload::g_getEngineStandStillStatus(), 2);
-    TimeService::advance(19000);
+    clock->advance(19000);
     EXPECT_EQ(modAutoDownload::g_getEngineStandStillStatus(), 2);
-    TimeService::advance(2000);
+    clock->advance(2000);
     EXPECT_EQ(modAutoDownload::g_getEngineStandStillStatus(), 0);
 }
 

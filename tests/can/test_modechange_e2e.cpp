@@ -21,7 +21,7 @@ class ModeChangeBus : public MasterTest {
 protected:
     void SetUp() override {
         MasterTest::SetUp();
-        TimeService::useVirtualClock(false);
+        clock.reset();  // against the simulator everything runs in real time
         modeChangeMainWindowLink::install(&main);
     }
     void TearDown() override {

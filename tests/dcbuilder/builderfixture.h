@@ -41,11 +41,12 @@ protected:
     testsupport::ErrorLog errors;
     LoadFilesRecorder loadFiles;
     std::shared_ptr<dao::Database> cfgDb;
+    std::optional<testsupport::VirtualClockScope> clock;
 
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        TimeService::useVirtualClock(true);
-        TimeService::setNow(QDateTime(QDate(2026, 3, 1), QTime(10, 0, 0)));
+        clock.emplace();
+        clock->setNow(QDateTime(QDate(2026, 3, 1), QTime(10, 0, 0)));
         modGlobal::g_toolTitle = QStringLiteral("KELB-3817 Update Tool");
         modGlobal::g_configDir = dir.path();
         modGlobal::g_debugMode = false;
@@ -59,7 +60,7 @@ protected:
         loadFilesLink::install(nullptr);
         modGlobal::g_rsAliasSymbolName.reset();
         if (cfgDb) cfgDb->Close();
-        TimeService::useVirtualClock(false);
+        clock.reset();
     }
 
     void makeConfig() {

@@ -22,15 +22,16 @@ struct EditorTest : ::testing::Test {
     testsupport::ScriptedAnswerer answers;
     EditorDb data;
     frmEditDC& form = frmEditDC::instance();
+    std::optional<testsupport::VirtualClockScope> clock;
 
     void SetUp() override {
-        TimeService::useVirtualClock(true);
+        clock.emplace();
         modGlobal::g_applicationType = 0;
         form.chkNewLine->setChecked(false);
     }
     void TearDown() override {
         modGlobal::g_applicationType = 0;
-        TimeService::useVirtualClock(false);
+        clock.reset();
     }
 
     // Opens the editor; the callback works the window while it is up.

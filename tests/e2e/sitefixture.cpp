@@ -26,8 +26,6 @@ bool waitFor(const std::function<bool()>& pred, int timeoutMs) { return testsupp
 void SiteTest::SetUp() {
     QLoggingCategory::setFilterRules(QStringLiteral("qt.canbus*=false\nkelb.can.warning=false"));
     ASSERT_TRUE(dir.isValid());
-    // Against the simulator everything runs in real time.
-    TimeService::useVirtualClock(false);
     answers = std::make_unique<testsupport::ScriptedAnswerer>();
     processEndLink::install(&endCounter);
     cansim::recordErrors(errors);

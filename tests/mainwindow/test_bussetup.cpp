@@ -76,7 +76,6 @@ protected:
 
     void SetUp() override {
         QLoggingCategory::setFilterRules(QStringLiteral("qt.canbus*=false\nkelb.can.warning=false"));
-        TimeService::useVirtualClock(false);
         answers = std::make_unique<testsupport::ScriptedAnswerer>();
         processEndLink::install(&endCounter);
         cansim::recordErrors(errors);
@@ -341,10 +340,11 @@ TEST_F(BusSetupTest, AnMBusWithoutModulesIsSetUpButNobodyAnswered) {
     updateMode();
     window();
     // Nobody answers within the whole wait; the clock need not really pass.
-    TimeService::useVirtualClock(true);
     bool ok = false;
-    w->initConnection(true, false, ok);
-    TimeService::useVirtualClock(false);
+    {
+        const testsupport::VirtualClockScope clock;
+        w->initConnection(true, false, ok);
+    }
     EXPECT_TRUE(ok);
     EXPECT_FALSE(modGlobal::g_bootupReceived);
     EXPECT_TRUE(answers->shown().empty());

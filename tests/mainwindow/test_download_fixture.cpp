@@ -102,7 +102,6 @@ QByteArray pattern(int size, int seed) {
 void DownloadBusTest::SetUp() {
     QLoggingCategory::setFilterRules(QStringLiteral("qt.canbus*=false\nkelb.can.warning=false"));
     ASSERT_TRUE(dir.isValid());
-    TimeService::useVirtualClock(false);
     answers = std::make_unique<testsupport::ScriptedAnswerer>();
     cansim::recordErrors(errors);
     resetGlobals();

@@ -68,7 +68,7 @@ TEST_F(StartupTest, NoCanInUpdateModeOpensTheWindowWithoutUpdateRunOrBus) {
 }
 
 TEST_F(StartupTest, NoCanInManualModeLogsTheLineAndTheMessageWindowClosesAfterOneSecond) {
-    TimeService::useVirtualClock(true);
+    std::optional<testsupport::VirtualClockScope> clock(std::in_place);
     makeConfig();
     w->Form_Load("/QTM /noCan /develop");
     EXPECT_EQ(ends, 0);
@@ -77,12 +77,12 @@ TEST_F(StartupTest, NoCanInManualModeLogsTheLineAndTheMessageWindowClosesAfterOn
     ASSERT_TRUE(box->isVisible());
     ASSERT_EQ(box->lstMessage->count(), 1);
     EXPECT_EQ(box->lstMessage->item(0)->text(), "no CAN initialising ...");
-    TimeService::advance(900);
+    clock->advance(900);
     EXPECT_TRUE(box->isVisible());
-    TimeService::advance(200);
+    clock->advance(200);
     EXPECT_FALSE(box->isVisible());
     EXPECT_FALSE(called("initConnection(0,0)"));
-    TimeService::useVirtualClock(false);
+    clock.reset();
     // No module answers without a bus: none can be chosen, and a download refuses at once.
     for (int i = 0; i < frmMain::moduleCount; ++i) {
         SCOPED_TRACE(i);

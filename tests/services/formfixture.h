@@ -11,6 +11,7 @@
 
 #include <QDialog>
 #include <gtest/gtest.h>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -19,9 +20,10 @@ struct FormTest : ::testing::Test {
     testsupport::DesktopRecorder desktopRequests;
     std::vector<std::pair<testsupport::DesktopAction, QString>>& launched = desktopRequests.seen;
     bool& launchResult = desktopRequests.result;
+    std::optional<testsupport::VirtualClockScope> clock;
 
     void SetUp() override {
-        TimeService::useVirtualClock(true);
+        clock.emplace();
         modGlobal::g_updateMode = false;
         frmMessage2::instance().unload();
     }
@@ -29,7 +31,7 @@ struct FormTest : ::testing::Test {
         frmMessage2::instance().unload();
         ErrPtnr::errorHandlerLink::install(nullptr);
         processEndLink::install(nullptr);
-        TimeService::useVirtualClock(false);
+        clock.reset();
     }
 
     // The message boxes shown so far (not the forms).

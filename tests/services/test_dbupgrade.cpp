@@ -56,7 +56,7 @@ protected:
         ASSERT_TRUE(dir.isValid());
         dcPath = dir.filePath(QStringLiteral("Plant-PXM-DC-001.mdb"));
         cfgPath = dir.filePath(QStringLiteral("Config.mdb"));
-        TimeService::setNow(kNow);
+        clock.setNow(kNow);
         plantInfoCopierLink::install(nullptr);
         makeDc();
         // The aliases land in the configuration database, through its record set.
@@ -132,6 +132,7 @@ protected:
         return l;
     }
 
+    testsupport::VirtualClockScope clock;
     QTemporaryDir dir;
     QString dcPath, cfgPath;
     std::shared_ptr<dao::Database> cfgDb;

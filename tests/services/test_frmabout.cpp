@@ -20,14 +20,14 @@ TEST_F(About, WithAutoCloseItDisappearsAfterFiveSecondsFromTheMenuItStaysUntilOk
     a.g_showAbout(true);
     EXPECT_TRUE(a.isVisible());
     EXPECT_FALSE(a.isModal());
-    TimeService::advance(4999);
+    clock->advance(4999);
     EXPECT_TRUE(a.isVisible());
-    TimeService::advance(1);
+    clock->advance(1);
     EXPECT_FALSE(a.isVisible());
     EXPECT_FALSE(modGlobal::g_isLoaded("frmAbout", QString(), true));
 
     a.g_showAbout(false);
-    TimeService::advance(20000);
+    clock->advance(20000);
     EXPECT_TRUE(a.isVisible());
     EXPECT_LE(a.cmdOK->geometry().bottom(), a.height());
     a.cmdOK->click();

@@ -46,9 +46,9 @@ TEST_F(Msg, AddMessageOpensAnUnloadedWindowAsInformationThatClosesAfterTenSecond
     EXPECT_FALSE(w.imgInformation->isHidden());
     EXPECT_TRUE(w.txtMessage->isHidden());
     EXPECT_EQ(lines(w), QStringList({"bus set-up", "converter 0"}));
-    TimeService::advance(9999);
+    clock->advance(9999);
     EXPECT_TRUE(w.isVisible());
-    TimeService::advance(1);
+    clock->advance(1);
     EXPECT_FALSE(w.isVisible());
     EXPECT_FALSE(w.isLoaded());
     EXPECT_FALSE(modGlobal::g_isLoaded(QStringLiteral("frmMessage2"), QString(), true));
@@ -68,16 +68,16 @@ TEST_F(Msg, UpdateModeLogsNothingEvenWhenTheWindowIsOpen) {
 TEST_F(Msg, EachMessageRestartsTheAutoCloseAndATouchStopsIt) {
     frmMessage2& w = frmMessage2::instance();
     w.informationMsgBox(QStringLiteral("a"), QString(), false, 1000);
-    TimeService::advance(600);
+    clock->advance(600);
     w.addMessage(QStringLiteral("b"));
-    TimeService::advance(600);
+    clock->advance(600);
     EXPECT_TRUE(w.isVisible());
-    TimeService::advance(400);
+    clock->advance(400);
     EXPECT_FALSE(w.isVisible());
 
     w.informationMsgBox(QStringLiteral("a"), QString(), false, 1000);
     w.lstMessage->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    TimeService::advance(5000);
+    clock->advance(5000);
     EXPECT_TRUE(w.isVisible());
 }
 
@@ -85,10 +85,10 @@ TEST_F(Msg, ATickWhileHiddenLeavesTheWindowOpenUntilTheFirstTickAfterItIsShown) 
     frmMessage2& w = frmMessage2::instance();
     w.informationMsgBox(QStringLiteral("a"), QString(), false, 1000);
     w.hide();
-    TimeService::advance(1000);
+    clock->advance(1000);
     EXPECT_TRUE(w.isLoaded());
     w.show();
-    TimeService::advance(1000);
+    clock->advance(1000);
     EXPECT_FALSE(w.isLoaded());
 }
 
@@ -112,7 +112,7 @@ TEST_F(Msg, ErrorSignalFalseOnlyReportsAndTheFlagLastsUntilTheNextBox) {
     w.closeMsgBox(2000);
     EXPECT_FALSE(w.errorSignal(false));
     EXPECT_TRUE(w.errorSignal(true));
-    TimeService::advance(5000);  // the marked log stays open
+    clock->advance(5000);  // the marked log stays open
     EXPECT_TRUE(w.isVisible());
     EXPECT_TRUE(w.errorSignal(false));
     w.addMessage(QStringLiteral("b"));
@@ -148,7 +148,7 @@ TEST_F(Msg, AModalInformationBoxClosesItselfAfterItsTime) {
     answers.pushForm([&](QDialog* f) {
         topmost = f->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
         f->show();
-        TimeService::advance(1000);
+        clock->advance(1000);
         visibleAfter = f->isVisible();
         return -1;
     });

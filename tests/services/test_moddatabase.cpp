@@ -234,14 +234,14 @@ QStringList messageWindowLines() {
 }
 
 TEST_F(ModDataBase, DevelopModeShowsEachSchemaChangeInTheMessageWindow) {
-    TimeService::useVirtualClock(true);
+    testsupport::VirtualClockScope clock;
     modGlobal::g_develop = true;
     QString log;
     ASSERT_TRUE(g_addColumn(path, "dcEnums", "introduced", "smallint", log, false));
     EXPECT_EQ(messageWindowLines(), QStringList({"Field introduced has been added to the table dcEnums",
                                                  "in database KELB-3817 Update Tool-PXM-DC-001.mdb!"}));
     EXPECT_EQ(frmMessage2::existing()->windowTitle(), "INFORMATION");
-    TimeService::advance(1000);
+    clock.advance(1000);
     EXPECT_TRUE(messageWindowLines().isEmpty());  // closed itself after a second
 
     ASSERT_TRUE(g_removeColumn(path, "dcEnums", "oldId", log, false, false));
@@ -254,7 +254,6 @@ TEST_F(ModDataBase, DevelopModeShowsEachSchemaChangeInTheMessageWindow) {
     EXPECT_TRUE(messageWindowLines().isEmpty());
     EXPECT_TRUE(answers.shown().empty());  // never a modal box
     modGlobal::g_develop = false;
-    TimeService::useVirtualClock(false);
 }
 
 TEST_F(ModDataBase, FieldExists) {

@@ -87,6 +87,6 @@ TEST_F(Box, InformationBox2OpensTheMessageWindowForAShortNote) {
     EXPECT_TRUE(w.isVisible());
     EXPECT_EQ(w.windowTitle(), "INFORMATION");
     EXPECT_EQ(w.lstMessage->count(), 2);
-    TimeService::advance(1000);
+    clock->advance(1000);
     EXPECT_FALSE(w.isVisible());
 }

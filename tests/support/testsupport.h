@@ -4,6 +4,7 @@
 // loopback port for a private virtual CAN bus, and a real-time wait.
 #include "desktop/desktopservices.h"
 #include "desktop/dialogs.h"
+#include "virtualclock.h"
 
 #include <QByteArray>
 #include <QString>

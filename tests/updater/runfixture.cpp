@@ -104,7 +104,6 @@ void FakeSite::writeSymbol(qint32 symbol, int kind, const QByteArray& value) {
 
 void RunTest::SetUp() {
     ASSERT_TRUE(dir.isValid());
-    TimeService::useVirtualClock(true);
     answers = std::make_unique<testsupport::ScriptedAnswerer>();
     cansim::recordErrors(errors);
     cansim::resetModGlobalsAndPaths();

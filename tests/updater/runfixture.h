@@ -191,6 +191,7 @@ protected:
     QString loadFilePath() const;
 
     QTemporaryDir dir;
+    testsupport::VirtualClockScope clock;
     std::unique_ptr<testsupport::ScriptedAnswerer> answers;
     std::vector<ErrPtnr::ErrorInfo> errors;
     FakeSite site;

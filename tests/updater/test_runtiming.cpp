@@ -38,7 +38,7 @@ TEST_F(RunTest, StartShowsTextOneOnTheSecondTickAndRunsStepOneOnTheSixth) {
 TEST_F(RunTest, TheTimerRunsTheTicksOnTheVirtualClock) {
     makeConfig({});
     start();
-    TimeService::advance(6 * 500);
+    clock.advance(6 * 500);
     EXPECT_EQ(bus.connects, 1);
 }
 

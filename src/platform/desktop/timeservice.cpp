@@ -1,92 +1,31 @@
 #include "desktop/timeservice.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QThread>
 #include <algorithm>
-#include <vector>
 
 namespace {
-struct Clock {
-    QElapsedTimer real;
-    bool virtualOn = false;
-    qint64 virtualMs = 0;
-    qint64 nowOffsetMs = 0;  // wall clock = base + elapsed
-    QDateTime base;
-    std::vector<KTimer*> timers;
-    int waits = 0;  // the waits with events now on the stack
-    Clock() { real.start(); base = QDateTime::currentDateTime(); }
-};
-Clock& theClock() {
-    static Clock c;
-    return c;
+std::vector<KTimer*>& timers() {
+    static std::vector<KTimer*> v;
+    return v;
 }
+int g_waits = 0;  // the waits with events now on the stack
 
-// Fires the timers that are due at or before the current virtual time, earliest first.
-void fireDueTimers(qint64 upTo) {
-    Clock& c = theClock();
-    for (;;) {
-        KTimer* next = nullptr;
-        for (KTimer* t : c.timers)
-            if (t->isActive() && t->dueAt() <= upTo && (!next || t->dueAt() < next->dueAt())) next = t;
-        if (!next) break;
-        if (next->dueAt() > c.virtualMs) c.virtualMs = next->dueAt();
-        next->fire();
-        QCoreApplication::processEvents();
-    }
-}
+bool clockDrivesTimers() { return TimeService::clockLink::get().drivesTimers(); }
 }  // namespace
 
 namespace TimeService {
 
-QDateTime now() {
-    Clock& c = theClock();
-    return c.base.addMSecs(elapsedMs() - c.nowOffsetMs);
-}
+Clock::Clock() : m_base(QDateTime::currentDateTime()) { m_real.start(); }
 
-void setNow(const QDateTime& t) {
-    Clock& c = theClock();
-    c.base = t;
-    c.nowOffsetMs = elapsedMs();
-}
+qint64 Clock::elapsedMs() { return m_real.elapsed(); }
 
-qint64 elapsedMs() {
-    Clock& c = theClock();
-    return c.virtualOn ? c.virtualMs : c.real.elapsed();
-}
+QDateTime Clock::now() { return m_base.addMSecs(m_real.elapsed()); }
 
-void sleep(int ms) {
-    if (ms <= 0) return;
-    Clock& c = theClock();
-    if (c.virtualOn)
-        c.virtualMs += ms;
-    else
-        QThread::msleep(static_cast<unsigned long>(ms));
-}
+void Clock::sleep(int ms) { QThread::msleep(static_cast<unsigned long>(ms)); }
 
-WaitScope::WaitScope() { ++theClock().waits; }
-WaitScope::~WaitScope() { --theClock().waits; }
-
-bool insideWait() { return theClock().waits > 0; }
-
-void doEvents() {
-    Clock& c = theClock();
-    const WaitScope wait;
-    QCoreApplication::processEvents();
-    if (c.virtualOn) {
-        c.virtualMs += 1;
-        fireDueTimers(c.virtualMs);
-    }
-}
-
-void waitWithEvents(int ms) {
-    Clock& c = theClock();
-    const WaitScope wait;
-    if (c.virtualOn) {
-        advance(std::max(ms, 0));
-        return;
-    }
+void Clock::waitWithEvents(int ms) {
     if (ms <= 0) {
         QCoreApplication::processEvents();
         return;
@@ -96,38 +35,48 @@ void waitWithEvents(int ms) {
     loop.exec();
 }
 
-void useVirtualClock(bool on) {
-    Clock& c = theClock();
-    if (on == c.virtualOn) return;
-    if (on) c.virtualMs = c.real.elapsed();
-    c.virtualOn = on;
-    for (KTimer* t : c.timers) t->setEnabled(t->isEnabled());  // re-arm on the new clock
+QDateTime now() { return clockLink::get().now(); }
+
+qint64 elapsedMs() { return clockLink::get().elapsedMs(); }
+
+void sleep(int ms) {
+    if (ms > 0) clockLink::get().sleep(ms);
 }
 
-bool isVirtual() { return theClock().virtualOn; }
+WaitScope::WaitScope() { ++g_waits; }
+WaitScope::~WaitScope() { --g_waits; }
 
-void advance(qint64 ms) {
-    Clock& c = theClock();
-    if (!c.virtualOn) return;
-    const qint64 target = c.virtualMs + ms;
+bool insideWait() { return g_waits > 0; }
+
+void doEvents() {
+    const WaitScope wait;
     QCoreApplication::processEvents();
-    fireDueTimers(target);
-    c.virtualMs = std::max(c.virtualMs, target);
-    QCoreApplication::processEvents();
+    clockLink::get().afterEvents();
+}
+
+void waitWithEvents(int ms) {
+    const WaitScope wait;
+    clockLink::get().waitWithEvents(ms);
 }
 
 }  // namespace TimeService
 
 KTimer::KTimer(QObject* parent) : QObject(parent) {
-    theClock().timers.push_back(this);
+    timers().push_back(this);
     connect(&m_timer, &QTimer::timeout, this, [this] {
-        if (!TimeService::isVirtual()) fire();
+        if (!clockDrivesTimers()) fire();
     });
 }
 
 KTimer::~KTimer() {
-    auto& v = theClock().timers;
+    auto& v = timers();
     v.erase(std::remove(v.begin(), v.end(), this), v.end());
+}
+
+const std::vector<KTimer*>& KTimer::all() { return timers(); }
+
+void KTimer::rearmAll() {
+    for (KTimer* t : timers()) t->reschedule();
 }
 
 void KTimer::setInterval(int ms) {
@@ -144,7 +93,7 @@ void KTimer::reschedule() {
     m_timer.stop();
     if (!isActive()) return;
     m_due = TimeService::elapsedMs() + m_interval;
-    if (!TimeService::isVirtual()) m_timer.start(m_interval);
+    if (!clockDrivesTimers()) m_timer.start(m_interval);
 }
 
 void KTimer::fire() {

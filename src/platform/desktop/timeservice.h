@@ -1,26 +1,55 @@
 #pragma once
 // The one time service: every pause, every wait that hands control to the event loop,
-// every clock read and every timer interval goes through here, so that unit tests can
-// run on a virtual clock where a 20-second wait costs nothing.
+// every clock read and every timer interval goes through here, and from here to the
+// clock installed in clockLink, so that unit tests can run on a virtual clock where a
+// 20-second wait costs nothing.
+#include "link/link.h"
+
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
+#include <vector>
 
 namespace TimeService {
 
-// Wall-clock time (VB's Now). On the virtual clock it moves only when the clock does.
-QDateTime now();
-// Sets the wall clock: now() answers this time plus whatever passes afterwards.
-void setNow(const QDateTime& t);
+// The clock behind the service. This one is the real clock (the default); a test
+// installs one that moves only when the test moves it, and then drives the KTimers
+// itself.
+class Clock {
+public:
+    Clock();
+    virtual ~Clock() = default;
+    // Milliseconds since the clock started (monotonic).
+    virtual qint64 elapsedMs();
+    // Wall-clock time: when the service started plus the time elapsed since.
+    virtual QDateTime now();
+    // Blocks the thread; no events, no timers meanwhile.
+    virtual void sleep(int ms);
+    // Runs after doEvents has handed control to the event loop once.
+    virtual void afterEvents() {}
+    // Waits while the event loop runs.
+    virtual void waitWithEvents(int ms);
+    // Whether this clock fires the KTimers itself instead of their Qt timers.
+    virtual bool drivesTimers() const { return false; }
 
-// Milliseconds since the service started (monotonic; virtual or real).
+private:
+    QElapsedTimer m_real;
+    QDateTime m_base;
+};
+using clockLink = Link<Clock, Clock>;
+
+// Wall-clock time (VB's Now), from the installed clock.
+QDateTime now();
+
+// Milliseconds since the clock started (monotonic; virtual or real).
 qint64 elapsedMs();
 
 // Plain pause that blocks the thread: no events, no timers run meanwhile.
 void sleep(int ms);
 
-// Hands control to the event loop once (VB's DoEvents). On the virtual clock it also
-// moves time on by one millisecond, so that a polling loop always ends.
+// Hands control to the event loop once (VB's DoEvents). A virtual clock also moves time
+// on by one millisecond here, so that a polling loop always ends.
 void doEvents();
 
 // Waits the given time while the event loop runs: timers, received frames and button
@@ -38,12 +67,6 @@ public:
     WaitScope(const WaitScope&) = delete;
     WaitScope& operator=(const WaitScope&) = delete;
 };
-
-// Virtual clock for unit tests.
-void useVirtualClock(bool on);
-bool isVirtual();
-// Moves the virtual clock forward, firing each timer at its due time in order.
-void advance(qint64 ms);
 
 }  // namespace TimeService
 
@@ -65,9 +88,12 @@ public:
     void start(int ms) { setInterval(ms); setEnabled(true); }
     void stop() { setEnabled(false); }
 
-    // Used by the virtual clock.
+    // For a clock that drives the timers itself.
     qint64 dueAt() const { return m_due; }
     void fire();
+    static const std::vector<KTimer*>& all();
+    // Arms every enabled timer again on the clock installed now: call after swapping it.
+    static void rearmAll();
 
 signals:
     void timeout();

@@ -7,8 +7,7 @@
 
 namespace {
 struct VirtualClock : ::testing::Test {
-    void SetUp() override { TimeService::useVirtualClock(true); }
-    void TearDown() override { TimeService::useVirtualClock(false); }
+    testsupport::VirtualClockScope clock;
 };
 }  // namespace
 
@@ -59,24 +58,38 @@ TEST_F(VirtualClock, ATickKnowsWhetherItRunsInsideAWait) {
     std::vector<bool> inside;
     QObject::connect(&t, &KTimer::timeout, [&] { inside.push_back(TimeService::insideWait()); });
     t.start(100);
-    TimeService::advance(100);
+    clock.advance(100);
     TimeService::sleep(100);
     TimeService::doEvents();
     TimeService::waitWithEvents(100);
     {
         const TimeService::WaitScope box;
-        TimeService::advance(100);
+        clock.advance(100);
     }
-    TimeService::advance(100);
+    clock.advance(100);
     EXPECT_EQ(inside, std::vector<bool>({false, true, true, true, false}));
     EXPECT_FALSE(TimeService::insideWait());
 }
 
 TEST_F(VirtualClock, WallClockMovesWithTheVirtualClock) {
     const QDateTime fixed(QDate(2026, 3, 1), QTime(12, 0, 0));
-    TimeService::setNow(fixed);
+    clock.setNow(fixed);
     TimeService::waitWithEvents(90000);
     EXPECT_EQ(TimeService::now(), fixed.addSecs(90));
+}
+
+// A timer armed on the virtual clock runs on the real one once the test's clock is gone.
+TEST(ClockSeam, TimersComeBackToTheRealClockWhenTheVirtualOneIsRemoved) {
+    KTimer t;
+    int n = 0;
+    QObject::connect(&t, &KTimer::timeout, [&] { ++n; });
+    {
+        testsupport::VirtualClockScope clock;
+        t.start(50);
+        clock.advance(50);
+        EXPECT_EQ(n, 1);
+    }
+    EXPECT_TRUE(testsupport::waitFor([&] { return n >= 2; }, 5000));
 }
 
 TEST(DialogSeam, AnswererGetsTheTextAndUnscriptedQuestionsAreCautious) {
