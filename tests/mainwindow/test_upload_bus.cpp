@@ -336,8 +336,9 @@ TEST_F(UploadBusTest, RefusalsBeforeTheSections) {
         EXPECT_EQ(lines[1], c.line);
         EXPECT_TRUE(lines[2].startsWith(QString(82, '-') + ' '));
         EXPECT_EQ(answers->shown().size(), c.section ? 1u : 0u);
-        if (c.mBusQuestion)
+        if (c.mBusQuestion) {
             EXPECT_TRUE(question.endsWith(QStringLiteral("Would you like to continue the upload?"))) << question.toStdString();
+        }
         expectUnlocked();
     }
     moduleStatusLink::install(nullptr);
