@@ -12,6 +12,7 @@
 // heartbeat; an unload (the exit procedure's) releases the master and stops both.
 // Closing the test view only hides it.
 #include "can/canmessageform.h"
+#include "can/moduleprotocol.h"
 
 #include <QByteArray>
 #include <QString>
@@ -175,7 +176,7 @@ private:
     void reportDrainFailure(qint32 status, qint32 cobId);
     bool sendRaw(qint32 cobId, const QByteArray& data);
 
-    static constexpr int kModules = 15;
+    static constexpr int kModules = moduleProtocol::moduleCount;
     static constexpr qint32 kDefaultSdoTimeout = 200;
     // Per-module SDO transfer mode.
     static constexpr qint32 kModeBlock = 0, kModeNoBlock = 1, kModeUnknown = 2;

@@ -12,7 +12,7 @@
 namespace modAutoDownload {
 
 namespace {
-constexpr int kModules = 15;
+constexpr int kModules = moduleProtocol::moduleCount;
 constexpr qint16 kStandStillTimeout = 20000;
 constexpr int kCylinderKey = 4096;
 constexpr quint8 kLoginUserLevel = 11;

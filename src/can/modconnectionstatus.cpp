@@ -3,6 +3,7 @@
 #include "can/links.h"
 #include "can/modautodownload.h"
 #include "can/modheartbeatcontrol.h"
+#include "can/moduleprotocol.h"
 #include "desktop/timeservice.h"
 #include "services/modglobal.h"
 
@@ -11,11 +12,9 @@
 namespace modConnectionStatus {
 
 namespace {
-constexpr int kModules = 15;
+constexpr int kModules = moduleProtocol::moduleCount;
 // About as long as a silent module keeps its heartbeat state.
 constexpr qint64 kCheckEveryMs = 3000;
-// The version object: every bootloader answers it (the block-transfer choice reads it too).
-constexpr qint32 kIdxSoftwareVersion = 0x100A;
 
 bool m_autoDownloadConnected = false;
 // The cylinders module 0 reported present when it left its application. Their bootloaders
@@ -42,7 +41,7 @@ void keepLastReported() {
 bool answersInBootloader(int module) {
     if (modGlobal::g_cobIdBootloaderSBus < 1) return false;
     QByteArray version;
-    return autoDownloadMasterLink::get().readSDO(module + modGlobal::g_cobIdBootloaderSBus, kIdxSoftwareVersion, 0,
+    return autoDownloadMasterLink::get().readSDO(module + modGlobal::g_cobIdBootloaderSBus, moduleProtocol::idxSoftwareVersion, 0,
                                                  version);
 }
 }  // namespace

@@ -13,7 +13,7 @@ namespace modHeartBeatControl {
 bool g_heartBeatRefresh = false;
 
 namespace {
-constexpr int kModules = 15;
+constexpr int kModules = moduleProtocol::moduleCount;
 
 // Zeroed until the first g_initialise: nothing is alive before a bus is set up.
 struct Modules {

@@ -17,7 +17,7 @@ namespace modModeChange {
 
 namespace {
 constexpr const char* kObject = "modModeChange";
-constexpr int kModules = 15;
+constexpr int kModules = moduleProtocol::moduleCount;
 constexpr qint32 kStartApplicationRoundMs = 20;
 constexpr qint32 kQtmSdoTimeoutMs = 2000;
 constexpr int kBootloaderAttempts = 3;

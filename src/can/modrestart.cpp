@@ -3,6 +3,7 @@
 #include "can/links.h"
 #include "can/modconnectionstatus.h"
 #include "can/modheartbeatcontrol.h"
+#include "can/moduleprotocol.h"
 #include "services/errtrap.h"
 #include "services/modglobal.h"
 #include "services/modstringfct.h"
@@ -13,7 +14,7 @@ namespace modRestart {
 
 namespace {
 constexpr char kObject[] = "modRestart";
-constexpr int kModules = 15;
+constexpr int kModules = moduleProtocol::moduleCount;
 
 ModeChangeMainWindow& mainWindow() { return modeChangeMainWindowLink::get(); }
 bool runs(int module) {

@@ -46,6 +46,9 @@ constexpr qint16 loadingInfoBlockAccepted = 1;
 constexpr qint16 loadingDataAccepted = 127;    // PXM: data accepted, flash programming runs
 constexpr qint16 loadingFlashedPxm = 255;
 
+// ---- Modules: 0 (the spare on the M-Bus) to 14 ----
+constexpr int moduleCount = 15;
+
 // ---- Node ids: module number + base ----
 // The defaults of the configuration's base items.
 struct NodeBases {

@@ -2,6 +2,7 @@
 // The main window: the program's start-up, the hub that other windows log into and ask
 // for lamps and the module selection, and the one orderly way out of the program.
 #include "can/modrestart.h"
+#include "can/moduleprotocol.h"
 #include "mainwindow/moduleinfotable.h"
 
 #include <QMainWindow>
@@ -24,7 +25,7 @@ struct SystemSymbol;
 class frmMain : public QMainWindow {
     Q_OBJECT
 public:
-    static constexpr int moduleCount = 15;   // modules 0 (spare) to 14
+    static constexpr int moduleCount = moduleProtocol::moduleCount;   // modules 0 (spare) to 14
     static constexpr int sectionRows = 5;    // section row positions 0 to 4
 
     frmMain();

@@ -22,6 +22,7 @@
 //  - The report's success line "KELB-3817 Software is successfully updated." is written
 //    only when every module took the download, started its application, the written CRC
 //    was confirmed and the application CRC read after the update is the build's.
+#include "can/moduleprotocol.h"
 #include "updater/systeminfo.h"
 #include "updater/updatemoduleslink.h"
 
@@ -36,7 +37,7 @@ class UpdateRun : public QObject {
     Q_OBJECT
 public:
     using Selection = UpdateModulesLink::Selection;
-    static constexpr int maxModule = 14;
+    static constexpr int maxModule = moduleProtocol::moduleCount - 1;
 
     explicit UpdateRun(UpdateWindow& window, QObject* parent = nullptr);
 
