@@ -7,8 +7,12 @@
 // pxm-sim took during the command. The last lines give, one per rate, (elapsed - flash
 // wait) over the ideal bus time. Goal: at most 1.05.
 //
-// The figure holds no pause of the Parts: the flash wait (its 100 ms polls included) is
-// taken out, and the 2000 ms pause before a repeated attempt does not occur in a good run.
+// The times are those of pxm-sim's bus model (its --bus-log): when each frame's last bit
+// was on the simulated bus.
+//
+// The figure holds none of the tool's fixed pauses: the flash wait (its 100 ms polls
+// included) is taken out, and the 2000 ms pause before a repeated attempt does not occur in
+// a good run.
 //
 //   bench_download [--size BYTES] [--rates 125000,500000] [--gaps]
 //   bench_download --one RATE --size BYTES        (one run, as the program calls itself)
@@ -20,8 +24,8 @@
 #include "config/siteconfig.h"
 #include "desktop/dialogs.h"
 #include "desktop/timeservice.h"
+#include "lib/buslog.h"
 #include "lib/bustiming.h"
-#include "lib/simulator.h"
 #include "mainwindow/canlinks.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/vbcheckbox.h"
@@ -39,12 +43,12 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLoggingCategory>
-#include <QMutex>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <map>
 #include <optional>
@@ -57,39 +61,6 @@ namespace {
 constexpr qint32 kApplicationBase = 0x100000;
 bool g_gaps = false;  // --gaps: where the bus stood idle
 constexpr int kSection = 6;
-
-struct Seen {
-    qint64 us;
-    sim::Frame frame;
-};
-
-// Every frame on the bus, with the time it was seen.
-class Sniffer {
-public:
-    bool start(const QString& url) {
-        m_clock.start();
-        m_sim.addFrameListener([this](const sim::Frame& f) {
-            QMutexLocker lock(&m_mutex);
-            m_seen.push_back({m_clock.nsecsElapsed() / 1000, f});
-        });
-        return m_sim.start(url) && m_sim.waitConnected();
-    }
-    void clear() {
-        QMutexLocker lock(&m_mutex);
-        m_seen.clear();
-    }
-    std::vector<Seen> frames() const {
-        QMutexLocker lock(&m_mutex);
-        return m_seen;
-    }
-    ~Sniffer() { m_sim.stop(); }
-
-private:
-    sim::Simulator m_sim;
-    QElapsedTimer m_clock;
-    mutable QMutex m_mutex;
-    std::vector<Seen> m_seen;
-};
 
 quint16 freePort() {
     QTcpServer s;
@@ -137,17 +108,16 @@ double idealBits(quint32 requestId, const QByteArray& data) {
 
 quint16 indexOf(const QByteArray& d) { return d.size() >= 3 ? quint16(quint8(d[1]) | quint8(d[2]) << 8) : 0; }
 
-// Where the bus stood idle between the first and the last frame: the frames of the tool
-// were seen as they left, the simulator's when their last bit was on the bus, so each
-// frame's place on the bus is known. Idle time summed by the pair of frames around it.
-void printGaps(const std::vector<Seen>& seen, size_t from, size_t to, quint32 simIds, int rate) {
+// Where the bus stood idle between the first and the last frame, from the bus model's own
+// times: each frame took the bus for its bit time up to its last bit. Idle time summed by
+// the pair of frames around it.
+void printGaps(const std::vector<sim::LoggedFrame>& seen, size_t from, size_t to, int rate) {
     std::map<QString, std::pair<double, int>> gaps;
     double busFree = -1;
     for (size_t i = from; i <= to; ++i) {
         const sim::Frame& f = seen[i].frame;
         const double d = sim::frameMicros(f.id, f.data, rate);
-        const bool fromSim = (f.id & 0x780) == simIds || (f.id & 0x780) == 0x700 || f.id == 0x411;
-        const double start = seen[i].us - (fromSim ? d : 0);
+        const double start = seen[i].lastBitUs - d;
         if (busFree >= 0 && start > busFree) {
             const sim::Frame& p = seen[i - 1].frame;
             const QString key = QStringLiteral("%1 %2 -> %3 %4")
@@ -173,7 +143,7 @@ struct Figures {
 // The section download as the bus saw it: from the first info-block frame to the status
 // read that finds the flash programmed; the flash wait starts with the status read that
 // finds the last piece taken (127).
-std::optional<Figures> analyse(const std::vector<Seen>& seen, quint8 node, int rate, const QByteArray& data) {
+std::optional<Figures> analyse(const std::vector<sim::LoggedFrame>& seen, quint8 node, int rate, const QByteArray& data) {
     const quint32 req = 0x600u + node, resp = 0x580u + node;
     std::optional<size_t> first, taken, done;
     for (size_t i = 0; i < seen.size(); ++i) {
@@ -195,13 +165,13 @@ std::optional<Figures> analyse(const std::vector<Seen>& seen, quint8 node, int r
         ++r.frames;
     }
     // The request that opened the window took the bus before it was seen whole.
-    const double t0 = double(seen[*first].us) / 1e6 - sim::frameMicros(req, seen[*first].frame.data, rate) / 1e6;
-    r.elapsed = double(seen[*done].us) / 1e6 - t0;
-    r.flashWait = double(seen[*done].us - seen[*taken].us) / 1e6;
+    const double t0 = double(seen[*first].lastBitUs) / 1e6 - sim::frameMicros(req, seen[*first].frame.data, rate) / 1e6;
+    r.elapsed = double(seen[*done].lastBitUs) / 1e6 - t0;
+    r.flashWait = double(seen[*done].lastBitUs - seen[*taken].lastBitUs) / 1e6;
     r.busTime = bits / rate;
     r.ideal = idealBits(req, data) / rate;
     r.framesPerByte = double(r.frames) / data.size();
-    if (g_gaps) printGaps(seen, *first, *taken, resp & 0x780, rate);
+    if (g_gaps) printGaps(seen, *first, *taken, rate);
     return r;
 }
 
@@ -234,23 +204,18 @@ double runOnce(int rate, int size) {
     QProcess simulator;
     simulator.setProcessChannelMode(QProcess::MergedChannels);
     const QString state = dir.filePath(QStringLiteral("flash"));
+    // The bus as pxm-sim's bus model saw it. A listening client of our own would have the
+    // bus host relay every frame once more, and take the host's processor when it wakes.
+    const QString busLogPath = dir.filePath(QStringLiteral("bus.log"));
     simulator.start(QStringLiteral(KELB_PXM_SIM),
                     simconfig::simulatorArguments(site) +
-                        QStringList{"--bitrate", QString::number(rate), "--state", state});
+                        QStringList{"--bitrate", QString::number(rate), "--state", state, "--bus-log", busLogPath});
     const bool up = waitFor([&] { return simulator.readAll().contains("pxm-sim: on") || simulator.state() == QProcess::NotRunning; }, 10000) &&
                     simulator.state() == QProcess::Running;
     if (!up) {
         std::fprintf(stderr, "bench_download: pxm-sim did not reach the bus\n");
         return -1;
     }
-    // pxm-sim, first on the port, hosts the bus: the frames between tool and modules take
-    // one relay fewer than through a host of their own.
-    Sniffer sniffer;
-    if (!sniffer.start(url)) {
-        std::fprintf(stderr, "bench_download: no bus on %s\n", qPrintable(url));
-        return -1;
-    }
-
     // The tool: its configuration for the site, the CAN master on the S-Bus, the main window.
     g_configDbPath = QDir(dir.path()).filePath(simconfig::configDbName());
     if (!g_iniGlobals()) return -1;
@@ -270,9 +235,9 @@ double runOnce(int rate, int size) {
     g_canInterfaceVersion = dllVersion;
     frmCANopen::instance().g_setOperational(0, true);
     if (!waitFor([&] { return vbCheck::value(w.chkApplicationRunning[0]) == vbCheck::vbChecked; }, 10000)) {
-        std::fprintf(stderr, "bench_download: module 0 does not show (%d frames)\n", int(sniffer.frames().size()));
-        for (const auto& s : sniffer.frames()) std::fprintf(stderr, "%03x %s\n", s.frame.id, s.frame.data.toHex().constData());
-        std::fprintf(stderr, "%s\n", simulator.readAll().constData());
+        std::fprintf(stderr, "bench_download: module 0 does not show; the bus so far is in %s\n%s\n",
+                     qPrintable(busLogPath), simulator.readAll().constData());
+        dir.setAutoRemove(false);
         return -1;
     }
 
@@ -285,7 +250,8 @@ double runOnce(int rate, int size) {
     vbCheck::setValue(w.chkLoadSection[0], vbCheck::vbChecked);
     vbCheck::setValue(w.chkProgram[0], vbCheck::vbChecked);
 
-    sniffer.clear();
+    const qint64 commandFromUs = std::chrono::duration_cast<std::chrono::microseconds>(
+                                     std::chrono::steady_clock::now().time_since_epoch()).count();
     QElapsedTimer command;
     command.start();
     const double simCpu0 = cpuSeconds(simulator.processId());
@@ -297,10 +263,16 @@ double runOnce(int rate, int size) {
     QFile f(stored);
     const bool flashed = f.open(QIODevice::ReadOnly) && f.readAll() == data;
     const bool green = vbControls::backColor(w.lblDownloadOk[0]) == vbControls::vbGreen && !w.lblDownloadOk[0]->isHidden();
-    const auto r = analyse(sniffer.frames(), quint8(g_cobIdBootloader), rate, data);
     frmCANopen::instance().unload();
-    simulator.terminate();
+    simulator.terminate();  // writes out its bus log
     simulator.waitForFinished(5000);
+    std::vector<sim::LoggedFrame> bus;
+    if (!sim::readBusLog(busLogPath, bus, &error)) {
+        std::fprintf(stderr, "bench_download: %s\n", qPrintable(error));
+        return -1;
+    }
+    bus.erase(bus.begin(), std::find_if(bus.begin(), bus.end(), [&](const sim::LoggedFrame& f) { return f.lastBitUs >= commandFromUs; }));
+    const auto r = analyse(bus, quint8(g_cobIdBootloader), rate, data);
     if (!flashed || !green || !r) {
         std::fprintf(stderr, "bench_download: the download at %d bit/s failed (flash %s, lamp %s)\n", rate,
                      flashed ? "right" : "wrong", green ? "green" : "not green");
@@ -327,8 +299,7 @@ double runOnce(int rate, int size) {
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The bus is hosted by pxm-sim; this process's two bus threads each find the port taken,
-    // and the second says so about the host object the first made.
+    // The bus is hosted by pxm-sim; the tool's bus thread finds the port taken and says so.
     static const QtMessageHandler previous = qInstallMessageHandler(nullptr);
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
         if (!text.contains(QLatin1String("VirtualCanServer"))) previous(type, context, text);

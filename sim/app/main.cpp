@@ -1,5 +1,6 @@
 // pxm-sim: simulated modules on a virtualcan bus, until SIGTERM or SIGINT.
 #include "lib/bootoptions.h"
+#include "lib/buslog.h"
 #include "lib/profileoptions.h"
 #include "lib/pxmbootloaders.h"
 #include "lib/pxmmodules.h"
@@ -41,7 +42,15 @@ int main(int argc, char** argv) {
     }
     quitOnSignals();
 
+    sim::BusLog busLog;  // outlives the simulator that writes to it
     sim::Simulator simulator;
+    if (!scenario.busLog.isEmpty()) {
+        if (!busLog.open(scenario.busLog, &error)) {
+            std::fprintf(stderr, "pxm-sim: --bus-log: %s\n", qPrintable(error));
+            return 2;
+        }
+        simulator.setBusRecorder([&busLog](const sim::Frame& f, qint64 us) { busLog.record(f, us); });
+    }
     if (!simulator.start(scenario.busUrl, &error)) {
         std::fprintf(stderr, "pxm-sim: %s\n", qPrintable(error));
         return 1;
@@ -60,5 +69,7 @@ int main(int argc, char** argv) {
     poll.start(20);
     const int rc = app.exec();
     simulator.stop();
+    simulator.setBusRecorder(nullptr);
+    busLog.close();
     return rc;
 }

@@ -141,6 +141,7 @@ void BusConnection::readFrames() {
         if (!qf.isValid() || qf.frameType() != QCanBusFrame::DataFrame || qf.hasExtendedFrameFormat()) continue;
         const Frame f{qf.frameId(), qf.payload()};
         if (m_bitRate <= 0) {
+            if (m_recorder) m_recorder(f, nowUs());
             emit frameReceived(f);
             continue;
         }
@@ -149,6 +150,7 @@ void BusConnection::readFrames() {
         // at once and what the node sends for it falls due from that last bit, so that only
         // the frames it sends wait for a wake-up, not its answers as well.
         m_busFreeUs = std::max(nowUs(), m_busFreeUs) + frameMicros(f.id, f.data, m_bitRate);
+        if (m_recorder) m_recorder(f, m_busFreeUs);
         const qint64 outer = std::exchange(m_answerAtUs, m_busFreeUs);
         emit frameReceived(f);
         m_answerAtUs = outer;
@@ -168,7 +170,7 @@ void BusConnection::quickAck() {
 }
 
 void BusConnection::send(const Frame& f, int delayMs) {
-    if (m_queue.empty() && delayMs <= 0 && m_bitRate <= 0) return write(f);
+    if (m_queue.empty() && delayMs <= 0 && m_bitRate <= 0) return write(f, nowUs());
     const qint64 due = (m_answerAtUs >= 0 ? m_answerAtUs : nowUs()) + qint64(std::max(delayMs, 0)) * 1000;
     // In the order they fall due, of equal times in the order sent: a late response holds
     // back only itself, not the frames of other nodes.
@@ -183,7 +185,7 @@ void BusConnection::pump() {
     for (;;) {
         // Our frame on the bus reaches the others with its last bit.
         if (!m_onBus.empty() && m_onBus.front().dueUs <= now) {
-            write(m_onBus.front().frame);
+            write(m_onBus.front().frame, m_onBus.front().dueUs);
             m_onBus.pop_front();
             continue;
         }
@@ -192,7 +194,7 @@ void BusConnection::pump() {
         if (m_bitRate <= 0) {
             if (p.dueUs > now) break;
             m_queue.pop_front();
-            write(p.frame);
+            write(p.frame, now);
             continue;
         }
         // It takes the bus when it is due and the frames before it are through.
@@ -236,8 +238,9 @@ void BusConnection::disarmWake() {
 #endif
 }
 
-void BusConnection::write(const Frame& f) {
+void BusConnection::write(const Frame& f, qint64 lastBitUs) {
     if (!m_device || !m_connected) return;  // a frame sent while off the bus is lost, as on a real bus
+    if (m_recorder) m_recorder(f, lastBitUs);
     m_device->writeFrame(QCanBusFrame(f.id, f.data));
     // Out now, not when the event loop next comes round: the frame's last bit is due.
     for (QAbstractSocket* s : m_device->findChildren<QAbstractSocket*>()) s->flush();

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <atomic>
 #include <deque>
+#include <functional>
 
 class QCanBusDevice;
 class QSocketNotifier;
@@ -30,6 +31,10 @@ public:
 
     void send(const Frame& f, int delayMs = 0);
     void setBitRate(int bitsPerSecond) { m_bitRate = bitsPerSecond; }
+    // Sees every frame on the bus, received or sent, in bus order, with the microsecond on
+    // the monotonic clock its last bit was on the bus (unpaced: when it came or went).
+    using Recorder = std::function<void(const Frame& f, qint64 lastBitUs)>;
+    void setRecorder(Recorder r) { m_recorder = std::move(r); }
 
 signals:
     void frameReceived(const sim::Frame& f);
@@ -49,7 +54,7 @@ private:
     void armPump(qint64 atUs);
     void makeWakeClock();
     void disarmWake();
-    void write(const Frame& f);
+    void write(const Frame& f, qint64 lastBitUs);
     // Microseconds on the monotonic clock.
     static qint64 nowUs();
 
@@ -66,6 +71,7 @@ private:
     qint64 m_busFreeUs = 0;          // end of the last frame that took the bus
     qint64 m_answerAtUs = -1;        // while a received frame is taken in: its last bit
     int m_bitRate = 0;
+    Recorder m_recorder;
 };
 
 }  // namespace sim

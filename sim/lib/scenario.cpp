@@ -14,7 +14,8 @@ const QString kBus = QStringLiteral("bus"), kNode = QStringLiteral("node"), kHea
               kWrongToggle = QStringLiteral("wrong-toggle"), kBadCrc = QStringLiteral("bad-crc"),
               kLongSegment = QStringLiteral("long-segment"), kShortFrames = QStringLiteral("short-frames"),
               kDelay = QStringLiteral("delay"), kNoSize = QStringLiteral("no-size"), kNoBlock = QStringLiteral("no-block"),
-              kNoCrc = QStringLiteral("no-crc"), kBlockSize = QStringLiteral("block-size");
+              kNoCrc = QStringLiteral("no-crc"), kBlockSize = QStringLiteral("block-size"),
+              kBusLog = QStringLiteral("bus-log");
 }  // namespace
 
 void Scenario::addOptions(QCommandLineParser& p) {
@@ -22,6 +23,7 @@ void Scenario::addOptions(QCommandLineParser& p) {
     p.addOption({kNode, "Simulate a node with this id (1-127, decimal or 0x..); may be repeated.", "id"});
     p.addOption({kHeartbeat, "Producer heartbeat time of the nodes in ms (0 = none; default 1000).", "ms"});
     p.addOption({kBitRate, "Model one shared bus at this bit rate: every frame, received or sent, takes it for its bit time (default: no pacing).", "bit/s"});
+    p.addOption({kBusLog, "Write every frame on the bus to this file, a line each: the microsecond (monotonic clock) its last bit was on the bus, the identifier and the data, in hex.", "file"});
     p.addOption({kStopAfter, "Fault: fall silent after sending this many frames of each SDO transfer.", "n"});
     p.addOption({kWrongToggle, "Fault: send segment responses with the wrong toggle bit."});
     p.addOption({kBadCrc, "Fault: send a wrong CRC at the end of block uploads."});
@@ -37,6 +39,7 @@ void Scenario::addOptions(QCommandLineParser& p) {
 bool Scenario::read(const QCommandLineParser& p, QString* error) {
     using options::fail;
     busUrl = p.value(kBus);
+    busLog = p.value(kBusLog);
     if (busUrl.isEmpty()) return fail(error, QStringLiteral("--bus is missing."));
     nodes.clear();
     for (const QString& v : p.values(kNode)) {

@@ -18,6 +18,7 @@ struct Scenario {
     QList<quint8> nodes;
     int heartbeatMs = 1000;
     int bitRate = 0;
+    QString busLog;  // where the bus's frames are written; empty for none
     Faults faults;
 
     static void addOptions(QCommandLineParser& p);

@@ -153,6 +153,10 @@ void Simulator::setBitRate(int bitsPerSecond) {
     invoke([&] { m_core->m_bus.setBitRate(bitsPerSecond); });
 }
 
+void Simulator::setBusRecorder(std::function<void(const Frame&, qint64)> r) {
+    invoke([&] { m_core->m_bus.setRecorder(std::move(r)); });
+}
+
 void Simulator::send(const Frame& f) {
     invoke([&] { m_core->m_bus.send(f); });
 }

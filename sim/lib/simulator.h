@@ -50,6 +50,10 @@ public:
 
     // Paces the simulator's frames at this bus bit rate (stuff bits counted); 0 = off.
     void setBitRate(int bitsPerSecond);
+    // Sees every frame on the bus with the microsecond (monotonic clock) its last bit was
+    // on it, in the simulator's thread; empty to stop. For measuring the bus from inside,
+    // where another client on the bus would take its share of the relay.
+    void setBusRecorder(std::function<void(const Frame&, qint64 lastBitUs)> r);
     // A raw frame onto the bus.
     void send(const Frame& f);
     // Extension point (auto-download gateway, symbol protocol): sees every received frame

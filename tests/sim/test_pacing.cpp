@@ -7,6 +7,9 @@
 #include "simbus.h"
 
 #include <QElapsedTimer>
+#include <QMutex>
+#include <chrono>
+#include <vector>
 
 using namespace simtest;
 
@@ -17,6 +20,18 @@ qint64 busMicros(const QList<sim::Frame>& frames) {
     qint64 us = 0;
     for (const sim::Frame& f : frames) us += sim::frameMicros(f.id, f.data, kRate);
     return us;
+}
+
+// A block download's sub-block to the test node carrying all of data, 7 bytes a segment.
+QList<sim::Frame> subBlock(const QByteArray& data) {
+    QList<sim::Frame> block;
+    const int segments = int((data.size() + 6) / 7);
+    for (int s = 0; s < segments; ++s) {
+        QByteArray seg = bytes({(s == segments - 1 ? 0x80 : 0) | (s + 1)});
+        seg.replace(1, 7, data.mid(s * 7, 7));
+        block.append({0x600u + kNode, seg});
+    }
+    return block;
 }
 }  // namespace
 
@@ -50,12 +65,7 @@ TEST_F(SimPacing, ABlockIsAcknowledgedOnlyAfterTheBusWouldHaveCarriedIt) {
     const QByteArray init = sdo(request(0xC6, 0x2000, 0, quint32(data.size())));
     ASSERT_EQ(quint8(init[0]) & 0xFB, 0xA0);
     ASSERT_GE(quint8(init[4]), 20);
-    QList<sim::Frame> block;
-    for (int s = 0; s < 20; ++s) {
-        QByteArray seg = bytes({(s == 19 ? 0x80 : 0) | (s + 1)});
-        seg.replace(1, 7, data.mid(s * 7, 7));
-        block.append({0x600u + kNode, seg});
-    }
+    const QList<sim::Frame> block = subBlock(data);
     sim::Frame ack;
     const qint64 us = answerAfter(block, ack);
     ASSERT_GE(us, 0) << "no acknowledgement";
@@ -104,4 +114,34 @@ TEST_F(SimPacing, TheSimulatorsOwnFramesFollowOneAnotherAtTheirBitTime) {
     // Each segment no earlier than the start request and the segments up to it took the bus.
     const qint64 start = busMicros({{0x600u + kNode, bytes({0xA3})}});
     for (int i = 0; i < 10; ++i) EXPECT_GE(arrivals[i], start + busMicros(segments.mid(0, i + 1))) << i;
+}
+
+TEST_F(SimPacing, TheRecorderGivesEachFrameTheMomentItsLastBitWasOnTheBus) {
+    // What the download benchmark measures the bus by: a sub-block sent at once lies on the
+    // bus back to back, and the acknowledgement follows the last segment without a gap.
+    QMutex mutex;
+    std::vector<std::pair<sim::Frame, qint64>> recorded;
+    m_sim->setBusRecorder([&](const sim::Frame& f, qint64 us) {
+        QMutexLocker lock(&mutex);
+        recorded.push_back({f, us});
+    });
+    const QByteArray data = sim::testPattern(35);  // 5 segments
+    ASSERT_EQ(quint8(sdo(request(0xC6, 0x2000, 0, quint32(data.size())))[0]) & 0xFB, 0xA0);
+    {
+        QMutexLocker lock(&mutex);
+        recorded.clear();
+    }
+    const QList<sim::Frame> block = subBlock(data);
+    sim::Frame ack;
+    ASSERT_GE(answerAfter(block, ack), 0) << "no acknowledgement";
+    const qint64 arrived =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    m_sim->setBusRecorder(nullptr);
+
+    ASSERT_EQ(recorded.size(), 6u);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(recorded[i].first.data, block[i].data) << i;
+    EXPECT_EQ(recorded[5].first.data, ack.data);
+    for (size_t i = 1; i < recorded.size(); ++i)
+        EXPECT_EQ(recorded[i].second - recorded[i - 1].second, busMicros({recorded[i].first})) << i;
+    EXPECT_LE(recorded[5].second, arrived);
 }

@@ -1,11 +1,14 @@
 // The pxm-sim program: answers on the bus, stops cleanly on SIGTERM, and finds the bus
 // again when its host goes away.
+#include "lib/buslog.h"
 #include "simbus.h"
 #include "testsupport.h"
 
 #include <QCanBus>
 #include <QCanBusFrame>
 #include <QProcess>
+#include <QTemporaryDir>
+#include <algorithm>
 #include <QThread>
 #include <unistd.h>
 
@@ -37,8 +40,10 @@ bool stopProgram(QProcess& p) {
 class SimProgram : public SimBus {};
 
 TEST_F(SimProgram, AnswersOnTheBusAndStopsOnSigterm) {
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("bus.log"));
     QProcess p;
-    ASSERT_TRUE(startProgram(p, {"--bus", testsupport::busUrl(busPort()), "--node", "0x22", "--heartbeat", "40"}));
+    ASSERT_TRUE(startProgram(p, {"--bus", testsupport::busUrl(busPort()), "--node", "0x22", "--heartbeat", "40", "--bus-log", log}));
     auto boot = next(0x722, 3000);
     ASSERT_TRUE(boot.has_value());
     EXPECT_EQ(boot->data, QByteArray(1, '\0'));
@@ -48,6 +53,19 @@ TEST_F(SimProgram, AnswersOnTheBusAndStopsOnSigterm) {
     ASSERT_TRUE(r.has_value());
     EXPECT_EQ(r->data, bytes({0x4B, 0x17, 0x10, 0x00, 40}));
     EXPECT_TRUE(stopProgram(p));
+
+    // The bus log is written out when the program stops: the request, then its answer.
+    std::vector<sim::LoggedFrame> bus;
+    QString error;
+    ASSERT_TRUE(sim::readBusLog(log, bus, &error)) << error.toStdString();
+    const auto at = [&](quint32 id) {
+        return std::find_if(bus.begin(), bus.end(), [id](const sim::LoggedFrame& f) { return f.frame.id == id; });
+    };
+    ASSERT_NE(at(0x622), bus.end());
+    ASSERT_NE(at(0x5A2), bus.end());
+    EXPECT_LT(at(0x622), at(0x5A2));
+    EXPECT_EQ(at(0x5A2)->frame.data, r->data);
+    EXPECT_LE(at(0x622)->lastBitUs, at(0x5A2)->lastBitUs);
 }
 
 TEST(SimProgramHelp, ListsTheOptions) {
@@ -57,13 +75,14 @@ TEST(SimProgramHelp, ListsTheOptions) {
     EXPECT_EQ(p.exitCode(), 0);
     const QByteArray out = p.readAllStandardOutput();
     for (const char* option : {"--bus", "--node", "--heartbeat", "--bitrate", "--stop-after", "--wrong-toggle", "--bad-crc",
-                               "--long-segment", "--short-frames", "--delay"})
+                               "--long-segment", "--short-frames", "--delay", "--bus-log"})
         EXPECT_TRUE(out.contains(option)) << option;
 }
 
 TEST(SimProgramArgs, RefusesABadCommandLine) {
     for (const QStringList& args : {QStringList{"--node", "5"}, QStringList{"--bus", "can0", "--node", "300"},
-                                    QStringList{"--bus", "can0", "--short-frames", "9"}}) {
+                                    QStringList{"--bus", "can0", "--short-frames", "9"},
+                                    QStringList{"--bus", "can0", "--bus-log", "/nonexistent/folder/bus.log"}}) {
         QProcess p;
         p.start(QStringLiteral(PXM_SIM_PROGRAM), args);
         ASSERT_TRUE(p.waitForFinished(5000));
