@@ -4,24 +4,21 @@
 
 #include <algorithm>
 
-namespace {
-// SDO requests and responses: the caller's own transfer never reaches the queue, so these
-// belong to other nodes' transfers.
-bool isSdoFrame(quint32 cobId) { return CanOpen::isSdoId(cobId); }
-}  // namespace
-
+// SDO frames in the queue belong to other nodes' transfers (the caller's own never reaches
+// it): they are the first to go when the queue is full.
 bool ReceiveQueue::push(CanMessage m) {
     QMutexLocker lock(&m_mutex);
     if (m_queue.size() >= static_cast<std::size_t>(Capacity)) {
         if (m_sdoFrames > 0) {
-            m_queue.erase(std::find_if(m_queue.begin(), m_queue.end(), [](const CanMessage& q) { return isSdoFrame(q.cobId); }));
+            m_queue.erase(std::find_if(m_queue.begin(), m_queue.end(),
+                                       [](const CanMessage& q) { return CanOpen::isSdoId(q.cobId); }));
             --m_sdoFrames;
         } else {
             m_queue.pop_front();
             m_overrun = true;
         }
     }
-    if (isSdoFrame(m.cobId)) ++m_sdoFrames;
+    if (CanOpen::isSdoId(m.cobId)) ++m_sdoFrames;
     m_queue.push_back(std::move(m));
     if (m_signalPending) return false;
     m_signalPending = true;
@@ -41,7 +38,7 @@ ReceiveQueue::Take ReceiveQueue::take(CanMessage& out, int& remaining) {
     }
     out = std::move(m_queue.front());
     m_queue.pop_front();
-    if (isSdoFrame(out.cobId)) --m_sdoFrames;
+    if (CanOpen::isSdoId(out.cobId)) --m_sdoFrames;
     remaining = static_cast<int>(m_queue.size());
     return Take::Message;
 }
