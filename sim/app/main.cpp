@@ -70,6 +70,9 @@ int main(int argc, char** argv) {
     const int rc = app.exec();
     simulator.stop();
     simulator.setBusRecorder(nullptr);
-    busLog.close();
+    if (!busLog.commit(&error)) {
+        std::fprintf(stderr, "pxm-sim: --bus-log: %s\n", qPrintable(error));
+        return rc == 0 ? 1 : rc;
+    }
     return rc;
 }

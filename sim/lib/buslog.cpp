@@ -1,10 +1,12 @@
 #include "lib/buslog.h"
 
+#include <QFile>
+
 namespace sim {
 
 bool BusLog::open(const QString& path, QString* error) {
     m_file.setFileName(path);
-    if (m_file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return true;
+    if (m_file.open(QIODevice::WriteOnly)) return true;
     if (error) *error = QStringLiteral("cannot write \"%1\": %2").arg(path, m_file.errorString());
     return false;
 }
@@ -12,6 +14,12 @@ bool BusLog::open(const QString& path, QString* error) {
 void BusLog::record(const Frame& f, qint64 lastBitUs) {
     if (!m_file.isOpen()) return;
     m_file.write(QByteArray::number(lastBitUs) + ' ' + QByteArray::number(f.id, 16) + ' ' + f.data.toHex() + '\n');
+}
+
+bool BusLog::commit(QString* error) {
+    if (!m_file.isOpen() || m_file.commit()) return true;
+    if (error) *error = QStringLiteral("cannot write \"%1\": %2").arg(m_file.fileName(), m_file.errorString());
+    return false;
 }
 
 bool readBusLog(const QString& path, std::vector<LoggedFrame>& out, QString* error) {
@@ -22,16 +30,17 @@ bool readBusLog(const QString& path, std::vector<LoggedFrame>& out, QString* err
     }
     out.clear();
     for (int line = 1; !file.atEnd(); ++line) {
+        // A frame without data has no third field.
         const QList<QByteArray> parts = file.readLine().trimmed().split(' ');
+        const QByteArray hex = parts.size() == 3 ? parts[2] : QByteArray();
         bool timeOk = false, idOk = false;
         LoggedFrame f;
-        if (parts.size() == 3 || parts.size() == 2) {
-            f.lastBitUs = parts[0].toLongLong(&timeOk);
-            f.frame.id = parts[1].toUInt(&idOk, 16);
-            if (parts.size() == 3) f.frame.data = QByteArray::fromHex(parts[2]);
-        }
-        const bool dataOk = parts.size() < 3 || (parts[2].size() % 2 == 0 && f.frame.data.size() * 2 == parts[2].size());
-        if (!timeOk || !idOk || f.frame.id > 0x7FF || f.frame.data.size() > 8 || !dataOk) {
+        f.lastBitUs = parts[0].toLongLong(&timeOk);
+        if (parts.size() >= 2) f.frame.id = parts[1].toUInt(&idOk, 16);
+        f.frame.data = QByteArray::fromHex(hex);
+        // fromHex passes over what is no hex digit: the digits must be the whole field.
+        if (parts.size() > 3 || !timeOk || !idOk || f.frame.id > 0x7FF || f.frame.data.size() > 8 ||
+            f.frame.data.size() * 2 != hex.size()) {
             if (error) *error = QStringLiteral("\"%1\", line %2: not a frame").arg(path).arg(line);
             return false;
         }

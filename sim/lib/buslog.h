@@ -5,7 +5,7 @@
 // which so measures the bus without joining it: a further client would slow the relay.
 #include "lib/frame.h"
 
-#include <QFile>
+#include <QSaveFile>
 #include <QString>
 #include <vector>
 
@@ -16,15 +16,18 @@ struct LoggedFrame {
     Frame frame;
 };
 
+// The log comes into place whole when committed; a program killed before leaves whatever
+// stood there.
 class BusLog {
 public:
     // False with an error text when the file cannot be written.
     bool open(const QString& path, QString* error);
     void record(const Frame& f, qint64 lastBitUs);
-    void close() { m_file.close(); }
+    // Puts the log in place; false with an error text when that failed.
+    bool commit(QString* error);
 
 private:
-    QFile m_file;
+    QSaveFile m_file;
 };
 
 // The frames of a bus log; false with an error naming the line for one that is not a frame.

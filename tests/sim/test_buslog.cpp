@@ -27,7 +27,7 @@ TEST(SimBusLog, ReadsBackWhatWasWritten) {
     QString error;
     ASSERT_TRUE(log.open(path, &error)) << error.toStdString();
     for (const LoggedFrame& f : frames) log.record(f.frame, f.lastBitUs);
-    log.close();
+    ASSERT_TRUE(log.commit(&error)) << error.toStdString();
 
     std::vector<LoggedFrame> back;
     ASSERT_TRUE(readBusLog(path, back, &error)) << error.toStdString();

@@ -6,6 +6,7 @@
 
 #include <QCanBus>
 #include <QCanBusFrame>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -66,6 +67,27 @@ TEST_F(SimProgram, AnswersOnTheBusAndStopsOnSigterm) {
     EXPECT_LT(at(0x622), at(0x5A2));
     EXPECT_EQ(at(0x5A2)->frame.data, r->data);
     EXPECT_LE(at(0x622)->lastBitUs, at(0x5A2)->lastBitUs);
+}
+
+TEST_F(SimProgram, AProgramKilledWhileItLogsLeavesTheOldBusLog) {
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("bus.log"));
+    const QByteArray old = "1000 670 0102\n";
+    {
+        QFile f(log);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_EQ(f.write(old), old.size());
+    }
+    QProcess p;
+    ASSERT_TRUE(startProgram(p, {"--bus", testsupport::busUrl(busPort()), "--node", "0x22", "--heartbeat", "20", "--bus-log", log}));
+    send(0x622, request(0x40, 0x1017, 0));
+    ASSERT_TRUE(next(0x5A2).has_value());
+    ASSERT_TRUE(next(0x722, 1000).has_value());  // heartbeats are going into the log
+    p.kill();  // SIGKILL
+    ASSERT_TRUE(p.waitForFinished(5000));
+    QFile f(log);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), old);
 }
 
 TEST(SimProgramHelp, ListsTheOptions) {
