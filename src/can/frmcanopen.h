@@ -19,6 +19,7 @@
 #include <QWidget>
 #include <array>
 #include <memory>
+#include <utility>
 
 class CANInterface;
 class KTimer;
@@ -106,6 +107,8 @@ public:
     // The adapter reported the bus of the running set-up lost.
     bool busLost() const { return m_initialised && m_busLost; }
     qint32 lastStatus() const { return m_lastStatus; }
+    // Whether an SDO transfer failed on a converter that took no frames since the last ask.
+    bool takeTransmitQueueFull() { return std::exchange(m_transmitQueueFull, false); }
 
     // ---- Controls of the test view ----
     QGroupBox* fraCanOpen;
@@ -185,6 +188,7 @@ private:
     bool m_initialised = false;
     bool m_busLost = false;  // the adapter reported its bus lost after the set-up
     qint32 m_lastStatus = 0;
+    bool m_transmitQueueFull = false;
     qint32 m_sdoTimeout = kDefaultSdoTimeout;
     CanMessageForm m_messageForm;
     std::array<qint32, kModules> m_transferMode = [] {

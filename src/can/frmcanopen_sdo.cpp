@@ -67,6 +67,7 @@ bool frmCANopen::g_readSDO(quint8 node_, qint32 index_, quint8 subIndex_, qint32
         qint32 status = CanStatus::InterfaceError;
         if (m_CANInterface) m_CANInterface->sdoUpload(node_, index_, subIndex_, rxData_, rxLen_, !block, block, status);
         m_lastStatus = status;
+        m_transmitQueueFull = m_transmitQueueFull || status == CanStatus::TransmitQueueFull;
         ok = status == CanStatus::Success;
         if (!ok && !noMessage_) canOpenError(status, QStringLiteral("Read SDO"), node_, index_, subIndex_);
     });
@@ -89,6 +90,7 @@ bool frmCANopen::g_writeSDO(quint8 node_, qint32 index_, quint8 subIndex_, qint3
         qint32 status = CanStatus::InterfaceError;
         if (m_CANInterface) m_CANInterface->sdoDownload(node_, index_, subIndex_, txData_, noBlock, block, status);
         m_lastStatus = status;
+        m_transmitQueueFull = m_transmitQueueFull || status == CanStatus::TransmitQueueFull;
         ok = status == CanStatus::Success;
         if (!ok && !noMessage_) canOpenError(status, QStringLiteral("Write SDO"), node_, index_, subIndex_);
         if (timeout_ > 0) setSdoTimeout(kDefaultSdoTimeout);
@@ -190,6 +192,7 @@ QString frmCANopen::getErrorText(qint32 status) {
     case CanStatus::ResourceError: return QStringLiteral("VCI Resource Error");
     case CanStatus::QueueOverrun: return QStringLiteral("VCI Que Overrun");
     case CanStatus::TransmissionError: return QStringLiteral("VCI Transmission Error");
+    case CanStatus::TransmitQueueFull: return QStringLiteral("transmit queue of the converter full");
     case CanStatus::AlreadyStarted: return QStringLiteral("CAN Interface has already been started");
     case CanStatus::PassiveMode: return QStringLiteral("Device is in passive mode");
     case CanStatus::InterfaceError: return QStringLiteral("CAN-Interface General Error");

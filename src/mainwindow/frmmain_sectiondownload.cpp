@@ -242,8 +242,10 @@ void frmMain::downloadFailure(const QString& msg_, int targetNo_) {
         // The line keeps the message's indentation and names the module after it.
         qsizetype blanks = 0;
         while (blanks < msg_.size() && msg_[blanks] == QLatin1Char(' ')) ++blanks;
-        addMessage(msg_.left(blanks) + modStringFct::sprintf(QStringLiteral("{*} {*}: "), modGlobal::g_moduleKind, targetNo_) +
-                   msg_.mid(blanks));
+        const QString head = msg_.left(blanks) + modStringFct::sprintf(QStringLiteral("{*} {*}: "), modGlobal::g_moduleKind, targetNo_);
+        addMessage(head + msg_.mid(blanks));
+        // Why, when the converter took no frames: the engineer can mend that.
+        if (frmCANopen::instance().takeTransmitQueueFull()) addMessage(head + QStringLiteral("transmit queue of the converter full!"));
         showLamp(l, vbControls::vbRed);
     });
 }

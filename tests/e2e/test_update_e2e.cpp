@@ -4,6 +4,8 @@
 #include "sitefixture.h"
 
 #include "can/frmcanopen.h"
+#include "can/moduleprotocol.h"
+#include "cansim/converterscope.h"
 #include "config/loadfiles.h"
 #include "lib/applicationimage.h"
 #include "lib/flashmodel.h"
@@ -18,6 +20,8 @@
 #include <algorithm>
 #include <QFile>
 #include <QListWidget>
+#include <QLoggingCategory>
+#include <QMutex>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -393,4 +397,69 @@ TEST_F(UpdateRunE2E, ModulesOfAnotherApplicationTypeEndTheProgramWithTheFailedRe
         << lines.join('\n').toStdString();
     EXPECT_TRUE(hasLineStarting(lines, "PXM-20\t\t : VEDR")) << lines.join('\n').toStdString();
     expectModulesUntouched(before);
+}
+
+namespace {
+// The frames of the PC that are not SDO transfers: NMT, its heartbeat, symbol writes and
+// the user level.
+bool rawFrameOfThePc(quint32 id) {
+    return id == 0x000 || id == 0x700 + moduleProtocol::pcNode || id == quint32(moduleProtocol::cobIdSymbolWrite) ||
+           id == quint32(moduleProtocol::cobIdUserLevel);
+}
+// What the CAN layer says of frames it gave up.
+QMutex g_dropsMutex;
+QStringList g_drops;
+}  // namespace
+
+// The whole update through a converter whose transmit queue holds 10 frames: the sections'
+// blocks fill it again and again, and the PC's heartbeats and symbol writes between them
+// reach the modules in the order they were sent, none lost.
+TEST_F(UpdateRunE2E, ThroughATenFrameTransmitQueueTheHeartbeatsAndSymbolsArriveInOrder) {
+    cansim::ConverterScope converter({10, 125000});
+    startSite("mbus", 3);
+    QMutex mutex;
+    QList<QPair<quint32, QByteArray>> received;
+    const int listener = simulator.addFrameListener([&](const sim::Frame& f) {
+        if (!rawFrameOfThePc(f.id)) return;
+        QMutexLocker lock(&mutex);
+        received << qMakePair(f.id, f.data);
+    });
+    // The layer's warnings are heard, to catch a frame it gave up.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.canbus*=false"));
+    static QtMessageHandler previous = nullptr;
+    previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+        if (QLatin1String(context.category) == QLatin1String("kelb.can")) {
+            QMutexLocker lock(&g_dropsMutex);
+            g_drops << text;
+            return;
+        }
+        previous(type, context, text);
+    });
+
+    const bool ended = runUpdate();
+    qInstallMessageHandler(previous);
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.canbus*=false\nkelb.can.warning=false"));
+    ASSERT_TRUE(ended);
+    EXPECT_TRUE(report().contains(kSuccess)) << report().join('\n').toStdString();
+    expectModules(true);
+
+    QList<QPair<quint32, QByteArray>> sent;
+    for (const QCanBusFrame& f : converter.traffic().sent())
+        if (rawFrameOfThePc(f.frameId())) sent << qMakePair(f.frameId(), f.payload());
+    EXPECT_TRUE(waitFor([&] {
+        QMutexLocker lock(&mutex);
+        return received.size() >= sent.size();
+    }));
+    simulator.removeFrameListener(listener);
+    QMutexLocker lock(&mutex);
+    EXPECT_EQ(received, sent);
+    auto countOf = [&](quint32 id) {
+        return std::count_if(received.begin(), received.end(), [id](const auto& f) { return f.first == id; });
+    };
+    EXPECT_GT(countOf(0x700 + moduleProtocol::pcNode), 2);
+    EXPECT_GT(countOf(quint32(moduleProtocol::cobIdSymbolWrite)), 0);
+    EXPECT_GT(converter.traffic().refusals(), 0);
+    QMutexLocker dropsLock(&g_dropsMutex);
+    for (const QString& line : g_drops) EXPECT_FALSE(line.contains(QLatin1String("transmit queue"))) << line.toStdString();
+    g_drops.clear();
 }

@@ -5,6 +5,7 @@
 #include "caninterface/receivequeue.h"
 #include "desktop/runtimeerror.h"
 
+#include <QCanBus>
 #include <QCoreApplication>
 #include <QThread>
 #include <future>
@@ -137,7 +138,9 @@ void CANInterface::sendMessage(qint32 cobId, const QByteArray& data, qint32& sta
         return;
     }
     QMutexLocker lock(&m_callMutex);
-    status_ = runOnWorker(m_worker, [cobId, data](CanWorker& w) { return w.sendFrame(static_cast<quint32>(cobId), data); });
+    status_ = awaitWorker(m_worker, [cobId, data](CanWorker& w, CanWorker::Done done) {
+        w.sendFrame(static_cast<quint32>(cobId), data, std::move(done));
+    });
 }
 
 void CANInterface::sendHeartBeat(quint8 node, quint8 state, qint32& status_) {
@@ -210,6 +213,10 @@ void CANInterface::setSdoTimeout(qint32 ms, qint32& status_) {
 }
 
 void CANInterface::releaseNode(quint8 node, qint32& status_) { status_ = CanStatus::Success; }
+
+QCanBusDevice* CanDeviceFactory::createDevice(const QString& plugin, const QString& interfaceName, QString* error) {
+    return QCanBus::instance()->createDevice(plugin, interfaceName, error);
+}
 
 // --- version class -----------------------------------------------------------------
 

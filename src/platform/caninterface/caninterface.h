@@ -18,6 +18,7 @@
 #include <memory>
 
 class CanWorker;
+class QCanBusDevice;
 class ReceiveQueue;
 
 class CANInterface : public QObject {
@@ -47,7 +48,8 @@ public:
     // Writes an object: block asks for block download, else expedited or segmented.
     void sdoDownload(quint8 node, qint32 index, quint8 subIndex, const QByteArray& data, bool noBlock, bool block,
                      qint32& status_);
-    // A raw frame: an 11-bit COB-ID and up to 8 bytes.
+    // A raw frame: an 11-bit COB-ID and up to 8 bytes. Returns once it has left for the
+    // device; TransmissionError when the converter took no frame within the SDO time-out.
     void sendMessage(qint32 cobId, const QByteArray& data, qint32& status_);
     // The heartbeat of node `node`: COB-ID 0x700 + node, one byte of state.
     void sendHeartBeat(quint8 node, quint8 state, qint32& status_);
@@ -93,6 +95,17 @@ public:
     virtual double version() const { return 2.0; }
 };
 using canComponentLink = Link<CanComponent, CanComponent>;
+
+// Makes the bus device that initBoard opens, in the layer's worker thread: by default the
+// device of Qt's plugin of that name. Tests stand in a converter of their own (a transmit
+// queue that fills, a connection that drops).
+class CanDeviceFactory {
+public:
+    virtual ~CanDeviceFactory() = default;
+    // The device, or nullptr with the reason in error.
+    virtual QCanBusDevice* createDevice(const QString& plugin, const QString& interfaceName, QString* error);
+};
+using canDeviceLink = Link<CanDeviceFactory, CanDeviceFactory>;
 
 // The component's version class, answering what canComponentLink's component says.
 class CANInterfaceVersion {

@@ -13,6 +13,7 @@ constexpr qint32 ParameterError = -3;    // an argument out of range
 constexpr qint32 ResourceError = -4;
 constexpr qint32 QueueOverrun = -5;      // frames were dropped from the full receive queue
 constexpr qint32 TransmissionError = -6; // the device refused a frame
+constexpr qint32 TransmitQueueFull = -7; // the converter took no frame for longer than the time-out
 constexpr qint32 AlreadyStarted = 0x7000;
 constexpr qint32 PassiveMode = 0x7001;
 constexpr qint32 InterfaceError = 0x7002;  // no board opened, or the bus not started

@@ -1,7 +1,9 @@
 #include "caninterface/canworker.h"
 
+#include "caninterface/caninterface.h"
 #include "caninterface/canopenids.h"
 #include "caninterface/canstatus.h"
+#include "caninterface/sdoprotocol.h"
 
 #include <QAbstractSocket>
 #include <QCanBus>
@@ -10,6 +12,7 @@
 #include <QLoggingCategory>
 #include <QThread>
 #include <QVariant>
+#include <limits>
 
 #ifdef Q_OS_LINUX
 #include <netinet/in.h>
@@ -20,7 +23,8 @@
 Q_LOGGING_CATEGORY(lcCan, "kelb.can")
 
 CanWorker::CanWorker(std::shared_ptr<ReceiveQueue> queue)
-    : m_queue(std::move(queue)), m_openTimer(this), m_timer(this) {  // parented: they move with the worker
+    : m_queue(std::move(queue)), m_openTimer(this), m_tx(this), m_timer(this) {  // parented: they move with the worker
+    connect(&m_tx, &TransmitQueue::emptied, this, &CanWorker::checkArm);
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &CanWorker::onTimeout);
@@ -67,7 +71,7 @@ void CanWorker::open(const QString& plugin, const QString& interfaceName, int bi
     m_description = QStringLiteral("interface \"%1\" of plugin \"%2\"").arg(interfaceName, plugin);
     m_openDone = std::move(done);
     QString error;
-    m_device = QCanBus::instance()->createDevice(plugin, interfaceName, &error);
+    m_device = canDeviceLink::get().createDevice(plugin, interfaceName, &error);
     // A misspelt or uninstalled plugin: the engineer needs the names that would do.
     if (!m_device && !QCanBus::instance()->plugins().contains(plugin))
         error += QStringLiteral("; the CAN plugins Qt has: ") + QCanBus::instance()->plugins().join(QStringLiteral(", "));
@@ -76,6 +80,7 @@ void CanWorker::open(const QString& plugin, const QString& interfaceName, int bi
     if (m_device->error() != QCanBusDevice::NoError)
         return finishOpen(CanStatus::HardwareError,
                           QStringLiteral("cannot open %1: %2").arg(m_description, m_device->errorString()));
+    m_tx.setDevice(m_device);
     if (bitRate > 0) m_device->setConfigurationParameter(QCanBusDevice::BitRateKey, QVariant(bitRate));
     connect(m_device, &QCanBusDevice::framesReceived, this, &CanWorker::onFramesReceived);
     connect(m_device, &QCanBusDevice::framesWritten, this, &CanWorker::onFramesWritten);
@@ -120,6 +125,7 @@ void CanWorker::close() {
 }
 
 void CanWorker::dropDevice() {
+    m_tx.setDevice(nullptr);
     if (!m_device) return;
     // Unhooked first, so that closing on purpose is not reported as a lost connection.
     for (QAbstractSocket* s : m_device->findChildren<QAbstractSocket*>()) s->disconnect(this);
@@ -141,10 +147,26 @@ qint32 CanWorker::start() {
 
 QString CanWorker::serialNumber() const { return m_device ? m_device->deviceInfo().serialNumber() : QString(); }
 
-qint32 CanWorker::sendFrame(quint32 cobId, const QByteArray& data) {
-    if (!m_device || !m_started) return CanStatus::InterfaceError;
-    if (!isOpen()) return CanStatus::HardwareError;
-    return m_device->writeFrame(QCanBusFrame(cobId, data)) ? CanStatus::Success : CanStatus::TransmissionError;
+void CanWorker::sendFrame(quint32 cobId, const QByteArray& data, Done done) {
+    if (!m_device || !m_started) return done(CanStatus::InterfaceError);
+    if (!isOpen()) return done(CanStatus::HardwareError);
+    auto sent = [this, cobId, done](bool left) {
+        if (left) m_dropReported = false;
+        else rawFrameDropped(cobId);
+        done(left ? CanStatus::Success : CanStatus::TransmissionError);
+    };
+    if (!m_tx.push(QCanBusFrame(cobId, data), m_timeoutMs, UntiedTag, sent)) done(CanStatus::TransmissionError);
+}
+
+void CanWorker::rawFrameDropped(quint32 cobId) {
+    // Heartbeats go on while the converter is stuck: one line until a frame gets out again.
+    if (m_dropReported) return;
+    m_dropReported = true;
+    report(CanStatus::TransmissionError, QStringLiteral("%1: frame 0x%2 dropped, transmit queue of the converter full "
+                                                        "for %3 ms (%4)")
+                                             .arg(m_description, QString::number(cobId, 16).toUpper())
+                                             .arg(m_timeoutMs)
+                                             .arg(m_tx.refusal()));
 }
 
 void CanWorker::onFramesReceived() {
@@ -189,18 +211,38 @@ void CanWorker::transfer(quint8 node, SdoTransfer::Kind kind, quint16 index, qui
     if (!isOpen()) return endTransfer(CanStatus::HardwareError);
     m_requestId = CanOpen::sdoRequestId(node);
     m_responseId = CanOpen::sdoResponseId(node);
+    m_serial = m_serial == std::numeric_limits<int>::max() ? UntiedTag + 1 : m_serial + 1;
     m_transfer = std::make_unique<SdoTransfer>(*this, kind, index, subIndex, data);
     m_transfer->start();
     checkTransferDone();
 }
 
 bool CanWorker::send(const QByteArray& frame) {
-    return isOpen() && m_device->writeFrame(QCanBusFrame(m_requestId, frame));
+    if (!isOpen()) return false;
+    // An abort goes out ahead of the transfer's frames still waiting (the server has no use
+    // for them) and outlives the transfer it ends.
+    if (Sdo::cmd(frame) == Sdo::command(Sdo::CsAbort)) {
+        m_tx.discard(m_serial);
+        return m_tx.push(QCanBusFrame(m_requestId, frame), m_timeoutMs, UntiedTag);
+    }
+    const int serial = m_serial;
+    return m_tx.push(QCanBusFrame(m_requestId, frame), m_timeoutMs, serial, [this, serial](bool left) {
+        if (!left && m_transfer && serial == m_serial) transferStalled();
+    });
+}
+
+void CanWorker::transferStalled() {
+    report(CanStatus::TransmitQueueFull, QStringLiteral("%1: transmit queue of the converter full, no frame has left "
+                                                        "for %2 ms (%3)")
+                                             .arg(m_description)
+                                             .arg(m_timeoutMs)
+                                             .arg(m_tx.refusal()));
+    endTransfer(CanStatus::TransmitQueueFull);
 }
 
 void CanWorker::awaitResponse() {
-    // The clock runs from the moment the last frame has left; until then a longer
-    // backstop guards against a device that never sends.
+    // The clock runs from the moment the last frame has left our queue and the device's
+    // own; until then the queue's time-out holds, and for the device's a longer backstop.
     m_armPending = true;
     m_sendWait.start();
     m_timer.start(m_timeoutMs);
@@ -208,7 +250,7 @@ void CanWorker::awaitResponse() {
 }
 
 void CanWorker::checkArm() {
-    if (!m_armPending || !m_device || m_device->framesToWrite() > 0) return;
+    if (!m_armPending || !m_device || !m_tx.empty() || m_device->framesToWrite() > 0) return;
     m_armPending = false;
     m_timer.start(m_timeoutMs);
 }
@@ -217,7 +259,7 @@ void CanWorker::onFramesWritten() { checkArm(); }
 
 void CanWorker::onTimeout() {
     if (!m_transfer) return;
-    if (m_armPending && m_sendWait.elapsed() < SendStallMs) {
+    if (m_armPending && (!m_tx.empty() || m_sendWait.elapsed() < SendStallMs)) {
         m_timer.start(m_timeoutMs);
         return;
     }
@@ -235,6 +277,7 @@ void CanWorker::endTransfer(qint32 status) {
     QByteArray data;
     if (m_transfer) data = m_transfer->data();
     m_transfer.reset();
+    m_tx.discard(m_serial);
     if (status != CanStatus::Success) data.clear();
     auto done = std::move(m_transferDone);
     m_transferDone = nullptr;
@@ -267,6 +310,8 @@ void CanWorker::onErrorOccurred(QCanBusDevice::CanBusError error) {
                                                                                           m_device->errorString()));
         return;
     }
+    // A converter's full queue refuses our writes: the transmit queue waits for it.
+    if (error == QCanBusDevice::WriteError && m_tx.writing() && m_device->state() == QCanBusDevice::ConnectedState) return;
     report(error == QCanBusDevice::WriteError ? CanStatus::TransmissionError : CanStatus::HardwareError,
            QStringLiteral("%1: %2").arg(m_description, m_device->errorString()));
 }

@@ -4,6 +4,7 @@
 // calls that run in that thread; completion comes back through the callbacks.
 #include "caninterface/receivequeue.h"
 #include "caninterface/sdotransfer.h"
+#include "caninterface/transmitqueue.h"
 
 #include <QCanBusDevice>
 #include <QElapsedTimer>
@@ -40,7 +41,9 @@ public:
     qint32 start();
     bool isOpen() const;
     bool isStarted() const { return m_started; }
-    qint32 sendFrame(quint32 cobId, const QByteArray& data);
+    // A raw frame, in order behind the frames before it; done once it has left, or with
+    // TransmissionError when it could not leave within the SDO time-out.
+    void sendFrame(quint32 cobId, const QByteArray& data, Done done);
     void transfer(quint8 node, SdoTransfer::Kind kind, quint16 index, quint8 subIndex, const QByteArray& data,
                   UploadDone done);
     void setSdoTimeout(int ms) { m_timeoutMs = ms; }
@@ -66,6 +69,8 @@ private:
     void checkArm();
     void checkTransferDone();
     void endTransfer(qint32 status);
+    void transferStalled();
+    void rawFrameDropped(quint32 cobId);
     void finishOpen(qint32 status, const QString& failure = {});
     void dropDevice();
     void report(qint32 code, const QString& message);
@@ -79,7 +84,12 @@ private:
     Done m_openDone;
     QTimer m_openTimer;
 
+    // Frames of no transfer (raw frames, aborts) in m_tx; a transfer's are tagged with its serial.
+    static constexpr int UntiedTag = 0;
+    TransmitQueue m_tx;
+    bool m_dropReported = false;  // a raw frame was dropped and no raw frame has left since
     std::unique_ptr<SdoTransfer> m_transfer;
+    int m_serial = 0;  // of the running transfer: the tag of its frames in m_tx
     UploadDone m_transferDone;
     quint32 m_requestId = 0, m_responseId = 0;
     int m_timeoutMs = 200;
