@@ -162,11 +162,11 @@ void CanWorker::rawFrameDropped(quint32 cobId) {
     // Heartbeats go on while the converter is stuck: one line until a frame gets out again.
     if (m_dropReported) return;
     m_dropReported = true;
-    report(CanStatus::TransmissionError, QStringLiteral("%1: frame 0x%2 dropped, transmit queue of the converter full "
-                                                        "for %3 ms (%4)")
-                                             .arg(m_description, QString::number(cobId, 16).toUpper())
-                                             .arg(m_timeoutMs)
-                                             .arg(m_tx.refusal()));
+    const QString frame = QStringLiteral("%1: frame 0x%2 dropped").arg(m_description, QString::number(cobId, 16).toUpper());
+    if (!isOpen()) return report(CanStatus::TransmissionError, frame + QStringLiteral(", the converter is not connected"));
+    report(CanStatus::TransmissionError, frame + QStringLiteral(", transmit queue of the converter full for %1 ms (%2)")
+                                                     .arg(m_timeoutMs)
+                                                     .arg(m_tx.refusal()));
 }
 
 void CanWorker::onFramesReceived() {
@@ -232,6 +232,7 @@ bool CanWorker::send(const QByteArray& frame) {
 }
 
 void CanWorker::transferStalled() {
+    if (!isOpen()) return endTransfer(CanStatus::HardwareError);
     report(CanStatus::TransmitQueueFull, QStringLiteral("%1: transmit queue of the converter full, no frame has left "
                                                         "for %2 ms (%3)")
                                              .arg(m_description)

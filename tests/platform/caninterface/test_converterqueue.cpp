@@ -1,0 +1,90 @@
+// The CAN layer through a converter whose transmit queue is small (sim::ConverterDevice):
+// the answer's time-out runs from the moment the last frame has been handed to it, and a
+// converter that takes nothing fails transfers with their own status and drops raw frames.
+#include "canfixture.h"
+#include "cansim/converterscope.h"
+#include "caninterface/canstatus.h"
+#include "servers.h"
+
+#include <QElapsedTimer>
+#include <QMutex>
+#include <QStringList>
+#include <optional>
+
+using namespace cantest;
+
+namespace {
+QMutex g_linesMutex;
+QStringList g_lines;  // the layer's warnings
+
+class ConverterCanTest : public CanTest {
+protected:
+    void through(sim::ConverterDevice::Options o) {
+        converter.emplace(o);
+        CanTest::SetUp();
+    }
+    void SetUp() override {}
+    void TearDown() override {
+        if (converter) CanTest::TearDown();
+        converter.reset();
+    }
+    std::optional<cansim::ConverterScope> converter;
+};
+
+struct WarningsHeard {
+    QtMessageHandler previous;
+    WarningsHeard() {
+        g_lines.clear();
+        previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext& c, const QString& text) {
+            if (QLatin1String(c.category) != QLatin1String("kelb.can")) return;
+            QMutexLocker lock(&g_linesMutex);
+            g_lines << text;
+        });
+    }
+    ~WarningsHeard() { qInstallMessageHandler(previous); }
+    int containing(const char* part) const {
+        QMutexLocker lock(&g_linesMutex);
+        return int(g_lines.filter(QLatin1String(part)).size());
+    }
+};
+}  // namespace
+
+// 127 segments through a queue of one frame at 20 kbit/s take some 800 ms to leave, four
+// times the time-out: the wait for the answer starts only once they have.
+TEST_F(ConverterCanTest, ABlockSlowerOnTheWireThanTheTimeOutSucceeds) {
+    through({1, 20000});
+    qint32 st = 0;
+    can.setSdoTimeout(200, st);
+    auto s = std::make_shared<Stored>();
+    peer->setScript(downloadServer(s));
+    const QByteArray data = pattern(127 * 7);
+    QElapsedTimer t;
+    t.start();
+    ASSERT_EQ(download(data, true), CanStatus::Success);
+    EXPECT_GT(t.elapsed(), 400);
+    QMutexLocker lock(&s->mutex);
+    EXPECT_TRUE(s->complete);
+    EXPECT_EQ(s->value, data);
+    EXPECT_GT(converter->traffic().refusals(), 0);
+}
+
+TEST_F(ConverterCanTest, AConverterThatTakesNothingFailsTheTransferAndDropsRawFramesSayingSoOnce) {
+    through({0, 125000});
+    qint32 st = 0;
+    can.setSdoTimeout(300, st);
+    auto s = std::make_shared<Stored>();
+    peer->setScript(downloadServer(s));
+    WarningsHeard heard;
+    EXPECT_EQ(download(pattern(100), true), CanStatus::TransmitQueueFull);
+    EXPECT_EQ(heard.containing("transmit queue of the converter full, no frame has left for 300 ms (No buffer space available)"), 1);
+    for (int i = 0; i < 3; ++i) {
+        QElapsedTimer t;
+        t.start();
+        can.sendMessage(0x123, QByteArray(2, char(i)), st);
+        EXPECT_EQ(st, CanStatus::TransmissionError);
+        EXPECT_GE(t.elapsed(), 250);  // it waited for room for the time-out
+    }
+    EXPECT_EQ(heard.containing("frame 0x123 dropped, transmit queue of the converter full"), 1);
+    EXPECT_TRUE(converter->traffic().sent().isEmpty());
+    EXPECT_TRUE(peer->requests().isEmpty());
+}
