@@ -5,10 +5,12 @@
 #include "cansim/converterscope.h"
 #include "caninterface/canstatus.h"
 #include "servers.h"
+#include "testsupport.h"
 
 #include <QElapsedTimer>
 #include <QMutex>
 #include <QStringList>
+#include <atomic>
 #include <optional>
 
 using namespace cantest;
@@ -87,4 +89,30 @@ TEST_F(ConverterCanTest, AConverterThatTakesNothingFailsTheTransferAndDropsRawFr
     EXPECT_EQ(heard.containing("frame 0x123 dropped, transmit queue of the converter full"), 1);
     EXPECT_TRUE(converter->traffic().sent().isEmpty());
     EXPECT_TRUE(peer->requests().isEmpty());
+}
+
+// The converter's switch for a pulled cable: the layer hears the connection lost, fails
+// the transfer meanwhile, and uses the converter again once it is back.
+TEST_F(ConverterCanTest, AConverterThatLosesItsConnectionAndGetsItBackIsUsedAgain) {
+    through({10, 125000});
+    std::atomic<int> lost{0};
+    QObject::connect(&can, &CANInterface::ErrorEvent, [&](qint32, qint32 code, const QString&) {
+        if (code == CanStatus::HardwareError) ++lost;
+    });
+    auto s = std::make_shared<Stored>();
+    peer->setScript(downloadServer(s));
+    ASSERT_NE(converter->device(), nullptr);
+    converter->device()->setConnected(false);
+    ASSERT_TRUE(testsupport::waitFor([&] { return lost > 0; }, 3000));
+    EXPECT_EQ(download(pattern(20)), CanStatus::HardwareError);
+    converter->device()->setConnected(true);
+    QElapsedTimer t;
+    t.start();
+    qint32 st = 0;
+    do {
+        st = download(pattern(20));
+    } while (st != CanStatus::Success && t.elapsed() < 3000);
+    EXPECT_EQ(st, CanStatus::Success);
+    QMutexLocker lock(&s->mutex);
+    EXPECT_EQ(s->value, pattern(20));
 }
