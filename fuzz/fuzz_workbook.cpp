@@ -12,8 +12,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 #ifdef KELB_FUZZ_XLS
     // The record reading of our own runs here too, in this process, where the sanitizers
     // see it; in the reading child a fault of it would pass as the library's.
+    const QByteArray file(reinterpret_cast<const char*>(data), qsizetype(size));
     excel::detail::RecordCells records;
-    excel::detail::readFormulaCells(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)), records);
+    excel::detail::readFormulaCells(file, records);
+    excel::detail::longestSharedText(file);
     const auto book = excel::detail::readXls(fuzzsupport::writeInput(data, size, QStringLiteral(".xls")), error);
 #else
     const auto book = excel::detail::readXlsx(fuzzsupport::writeInput(data, size, QStringLiteral(".xlsx")), error);

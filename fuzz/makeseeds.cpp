@@ -82,6 +82,17 @@ void workbookSeeds(const QString& xlsFixture) {
     worksheet_write_string(al, 0, 0, "name", nullptr);
     worksheet_hide(al);
     workbook_close(wb);
+    // Date cells: a built-in date format and a custom one, which the styles part names.
+    lxw_workbook* dates = workbook_new(QFile::encodeName(seedPath("xlsx", "dates.xlsx")).constData());
+    lxw_worksheet* ds = workbook_add_worksheet(dates, "dcEnums");
+    lxw_format* builtin = workbook_add_format(dates);
+    format_set_num_format_index(builtin, 14);
+    lxw_format* custom = workbook_add_format(dates);
+    format_set_num_format(custom, "yyyy-mm-dd hh:mm");
+    worksheet_write_string(ds, 0, 0, "name", nullptr);
+    worksheet_write_number(ds, 1, 1, 45366, builtin);
+    worksheet_write_number(ds, 2, 1, 45366.5, custom);
+    workbook_close(dates);
     QFile::remove(seedPath("xls", "signal_list.xls"));
     QFile::copy(xlsFixture, seedPath("xls", "signal_list.xls"));
 }

@@ -90,8 +90,19 @@ bool HeaderParser::scanSource(const QString& path, int& lineCounter) {
     const auto endSection = [&] {
         if (inside && m_rows.size() == sectionRows) report(sectionLine, QStringLiteral("the scan section yields no symbol"));
     };
+    const QStringList lines = readLines(bytes);
+    // A NUL byte would cut a name or a comment short where it stands: no text header has one.
+    if (bytes.contains('\0')) {
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            if (lines[i].contains(QChar(u'\0'))) {
+                report(lineCounter + int(i) + 1, QStringLiteral("the line holds a NUL byte: the file is no plain-text header"));
+                break;
+            }
+        m_log.updateProgress(0, false);
+        return true;
+    }
     const double size = bytes.isEmpty() ? 1.0 : double(bytes.size());
-    for (QString line : readLines(bytes)) {
+    for (QString line : lines) {
         ++lineCounter;
         m_log.updateProgress(float(double(line.size()) / size), true);
         if (line.left(12) == QLatin1String("// scanStart")) {
@@ -119,6 +130,11 @@ bool HeaderParser::scanSource(const QString& path, int& lineCounter) {
     // Nothing of an unfinished entry may reach the next file, nor go unnoticed.
     if (m_enumState != 0) report(lineCounter, QStringLiteral("the file ends inside an enumeration"));
     if (!m_pendingDefine.isEmpty()) report(lineCounter, QStringLiteral("the file ends inside a continued line"));
+    // Only "// scanEnd" closes a section: one that runs to the end of the file is a file cut
+    // short until shown otherwise, and its rows would replace the whole table.
+    if (inside)
+        report(sectionLine, QStringLiteral("the scan section reaches the end of the file without \"// scanEnd\" "
+                                           "(the file may be cut short; every scan section must end with a line \"// scanEnd\")"));
     m_enumState = 0;
     m_pendingEntry.clear();
     m_entryComment.clear();

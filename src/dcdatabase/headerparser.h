@@ -21,9 +21,9 @@ public:
     // Parses one file; the line counter starts at the file's base and is written to
     // `sourceLine`. False when the file cannot be opened.
     bool scanSource(const QString& path, int& lineCounter);
-    // True once a symbol could not be evaluated, a file ended inside an enumeration or a
-    // continued line, a file had no scan section or a section gave no symbol; each was
-    // reported with its file (and line).
+    // True once a symbol could not be evaluated, a file ended inside an enumeration, a
+    // continued line or a scan section, a file had no scan section or held a NUL byte, or a
+    // section gave no symbol; each was reported with its file (and line).
     bool failed() const { return m_failed; }
 
     // Cleans a line: trimmed, "/* */" comments made "//", the comment taken out into

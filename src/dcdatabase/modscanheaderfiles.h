@@ -12,8 +12,8 @@ namespace modScanHeaderFiles {
 // "library.h" and "dataContainer.h" in the database's directory: parses them, shifts the
 // parameter ids, groups and expands arrays, compares with the previous scan and writes the
 // change report into the log window. True when the table was rebuilt; false when a file
-// is missing, an expression cannot be evaluated, a file ends inside an entry or the
-// grouping fails (each reported in the log), and the tables are then unchanged.
+// is missing, an expression cannot be evaluated, a file ends inside an entry or a scan
+// section, a file holds a NUL byte or the grouping fails (each reported in the log), and the tables are then unchanged.
 bool g_scanHeaderFiles(ScanLogWindow& log, const QString& dbPath, const QString& table);
 
 // Rebuilds dcEnums or alarmEnums (a name containing "alarm") from the source table,

@@ -200,6 +200,7 @@ TEST_F(SignalList, AWorkbookThatCannotBeImportedChangesNothing) {
         {badHeader, {"   Scan Sheet alarmEnums", "      First column of excel-sheet is not 'name'!"}, 0},
         {flipped, {}, 1},
         {cut, {}, 1},
+        {QStringLiteral(KELB_FIXTURES "/excel/long_text.xls"), {}, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file.toStdString());
@@ -214,6 +215,10 @@ TEST_F(SignalList, AWorkbookThatCannotBeImportedChangesNothing) {
         EXPECT_EQ(errors.seen.size(), c.errors);
         if (c.errors && !errors.seen.empty()) {
             EXPECT_EQ(errors.seen[0].procedure, QStringLiteral("openExcelForm"));
+        }
+        if (c.file.endsWith(QLatin1String("long_text.xls")) && !errors.seen.empty()) {
+            EXPECT_TRUE(errors.seen[0].description.contains(QStringLiteral("is no readable .xls workbook. A text in it holds 20000 characters")))
+                << errors.seen[0].description.toStdString();
         }
         if ((c.file == flipped || c.file == cut) && !errors.seen.empty()) {
             EXPECT_TRUE(errors.seen[0].description.contains(c.file)) << errors.seen[0].description.toStdString();
@@ -311,6 +316,110 @@ wb.save(path)
     scan(taken);
     EXPECT_TRUE(log().contains(QStringLiteral("Result saved in new DC-Version KELB-3817 Update Tool-PXM-DC-002.mdb")));
     EXPECT_EQ(value(dcName(2), QStringLiteral("SELECT comment FROM dcEnums WHERE name='PAR_A'")).toString(), "plain");
+}
+
+// Every value of the signal-list tables, row by row in name order.
+QStringList signalTables(const QString& db) {
+    QStringList out;
+    for (const char* table : {"dcEnums", "alarmEnums"})
+        for (const auto& r : dcfixture::rows(db, QStringLiteral("SELECT * FROM %1 ORDER BY name").arg(QString::fromLatin1(table)))) {
+            QStringList values;
+            for (auto it = r.cbegin(); it != r.cend(); ++it) values << it.key() + QLatin1Char('=') + it.value().toString();
+            out << values.join(QLatin1Char(' '));
+        }
+    return out;
+}
+
+// A generator's workbook damaged where a reader would have to guess: refused as damaged
+// with file, part and cell named, the tables as they were and no new version.
+TEST_F(SignalList, AWorkbookWithACellClaimedTwiceANumberThatIsNoneOrADeclarationChangesNothing) {
+    const QString written = dir.filePath(QStringLiteral("written.xlsx"));
+    ASSERT_EQ(secondwriter::openpyxl(written, QStringLiteral(R"(
+wb = openpyxl.Workbook()
+ws = wb.active
+ws.title = "dcEnums"
+ws.append(["name", "minValue", "comment"])
+ws.append(["PAR_A", 1, "first"])
+ws.append(["PAR_B", 2, "second"])
+alarms = wb.create_sheet("alarmEnums")
+alarms.append(["name", "criterion"])
+alarms.append(["ALM_A", 3])
+wb.save(path)
+)")),
+              QString());
+    const QString sheet = QStringLiteral("xl/worksheets/sheet1.xml");
+    const struct {
+        const char* name;
+        QByteArray from, to;
+        const char* said;
+    } cases[] = {
+        {"C2 twice", "</row><row r=\"3\"", "<c r=\"C2\" t=\"n\"><v>100</v></c></row><row r=\"3\"", "cell C2 twice"},
+        {"A2 twice", "<c r=\"B2\"", "<c r=\"A2\" t=\"n\"><v>999</v></c><c r=\"B2\"", "cell A2 twice"},
+        {"a number that is none", "<v>1</v>", "<v>12abc</v>", "in cell B2 the number \"12abc\""},
+        {"an external entity", "<t>first</t>", "<t>&ext;</t>", "document type declaration"},
+    };
+    const QStringList before = signalTables(dcName(1));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString file = dir.filePath(QStringLiteral("damaged.xlsx"));
+        QFile::remove(file);
+        ASSERT_TRUE(QFile::copy(written, file));
+        QByteArray xml = secondwriter::readPart(file, sheet);
+        ASSERT_TRUE(xml.contains(c.from));
+        xml.replace(c.from, c.to);
+        if (xml.contains("&ext;")) xml.insert(xml.startsWith("<?xml") ? xml.indexOf("?>") + 2 : 0, "<!DOCTYPE x [<!ENTITY ext SYSTEM \"file:///etc/hostname\">]>");
+        ASSERT_TRUE(secondwriter::replacePart(file, sheet, xml));
+        errors.seen.clear();
+        builder().g_show(dir.path());
+        scan(file);
+        EXPECT_EQ(log().last(2).first(), QStringLiteral("   Signal-List not imported -> DC unchanged, no new DC-Version!"));
+        ASSERT_EQ(errors.seen.size(), 1u);
+        EXPECT_EQ(errors.seen[0].procedure, QStringLiteral("openExcelForm"));
+        for (const QString& named : {file, sheet, QString::fromLatin1(c.said)})
+            EXPECT_TRUE(errors.seen[0].description.contains(named)) << errors.seen[0].description.toStdString();
+        EXPECT_EQ(signalTables(temp()), before);
+        EXPECT_FALSE(builder().workingCopyModified());
+        builder().unload();
+        EXPECT_EQ(signalTables(dcName(1)), before);
+        EXPECT_FALSE(QFile::exists(dcName(2)));
+    }
+}
+
+// A date cell gives its date text from .xlsx and .xls alike: a text column takes it, a
+// whole-number column refuses it, never taking the day number.
+TEST_F(SignalList, ADateCellGivesItsDateTextFromXlsxAndXls) {
+    const auto import = [&](const QString& file) {
+        modExcel::initiateExcel(builder());
+        ASSERT_TRUE(modExcel::openExcelForm(file, true));
+        ASSERT_TRUE(modExcel::openExcelSheet(QStringLiteral("dcEnums")));
+        EXPECT_TRUE(builder().readExcelSheet(dcName(1), QStringLiteral("dcEnums")));
+        modExcel::closeExcelForm();
+        modExcel::terminateExcel();
+    };
+    ASSERT_EQ(secondwriter::openpyxl(book, QStringLiteral(R"(
+import datetime
+wb = openpyxl.Workbook()
+ws = wb.active
+ws.title = "dcEnums"
+ws.append(["name", "minValue", "comment"])
+ws.append(["PAR_A", datetime.date(2024, 3, 15), datetime.date(2024, 3, 15)])
+ws.append(["PAR_B", 4, "b"])
+wb.save(path)
+)")),
+              QString());
+    import(book);
+    EXPECT_TRUE(log().contains(QStringLiteral("         PAR_A: Update-Error in minValue"))) << log().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(value(dcName(1), QStringLiteral("SELECT minValue FROM dcEnums WHERE name='PAR_A'")).toInt(), -9);
+    EXPECT_EQ(value(dcName(1), QStringLiteral("SELECT comment FROM dcEnums WHERE name='PAR_A'")).toString(), "2024-03-15");
+    EXPECT_EQ(value(dcName(1), QStringLiteral("SELECT minValue FROM dcEnums WHERE name='PAR_B'")).toInt(), 4);
+
+    param(dcName(1), 10, "PAR_DATE", "PARAMETER", 0);
+    param(dcName(1), 11, "PAR_NUMBER", "PARAMETER", 0);
+    execute(dcName(1), QStringLiteral("UPDATE dcEnums SET minValue=-9 WHERE name IN ('PAR_DATE', 'PAR_NUMBER')"));
+    import(QStringLiteral(KELB_FIXTURES "/excel/dates.xls"));
+    EXPECT_TRUE(log().contains(QStringLiteral("         PAR_DATE: Update-Error in minValue")));
+    EXPECT_EQ(value(dcName(1), QStringLiteral("SELECT minValue FROM dcEnums WHERE name='PAR_DATE'")).toInt(), -9);
+    EXPECT_EQ(value(dcName(1), QStringLiteral("SELECT minValue FROM dcEnums WHERE name='PAR_NUMBER'")).toInt(), 12);
 }
 
 // FreeXL gives no value for .xls formula and TRUE/FALSE cells; the import reads their stored

@@ -86,7 +86,9 @@ TEST(HeaderParser, LineForms) {
         {"a file ending in a continued line is reported", kConstants + "#define X 1 + \\\n", "", true},
     };
     for (const LineCase& c : cases) {
-        const Parsed p = parse(c.text);
+        // Each file closes its last section, as a whole header does.
+        const bool lineEnd = c.text.endsWith(QLatin1Char('\n')) || c.text.endsWith(QLatin1Char('\r'));
+        const Parsed p = parse(c.text + (lineEnd ? "" : "\n") + "// scanEnd\n");
         EXPECT_EQ(names(p.rows), QString::fromLatin1(c.rows)) << c.what;
         EXPECT_EQ(p.failed, c.failed) << c.what << ": " << p.log.join(QLatin1Char('|')).toStdString();
     }
@@ -187,7 +189,7 @@ TEST(HeaderParser, ReadsWindows1252) {
 }
 
 TEST(HeaderParser, DecodesUtf8WithOrWithoutItsMarkAndWindows1252Otherwise) {
-    const QByteArray file = "// scanStart: global types\ntypedef enum\n{\n  OIL_TEMP // 3; %1\n}\n";
+    const QByteArray file = "// scanStart: global types\ntypedef enum\n{\n  OIL_TEMP // 3; %1\n}\n// scanEnd\n";
     const struct {
         const char* what;
         QByteArray bytes;
@@ -225,11 +227,13 @@ TEST(HeaderParser, AFileWithoutASectionOrASectionWithoutASymbolIsReported) {
         {"an empty section between two good ones",
          kConstants + "#define A 1\n// scanEnd\n" + kTypes + "// scanEnd\n" + kConstants + "#define B 2\n// scanEnd\n",
          "A=1@2 B=2@7", {"      dataContainer.h line 4: the scan section yields no symbol"}},
-        {"a section that a second marker ends", kTypes + kConstants + "#define A 1\n", "A=1@3",
+        {"a section that a second marker ends", kTypes + kConstants + "#define A 1\n// scanEnd\n", "A=1@3",
          {"      dataContainer.h line 1: the scan section yields no symbol"}},
         {"a last section without its end", kConstants + "#define A 1\n// scanEnd\n" + kTypes + "typedef struct\n", "A=1@2",
-         {"      dataContainer.h line 4: the scan section yields no symbol"}},
-        {"a section of values that cannot be evaluated", kConstants + "#define A 1/0\n", "",
+         {"      dataContainer.h line 4: the scan section yields no symbol",
+          "      dataContainer.h line 4: the scan section reaches the end of the file without \"// scanEnd\" (the file may be "
+          "cut short; every scan section must end with a line \"// scanEnd\")"}},
+        {"a section of values that cannot be evaluated", kConstants + "#define A 1/0\n// scanEnd\n", "",
          {"      dataContainer.h line 2: cannot evaluate A: division by zero",
           "      dataContainer.h line 1: the scan section yields no symbol"}},
     };

@@ -153,13 +153,16 @@ protected:
         writeBase();
         ASSERT_TRUE(g_scanHeaderFiles(log, db, QStringLiteral("sourceScan")));
         before = nameIds(QStringLiteral("SELECT * FROM sourceScan"));
+        beforeFile = testsupport::readFile(db);
         log.lines.clear();
     }
     void expectUnchanged() {
         EXPECT_EQ(nameIds(QStringLiteral("SELECT * FROM sourceScan")), before);
         EXPECT_EQ(rows(QStringLiteral("SELECT name FROM sqlite_master WHERE name='sourceScanBackup'")).size(), 0u);
+        EXPECT_TRUE(testsupport::readFile(db) == beforeFile) << "the database file is written";
     }
     QStringList before;
+    QByteArray beforeFile;
 };
 
 TEST_F(FailedScan, MissingFileStopsTheScan) {
@@ -203,11 +206,16 @@ TEST_F(FailedScan, FileEndingInsideAnEnumerationIsReported) {
 }
 
 TEST_F(FailedScan, ArrayWithoutAnEndIsReported) {
-    writeHeaders(kGlobal, kLibrary, QStringLiteral("// scanStart: global variables\ntypedef enum\n{\n  FIRST_X = 5000,\n  LAST_X,\n  TAIL_N // * n\n}\n"));
+    writeHeaders(kGlobal, kLibrary, QStringLiteral("// scanStart: global variables\ntypedef enum\n{\n  FIRST_X = 5000,\n  LAST_X,\n  TAIL_N // * n\n}\n// scanEnd\n"));
     EXPECT_FALSE(g_scanHeaderFiles(log, db, QStringLiteral("sourceScan")));
     EXPECT_EQ(log.lines.last(), QStringLiteral("      Array TAIL_N is the last symbol: its number of elements is unknown"));
     expectUnchanged();
 }
+
+const QString kUnclosed = QStringLiteral(
+    "the scan section reaches the end of the file without \"// scanEnd\" "
+    "(the file may be cut short; every scan section must end with a line \"// scanEnd\")");
+const QString kNul = QStringLiteral("the line holds a NUL byte: the file is no plain-text header");
 
 TEST_F(FailedScan, AFileWithoutASectionOrASectionWithoutASymbolStopsTheScan) {
     const struct {
@@ -220,6 +228,17 @@ TEST_F(FailedScan, AFileWithoutASectionOrASectionWithoutASymbolStopsTheScan) {
         {"global.h", QString(), QStringLiteral("      global.h: the file has no scan section (no line begins with \"// scanStart\")")},
         {"library.h", QStringLiteral("// scanStart: global types\n// scanEnd\n"),
          QStringLiteral("      library.h line 1: the scan section yields no symbol")},
+        // Cut short: the last line half a define, and the section without its end.
+        {"global.h", kGlobal.left(kGlobal.indexOf(QLatin1String("#define PARAMETER_OFFSET")) + 3),
+         QStringLiteral("      global.h line 2: ") + kUnclosed},
+        {"dataContainer.h", dataContainer(kBaseVariables, kBaseAlarms, kBaseParameters).chopped(11),
+         QStringLiteral("      dataContainer.h line 19: ") + kUnclosed},
+        // A NUL byte in a name and in a comment: no symbol is cut at it.
+        {"dataContainer.h", dataContainer(QStringLiteral("  VAR_C") + QChar(u'\0') + QStringLiteral("OM_00007,\n") + kBaseVariables,
+                                          kBaseAlarms, kBaseParameters),
+         QStringLiteral("      dataContainer.h line 5: ") + kNul},
+        {"library.h", QString(kLibrary).replace(QLatin1String("; delay 2"), QStringLiteral("; del") + QChar(u'\0') + QStringLiteral("ay 2")),
+         QStringLiteral("      library.h line 5: ") + kNul},
     };
     for (const auto& c : cases) {
         writeBase();

@@ -1,9 +1,10 @@
 #pragma once
 // A workbook read from an .xlsx file (a zip of XML parts) or an .xls file (BIFF), as the
 // signal-list import needs it: the sheets by name, hidden ones included, and each cell as
-// the text of its value (numbers without a needless decimal point, booleans "True" and
-// "False", the cached value of a formula, nothing for an error value). A formula or boolean
-// cell whose value the file does not hold is not an empty cell: it is listed as without value.
+// the text of its value (numbers without a needless decimal point, dates as "YYYY-MM-DD",
+// with " HH:MM:SS" where their format shows the time, booleans "True" and "False", the
+// cached value of a formula, nothing for an error value). A formula or boolean cell whose
+// value the file does not hold is not an empty cell: it is listed as without value.
 #include <QHash>
 #include <QSet>
 #include <QString>

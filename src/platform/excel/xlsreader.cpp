@@ -25,13 +25,31 @@
 namespace excel::detail {
 namespace {
 
+// Longer texts than this FreeXL does not read: it opens such a workbook without a handle.
+constexpr qsizetype kFreeXlTextLimit = 16384;
+
+// Why FreeXL could not read the file, as far as it can be told.
+QString freeXlCause(const QByteArray& file, int rc, bool noHandle) {
+    const qsizetype longest = longestSharedText(file);
+    if (noHandle && longest > kFreeXlTextLimit)
+        return QStringLiteral("A text in it holds %1 characters: FreeXL, the library that reads .xls workbooks, reads no "
+                              "text of more than about %2 characters. Save the workbook as .xlsx.")
+            .arg(longest)
+            .arg(kFreeXlTextLimit);
+    if (noHandle) return QStringLiteral("FreeXL, the library that reads .xls workbooks, refuses it as damaged.");
+    return QStringLiteral("FreeXL, the library that reads .xls workbooks, fails on it with error %1.").arg(rc);
+}
+
 // Every worksheet asked for with its cells; formula and boolean cells, which FreeXL gives
-// no value for, from the records themselves. Any failing call fails the whole reading.
-bool readWithFreeXL(const QByteArray& path, const QStringList& only, std::vector<Sheet>& sheets) {
+// no value for, from the records themselves. Any failing call fails the whole reading;
+// `cause` then says why where it can be told.
+bool readWithFreeXL(const QByteArray& path, const QStringList& only, std::vector<Sheet>& sheets, QString& cause) {
     QFile f(QFile::decodeName(path));
     RecordCells records;
-    if (!f.open(QIODevice::ReadOnly) || !readFormulaCells(f.readAll(), records)) return false;
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    const QByteArray file = f.readAll();
     f.close();
+    if (!readFormulaCells(file, records)) return false;
     const void* handle = nullptr;
     const int rc = freexl_open(path.constData(), &handle);
     struct Closer {
@@ -41,7 +59,11 @@ bool readWithFreeXL(const QByteArray& path, const QStringList& only, std::vector
         }
     } closer{handle};
     unsigned int count = 0;
-    if (rc != FREEXL_OK || freexl_get_info(handle, FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK) return false;
+    if (rc != FREEXL_OK || !handle) {
+        cause = freeXlCause(file, rc, rc == FREEXL_OK);
+        return false;
+    }
+    if (freexl_get_info(handle, FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK) return false;
     for (unsigned int s = 0; s < count && s < 65535; ++s) {
         Sheet sheet;
         const char* name = nullptr;
@@ -117,8 +139,9 @@ std::unique_ptr<Workbook> readXls(const QString& path, QString& error, const QSt
         std::vector<Sheet> sheets;
         QByteArray out;
         QDataStream ds(&out, QIODevice::WriteOnly);
-        const bool ok = readWithFreeXL(file, only, sheets);
-        ds << ok << quint32(sheets.size());
+        QString cause;
+        const bool ok = readWithFreeXL(file, only, sheets, cause);
+        ds << ok << cause << quint32(sheets.size());
         for (const Sheet& s : sheets) ds << s.name << s.cells << s.withoutValue;
         _exit(writeAll(fds[1], out) ? 0 : 1);
     }
@@ -158,8 +181,10 @@ std::unique_ptr<Workbook> readXls(const QString& path, QString& error, const QSt
     }
     QDataStream ds(in);
     bool ok = false;
+    QString cause;
     quint32 count = 0;
-    ds >> ok >> count;
+    ds >> ok >> cause >> count;
+    if (!ok && ds.status() == QDataStream::Ok && !cause.isEmpty()) error += QLatin1Char(' ') + cause;
     if (!ok || ds.status() != QDataStream::Ok) return nullptr;
     auto book = std::make_unique<Workbook>();
     for (quint32 i = 0; i < count && ds.status() == QDataStream::Ok; ++i) {

@@ -101,7 +101,73 @@ private:
 };
 
 constexpr quint16 kBof = 0x0809, kEof = 0x000A, kSheet = 0x0085, kFormula = 0x0006, kString = 0x0207,
-                  kBoolErr = 0x0205;
+                  kBoolErr = 0x0205, kSst = 0x00FC, kContinue = 0x003C;
+
+// The shared-string table over its record and the CONTINUE records after it. A text's
+// characters may break at a record's end, and go on behind one byte of flags.
+class SstReader {
+public:
+    explicit SstReader(std::vector<QByteArray> pieces) : m_pieces(std::move(pieces)) {}
+
+    qsizetype longest() {
+        if (!skip(4)) return -1;
+        quint32 count = 0;
+        if (!take(4, &count)) return -1;
+        qsizetype most = 0;
+        for (quint32 i = 0; i < count; ++i) {
+            quint32 chars = 0, flags = 0, runs = 0, ext = 0;
+            if (!take(2, &chars) || !take(1, &flags)) return -1;
+            if ((flags & 0x08) && !take(2, &runs)) return -1;
+            if ((flags & 0x04) && !take(4, &ext)) return -1;
+            if (!skipChars(chars, flags & 1) || !skip(qsizetype(runs) * 4 + ext)) return -1;
+            most = qMax(most, qsizetype(chars));
+        }
+        return most;
+    }
+
+private:
+    bool nextPiece() {
+        if (++m_piece >= m_pieces.size()) return false;
+        m_at = 0;
+        return true;
+    }
+    bool take(int bytes, quint32* value) {
+        *value = 0;
+        for (int i = 0; i < bytes; ++i) {
+            while (m_piece < m_pieces.size() && m_at >= m_pieces[m_piece].size())
+                if (!nextPiece()) return false;
+            if (m_piece >= m_pieces.size()) return false;
+            *value |= quint32(quint8(m_pieces[m_piece][m_at++])) << (8 * i);
+        }
+        return true;
+    }
+    bool skip(qsizetype bytes) {
+        quint32 ignored;
+        for (; bytes > 0; --bytes)
+            if (!take(1, &ignored)) return false;
+        return true;
+    }
+    bool skipChars(quint32 chars, bool wide) {
+        while (chars > 0) {
+            if (m_piece >= m_pieces.size()) return false;
+            if (m_at >= m_pieces[m_piece].size()) {
+                quint32 flags = 0;
+                if (!nextPiece() || !take(1, &flags)) return false;
+                wide = flags & 1;
+            }
+            const qsizetype unit = wide ? 2 : 1;
+            const qsizetype n = qMin<qsizetype>(chars, (m_pieces[m_piece].size() - m_at) / unit);
+            if (n == 0) return false;
+            m_at += n * unit;
+            chars -= quint32(n);
+        }
+        return true;
+    }
+
+    std::vector<QByteArray> m_pieces;
+    size_t m_piece = 0;
+    qsizetype m_at = 0;
+};
 
 // The text of a STRING record (the result of the formula before it), BIFF8 only.
 std::optional<QString> stringRecord(const QByteArray& d, bool biff8) {
@@ -179,6 +245,27 @@ bool readFormulaCells(const QByteArray& file, RecordCells& sheets) {
         if (quint8(d[5]) == 0 && !readSheet(s, at, biff8, cells)) return false;
     }
     return false;
+}
+
+qsizetype longestSharedText(const QByteArray& file) {
+    QByteArray s;
+    if (!CompoundFile(file).workbookStream(s) || s.size() < 8 || u16(s, 0) != kBof || u16(s, 4) != 0x0600) return -1;
+    for (qsizetype p = 0; p + 4 <= s.size();) {
+        const quint16 id = u16(s, p), len = u16(s, p + 2);
+        if (p + 4 + len > s.size()) return -1;
+        if (id == kEof) return 0;  // a workbook without texts
+        p += 4 + len;
+        if (id != kSst) continue;
+        std::vector<QByteArray> pieces{s.mid(p - len, len)};
+        while (p + 4 <= s.size() && u16(s, p) == kContinue) {
+            const quint16 more = u16(s, p + 2);
+            if (p + 4 + more > s.size()) return -1;
+            pieces.push_back(s.mid(p + 4, more));
+            p += 4 + more;
+        }
+        return SstReader(std::move(pieces)).longest();
+    }
+    return -1;
 }
 
 }  // namespace excel::detail

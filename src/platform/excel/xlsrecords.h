@@ -15,5 +15,8 @@ using RecordCells = QHash<QString, QHash<quint64, std::optional<QString>>>;
 
 // False when the file is no compound document whose workbook stream reads whole.
 bool readFormulaCells(const QByteArray& file, RecordCells& sheets);
+// The number of characters of the longest text of the shared-string table (BIFF8), -1
+// when the file or the table does not read whole.
+qsizetype longestSharedText(const QByteArray& file);
 
 }  // namespace excel::detail

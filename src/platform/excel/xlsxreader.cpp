@@ -1,6 +1,8 @@
 // The .xlsx reader: the workbook part names the sheets and their parts, the shared-string
-// part holds the texts, and each sheet part its cells. Only what the values need is read,
-// and only the sheets asked for; a part that does not read whole refuses the workbook.
+// part holds the texts, the styles part tells which numbers are dates, and each sheet part
+// holds its cells. Only what the values need is read, and only the sheets asked for; a part
+// that does not read whole, or leaves a cell's value in doubt, refuses the workbook.
+#include "excel/dateformat.h"
 #include "excel/workbook.h"
 
 #include <QFile>
@@ -26,6 +28,17 @@ struct Damage {
         return part(name, QStringLiteral("is no well-formed XML (line %1: %2)").arg(x.lineNumber()).arg(why));
     }
 };
+
+// A declaration can stand only before the root element: the reading stops there.
+bool hasDoctype(const QByteArray& xml) {
+    QXmlStreamReader x(xml);
+    while (!x.atEnd()) {
+        const auto token = x.readNext();
+        if (token == QXmlStreamReader::DTD) return true;
+        if (token == QXmlStreamReader::StartElement) return false;
+    }
+    return false;
+}
 
 class Archive {
 public:
@@ -71,6 +84,9 @@ public:
         if (r < 0 || got != zip_int64_t(st.size))
             return damage.part(name, QStringLiteral("does not unpack to its recorded size and checksum"));
         out.resize(qsizetype(got));
+        // A document type declaration brings entities, external ones included, whose text
+        // the reader would not see; no writer of workbooks puts one in.
+        if (hasDoctype(out)) return damage.part(name, QStringLiteral("holds a document type declaration"));
         return true;
     }
 
@@ -117,8 +133,38 @@ bool readSharedStrings(const QString& part, const QByteArray& xml, std::vector<Q
 // One <c> element as read.
 struct RawCell {
     QString type, value, inlineText;
+    int style = 0;  // index into the cell formats
     bool hasValue = false, formula = false;
 };
+
+// What the styles say of the cells' numbers: the date kind of each cell format.
+struct Formats {
+    std::vector<DateKind> cellFormats;
+    bool date1904 = false;
+    DateKind of(int style) const { return style >= 0 && size_t(style) < cellFormats.size() ? cellFormats[size_t(style)] : DateKind::None; }
+};
+
+// The number formats of the cell formats (<cellXfs>), custom ones by their code.
+bool readStyles(const QString& part, const QByteArray& xml, Formats& formats, Damage& damage) {
+    QXmlStreamReader x(xml);
+    QHash<int, DateKind> custom;
+    bool inCellFormats = false;
+    while (!x.atEnd()) {
+        x.readNext();
+        if (x.isEndElement() && x.name() == QLatin1String("cellXfs")) inCellFormats = false;
+        if (!x.isStartElement()) continue;
+        const auto a = x.attributes();
+        if (x.name() == QLatin1String("numFmt")) {
+            custom.insert(a.value(QLatin1String("numFmtId")).toInt(), formatCodeKind(a.value(QLatin1String("formatCode")).toString()));
+        } else if (x.name() == QLatin1String("cellXfs")) {
+            inCellFormats = true;
+        } else if (inCellFormats && x.name() == QLatin1String("xf")) {
+            const int id = a.value(QLatin1String("numFmtId")).toInt();
+            formats.cellFormats.push_back(custom.contains(id) ? custom.value(id) : builtinFormatKind(id));
+        }
+    }
+    return damage.xml(part, x);
+}
 
 // What a cell reads as: its text, or none for a formula or boolean without a value; or a
 // fault when the cell contradicts the workbook (a shared-string index past the table, a
@@ -128,7 +174,7 @@ struct CellValue {
     QString fault;
 };
 
-CellValue cellValue(const RawCell& c, const std::vector<QString>& shared) {
+CellValue cellValue(const RawCell& c, const std::vector<QString>& shared, const Formats& formats) {
     const QString v = c.value.trimmed();
     if (c.type == QLatin1String("s")) {
         if (!c.hasValue) return {QString(), {}};
@@ -148,15 +194,25 @@ CellValue cellValue(const RawCell& c, const std::vector<QString>& shared) {
     }
     if (c.type == QLatin1String("e")) return {QString(), {}};  // an error value has no text
     if (v.isEmpty()) return {c.formula ? std::nullopt : std::optional<QString>(QString()), {}};
+    const DateKind kind = formats.of(c.style);
+    if (c.type == QLatin1String("d")) {
+        if (const std::optional<QString> t = isoDateText(v, kind)) return {t, {}};
+        return {{}, QStringLiteral("the date \"%1\"").arg(c.value)};
+    }
     bool ok = false;
     const double d = v.toDouble(&ok);
-    return {ok ? numberText(d) : c.value, {}};
+    if (!ok) return {{}, QStringLiteral("the number \"%1\"").arg(c.value)};
+    if (kind == DateKind::None) return {numberText(d), {}};
+    // A date reads as its date, never as the day number it is stored as.
+    if (const std::optional<QString> t = serialDateText(d, kind, formats.date1904)) return {t, {}};
+    return {{}, QStringLiteral("the date number %1, which is no date a workbook shows").arg(c.value)};
 }
 
-bool readSheetCells(const QString& part, const QByteArray& xml, const std::vector<QString>& shared, Sheet& sheet,
-                    Damage& damage) {
+bool readSheetCells(const QString& part, const QByteArray& xml, const std::vector<QString>& shared, const Formats& formats,
+                    Sheet& sheet, Damage& damage) {
     QXmlStreamReader x(xml);
     int row = 0, column = 0;
+    QSet<quint64> seen;  // a cell claimed twice holds two values: neither can be trusted
     while (!x.atEnd()) {
         x.readNext();
         if (!x.isStartElement()) continue;
@@ -175,6 +231,7 @@ bool readSheetCells(const QString& part, const QByteArray& xml, const std::vecto
             column = c;
             RawCell raw;
             raw.type = x.attributes().value(QLatin1String("t")).toString();
+            raw.style = x.attributes().value(QLatin1String("s")).toInt();
             while (!x.atEnd()) {
                 x.readNext();
                 if (x.isStartElement()) {
@@ -194,7 +251,10 @@ bool readSheetCells(const QString& part, const QByteArray& xml, const std::vecto
             if (x.hasError()) break;
             if (r < 1 || r > Workbook::maxRows || c < 1 || c > Workbook::maxColumns)
                 return damage.part(part, QStringLiteral("holds a cell outside the grid"));
-            const CellValue value = cellValue(raw, shared);
+            if (seen.contains(Sheet::key(r, c)))
+                return damage.part(part, QStringLiteral("holds cell %1 twice").arg(cellReference(r, c)));
+            seen.insert(Sheet::key(r, c));
+            const CellValue value = cellValue(raw, shared, formats);
             if (!value.fault.isEmpty())
                 return damage.part(part, QStringLiteral("holds in cell %1 %2").arg(cellReference(r, c), value.fault));
             if (!value.text) sheet.withoutValue.insert(Sheet::key(r, c));
@@ -228,7 +288,7 @@ std::unique_ptr<Workbook> readXlsx(const QString& path, QString& error, const QS
         return nullptr;
     }
     QHash<QString, QString> targets;  // relationship id -> part
-    QString sharedPart = QStringLiteral("xl/sharedStrings.xml");
+    QString sharedPart = QStringLiteral("xl/sharedStrings.xml"), stylesPart = QStringLiteral("xl/styles.xml");
     {
         QXmlStreamReader x(relsXml);
         while (!x.atEnd()) {
@@ -237,6 +297,7 @@ std::unique_ptr<Workbook> readXlsx(const QString& path, QString& error, const QS
             const QString target = partPath(x.attributes().value(QLatin1String("Target")).toString());
             targets.insert(x.attributes().value(QLatin1String("Id")).toString(), target);
             if (x.attributes().value(QLatin1String("Type")).endsWith(QLatin1String("/sharedStrings"))) sharedPart = target;
+            if (x.attributes().value(QLatin1String("Type")).endsWith(QLatin1String("/styles"))) stylesPart = target;
         }
         if (!damage.xml(relsPart, x)) {
             error = damage.error;
@@ -248,10 +309,15 @@ std::unique_ptr<Workbook> readXlsx(const QString& path, QString& error, const QS
         QString part;
     };
     std::vector<Wanted> wanted;
+    Formats formats;
     {
         QXmlStreamReader x(workbookXml);
         while (!x.atEnd()) {
             x.readNext();
+            if (x.isStartElement() && x.name() == QLatin1String("workbookPr")) {
+                const auto d = x.attributes().value(QLatin1String("date1904"));
+                formats.date1904 = d == QLatin1String("1") || d == QLatin1String("true");
+            }
             if (!x.isStartElement() || x.name() != QLatin1String("sheet")) continue;
             const auto a = x.attributes();
             Wanted w;
@@ -281,9 +347,14 @@ std::unique_ptr<Workbook> readXlsx(const QString& path, QString& error, const QS
         error = damage.error;
         return nullptr;
     }
+    if (!wanted.empty() && zip.contains(stylesPart) &&
+        (!zip.read(stylesPart, xml, damage) || !readStyles(stylesPart, xml, formats, damage))) {
+        error = damage.error;
+        return nullptr;
+    }
     auto book = std::make_unique<Workbook>();
     for (Wanted& w : wanted) {
-        if (!zip.read(w.part, xml, damage) || !readSheetCells(w.part, xml, shared, w.sheet, damage)) {
+        if (!zip.read(w.part, xml, damage) || !readSheetCells(w.part, xml, shared, formats, w.sheet, damage)) {
             error = damage.error;
             return nullptr;
         }

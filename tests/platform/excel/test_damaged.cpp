@@ -161,3 +161,74 @@ TEST(DamagedXlsx, OnlyTheSheetsAskedForAreRead) {
     EXPECT_EQ(book->sheet("dcEnums")->cell(2, 1), "PAR_1");
     expectRefused(path, second);
 }
+
+// A workbook of another writer (openpyxl), damaged where a reader must not guess: a cell
+// claimed twice, a numeric cell that holds no number, and a document type declaration,
+// which brings entities (an external one here) whose text the reader does not see.
+TEST(DamagedXlsx, ACellClaimedTwiceANumberThatIsNoneOrADeclarationIsRefused) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("foreign.xlsx"));
+    ASSERT_EQ(secondwriter::openpyxl(path, QStringLiteral(R"(
+wb = openpyxl.Workbook()
+ws = wb.active
+ws.title = "dcEnums"
+ws.append(["name", "minValue", "comment"])
+ws.append(["PAR_00001", 1, "first"])
+ws.append(["PAR_00002", 100, "second"])
+wb.save(path)
+)")),
+              QString());
+    const QByteArray good = testsupport::readFile(path);
+    const QString workbookPart = QStringLiteral("xl/workbook.xml"), stylesPart = QStringLiteral("xl/styles.xml");
+    const QByteArray doctype = "<!DOCTYPE x [<!ENTITY ext SYSTEM \"file:///etc/hostname\">]>";
+    const auto afterProlog = [](QByteArray x, const QByteArray& insert) {
+        const qsizetype at = x.startsWith("<?xml") ? x.indexOf("?>") + 2 : 0;
+        return x.insert(at, insert);
+    };
+    const struct {
+        const char* name;
+        QString part;
+        std::function<QByteArray(QByteArray)> damage;
+        const char* said;
+    } cases[] = {
+        {"C2 twice", kSheet,
+         [](QByteArray x) { return x.replace("</row><row r=\"3\"", "<c r=\"C2\" t=\"n\"><v>100</v></c></row><row r=\"3\""); },
+         "holds cell C2 twice"},
+        {"A2 twice", kSheet,
+         [](QByteArray x) { return x.replace("<c r=\"B2\"", "<c r=\"A2\" t=\"n\"><v>999</v></c><c r=\"B2\""); },
+         "holds cell A2 twice"},
+        {"a cell without reference after C2 is D2, a second A2 after it", kSheet,
+         [](QByteArray x) { return x.replace("</row><row r=\"3\"", "<c><v>5</v></c><c r=\"A2\"><v>5</v></c></row><row r=\"3\""); },
+         "holds cell A2 twice"},
+        {"a number that is none", kSheet, [](QByteArray x) { return x.replace("<v>1</v>", "<v>12abc</v>"); },
+         "holds in cell B2 the number \"12abc\""},
+        {"an external entity in a sheet", kSheet,
+         [&](QByteArray x) { return afterProlog(x, doctype).replace("<t>first</t>", "<t>&ext;</t>"); },
+         "holds a document type declaration"},
+        {"an entity without declaration", kSheet, [](QByteArray x) { return x.replace("<t>first</t>", "<t>&ext;</t>"); },
+         "is no well-formed XML"},
+        {"a declaration in the workbook part", workbookPart, [&](QByteArray x) { return afterProlog(x, "<!DOCTYPE workbook>"); },
+         "holds a document type declaration"},
+        {"a declaration in the styles", stylesPart, [&](QByteArray x) { return afterProlog(x, "<!DOCTYPE styleSheet>"); },
+         "holds a document type declaration"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(testsupport::writeFile(path, good));
+        const QByteArray xml = secondwriter::readPart(path, c.part);
+        const QByteArray damaged = c.damage(xml);
+        ASSERT_NE(damaged, xml);
+        ASSERT_TRUE(secondwriter::replacePart(path, c.part, damaged));
+        QString error;
+        EXPECT_EQ(Workbook::open(path, &error), nullptr);
+        EXPECT_TRUE(error.contains(path)) << error.toStdString();
+        EXPECT_TRUE(error.contains(c.part)) << error.toStdString();
+        EXPECT_TRUE(error.contains(QString::fromLatin1(c.said))) << error.toStdString();
+    }
+    ASSERT_TRUE(testsupport::writeFile(path, good));
+    QString error;
+    const auto book = Workbook::open(path, &error);
+    ASSERT_TRUE(book) << error.toStdString();
+    EXPECT_EQ(book->sheet("dcEnums")->cell(2, 3), "first");
+    EXPECT_EQ(book->sheet("dcEnums")->cell(3, 2), "100");
+}
