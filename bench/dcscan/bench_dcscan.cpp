@@ -7,24 +7,20 @@
 // import of a workbook that fills both sheets from row 2 to row 10000, the last row the
 // import reads; the file dialog is answered through the dialog seam. The last two lines
 // give the slower run of each. Goal: each at most 2 s.
+#include "builderwindow.h"
 #include "dao/dao.h"
 #include "dcbuilder/bintables.h"
 #include "dcbuilder/frmdcbuilder.h"
 #include "dcdatabase/dctables.h"
 #include "dcdatabase/modscanheaderfiles.h"
-#include "desktop/dialogs.h"
-#include "services/errtrap.h"
 #include "services/modglobal.h"
-#include "services/programinfo.h"
 
 #include <QApplication>
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
 #include <QTemporaryDir>
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <xlsxwriter.h>
 
@@ -84,12 +80,7 @@ void writeHeaders(const QString& dir) {
               QStringLiteral("  PARA_LAST_ENUM\r\n} tPar;\r\n// scanEnd\r\n"));
 }
 
-template <class F>
-double seconds(F&& f) {
-    const auto t0 = std::chrono::steady_clock::now();
-    f();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
+using builderBench::seconds;
 
 void print(const char* what, double s) {
     std::printf("%-28s %8.1f ms  %7.2f us per symbol\n", what, s * 1e3, s * 1e6 / kSymbols);
@@ -125,32 +116,6 @@ bool silentScans() {
 }
 
 // ---- The builder window's road ----
-
-// The configuration database with the aliases the builder writes after a header scan.
-void writeConfig(const QString& dir) {
-    const QString path = QDir(dir).filePath(QStringLiteral("Config.mdb"));
-    auto db = dao::CreateDatabase(path);
-    db->Execute(QStringLiteral("CREATE TABLE aliasSymbolName (aliasName TEXT COLLATE NOCASE, symbolName TEXT COLLATE NOCASE)"));
-    db->Execute(QStringLiteral("INSERT INTO aliasSymbolName VALUES ('DC_SWINFO_DEVELOPER_NO', 'PAR_SWINFO_DEVELOPER_NO')"));
-    db->Close();
-    modGlobal::g_configDir = dir;
-    modGlobal::g_rsAliasSymbolName =
-        dao::OpenDatabase(path, true, false)->OpenRecordset(QStringLiteral("SELECT * FROM aliasSymbolName ORDER BY aliasName"));
-}
-
-// The first version of the data container, of this program's version: its tables and
-// step tables, empty.
-void writeFirstVersion(const QString& path) {
-    auto d = dao::CreateDatabase(path);
-    dcTables::g_createTables(*d);
-    dcBinTables::g_createTables(*d);
-    d->CreateTable(QStringLiteral("version"), {{QStringLiteral("date"), dao::dbDate, 0},
-                                               {QStringLiteral("applVersion"), dao::dbText, 16},
-                                               {QStringLiteral("comment"), dao::dbMemo, 0}});
-    d->Execute(QStringLiteral("INSERT INTO version (date, applVersion, comment) VALUES (?, ?, ?)"),
-               {QDateTime::currentDateTime(), programInfo::versionText(), QStringLiteral("bench")});
-    d->Close();
-}
 
 // A signal list with both sheets filled to the last row the import reads: the scanned
 // variables and parameters, the scanned alarms, and past them names the database lacks.
@@ -199,37 +164,15 @@ bool builderRoad(double& scan, double& import) {
     modGlobal::g_toolTitle = QStringLiteral("Bench");
     modGlobal::g_moduleKind = QStringLiteral("PXM");
     modGlobal::g_baseAdrDC = 0xC0000;
-    writeConfig(dir.path());
-    writeFirstVersion(dir.filePath(QStringLiteral("Bench-PXM-DC-001.mdb")));
+    builderBench::writeConfig(dir.path());
+    builderBench::writeFirstVersion(dir.filePath(QStringLiteral("Bench-PXM-DC-001.mdb")));
     writeHeaders(dir.path());
     const QString book = dir.filePath(QStringLiteral("signals.xlsx"));
     writeSignalList(book);
 
-    // The open-file dialog picks the workbook; any other box or error is shown on the
-    // terminal and spoils the run.
-    struct Bench : Dialogs::Answerer, ErrPtnr::ErrorHandler {
-        QString book;
-        bool quiet = true;
-        Dialogs::Answer answer(const Dialogs::Request& r) override {
-            Dialogs::Answer a;
-            if (r.kind == Dialogs::Kind::OpenFile) {
-                a.text = book;
-                return a;
-            }
-            std::fprintf(stderr, "bench_dcscan: box \"%s\"\n", qPrintable(r.text));
-            quiet = false;
-            a.button = Dialogs::cautiousButton(r.style);
-            return a;
-        }
-        ErrPtnr::Choice handle(const ErrPtnr::ErrorInfo& i) override {
-            std::fprintf(stderr, "bench_dcscan: run-time error in %s: %s\n", qPrintable(i.procedure), qPrintable(i.description));
-            quiet = false;
-            return ErrPtnr::Choice::Continue;
-        }
-    } bench;
-    bench.book = book;
-    Dialogs::answererLink::install(&bench);
-    ErrPtnr::errorHandlerLink::install(&bench);
+    // The open-file dialog picks the workbook; any other box or error spoils the run.
+    builderBench::Answerer bench("bench_dcscan");
+    bench.file = book;
 
     frmDcBuilder& builder = frmDcBuilder::instance();
     builder.g_show(dir.path());
@@ -248,8 +191,6 @@ bool builderRoad(double& scan, double& import) {
     std::printf("builder window, signal list  %8.1f ms  (%d log lines)\n", import * 1e3, builder.lstMessage->count());
     ok = ok && hasLine(builder.lstMessage, saved.arg(QStringLiteral("004")));
     builder.unload();
-    Dialogs::answererLink::install(nullptr);
-    ErrPtnr::errorHandlerLink::install(nullptr);
     modGlobal::g_rsAliasSymbolName.reset();
     if (!ok || !bench.quiet) std::fprintf(stderr, "bench_dcscan: a command of the builder window did not complete\n");
     return ok && bench.quiet;

@@ -6,10 +6,12 @@
 #include "services/moddatabase.h"
 #include "services/modstringfct.h"
 
+#include "dcbuilder/reportpages.h"
+
+#include <QBuffer>
 #include <QFile>
-#include <QPageLayout>
-#include <QPdfWriter>
-#include <QTextDocument>
+#include <QSaveFile>
+#include <algorithm>
 
 namespace dcReport {
 namespace {
@@ -33,34 +35,51 @@ const Section kSections[] = {
      {"step", "content", "value", "noOfBytes", "loops", "goto", "class", "varGroup"}},
 };
 
-QString cellText(const QVariant& v) { return v.isNull() ? QString() : v.toString().toHtmlEscaped(); }
+QString cellText(const QVariant& v) { return v.isNull() ? QString() : v.toString(); }
 
-QString sectionHtml(dao::Database& db, const Section& section) {
-    const std::shared_ptr<dao::Recordset> rs = db.OpenRecordset(QString::fromLatin1(section.sql));
-    std::vector<std::pair<int, bool>> shown;  // column index, kept on one line
-    QString html = QStringLiteral("<h2>%1</h2><table border='1' cellspacing='0' cellpadding='2' width='100%'><tr>")
-                       .arg(QString::fromLatin1(section.heading));
+// The section's rows as texts; rowRead after each.
+reportPages::Table sectionTable(dao::Recordset& rs, const Section& section, const std::function<void()>& rowRead) {
+    reportPages::Table table;
+    table.heading = QString::fromLatin1(section.heading);
+    std::vector<int> shown;
     for (const char* column : section.columns) {
-        const int index = rs->FieldIndex(QString::fromLatin1(column));
+        const int index = rs.FieldIndex(QString::fromLatin1(column));
         if (index < 0) continue;
-        shown.emplace_back(index, qstrcmp(column, "name") == 0);
-        html += QStringLiteral("<th bgcolor='#d8d8d8'>%1</th>").arg(QString::fromLatin1(column));
+        shown.push_back(index);
+        table.columns << QString::fromLatin1(column);
+        table.oneLine.push_back(qstrcmp(column, "name") == 0);
     }
-    html += QStringLiteral("</tr>");
-    int rows = 0;
-    for (; !rs->eof(); rs->MoveNext(), ++rows) {
-        html += QStringLiteral("<tr>");
-        for (const auto& [index, oneLine] : shown)
-            html += (oneLine ? QStringLiteral("<td style='white-space:nowrap'>%1</td>") : QStringLiteral("<td>%1</td>"))
-                        .arg(cellText(rs->Value(index)));
-        html += QStringLiteral("</tr>");
+    for (; !rs.eof(); rs.MoveNext()) {
+        QStringList row;
+        row.reserve(qsizetype(shown.size()));
+        for (const int index : shown) row << cellText(rs.Value(index));
+        table.rows.push_back(std::move(row));
+        rowRead();
     }
-    rs->Close();
-    return html + QStringLiteral("</table><p>%1 rows</p>").arg(rows);
+    return table;
+}
+
+// The sections of the report database, read.
+std::vector<reportPages::Table> readSections(dao::Database& db, const std::function<void(float)>& progress) {
+    std::vector<std::shared_ptr<dao::Recordset>> sets;
+    std::size_t total = 0, read = 0;
+    for (const Section& s : kSections) {
+        sets.push_back(db.OpenRecordset(QString::fromLatin1(s.sql)));
+        total += std::size_t(std::max(0, sets.back()->RecordCount()));
+    }
+    std::vector<reportPages::Table> tables;
+    for (std::size_t i = 0; i < sets.size(); ++i) {
+        tables.push_back(sectionTable(*sets[i], kSections[i], [&] {
+            if (++read % reportPages::kRowsPerTurn == 0 && progress && total) progress(float(read) / float(total));
+        }));
+        sets[i]->Close();
+    }
+    return tables;
 }
 }  // namespace
 
 void fill(const QString& sourceDb, const QString& reportDb) {
+
     if (QFile::exists(reportDb) && !QFile::remove(reportDb))
         throw RuntimeError(75, modStringFct::sprintf("Path/File access error: {*}", reportDb));
     dao::CreateDatabase(reportDb)->Close();
@@ -76,33 +95,41 @@ void fill(const QString& sourceDb, const QString& reportDb) {
     db->Close();
 }
 
-void writePdf(const QString& reportDb, const QString& pdfPath, const QString& title) {
+void writePdf(const QString& reportDb, const QString& pdfPath, const QString& title,
+              const std::function<void(float)>& progress) {
+    // Reading takes a share of the time, the pages the rest.
+    constexpr float kRead = 0.2f;
+    const auto part = [&](float from, float to) {
+        return [&progress, from, to](float share) {
+            if (progress) progress(from + (to - from) * share);
+        };
+    };
+    reportPages::Document document;
+    document.title = title;
+    document.heading = QStringLiteral("Data Container Report");
+    document.titleLines = {title, modStringFct::sprintf("{*}", TimeService::now())};
     const std::shared_ptr<dao::Database> db = dao::OpenDatabase(reportDb, false, true);
-    QString html = QStringLiteral("<h1>Data Container Report</h1><p>%1<br>%2</p>")
-                       .arg(title.toHtmlEscaped(), modStringFct::sprintf("{*}", TimeService::now()));
     try {
-        for (const Section& s : kSections) html += sectionHtml(*db, s);
+        document.tables = readSections(*db, part(0, kRead));
     } catch (...) {
         db->Close();
         throw;
     }
     db->Close();
 
-    QTextDocument doc;
-    QFont font = doc.defaultFont();
-    font.setPointSizeF(7.5);
-    doc.setDefaultFont(font);
-    doc.setHtml(html);
-    {
-        // The file is complete once the writer is gone. The document keeps margins of its own.
-        QPdfWriter writer(pdfPath);
-        writer.setTitle(title);
-        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(0, 0, 0, 0),
-                                         QPageLayout::Millimeter));
-        doc.print(&writer);
-    }
-    if (!QFile::exists(pdfPath) || QFile(pdfPath).size() == 0)
-        throw RuntimeError(75, modStringFct::sprintf("Path/File access error: {*}", pdfPath));
+    // Written beside the file and put in its place whole: a report that fails leaves the
+    // one before it, and says why.
+    QSaveFile file(pdfPath);
+    const auto refuse = [&] {
+        throw RuntimeError(75, modStringFct::sprintf("Path/File access error: {*}: {*}", pdfPath, file.errorString()));
+    };
+    if (!file.open(QIODevice::WriteOnly)) refuse();
+    // Made in memory and written at once: the PDF writer asks its device for its position
+    // at every object, which a file answers from the file system.
+    QBuffer pages;
+    pages.open(QIODevice::WriteOnly);
+    reportPages::write(pages, document, part(kRead, 1));
+    if (file.write(pages.data()) != pages.data().size() || !file.commit()) refuse();
 }
 
 }  // namespace dcReport

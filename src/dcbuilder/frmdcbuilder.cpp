@@ -9,6 +9,7 @@
 #include "services/errtrap.h"
 #include "services/modglobal.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QFrame>
@@ -178,7 +179,28 @@ void frmDcBuilder::updateProgress(float value, bool relative) {
     m_progress = logList::move(prgProgress, m_progress, value, relative);
 }
 
+frmDcBuilder::CommandLock::CommandLock(frmDcBuilder& builder) : m_builder(&builder) {
+    for (QWidget* w : std::initializer_list<QWidget*>{builder.cmdScanSignalList, builder.cmdScanHeader, builder.cmdExit,
+                                                      builder.tabAction, builder.cmdBuild, builder.cmdReport,
+                                                      builder.filSourceDC}) {
+        m_enabled.emplace_back(w, w->isEnabled());
+        w->setEnabled(false);
+    }
+    builder.m_commandRunning = true;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void frmDcBuilder::CommandLock::release() {
+    if (!m_builder) return;
+    for (const auto& [w, enabled] : m_enabled) w->setEnabled(enabled);
+    m_builder->m_commandRunning = false;
+    m_builder = nullptr;
+    QApplication::restoreOverrideCursor();
+}
+
 void frmDcBuilder::closeEvent(QCloseEvent* e) {
+    // The command under way still works on the window's files: it ends first.
+    if (m_commandRunning) return e->ignore();
     if (m_loaded) trap("frmDcBuilder", "Form_Unload", [&] { Form_Unload(); });
     e->accept();
 }

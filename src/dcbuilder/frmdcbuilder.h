@@ -14,6 +14,7 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QFrame;
 class QLabel;
@@ -173,8 +174,21 @@ private:
     void setSwInfos(const QString& db);
     void setDcVersion(const QString& db);
 
-    // Scans: the controls that stay locked while one runs.
-    void lockScanControls(bool locked);
+    // The builder's commands locked, with the wait pointer, for the life of a long command
+    // (a scan, the report), also when it fails part-way; each control is given back the
+    // state it had. A close of the window meanwhile is refused.
+    class CommandLock {
+    public:
+        explicit CommandLock(frmDcBuilder& builder);
+        ~CommandLock() { release(); }
+        CommandLock(const CommandLock&) = delete;
+        CommandLock& operator=(const CommandLock&) = delete;
+        void release();
+
+    private:
+        frmDcBuilder* m_builder;
+        std::vector<std::pair<QWidget*, bool>> m_enabled;
+    };
     bool signalListImported(const QString& file);
     QString signalSheetProblem(const QString& dbName, const QString& sheet);
 
@@ -192,4 +206,5 @@ private:
     QString m_dcDirectory;
     bool m_tempDcOpen = false;
     bool m_dcModified = false;
+    bool m_commandRunning = false;
 };

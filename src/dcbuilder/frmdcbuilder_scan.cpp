@@ -10,7 +10,6 @@
 #include "services/errtrap.h"
 #include "services/modstringfct.h"
 
-#include <QApplication>
 #include <QPushButton>
 #include <QTabBar>
 #include <optional>
@@ -21,26 +20,10 @@ namespace {
 constexpr char kObject[] = "frmDcBuilder";
 const QString kSourceScan = QStringLiteral("sourceScan");
 const QString kSheets[] = {QStringLiteral("dcEnums"), QStringLiteral("alarmEnums")};
-
-// Locks the scan controls for the life of a scan, also when the scan fails part-way.
-struct ScanLock {
-    std::function<void(bool)> lock;
-    explicit ScanLock(std::function<void(bool)> f) : lock(std::move(f)) { lock(true); }
-    ~ScanLock() { lock(false); }
-};
 }  // namespace
 
-void frmDcBuilder::lockScanControls(bool locked) {
-    for (QWidget* w : std::initializer_list<QWidget*>{cmdScanSignalList, cmdScanHeader, cmdExit, tabAction})
-        w->setEnabled(!locked);
-    if (locked)
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-    else
-        QApplication::restoreOverrideCursor();
-}
-
 void frmDcBuilder::cmdScanHeader_Click() {
-    ScanLock lock([this](bool locked) { lockScanControls(locked); });
+    CommandLock lock(*this);
     addMessage(builderLog::openingLine(QStringLiteral("SCAN HEADER FILES ")));
     trap(kObject, "cmdScanHeader_Click", [&] {
         const QString db = m_tempDc;
@@ -61,7 +44,7 @@ void frmDcBuilder::cmdScanSignalList_Click() {
     const QString file =
         Dialogs::getOpenFileName(QStringLiteral("Choose Signal-List"), QString(), QStringLiteral("*.xls* (*.xls*)"));
     if (file.isEmpty()) return;  // cancelled: nothing logged, nothing changed
-    ScanLock lock([this](bool locked) { lockScanControls(locked); });
+    CommandLock lock(*this);
     addMessage(builderLog::openingLine(QStringLiteral("SCAN SIGNAL LIST ")));
     trap(kObject, "cmdScanSignalList_Click", [&] {
         addMessage(sprintf("Scan Signal-List {*}", file));

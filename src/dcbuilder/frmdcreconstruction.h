@@ -71,6 +71,9 @@ private:
     bool rebuild(const QString& result);
     // The read pass over the image into the working copy; false when a part failed.
     bool readImage(const QString& workingCopy, QByteArray& image);
+    // The values the image gave: false (logged) when a CRC-group entry holds no 16-bit
+    // CRC; rows left with the template's placeholders are logged as a warning.
+    bool filledWhole(const QString& workingCopy);
     // The hull-number check; false when the result must be discarded.
     bool hullNumberMatches(const QString& workingCopy);
 

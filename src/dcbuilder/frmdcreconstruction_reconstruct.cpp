@@ -5,6 +5,8 @@
 #include "dcbuilder/dctemplate.h"
 #include "dcbuilder/frmdcbuilder.h"
 #include "dcbuilder/frmdcreconstruction.h"
+#include "dcbuilder/groupcrc.h"
+#include "dcbuilder/reconstructioncheck.h"
 
 #include "desktop/dialogs.h"
 #include "services/errtrap.h"
@@ -91,6 +93,7 @@ bool frmDcReconstruction::rebuild(const QString& result) {
                    QString::number(*build) + QStringLiteral(". Reconstructed DC has been discarded."));
         return false;
     }
+    if (!filledWhole(workingCopy.path)) return false;
     if (!hullNumberMatches(workingCopy.path)) return false;
     if (!dcTemplate::replaceFile(workingCopy.path, result)) {
         addMessage(QStringLiteral("  Error: could not copy database file: ") + result);
@@ -113,6 +116,24 @@ bool frmDcReconstruction::readImage(const QString& workingCopy, QByteArray& imag
         for (const QString& line : debugLines) log.write(modStringFct::toAnsi(line) + "\r\n");
     }
     return ok;
+}
+
+bool frmDcReconstruction::filledWhole(const QString& workingCopy) {
+    // A CRC-group entry holds a 16-bit CRC: any other value is no image of this template.
+    const QStringList crcEntries = reconstructionCheck::crcEntriesOutOfRange(workingCopy, &groupCrc::symbolOf);
+    for (const QString& entry : crcEntries)
+        addMessage(QStringLiteral("  Error: the image gives the CRC-group entry ") + entry +
+                   QStringLiteral(", no 16-bit CRC (0 to 65535). Reconstructed DC has been discarded."));
+    if (!crcEntries.isEmpty()) return false;
+    // Rows the image does not carry keep the template's placeholders: the result is kept,
+    // and the engineer told which values are no values of the module.
+    const QStringList unfilled = reconstructionCheck::unfilledRows(workingCopy);
+    if (!unfilled.isEmpty())
+        addMessage(sprintf("  Warning: the image gave no value to {*} rows; they hold the template's placeholder "
+                           "(-32768, in minValue 32767):",
+                           unfilled.size()));
+    for (const QString& row : unfilled) addMessage(QStringLiteral("    ") + row);
+    return true;
 }
 
 bool frmDcReconstruction::hullNumberMatches(const QString& workingCopy) {

@@ -26,27 +26,6 @@ constexpr char kObject[] = "frmDcReconstruction";
 
 const QString kFailed = QStringLiteral("DC Template creation failed: ");
 
-// The enumeration columns that the read pass restores from the step rows of a set: the
-// columns of TABLE items of a number width. Text items and the other kinds of rows are
-// not read back, so their columns keep the project's values.
-QStringList restoredColumns(dao::Recordset& steps) {
-    QStringList columns;
-    for (steps.MoveFirst(); !steps.eof(); steps.MoveNext()) {
-        const QString value = steps.Value(QStringLiteral("value")).toString();
-        const qint32 width = dcNumber::whole32(steps.Value(QStringLiteral("noOfBytes"))).value_or(0);
-        const QString column = steps.Value(QStringLiteral("content")).toString();
-        if (value.startsWith(QLatin1String("TABLE")) && (width == 1 || width == 2 || width == 4) &&
-            !columns.contains(column, Qt::CaseInsensitive))
-            columns << column;
-    }
-    return columns;
-}
-
-QVariant placeholder(const QString& column) {
-    return column.compare(QLatin1String("minValue"), Qt::CaseInsensitive) == 0 ? QStringLiteral("32767")
-                                                                                : QStringLiteral("-32768");
-}
-
 // The placeholders and the change marks of every row of an enumeration set; the columns
 // of a row come from columnsOf(its class).
 template <class ColumnsOf>
@@ -54,7 +33,7 @@ void markRows(dao::Recordset& rows, ColumnsOf columnsOf, bool online) {
     for (rows.MoveFirst(); !rows.eof(); rows.MoveNext()) {
         const QString cls = rows.Value(QStringLiteral("class")).toString();
         rows.Edit();
-        for (const QString& column : columnsOf(cls)) rows.SetValue(column, placeholder(column));
+        for (const QString& column : columnsOf(cls)) rows.SetValue(column, dcTemplate::placeholder(column));
         if (online) rows.SetValue(QStringLiteral("onlineValue"), 0);
         rows.SetValue(QStringLiteral("upDate"), 1);
         rows.Update();
@@ -145,9 +124,9 @@ std::optional<QString> frmDcReconstruction::writePlaceholders(const QString& wor
         return std::nullopt;
     }
     const bool written = trap(kObject, "g_createDCTemplate", [&] {
-        const QStringList parameters = restoredColumns(*parameterSteps.rs);
-        const QStringList variables = restoredColumns(*variableSteps.rs);
-        const QStringList alarms = restoredColumns(*alarmSteps.rs);
+        const QStringList parameters = dcTemplate::restoredColumns(*parameterSteps.rs);
+        const QStringList variables = dcTemplate::restoredColumns(*variableSteps.rs);
+        const QStringList alarms = dcTemplate::restoredColumns(*alarmSteps.rs);
         // The read pass takes a record by its class, so its class chooses the step rows
         // (parameters have ids below 2048, variables from 2048 on).
         auto ofClass = [&](const QString& cls) {

@@ -11,6 +11,7 @@
 #include "mainwindow/vbcontrols.h"
 
 #include "desktop/twips.h"
+#include "services/configcheck.h"
 #include "services/errtrap.h"
 #include "services/frmmessage2.h"
 #include "services/modfilefct.h"
@@ -184,7 +185,9 @@ bool frmMain::findConfigDatabase(const QString& commandLine) {
         g_appName = hasSwitch(commandLine, QStringLiteral("/IDE")) ? kToolTitle : program.completeBaseName();
         g_dbDir = startupSwitches::configDbDir(commandLine, program.absolutePath());
         g_configDbPath = g_dbDir + g_appName + QStringLiteral("-Config.mdb");
-        usable = modFileFct::g_checkFile(g_configDbPath, true, true) == modFileFct::checkFileOk;
+        // Checked before anything opens it for writing: a refused file stays as it was.
+        usable = configCheck::g_checkConfigDatabase(g_configDbPath) &&
+                 modFileFct::g_checkFile(g_configDbPath, true, true) == modFileFct::checkFileOk;
     });
     if (!usable) return false;
 

@@ -379,3 +379,60 @@ TEST_F(ReconstructionTest, TheWindowIsDrawnAfterAReconstruction) {
     const QString keep = qEnvironmentVariable("KELB_GRAB_DIR");
     if (!keep.isEmpty()) shot.save(QDir(keep).filePath(QStringLiteral("dcreconstruction.png")));
 }
+
+// A row of the template that no step of the image reaches keeps its placeholders: the
+// result is kept, with the success line, and the row is named as a warning.
+TEST_F(ReconstructionTest, RowsTheImageDidNotFillAreNamedAsAWarning) {
+    prepareAll();
+    // A group the step table does not walk, added to the template as the template marks it.
+    row(templateOf(123), "dcEnums", {{"id", 40}, {"name", "PAR_NOT_IN_IMAGE"}, {"class", "PARAMETER"}, {"varGroup", "NEW"},
+                                     {"value", -32768}, {"minValue", 32767}});
+    reconstruct();
+    const QStringList l = windowLog();
+    ASSERT_TRUE(l.contains(kSuccess)) << l.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(QFile::exists(result()));
+    const qsizetype warning = l.indexOf(QStringLiteral(
+        "  Warning: the image gave no value to 1 rows; they hold the template's placeholder (-32768, in minValue 32767):"));
+    ASSERT_GE(warning, 0) << l.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(l.at(warning + 1), QStringLiteral("    PAR_NOT_IN_IMAGE: value, minValue"));
+    EXPECT_LT(warning, l.indexOf(kSuccess));
+    EXPECT_TRUE(errors.seen.empty());
+}
+
+// The entry of a CRC group holds a 16-bit CRC; group 3 has no member, so no CRC check of
+// the image covers its entry (at image byte 184, as a 4-byte value).
+TEST_F(ReconstructionTest, ACrcGroupEntryOutsideSixteenBitsIsAFailure) {
+    prepareAll();
+    const QByteArray good = uploadedImage();
+    ASSERT_EQ(good.mid(184, 4), QByteArray::fromHex("00000000"));
+    const struct {
+        const char* bytes;
+        const char* value;
+        bool accepted;
+    } cases[] = {
+        {"00000000", "0", true},
+        {"0000ffff", "65535", true},
+        {"00010000", "65536", false},
+        {"01000000", "16777216", false},
+        {"ffffffff", "-1", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value);
+        QByteArray image = good;
+        image.replace(184, 4, QByteArray::fromHex(c.bytes));
+        uploadImage(image);
+        QFile::remove(result());
+        reconstruct();
+        const QStringList l = windowLog();
+        EXPECT_EQ(l.contains(kSuccess), c.accepted) << l.join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(QFile::exists(result()), c.accepted);
+        const QString error = QStringLiteral("  Error: the image gives the CRC-group entry PAR_CRC_GROUP3 = %1, no 16-bit CRC "
+                                             "(0 to 65535). Reconstructed DC has been discarded.")
+                                  .arg(QLatin1String(c.value));
+        EXPECT_EQ(l.contains(error), !c.accepted) << l.join(QLatin1Char('\n')).toStdString();
+        if (!c.accepted) {
+            EXPECT_EQ(uploadFiles(), QStringList{QStringLiteral("PXM_DATA.S19")}) << "no result, no working file";
+        }
+    }
+    EXPECT_TRUE(errors.seen.empty());
+}

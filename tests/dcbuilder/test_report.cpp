@@ -7,6 +7,9 @@
 
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QTimer>
+#include <algorithm>
 
 namespace {
 class Report : public BuilderTest {
@@ -106,7 +109,106 @@ TEST_F(Report, ASourceWithoutItsTablesGoesToTheErrorHandlerAndOpensNothing) {
     EXPECT_EQ(errors.seen[0].procedure, QStringLiteral("cmdReport_Click"));
     EXPECT_TRUE(opened.empty());
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("KELB-3817 Update Tool-PXM-DC-Upload.pdf"))));
+    EXPECT_FALSE(log().last().startsWith(QString(82, QLatin1Char('-')))) << "a failed report has no closing line";
+}
+
+// A folder where the PDF would go: the error handler names the file and why, the viewer is
+// not asked, and the log ends without the closing line of a report made.
+TEST_F(Report, APdfPathThatCannotBeWrittenGoesToTheErrorHandlerAndOpensNothing) {
+    makeDc(dcName(1));
+    const QString pdf = dcName(1).chopped(3) + QStringLiteral("pdf");
+    ASSERT_TRUE(QDir().mkpath(pdf));
+    builder().g_show(dir.path());
+    builder().tabAction->setCurrentIndex(2);
+    builder().cmdReport_Click();
+    ASSERT_EQ(errors.seen.size(), 1u);
+    EXPECT_EQ(errors.seen[0].procedure, QStringLiteral("cmdReport_Click"));
+    EXPECT_TRUE(errors.seen[0].description.contains(pdf)) << errors.seen[0].description.toStdString();
+    EXPECT_TRUE(errors.seen[0].description.contains(QStringLiteral("directory"), Qt::CaseInsensitive))
+        << "the reason: " << errors.seen[0].description.toStdString();
+    EXPECT_TRUE(opened.empty());
+    EXPECT_TRUE(QFileInfo(pdf).isDir());
+    const QStringList l = log();
+    EXPECT_FALSE(l.last().startsWith(QString(82, QLatin1Char('-')))) << l.join(QLatin1Char('\n')).toStdString();
+    for (const QString& line : l) EXPECT_FALSE(line.startsWith(QStringLiteral("Debug:"))) << line.toStdString();
+    EXPECT_TRUE(builder().cmdReport->isEnabled()) << "the commands are given back";
+    EXPECT_TRUE(QDir(dir.path()).entryList({QStringLiteral("*.pdf.*")}, QDir::Files | QDir::Hidden).isEmpty())
+        << "no half-made file stays beside it";
+}
+
+// A report of many pages: the bar moves and the event loop runs (a few times a second)
+// while it is made, the
+// commands are locked and a close is refused meanwhile, and every page of the table starts
+// with its column headers.
+TEST_F(Report, ALongReportMovesTheBarKeepsTheWindowServedAndRepeatsTheHeaders) {
+    makeDc(dcName(1));
+    {
+        auto d = dao::OpenDatabase(dcName(1), false, false);
+        for (int id = 100; id < 400; ++id)
+            d->Execute(QStringLiteral("INSERT INTO dcEnums (id, name, class, value, comment) VALUES (?, ?, 'PARAMETER', ?, ?)"),
+                       {id, QStringLiteral("PAR_LONG_%1").arg(id), id * 3,
+                        id % 50 ? QStringLiteral("row %1").arg(id) : QString(300, QLatin1Char('w'))});
+        d->Close();
+    }
+    builder().g_show(dir.path());
+    builder().tabAction->setCurrentIndex(2);
+    builder().show();
+
+    std::vector<int> bar;
+    // The window outlives the test: the watch goes with it.
+    QObject watch;
+    QObject::connect(builder().prgProgress, &QProgressBar::valueChanged, &watch, [&](int v) { bar.push_back(v); });
+    int turns = 0;
+    bool locked = true, closeRefused = true;
+    QTimer served;
+    QObject::connect(&served, &QTimer::timeout, [&] {
+        ++turns;
+        testsupport::advanceClock(200);  // the time a few pages take
+        locked = locked && !builder().cmdReport->isEnabled() && !builder().cmdExit->isEnabled() &&
+                 !builder().tabAction->isEnabled() && !builder().filSourceDC->isEnabled();
+        builder().close();
+        closeRefused = closeRefused && builder().isVisible() && builder().isLoaded();
+    });
+    served.start(0);
+    builder().cmdReport->click();
+    served.stop();
+
+    EXPECT_TRUE(errors.seen.empty());
+    EXPECT_GT(turns, 3) << "the event loop ran while the report was made";
+    EXPECT_TRUE(locked);
+    EXPECT_TRUE(closeRefused);
+    std::vector<int> moving;
+    for (int v : bar)
+        if (v > 0 && v < 1000) moving.push_back(v);
+    EXPECT_GE(moving.size(), 3u);
+    EXPECT_TRUE(std::is_sorted(moving.begin(), moving.end()));
+    EXPECT_EQ(builder().prgProgress->value(), 0);
+    EXPECT_TRUE(builder().cmdReport->isEnabled());
     EXPECT_TRUE(log().last().startsWith(QString(82, QLatin1Char('-'))));
+
+    const QString pdf = dcName(1).chopped(3) + QStringLiteral("pdf");
+    const QString info = run(QStringLiteral("pdfinfo"), {pdf});
+    const QRegularExpressionMatch pages = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info);
+    ASSERT_TRUE(pages.hasMatch()) << info.toStdString();
+    ASSERT_GE(pages.captured(1).toInt(), 3);
+    const QRegularExpression headers(QStringLiteral("id\\s+name\\s+class\\s+varGroup\\s+value\\s+minValue"));
+    for (int page = 1; page <= 2; ++page) {
+        const QString n = QString::number(page + 1);
+        const QString text = run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), QStringLiteral("-f"), n,
+                                                               QStringLiteral("-l"), n, pdf, QStringLiteral("-")});
+        EXPECT_TRUE(text.trimmed().contains(headers)) << "page " << n.toStdString() << ":\n" << text.left(400).toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("PAR_LONG_"))) << "page " << n.toStdString();
+    }
+    const QString all = run(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+    EXPECT_TRUE(all.contains(QStringLiteral("PAR_LONG_399")));
+    EXPECT_TRUE(all.contains(QStringLiteral("322 rows"))) << "22 of the fixture and 300 more";
+
+    const QString png = dir.filePath(QStringLiteral("page2"));
+    run(QStringLiteral("pdftoppm"), {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("60"), QStringLiteral("-f"),
+                                     QStringLiteral("2"), QStringLiteral("-l"), QStringLiteral("2"), QStringLiteral("-singlefile"),
+                                     pdf, png});
+    const QString keep = qEnvironmentVariable("KELB_GRAB_DIR");
+    if (!keep.isEmpty()) QFile::copy(png + QStringLiteral(".png"), QDir(keep).filePath(QStringLiteral("dcreport-page2.png")));
 }
 
 TEST_F(Report, WithoutAViewerTheLogSaysSo) {

@@ -304,3 +304,85 @@ TEST_F(StartupTest, AConfigurationDatabaseCutShortIsRefusedWithAMessage) {
     EXPECT_FALSE(called("showUpdater"));
     EXPECT_FALSE(w->isVisible());
 }
+
+// A configuration database whose tables lack what the program reads, or a folder of its
+// name: the start-up ends with one box naming the file, the table and the column or value,
+// and the file keeps its bytes.
+TEST_F(StartupTest, AConfigurationDatabaseLackingWhatTheProgramReadsIsNamedAndLeftUnchanged) {
+    const struct {
+        const char* what;
+        QStringList damage;  // statements on the database makeConfig wrote
+        const char* named;   // in the box, after the file
+    } cases[] = {
+        {"miscellaneous without value",
+         {"CREATE TABLE m2 (item TEXT)", "INSERT INTO m2 SELECT item FROM miscellaneous", "DROP TABLE miscellaneous",
+          "ALTER TABLE m2 RENAME TO miscellaneous"},
+         "table miscellaneous has no column value"},
+        {"miscellaneous without item",
+         {"ALTER TABLE miscellaneous RENAME COLUMN item TO name"}, "table miscellaneous has no column item"},
+        {"messages without MessageText",
+         {"ALTER TABLE messages RENAME COLUMN MessageText TO Text"}, "table messages has no column MessageText"},
+        {"loadFiles without fileName",
+         {"CREATE TABLE loadFiles (module TEXT, fileType TEXT, section INTEGER)",
+          "INSERT INTO loadFiles VALUES ('PXM', 'OUT', 6)"},
+         "table loadFiles has no column fileName"},
+        {"loadFiles with section abc",
+         {"CREATE TABLE loadFiles (module TEXT, fileType TEXT, section TEXT, fileName TEXT)",
+          "INSERT INTO loadFiles VALUES ('PXM', 'OUT', '6', 'appl.S19')",
+          "INSERT INTO loadFiles VALUES ('PXM', 'OUT', 'abc', 'dc.S19')"},
+         "table loadFiles, row of file 'dc.S19': column section holds 'abc', no whole number"},
+        {"a folder of the database's name", {}, "it is a folder, not a database file"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir site;
+        QString path = QDir(site.path()).filePath("pxmloader-Config.mdb");
+        if (c.damage.isEmpty()) {
+            ASSERT_TRUE(QDir().mkpath(path));
+        } else {
+            makeConfig({}, site.path());
+            auto db = dao::OpenDatabase(path, false, false);
+            for (const QString& sql : c.damage) db->Execute(sql);
+            db->Close();
+        }
+        const auto bytes = [&] {
+            QFile f(path);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        };
+        const QByteArray before = bytes();
+        resetGlobals();
+        answers->clear();
+        ends = 0;
+        w = std::make_unique<frmMain>();
+        w->setProgramFile(QDir(site.path()).filePath("pxmloader"));
+        w->setInstanceKey(QStringLiteral("kelb-test-") + QUuid::createUuid().toString(QUuid::WithoutBraces));
+        loadFiles.w = w.get();
+        w->Form_Load(QString());
+        singleInstance::release();
+
+        EXPECT_EQ(ends, 1);
+        ASSERT_EQ(answers->shown().size(), 1u);
+        EXPECT_EQ(answers->shown()[0].text, "The configuration database " + QDir::toNativeSeparators(path) +
+                                                 " cannot be used:\r" + c.named + ".\rThe file has not been changed.");
+        EXPECT_EQ(answers->shown()[0].title, "ERROR");
+        EXPECT_EQ(bytes(), before);
+        EXPECT_FALSE(w->isVisible());
+        EXPECT_TRUE(errors.empty());
+    }
+}
+
+// A complete database with its load files passes the check: the start-up goes on.
+TEST_F(StartupTest, AConfigurationDatabaseWithItsLoadFilesPassesTheCheck) {
+    const QString path = makeConfig();
+    {
+        auto db = dao::OpenDatabase(path, false, false);
+        db->Execute("CREATE TABLE loadFiles (module TEXT, fileType TEXT, section INTEGER, fileName TEXT)");
+        db->Execute("INSERT INTO loadFiles VALUES ('PXM', 'OUT', 6, 'appl.S19')");
+        db->Execute("INSERT INTO loadFiles VALUES ('PXM', 'OUT', ' 4 ', 'dc.S19')");
+        db->Close();
+    }
+    w->Form_Load("/noCan");
+    EXPECT_EQ(ends, 0);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(answers->shown().empty());
+}
