@@ -11,6 +11,9 @@
 namespace {
 QString systemReason() { return QString::fromLocal8Bit(std::strerror(errno)); }
 
+// The file class's own text may be "Unknown error" where the system said why.
+QString reasonOf(const QFileDevice& file) { return errno != 0 ? systemReason() : file.errorString(); }
+
 bool isLeftoverName(const QString& entry, const QString& name) {
     if (entry.size() != name.size() + 7 || !entry.startsWith(name) || entry.at(name.size()) != QLatin1Char('.'))
         return false;
@@ -32,13 +35,15 @@ bool WholeFile::fail(const QString& reason) {
 
 bool WholeFile::open() {
     wholeFile::removeLeftovers(m_file.fileName());
-    if (!m_file.open(QIODevice::WriteOnly)) return fail(m_file.errorString());
+    errno = 0;
+    if (!m_file.open(QIODevice::WriteOnly)) return fail(reasonOf(m_file));
     return true;
 }
 
 bool WholeFile::write(const QByteArray& bytes) {
     if (!m_error.isEmpty()) return false;
-    if (m_file.write(bytes) != bytes.size()) return fail(m_file.errorString());
+    errno = 0;
+    if (m_file.write(bytes) != bytes.size()) return fail(reasonOf(m_file));
     return true;
 }
 
@@ -46,9 +51,11 @@ bool WholeFile::commit() {
     if (!m_error.isEmpty() || !m_file.isOpen()) return fail(QString());
     // The save-file class's commit may take a failed flush of its buffer for success and
     // rename an empty file into place: the buffer is flushed and checked here first.
-    if (!m_file.flush() || m_file.error() != QFileDevice::NoError) return fail(m_file.errorString());
+    errno = 0;
+    if (!m_file.flush() || m_file.error() != QFileDevice::NoError) return fail(reasonOf(m_file));
     if (!wholeFile::syncOpenFile(m_file.handle(), &m_error)) return fail(m_error);
-    if (!m_file.commit()) return fail(m_file.errorString());
+    errno = 0;
+    if (!m_file.commit()) return fail(reasonOf(m_file));
     // The new name must reach the disk too, or a power cut may bring back the old file.
     if (!dao::SyncToDisk(QFileInfo(m_file.fileName()).absolutePath())) return fail(systemReason());
     return true;
