@@ -135,6 +135,9 @@ public:
     bool workingCopyModified() const { return m_dcModified; }
     void markModified() { m_dcModified = true; }
     bool createTempDc();
+    // An intact working copy left by a killed run whose tables differ from the newest
+    // version becomes the next version, as a changed copy does on closing.
+    void saveLeftoverWorkingCopy();
     void closeTempDc();
 
 protected:
@@ -161,8 +164,12 @@ private:
     // Build command steps; each false ends the build.
     bool buildAllCrcs(const QString& db, qint32& imoCrc, qint32& imoLen);
     void softwareCheck(qint32 imoCrc, qint32 imoLen);
-    bool buildImage(const QString& db, const QString& bin);
-    bool writeSRecords(const QString& bin);
+    // Both parts of the image in memory, the alarm part from where the data part ended;
+    // in debug mode the image file is written once, whole.
+    bool buildImage(const QString& db, const QString& bin, QByteArray& image, bool& writeFailed);
+    bool writeSRecords(const QString& bin, const QByteArray& image, bool& writeFailed);
+    // Replaces the image file; a failure is logged and shown with the system's reason.
+    static bool writeImageFile(const QString& bin, const QByteArray& image, LogWindow& progress);
     void buildAlarmListIndexes(const QString& db);
     bool followedByWorkingCopy(const QString& db) const;
 
@@ -205,6 +212,7 @@ private:
     QString m_nextDc;
     QString m_dcDirectory;
     bool m_tempDcOpen = false;
+    QString m_savedLeftover;  // the version a leftover working copy was saved as, for the log
     bool m_dcModified = false;
     bool m_commandRunning = false;
 };

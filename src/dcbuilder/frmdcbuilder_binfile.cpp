@@ -10,6 +10,7 @@
 #include "services/modglobal.h"
 #include "services/modmsgbox.h"
 #include "services/modstringfct.h"
+#include "services/wholefile.h"
 
 #include <QFile>
 #include <map>
@@ -76,6 +77,14 @@ void appendLines(const QString& path, const QStringList& lines) {
     if (!f.open(QIODevice::WriteOnly | QIODevice::Append)) return;
     for (const QString& l : lines) f.write(modStringFct::toAnsi(l) + "\r\n");
 }
+
+// "PXM_DATA.txt" beside "PXM_DATA.bin": the walk's item log, kept in debug mode only.
+QString debugLogOf(const QString& binFile) { return binFile.left(binFile.size() - 3) + QStringLiteral("txt"); }
+
+void startDebugLog(const QString& logFile) {
+    if (QFile::exists(logFile)) QFile::remove(logFile);
+    if (modGlobal::g_debugMode) appendLines(logFile, {});
+}
 }  // namespace
 
 bool frmDcBuilder::walkImage(const QString& db, QByteArray& image, bool build, const QString& prefix, qint64& position,
@@ -132,15 +141,13 @@ bool frmDcBuilder::walkImage(const QString& db, QByteArray& image, bool build, c
 
 bool frmDcBuilder::g_buildBinFile(const QString& db, const QString& binFile, bool build, const QString& prefix,
                                   qint64& position, LogWindow& progress, bool append) {
-    const QString logFile = binFile.left(binFile.size() - 3) + QStringLiteral("txt");
+    const QString logFile = debugLogOf(binFile);
     QByteArray image;
     bool readable = true;
     const bool fileOk = trap(kObject, "g_buildBinFile", [&] {
-        if (!append) {
-            if (build && QFile::exists(binFile)) QFile::remove(binFile);
-            if (QFile::exists(logFile)) QFile::remove(logFile);
-            if (modGlobal::g_debugMode) appendLines(logFile, {});
-        }
+        if (!append) startDebugLog(logFile);
+        // A new image starts empty; the old file stays until the new one replaces it.
+        if (build && !append) return;
         QFile f(binFile);
         if (!build || f.exists()) {
             readable = f.open(QIODevice::ReadOnly);
@@ -158,9 +165,29 @@ bool frmDcBuilder::g_buildBinFile(const QString& db, const QString& binFile, boo
     const bool ok = walkImage(db, image, build, prefix, position, progress, &lines);
     if (modGlobal::g_debugMode) appendLines(logFile, lines);
     if (!ok || !build) return ok;
-    return trap(kObject, "g_buildBinFile", [&] {
-        QFile f(binFile);
-        if (!f.open(QIODevice::WriteOnly) || f.write(image) != image.size())
-            throw RuntimeError(75, sprintf("Path/File access error: {*}", binFile));
-    });
+    return writeImageFile(binFile, image, progress);
+}
+
+bool frmDcBuilder::writeImageFile(const QString& bin, const QByteArray& image, LogWindow& progress) {
+    QString reason;
+    if (wholeFile::write(bin, image, &reason)) return true;
+    const QString error = sprintf("Image file {*} cannot be written: {*}", bin, reason);
+    progress.addMessage(QStringLiteral("      ") + error);
+    modMsgBox::g_errorMsgBox(error);
+    return false;
+}
+
+bool frmDcBuilder::buildImage(const QString& db, const QString& bin, QByteArray& image, bool& writeFailed) {
+    addMessage(QStringLiteral("Build S19"));
+    const QString logFile = debugLogOf(bin);
+    trap(kObject, "g_buildBinFile", [&] { startDebugLog(logFile); });
+    qint64 position = 0;
+    QStringList lines;
+    image.clear();
+    const bool ok = walkImage(db, image, true, QStringLiteral("dc"), position, *this, &lines) &&
+                    walkImage(db, image, true, QStringLiteral("alarm"), position, *this, &lines);
+    if (modGlobal::g_debugMode) appendLines(logFile, lines);
+    if (!ok || !modGlobal::g_debugMode) return ok;
+    writeFailed = !writeImageFile(bin, image, *this);
+    return !writeFailed;
 }

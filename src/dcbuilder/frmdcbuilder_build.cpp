@@ -81,11 +81,17 @@ void frmDcBuilder::cmdBuild_Click() {
             write->release();
             write.reset();
         }
+        // A file that could not be written stops the build with the system's reason and
+        // leaves the files as they were.
+        bool writeFailed = false;
         if (built) {
             softwareCheck(imoCrc, imoLen);
-            built = buildImage(db, bin) && writeSRecords(bin);
+            QByteArray image;
+            built = buildImage(db, bin, image, writeFailed) && writeSRecords(bin, image, writeFailed);
         }
-        if (!built) {
+        if (!built && writeFailed) {
+            addMessage(kNotBuilt);
+        } else if (!built) {
             // No download file may stand for data it was not built from.
             if (!modGlobal::g_debugMode && QFile::exists(bin)) QFile::remove(bin);
             if (QFile::exists(s19)) QFile::remove(s19);
@@ -144,17 +150,8 @@ void frmDcBuilder::softwareCheck(qint32 imoCrc, qint32 imoLen) {
     addMessage(rule(82));
 }
 
-bool frmDcBuilder::buildImage(const QString& db, const QString& bin) {
-    addMessage(QStringLiteral("Build S19"));
-    qint64 position = 0;
-    return g_buildBinFile(db, bin, true, QStringLiteral("dc"), position, *this, false) &&
-           g_buildBinFile(db, bin, true, QStringLiteral("alarm"), position, *this, true);
-}
-
-bool frmDcBuilder::writeSRecords(const QString& bin) {
+bool frmDcBuilder::writeSRecords(const QString& bin, const QByteArray& image, bool& writeFailed) {
     addMessage(QStringLiteral("   Build S-Rec-file"));
-    QByteArray image;
-    modDownload::g_readBinFile(bin, image);
     if (!modGlobal::g_debugMode && QFile::exists(bin)) QFile::remove(bin);
     if (image.isEmpty()) return false;
     bool ok = false;
@@ -164,8 +161,11 @@ bool frmDcBuilder::writeSRecords(const QString& bin) {
         return false;
     }
     const QString s19 = bin.left(bin.size() - 3) + QStringLiteral("S19");
-    if (!modDownload::g_binToSRec(image, qint32(start), QStringLiteral("S28"), s19)) {
+    QString reason;
+    if (!modDownload::g_binToSRec(image, qint32(start), QStringLiteral("S28"), s19, reason)) {
         addMessage(sprintf("      {*} could not be written!", s19));
+        addMessage(QStringLiteral("      ") + reason);
+        writeFailed = true;
         return false;
     }
     return true;

@@ -50,6 +50,9 @@ void frmDcBuilder::g_show(const QString& directory) {
         m_dcPattern = modFileFct::g_getDcName(
             modFileFct::g_fullName(directory, modGlobal::g_toolTitle + QStringLiteral("-PXM-DC-???.mdb")));
         m_newestDc = modFileFct::g_getHighestFileVersion(m_dcPattern, m_tempDc, m_nextDc);
+        // What a killed copy of the working copy or of the next version left beside them.
+        for (const QString& target : {m_tempDc, m_nextDc})
+            if (!target.isEmpty()) check(dao::RemoveDatabaseFile(dao::PartialName(target)), dao::PartialName(target));
     });
     if (!ok) return;
     if (m_newestDc.isEmpty()) {
@@ -85,17 +88,23 @@ void frmDcBuilder::g_show(const QString& directory) {
     else
         tabAction->setCurrentIndex(2);  // runs the tab handling
     lstMessage->clear();
+    if (!m_savedLeftover.isEmpty())
+        addMessage(QStringLiteral("working copy left by an earlier run saved as ") + std::exchange(m_savedLeftover, {}));
     show();
 }
 
 bool frmDcBuilder::createTempDc() {
-    if (m_tempDcOpen) {
+    const bool leftover = !m_tempDcOpen && QFileInfo::exists(m_tempDc);
+    if (m_tempDcOpen || leftover) {
+        // The check opens the copy, which rolls back what a killed run left half written.
         const QString problem = dao::IntegrityProblem(m_tempDc);
         if (!problem.isEmpty()) {
             modMsgBox::g_informationMsgBox(
                 sprintf("The working copy {*} is damaged and is not used:\\r{*}\\rDC Builder starts again from {*}.",
                         m_tempDc, problem, modFileFct::g_fileName(m_newestDc)));
             m_tempDcOpen = false;
+        } else if (leftover) {
+            saveLeftoverWorkingCopy();
         }
     }
     if (!m_tempDcOpen) {
@@ -114,6 +123,21 @@ bool frmDcBuilder::createTempDc() {
     }
     txtDocumentation[1]->setText(QStringLiteral("\r\n\r\n   ") + modFileFct::g_fileName(m_nextDc));
     return true;
+}
+
+void frmDcBuilder::saveLeftoverWorkingCopy() {
+    bool same = false;
+    try {
+        same = dao::SameTableRows(m_tempDc, m_newestDc);
+    } catch (const RuntimeError&) {
+        // A newest version that cannot be read is no reason to lose the copy's work.
+    }
+    if (same) return;
+    if (m_nextDc.isEmpty()) throw RuntimeError(75, sprintf("No further version number for {*}", m_dcPattern));
+    QString error;
+    check(dao::RenameIntoPlace(m_tempDc, m_nextDc, &error), error);
+    m_savedLeftover = modFileFct::g_fileName(m_nextDc);
+    m_newestDc = modFileFct::g_getHighestFileVersion(m_dcPattern, m_tempDc, m_nextDc);
 }
 
 void frmDcBuilder::closeTempDc() {

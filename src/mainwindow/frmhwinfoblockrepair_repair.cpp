@@ -15,6 +15,7 @@
 #include "desktop/timeservice.h"
 #include "services/errtrap.h"
 #include "services/modmsgbox.h"
+#include "services/wholefile.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -178,10 +179,12 @@ bool frmHWInfoBlockRepair::writeBlock(const QByteArray& block) {
 void frmHWInfoBlockRepair::cmdCreateFile_Click() {
     trap(kObject, "cmdCreateFile_Click", [&] {
         const QString path = m_templateDir + QStringLiteral("UploadedHWInfoBlock.bin");
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly) || f.write(m_uploaded) != m_uploaded.size() || !f.flush())
-            throw RuntimeError(75, QStringLiteral("Path/File access error"));
-        f.close();
+        // Written beside and renamed into place: a full disk or a kill leaves the old file.
+        QString reason;
+        if (!wholeFile::write(path, m_uploaded, &reason)) {
+            error(QStringLiteral("Uploaded Data could not be saved to file: ") + path + QStringLiteral("\r") + reason);
+            return;
+        }
         modMsgBox::g_warningMsgBox(QStringLiteral("Uploaded Data Have been saved to file: ") + path, QString(), true,
                                    Dialogs::vbOKCancel);
     });

@@ -144,8 +144,10 @@ void frmMain::uploadDataFromSpare() {
                         addMessage(QStringLiteral("   Upload of ") + caption + QStringLiteral(" has failed "));
                         return;
                     }
-                    if (!modDownload::g_binToSRec(data, startAddress, QStringLiteral("S28"), file)) {
+                    QString reason;
+                    if (!modDownload::g_binToSRec(data, startAddress, QStringLiteral("S28"), file, reason)) {
                         addMessage(QStringLiteral("  Error: Could not Save uploaded S19 File."));
+                        addMessage(QStringLiteral("    ") + QDir::toNativeSeparators(file) + QStringLiteral(": ") + reason);
                         showLamp(lblDownloadOk[0], vbControls::vbRed);
                         return;
                     }

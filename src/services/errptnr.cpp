@@ -8,6 +8,7 @@
 #include "services/modglobal.h"
 #include "services/modstringfct.h"
 #include "services/programinfo.h"
+#include "services/wholefile.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -17,7 +18,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScreen>
 
 namespace ErrPtnr {
@@ -191,10 +191,10 @@ void Form::saveLog(const QString& log) {
     if (QFileInfo::exists(name)
         && Dialogs::msgBox(QStringLiteral("Overwrite existing file '") + name + QStringLiteral("' ?"), Dialogs::vbYesNo) != Dialogs::vbYes)
         return;
-    QSaveFile file(name);
-    const QByteArray bytes = modStringFct::toAnsi(log + QStringLiteral("\r\n"));
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        Dialogs::msgBox(QStringLiteral("The failure-log could not be written into file '") + name + QStringLiteral("' !"),
+    QString reason;
+    if (!wholeFile::write(name, modStringFct::toAnsi(log + QStringLiteral("\r\n")), &reason)) {
+        Dialogs::msgBox(QStringLiteral("The failure-log could not be written into file '") + name + QStringLiteral("' !\r\n") +
+                            reason,
                         Dialogs::vbCritical);
         return;
     }

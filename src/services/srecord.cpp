@@ -5,10 +5,10 @@
 #include "bytes/bytes.h"
 #include "desktop/runtimeerror.h"
 #include "services/errtrap.h"
+#include "services/wholefile.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -261,21 +261,32 @@ void appendRecord(QByteArray& out, char type, int addressBytes, quint32 address,
     out.append("\r\n", 2);
 }
 
-bool writeSRecFile(const QByteArray& image, qint32 startAddress, const QString& format, const QString& fileName) {
+bool writeSRecFile(const QByteArray& image, qint32 startAddress, const QString& format, const QString& fileName,
+                   QString& error) {
     int type = 0;
     if (format == QLatin1String("S19")) type = 1;
     else if (format == QLatin1String("S28")) type = 2;
     else if (format == QLatin1String("S37")) type = 3;
-    else return false;
+    else {
+        error = QStringLiteral("unknown S-record format \"%1\"").arg(format);
+        return false;
+    }
     const int addressBytes = type + 1;
     const quint32 start = quint32(startAddress);
     // Every address must fit the address field: a cut address would put data elsewhere.
     const qint64 fieldEnd = qint64(1) << (8 * addressBytes);
-    if (!image.isEmpty() && qint64(start) + image.size() > fieldEnd) return false;
+    if (!image.isEmpty() && qint64(start) + image.size() > fieldEnd) {
+        error = QStringLiteral("the image does not fit the addresses of format %1").arg(format);
+        return false;
+    }
 
     // The old file is replaced only once the new one is complete.
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) return false;
+    WholeFile file(fileName);
+    const auto failed = [&] {
+        error = file.error();
+        return false;
+    };
+    if (!file.open()) return failed();
     constexpr qint64 lineBytes = 16;
     constexpr qint64 chunk = 64 * 1024;
     QByteArray out;
@@ -284,12 +295,13 @@ bool writeSRecFile(const QByteArray& image, qint32 startAddress, const QString& 
         const int count = int(std::min(lineBytes, image.size() - i));
         appendRecord(out, char('0' + type), addressBytes, start + quint32(i), image.constData() + i, count);
         if (out.size() >= chunk) {
-            if (file.write(out) != out.size()) return false;
+            if (!file.write(out)) return failed();
             out.resize(0);
         }
     }
     appendRecord(out, char('0' + 10 - type), addressBytes, 0, nullptr, 0);
-    return file.write(out) == out.size() && file.commit();
+    if (!file.write(out) || !file.commit()) return failed();
+    return true;
 }
 
 }  // namespace
@@ -308,10 +320,17 @@ bool g_sRecToBin(const QString& fileName, QByteArray& image, qint32& startAddres
     return g_sRecToBin(fileName, image, startAddress, error);
 }
 
-bool g_binToSRec(const QByteArray& image, qint32 startAddress, const QString& format, const QString& fileName) {
+bool g_binToSRec(const QByteArray& image, qint32 startAddress, const QString& format, const QString& fileName,
+                 QString& error) {
     bool ok = false;
-    trap("modDownload", "g_binToSRec", [&] { ok = writeSRecFile(image, startAddress, format, fileName); });
+    error.clear();
+    trap("modDownload", "g_binToSRec", [&] { ok = writeSRecFile(image, startAddress, format, fileName, error); });
     return ok;
+}
+
+bool g_binToSRec(const QByteArray& image, qint32 startAddress, const QString& format, const QString& fileName) {
+    QString error;
+    return g_binToSRec(image, startAddress, format, fileName, error);
 }
 
 void g_readBinFile(const QString& fileName, QByteArray& bytes) {

@@ -28,7 +28,11 @@ bool g_sRecToBin(const QString& fileName, QByteArray& image, qint32& startAddres
 // S9, S8 or S7 for the formats "S19", "S28" and "S37". The start address is taken as an
 // unsigned 32-bit address. False, with an existing file untouched, when the format is
 // unknown, an address of the image does not fit the format's address field, or the file
-// cannot be written.
+// cannot be written; error then says why (for a file that cannot be written, the system's
+// reason, such as "No space left on device").
+bool g_binToSRec(const QByteArray& image, qint32 startAddress, const QString& format, const QString& fileName,
+                 QString& error);
+// The same, for callers that do not show the reason.
 bool g_binToSRec(const QByteArray& image, qint32 startAddress, const QString& format, const QString& fileName);
 
 // The whole file as bytes 0 to length - 1. A missing or empty file is a run-time error for

@@ -7,6 +7,7 @@
 #include "services/errtrap.h"
 #include "services/modglobal.h"
 #include "services/modstringfct.h"
+#include "services/wholefile.h"
 
 #include <QDir>
 #include <QFile>
@@ -68,8 +69,13 @@ void UpdateRun::writeReport() {
         if (!file.open(QIODevice::Append))
             throw RuntimeError(75, QStringLiteral("Path/File access error: ") + QDir::toNativeSeparators(path));
         const QByteArray bytes = modStringFct::toAnsi(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
-        if (file.write(bytes) != bytes.size() || !file.flush())
-            throw RuntimeError(57, QStringLiteral("Device I/O error: ") + QDir::toNativeSeparators(path));
+        // The block must be on the disk before the run counts its report as written.
+        QString reason;
+        if (file.write(bytes) != bytes.size() || !file.flush()) reason = file.errorString();
+        else wholeFile::syncOpenFile(file.handle(), &reason);
+        if (!reason.isEmpty())
+            throw RuntimeError(57, QStringLiteral("Device I/O error: ") + QDir::toNativeSeparators(path) +
+                                       QStringLiteral(": ") + reason);
         file.close();
         m_reportFile = path;
         m_reportWritten = true;

@@ -54,14 +54,19 @@ protected:
     }
 };
 
-// A killed run of the program leaves its working copy with a hot journal; the next start
-// makes a new copy of the newest version, which that journal must never touch.
-TEST_F(BuilderCrash, CrashAKilledWriteOfTheWorkingCopyLeavesNothingThatReachesTheNextCopy) {
+// A killed run of the program leaves its working copy, maybe with a hot journal. The next
+// start keeps the engineer's work in it: rolled back to its last whole state, it differs
+// from the newest version and is saved as the next one, from which the new copy is made;
+// the journal never reaches another file.
+TEST_F(BuilderCrash, CrashAKilledChangeOfTheWorkingCopyIsSavedWholeAsTheNextVersion) {
     makeMarkedDc(dcName(1), 1, 3000);
     makeMarkedDc(dcName(2), 2, 4000);
     const QByteArray version1 = testsupport::readFile(dcName(1)), version2 = testsupport::readFile(dcName(2));
     testsupport::CrashRuns runs;
-    runs.prepare = [&] { restore(temp(), version1); };
+    runs.prepare = [&] {
+        dao::RemoveDatabaseFile(dcName(3));
+        restore(temp(), version1);
+    };
     // A long change of the copy, as a scan makes it, that spills into the file before it commits.
     runs.write = [&] {
         auto d = dao::OpenDatabase(temp(), true, false);
@@ -71,11 +76,21 @@ TEST_F(BuilderCrash, CrashAKilledWriteOfTheWorkingCopyLeavesNothingThatReachesTh
         d->Execute(QStringLiteral("DELETE FROM dcEnums"));
         d->Execute(QStringLiteral("COMMIT"));
     };
+    int changed = 0;
     runs.check = [&](int run) {
         builder().g_show(dir.path());
         ASSERT_TRUE(builder().isLoaded()) << "run " << run;
-        EXPECT_EQ(dao::IntegrityProblem(temp()), QString()) << "run " << run;
-        EXPECT_EQ(markOf(temp()), QStringLiteral("2/2/4000")) << "run " << run;
+        EXPECT_TRUE(log().contains(QStringLiteral("working copy left by an earlier run saved as KELB-3817 Update Tool-PXM-DC-003.mdb")))
+            << "run " << run << ": " << log().join(QLatin1Char('|')).toStdString();
+        for (const QString& db : {temp(), dcName(3)}) {
+            EXPECT_EQ(dao::IntegrityProblem(db), QString()) << "run " << run;
+            // The copy's state before the change or after it, never a mix.
+            const QString mark = markOf(db);
+            const int entries = value(db, QStringLiteral("SELECT count(*) FROM dcEnums")).toInt();
+            EXPECT_TRUE((mark == QStringLiteral("1/1/3000") && entries > 0) || (mark == QStringLiteral("11/11/3000") && entries == 0))
+                << "run " << run << ": " << mark.toStdString() << ", " << entries;
+            if (db == temp() && entries == 0) ++changed;
+        }
         builder().unload();
         EXPECT_FALSE(QFile::exists(temp() + QStringLiteral("-journal"))) << "run " << run;
         EXPECT_EQ(testsupport::readFile(dcName(1)), version1);
@@ -83,6 +98,47 @@ TEST_F(BuilderCrash, CrashAKilledWriteOfTheWorkingCopyLeavesNothingThatReachesTh
         EXPECT_TRUE(answers.shown().empty()) << answers.texts().join(QLatin1Char('|')).toStdString();
     };
     EXPECT_GT(testsupport::killAtRandomMoments(runs), 0);
+    EXPECT_GE(changed, 2);  // at least the two undisturbed runs
+}
+
+// A leftover copy whose rows are those of the newest version holds no work, whatever its
+// bytes: a fresh copy replaces it. What killed copies left beside the working copy and the
+// next version goes; other files stay.
+TEST_F(BuilderCrash, ALeftoverCopyWithTheNewestRowsIsReplacedAndKilledCopiesLeaveNothing) {
+    makeMarkedDc(dcName(1), 1, 500);
+    ASSERT_TRUE(QFile::copy(dcName(1), temp()));
+    execute(temp(), QStringLiteral("PRAGMA user_version=7"));
+    execute(temp(), QStringLiteral("DELETE FROM mark WHERE rowid=1"));
+    execute(temp(), QStringLiteral("INSERT INTO mark VALUES (1, '%1')").arg(QString(100, QLatin1Char('b'))));
+    ASSERT_NE(testsupport::readFile(temp()), testsupport::readFile(dcName(1)));
+    const QStringList stale{temp() + QStringLiteral(".part"), temp() + QStringLiteral(".part-journal"),
+                            dcName(2) + QStringLiteral(".part"), dcName(2) + QStringLiteral(".part-journal")};
+    const QString other = dcName(2) + QStringLiteral(".partial");
+    for (const QString& f : stale + QStringList{other}) testsupport::writeFile(f, "left");
+
+    builder().g_show(dir.path());
+    ASSERT_TRUE(builder().isLoaded());
+    EXPECT_FALSE(QFile::exists(dcName(2)));
+    EXPECT_EQ(value(temp(), QStringLiteral("PRAGMA user_version")).toInt(), 0);
+    for (const QString& f : stale) EXPECT_FALSE(QFile::exists(f)) << f.toStdString();
+    EXPECT_TRUE(QFile::exists(other));
+    for (const QString& line : log()) EXPECT_FALSE(line.startsWith(QStringLiteral("working copy left"))) << line.toStdString();
+    EXPECT_TRUE(answers.shown().empty());
+}
+
+// A damaged copy left by an earlier run is named and not used, and no version is made of it.
+TEST_F(BuilderCrash, ADamagedLeftoverCopyIsNamedAndNotSaved) {
+    makeMarkedDc(dcName(1), 1, 2000);
+    makeMarkedDc(dcName(2), 2, 2000);
+    ASSERT_TRUE(QFile::copy(dcName(1), temp()));
+    damage(temp());
+    builder().g_show(dir.path());
+    ASSERT_TRUE(builder().isLoaded());
+    ASSERT_EQ(answers.shown().size(), 1u);
+    EXPECT_TRUE(answers.shown()[0].text.startsWith(QStringLiteral("The working copy ") + QDir::toNativeSeparators(temp()) +
+                                                   QStringLiteral(" is damaged and is not used:\r")));
+    EXPECT_FALSE(QFile::exists(dcName(3)));
+    EXPECT_EQ(markOf(temp()), QStringLiteral("2/2/2000"));
 }
 
 TEST_F(BuilderCrash, ADamagedWorkingCopyIsNotUsedAndTheBuilderStartsAgainFromTheNewestVersion) {

@@ -5,6 +5,7 @@
 #include "mainwindow/canmasterlink.h"
 
 #include "services/srecord.h"
+#include "fullfs.h"
 #include "desktop/dialogs.h"
 #include "can/modmodechange.h"
 #include "lib/crc32.h"
@@ -27,6 +28,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <cerrno>
 
 using namespace dltest;
 using sim::PxmModule;
@@ -279,6 +281,33 @@ TEST_F(UploadBusTest, OneFailedSectionKeepsTheLampRedAfterAGoodOne) {
     EXPECT_FALSE(logHas(QStringLiteral("   Upload finished ")));
     EXPECT_TRUE(waitFor([&] { return allRunTheirApplication(1); }, 8000));
     expectUnlocked();
+}
+
+// A result file the full disk cannot take fails its row with the system's reason; the old
+// file stays byte for byte and no temporary file is left.
+TEST_F(UploadBusTest, OnAFullDiskTheRowFailsWithTheReasonAndTheOldFileStays) {
+    testsupport::FullFileSystem fs;
+    if (!fs.mounted()) GTEST_SKIP() << "no file system of the test's own can be mounted here";
+    modGlobal::g_uploadDir = fs.path();
+    start(sim::Profile::SBus, 0);
+    ASSERT_TRUE(testsupport::writeFile(uploaded(posDataContainer), "S804000000FB\r\n"));
+    fs.fill();
+    const QStringList before = testsupport::filesIn(fs.path());
+    selectRow(posDataContainer);
+    answerBootloaderQuestion(true);
+    answers->push(Dialogs::vbOK);  // replace the existing file
+    w->uploadDataFromSpare();
+
+    const QStringList l = log();
+    const auto at = l.indexOf(QStringLiteral("  Error: Could not Save uploaded S19 File."));
+    ASSERT_GE(at, 0) << l.join('\n').toStdString();
+    EXPECT_EQ(l.value(at + 1), QStringLiteral("    ") + QDir::toNativeSeparators(uploaded(posDataContainer)) +
+                                   QStringLiteral(": ") + testsupport::systemReason(ENOSPC));
+    EXPECT_TRUE(lampRed(0));
+    EXPECT_FALSE(logHas(QStringLiteral("   Upload finished ")));
+    EXPECT_EQ(testsupport::readFile(uploaded(posDataContainer)), QByteArray("S804000000FB\r\n"));
+    EXPECT_EQ(testsupport::filesIn(fs.path()), before);
+    EXPECT_TRUE(waitFor([&] { return allRunTheirApplication(1); }, 8000));
 }
 
 // On the M-Bus the cylinder modules go to their bootloader with the spare; all of them run

@@ -1,6 +1,7 @@
 // The update report: its blocks, its place, and that every way out leaves it.
 #include "runfixture.h"
 #include "errorlog.h"
+#include "crashkill.h"
 
 #include "desktop/desktopservices.h"
 #include "mainwindow/frmmain.h"
@@ -69,6 +70,27 @@ TEST_F(RunTest, TwoRunsAppendTwoBlocksAndAReportWrittenBeforeTheEndIsNotWrittenA
     const QByteArray both = fileBytes(run->reportFile());
     EXPECT_TRUE(both.startsWith(first));
     EXPECT_TRUE(both.mid(first.size()).contains("KELB-3817 Software update was not necessary."));
+}
+
+// The report of earlier runs stays whole and this run's block is added whole or not at all.
+TEST_F(RunTest, CrashAKilledAppendLeavesTheOldReportOrTheOldAndTheWholeNewBlock) {
+    makeConfig({});
+    start();
+    ASSERT_TRUE(tickUntil([&] { return run->step() == 11 && !w->timCyclic.isEnabled(); }));
+    const QString path = UpdateRun::reportPath(dir.path());
+    const QByteArray old = QByteArray("an earlier run's block\r\n").repeated(2000);
+    QByteArray block;
+    testsupport::CrashRuns runs;
+    runs.prepare = [&] { ASSERT_TRUE(testsupport::writeFile(path, old)); };
+    runs.write = [&] { run->writeReport(); };
+    runs.check = [&](int n) {
+        const QByteArray now = fileBytes(path);
+        if (n < 0) block = now.mid(old.size());
+        EXPECT_TRUE(now == old || now == old + block) << "run " << n << ": " << now.size() << " bytes";
+    };
+    EXPECT_GT(testsupport::killAtRandomMoments(runs), 0);
+    EXPECT_TRUE(block.contains("KELB-3817 Software update was not necessary.") || block.contains("successfully updated"))
+        << block.toStdString();
 }
 
 TEST_F(RunTest, AProgramFolderThatCannotBeWrittenSendsTheReportToTheConfigurationFolder) {

@@ -5,6 +5,9 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
+#include <map>
+#include <vector>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -19,15 +22,6 @@ QByteArray native(const QString& path) { return QFile::encodeName(path); }
 bool failWith(QString* error, const QString& path) {
     if (error) *error = QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
     return false;
-}
-
-// fsync of a file or of a folder, so that its contents or its entries reach the disk.
-bool syncPath(const QString& path, int flags) {
-    const int fd = ::open(native(path).constData(), flags | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
 }
 
 bool removeIfThere(const QString& path) {
@@ -91,25 +85,79 @@ bool RemoveDatabaseFile(const QString& path) {
 
 QString PartialName(const QString& target) { return target + QStringLiteral(".part"); }
 
+bool SyncToDisk(const QString& path) {
+    const int fd = ::open(native(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = ::fsync(fd) == 0;
+    const int savedErrno = errno;
+    ::close(fd);
+    errno = savedErrno;
+    return ok;
+}
+
 bool RenameIntoPlace(const QString& written, const QString& target, QString* error) {
-    if (!syncPath(written, O_RDONLY)) return failWith(error, written);
+    if (!SyncToDisk(written)) return failWith(error, written);
     // A journal left by a killed writer of the old file would be played onto the new one.
     for (const QString& c : CompanionFiles(target))
         if (!removeIfThere(c)) return failWith(error, c);
     if (::rename(native(written).constData(), native(target).constData()) != 0) return failWith(error, target);
     // The folder's entry must reach the disk too, or a power cut may bring back the old name.
     const QString dir = QFileInfo(target).absolutePath();
-    if (!syncPath(dir, O_RDONLY | O_DIRECTORY)) return failWith(error, dir);
+    if (!SyncToDisk(dir)) return failWith(error, dir);
     return true;
 }
 
 bool CopyFileSafely(const QString& source, const QString& target, QString* error) {
     const QString partial = PartialName(target);
+    // A copy killed before its rename left its partial file, and maybe a journal of it.
+    if (!RemoveDatabaseFile(partial)) return failWith(error, partial);
     if (!writeCopy(source, partial, error)) return false;
     if (RenameIntoPlace(partial, target, error)) return true;
     removeIfThere(partial);
     return false;
 }
+
+namespace {
+// Every table by name, with its column names and its rows, each row one byte string of
+// typed values, sorted so that the order the rows are stored in does not count.
+std::map<QString, std::vector<QByteArray>> tableRows(const QString& path) {
+    const std::shared_ptr<detail::Lease> lease = detail::Lease::acquire(path, true);
+    QStringList names;
+    {
+        detail::Stmt list(lease->db(), QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' ORDER BY name"));
+        while (list.step()) names << list.value(0).toString();
+    }
+    std::map<QString, std::vector<QByteArray>> tables;
+    for (const QString& name : names) {
+        detail::Stmt rows(lease->db(), QStringLiteral("SELECT * FROM \"%1\"").arg(QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\""))));
+        std::vector<QByteArray>& out = tables[name];
+        QByteArray header;
+        for (int c = 0; c < rows.columnCount(); ++c) header += rows.columnName(c).toUtf8() + '\0';
+        out.push_back(header);
+        while (rows.step()) {
+            QByteArray row;
+            sqlite3_stmt* st = rows.get();
+            for (int c = 0; c < rows.columnCount(); ++c) {
+                const int type = sqlite3_column_type(st, c);
+                row += char(type);
+                if (type == SQLITE_INTEGER) row += QByteArray::number(sqlite3_column_int64(st, c));
+                else if (type == SQLITE_FLOAT) row += QByteArray::number(sqlite3_column_double(st, c), 'g', 17);
+                else if (type != SQLITE_NULL) {
+                    const char* data = static_cast<const char*>(sqlite3_column_blob(st, c));
+                    const int size = sqlite3_column_bytes(st, c);
+                    row += QByteArray::number(size) + ':' + QByteArray(data, size);
+                }
+                row += '\0';
+            }
+            out.push_back(row);
+        }
+        std::sort(out.begin() + 1, out.end());
+    }
+    return tables;
+}
+}  // namespace
+
+bool SameTableRows(const QString& first, const QString& second) { return tableRows(first) == tableRows(second); }
 
 QString IntegrityProblem(const QString& path) {
     try {

@@ -22,8 +22,18 @@ bool RenameIntoPlace(const QString& written, const QString& target, QString* err
 // renamed into place. The copy is writeable by its owner. On failure target is untouched.
 bool CopyFileSafely(const QString& source, const QString& target, QString* error = nullptr);
 
-// The temporary name beside target that CopyFileSafely writes.
+// The temporary name beside target that CopyFileSafely writes; a copy removes the one a
+// killed copy left (and its companions) before it starts.
 QString PartialName(const QString& target);
+
+// fsync of a file or a folder, so that its contents or its entries reach the disk; false
+// with errno set when that failed.
+bool SyncToDisk(const QString& path);
+
+// Whether two database files hold the same tables with the same columns and rows, in
+// whatever order and whatever their bytes. An engine error (a file that cannot be opened
+// or read) is raised as a run-time error.
+bool SameTableRows(const QString& first, const QString& second);
 
 // Runs "PRAGMA integrity_check" on a database file: the empty text when it is sound, else
 // what the engine found (the first lines) or why the file could not be opened.
