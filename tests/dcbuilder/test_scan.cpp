@@ -6,6 +6,8 @@
 #include "crclibrary/crclibrary.h"
 #include "services/srecord.h"
 
+#include <algorithm>
+
 namespace {
 class ScanCommand : public BuilderTest {
 protected:
@@ -88,7 +90,7 @@ TEST_F(ScanCommand, AFailedScanSavesNoVersionAndLeavesBothButtonsEnabled) {
 
 // What the engineer entered for a symbol (limits, producer mask) survives a header file
 // saved by another editor, and a header file the scan finds no section in changes nothing.
-TEST_F(ScanCommand, TheEngineersAttributesSurviveOtherLineEndsAndAFileWithoutSection) {
+TEST_F(ScanCommand, TheEngineersAttributesSurviveOtherLineEndsAFileWithoutSectionAndOneCutShort) {
     writeHeaders(true);
     builder().g_show(dir.path());
     builder().cmdScanHeader_Click();
@@ -115,6 +117,29 @@ TEST_F(ScanCommand, TheEngineersAttributesSurviveOtherLineEndsAndAFileWithoutSec
     EXPECT_TRUE(log().contains(QStringLiteral("      dataContainer.h: the file has no scan section (no line begins with \"// scanStart\")")));
     EXPECT_EQ(value(builder().workingCopy(), attributes).toString(), QStringLiteral("-5/55/9"));
     EXPECT_EQ(value(builder().workingCopy(), QStringLiteral("SELECT count(*) FROM sourceScan WHERE name='ENGINE_SPEED'")).toInt(), 1);
+
+    // Cut short: the scan section of global.h without its end, the last line half a define.
+    dcfixture::writeFile(dir.filePath(QStringLiteral("dataContainer.h")), dataContainer);
+    const QString constants = QStringLiteral("SELECT count(*) FROM sourceScan WHERE class='CONSTANT'");
+    const int constantRows = value(builder().workingCopy(), constants).toInt();
+    const int dcRows = value(builder().workingCopy(), QStringLiteral("SELECT count(*) FROM dcEnums")).toInt();
+    QFile g(dir.filePath(QStringLiteral("global.h")));
+    ASSERT_TRUE(g.open(QIODevice::ReadOnly));
+    const QByteArray global = g.readAll();
+    g.close();
+    ASSERT_TRUE(global.contains("#define PARAMETER_OFFSET_1024"));
+    dcfixture::writeFile(dir.filePath(QStringLiteral("global.h")),
+                         QString::fromLatin1(global.left(global.indexOf("#define PARAMETER_OFFSET_1024") + 3)));
+    builder().cmdScanHeader_Click();
+    expectFramedLog();
+    const QStringList l = log();
+    const bool named = std::any_of(l.cbegin(), l.cend(), [](const QString& line) {
+        return line.startsWith(QLatin1String("      global.h line 1: the scan section reaches the end of the file without \"// scanEnd\""));
+    });
+    EXPECT_TRUE(named) << l.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(value(builder().workingCopy(), constants).toInt(), constantRows);
+    EXPECT_EQ(value(builder().workingCopy(), QStringLiteral("SELECT count(*) FROM dcEnums")).toInt(), dcRows);
+    EXPECT_EQ(value(builder().workingCopy(), attributes).toString(), QStringLiteral("-5/55/9"));
     builder().unload();
     EXPECT_FALSE(QFile::exists(dcName(4)));
 }
