@@ -78,7 +78,9 @@ struct FakeSite : UpdateModulesLink {
     bool bootloaderRunning(int m) override { return boot.at(m); }
     bool moduleSelectable(int m) override { return app.at(m) || boot.at(m); }
     void setApplicationFile(const QString& path) override { calls << "setApplicationFile " + path; }
-    QString sentFile(const QString& path) override { return path; }
+    // The download sends sentInstead where set (the window's "_New" variant).
+    QString sentFile(const QString& path) override { return sentInstead.isEmpty() ? path : sentInstead; }
+    QString sentInstead;
     void download(const Selection& modules, Selection& done) override;
     void startApplication(const Selection& modules) override;
     void login() override { calls << "login"; }

@@ -301,6 +301,21 @@ INSTANTIATE_TEST_SUITE_P(
                      "   Application load file %1 is a DRVO application, the modules run KELB!"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The file proven is the one the download sends: a "_New" variant of another build is
+// refused although the build's own file is good.
+TEST_F(RunTest, TheFileCheckedIsTheOneTheDownloadSends) {
+    makeConfig({61});
+    const QString variant = QDir(dir.path()).filePath("PXM_application_New.s19");
+    writeLoadFile(variant, "KELB-3817 PXM-20 application", 0x3333);
+    site.sentInstead = variant;
+    start();
+    ASSERT_TRUE(tickUntil([&] { return !w->timCyclic.isEnabled(); }, 200, false));
+    EXPECT_TRUE(logHas("   Application load file " + QDir::toNativeSeparators(variant) +
+                       " has the application CRC 0x3333, not the newest CRC 0x2222 of build B7!"))
+        << log().join('\n').toStdString();
+    EXPECT_FALSE(site.calls.contains("download"));
+}
+
 // Without the build's newest CRC the file cannot be compared: the run goes on, says so,
 // and ends after the start of the applications without a CRC to write.
 TEST_F(RunTest, ABuildWithoutANewestCrcDownloadsTheFileUnchecked) {
