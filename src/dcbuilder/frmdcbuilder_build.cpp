@@ -1,7 +1,7 @@
 // BUILD DC: from the data-container version selected in the build tab's list to the
 // download file "PXM_DATA.S19", with the group CRCs and the software check in the log.
 #include "dcbuilder/frmdcbuilder.h"
-#include "dcbuilder/imagecrc.h"
+#include "services/imagecrc.h"
 #include "dcbuilder/logrules.h"
 #include "dcbuilder/loadfileslink.h"
 

@@ -1,7 +1,7 @@
 // The plant and software information: the "Set Infos" boxes, their fill from the header
 // constants and the application image, and the take-over of an old plantInfo table.
 #include "dcbuilder/frmdcbuilder.h"
-#include "dcbuilder/imagecrc.h"
+#include "services/imagecrc.h"
 #include "dcbuilder/openset.h"
 
 #include "dcbuilder/dcnumber.h"

@@ -76,6 +76,9 @@ public:
     void downloadFailure(const QString& msg_, int targetNo_);
     void resetStatus(bool keepFailed);
     void writeSection(int module, qint32 section, const QByteArray& data, bool& ok);
+    // The file the section download sends for a row's file: its "_New" variant while
+    // chkSectionNew is checked.
+    QString sentFile(QString rowFile) const;
 
     // ---- Bus set-up and application-type check (busSetupLink reaches them) ----
     void initConnection(bool mBusOnly, bool darvo, bool& ok);
@@ -220,6 +223,12 @@ private:
     // The row is checked and shown: a hidden row offers no section, whatever its box says.
     bool sectionSelected(const QCheckBox* row) const;
     void downloadSection(int module, qint32 section, bool& done);
+    // The file a section row sends and the start address its info block will carry.
+    QString sectionFile(qint32 section) const;
+    static qint32 sectionBase(qint32 section);
+    // Before any module is stopped: every selected section's file converts and, for PXM
+    // modules, its info block's start address is valid; else the log lines of the refusal.
+    QStringList sectionFilesFault() const;
     // The module's flash holds the section: it counts as done (and updated).
     void sectionProgrammed(int module, qint32 section);
     void checkLoadingStatus(int module, int maxPolls);

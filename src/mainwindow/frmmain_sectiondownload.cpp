@@ -18,6 +18,7 @@
 #include "services/srecord.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <array>
 #include <QLabel>
 #include <QLineEdit>
@@ -115,17 +116,51 @@ void frmMain::sectionProgrammed(int module, qint32 section) {
     if (g_updateMode) addMessageUpdater(modStringFct::sprintf(QStringLiteral("   PXM-#{00} is updated"), module), -1);
 }
 
+QString frmMain::sentFile(QString rowFile) const {
+    if (isChecked(chkSectionNew)) rowFile.replace(QStringLiteral(".S19"), QStringLiteral("_New.S19"), Qt::CaseSensitive);
+    return rowFile;
+}
+
+QString frmMain::sectionFile(qint32 section) const {
+    for (int pos = 0; pos < sectionRows; ++pos)
+        if (modGlobal::decimalValue(vbControls::tag(chkLoadSection[pos])) == section) return sentFile(vbControls::tag(txtEmh[pos]));
+    return sentFile(QString());
+}
+
+qint32 frmMain::sectionBase(qint32 section) {
+    using namespace modGlobal;
+    return section == sectionDataContainer ? g_baseAdrDC
+           : section == sectionApplication ? g_baseAdrAppl
+           : section == sectionFpga        ? g_baseAdrFPGA
+                                           : 0;
+}
+
+QStringList frmMain::sectionFilesFault() const {
+    for (int pos = 0; pos < sectionRows; ++pos) {
+        if (!sectionSelected(chkLoadSection[pos])) continue;
+        const qint32 section = modGlobal::decimalValue(vbControls::tag(chkLoadSection[pos]));
+        const QString path = sectionFile(section);
+        // A row without a file is the download's own refusal, module by module.
+        if (path.isEmpty()) continue;
+        QByteArray image;
+        qint32 startAddress = 0;
+        QString reason;
+        if (!modDownload::g_sRecToBin(path, image, startAddress, reason))
+            return {QStringLiteral("   Download aborted because conversion S19-to-binary failed."), QStringLiteral("      ") + reason};
+        const qint32 base = sectionBase(section);
+        if (base >= 1) startAddress = base;
+        if (!moduleTypeQtmOrBzm() && !modDownload::checkInfoBlock(section, startAddress))
+            return {QStringLiteral("   Download aborted because start address in info block is invalid."),
+                    QStringLiteral("      ") + QDir::toNativeSeparators(path)};
+    }
+    return {};
+}
+
 void frmMain::downloadSection(int module, qint32 section, bool& done) {
     using namespace modGlobal;
     done = false;
     trap(kObject, "downloadSection", [&] {
-        QString path;
-        for (int pos = 0; pos < sectionRows; ++pos) {
-            if (decimalValue(vbControls::tag(chkLoadSection[pos])) != section) continue;
-            path = vbControls::tag(txtEmh[pos]);
-            break;
-        }
-        if (isChecked(chkSectionNew)) path.replace(QStringLiteral(".S19"), QStringLiteral("_New.S19"), Qt::CaseSensitive);
+        const QString path = sectionFile(section);
         // A module that gets nothing is a failed module, named in the line.
         if (path.isEmpty()) {
             downloadFailure(QStringLiteral("No S19-File defined!"), module);
@@ -137,10 +172,7 @@ void frmMain::downloadSection(int module, qint32 section, bool& done) {
             downloadFailure(QStringLiteral("Download aborted because conversion S19-to-binary failed."), module);
             return;
         }
-        const qint32 base = section == sectionDataContainer ? g_baseAdrDC
-                           : section == sectionApplication ? g_baseAdrAppl
-                           : section == sectionFpga        ? g_baseAdrFPGA
-                                                           : 0;
+        const qint32 base = sectionBase(section);
         if (base >= 1 && startAddress != base) {
             // Only the address in the info block moves; the image stays as it is.
             addMessage(modStringFct::sprintf(QStringLiteral("      start-address moved to {*}"), base));

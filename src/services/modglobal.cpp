@@ -287,14 +287,16 @@ bool g_setSymbolName(const QString& aliasName, const QString& symbolName) {
 }
 
 QString g_getUserMessage(qint32 messageId) {
+    return g_getUserMessage(messageId, sprintf("Application Mode Specific Message text not found in database: {*}", messageId));
+}
+
+QString g_getUserMessage(qint32 messageId, const QString& ownText) {
     if (messageId < 0) return QString();
     QString result;
     trap("modGlobal", "g_getUserMessage", [&] {
         dao::Recordset& rs = openSet(g_rsMessages);
         rs.FindFirst(QStringLiteral("MessageID=?"), {messageId});
-        result = rs.NoMatch()
-                     ? sprintf("Application Mode Specific Message text not found in database: {*}", messageId)
-                     : rs.Value(QStringLiteral("MessageText")).toString();
+        result = rs.NoMatch() ? ownText : rs.Value(QStringLiteral("MessageText")).toString();
     });
     return result;
 }

@@ -103,6 +103,8 @@ bool g_setSymbolName(const QString& aliasName, const QString& symbolName);
 
 // The text of a user message; "" for a negative number, a "not found" text for a missing row.
 QString g_getUserMessage(qint32 messageId);
+// The same, with the tool's own wording for a message a site's database may lack.
+QString g_getUserMessage(qint32 messageId, const QString& ownText);
 
 // Loaded windows: forms register on load and unregister on unload. A window's name is its
 // objectName(), its tag the dynamic property "tag".

@@ -154,10 +154,18 @@ public:
         if (dataBytes < 0) refuse(lineNo, QStringLiteral("the count byte is smaller than the address length"));
         const QByteArray field = QByteArray::fromRawData(reinterpret_cast<const char*>(record), addressBytes);
         const auto address = addressBytes == 0 ? 0 : qint64(*bytes::getUnsigned(field, 0, addressBytes, bytes::Order::BigEndian));
+        // The checksum leaves the type digit out: a damaged one would read a record with
+        // the wrong address length, or skip it, unless the types must agree.
+        if (type == '4') refuse(lineNo, QStringLiteral("an S4 record, a reserved type that holds no data"));
         if (type == '0' && m_records > 0) {
             // A header stands before the data; one after it is a data record with a damaged type.
             refuse(lineNo, QStringLiteral("a header record after data records"));
+        } else if (type == '0' && address != 0) {
+            refuse(lineNo, QStringLiteral("a header record with the address %1, not 0").arg(address));
         } else if (type >= '1' && type <= '3') {
+            if (m_dataType != 0 && type != m_dataType)
+                refuse(lineNo, QStringLiteral("an S%1 record in a file of S%2 records").arg(type).arg(m_dataType));
+            m_dataType = type;
             place(lineNo, address, record + addressBytes, dataBytes);
             ++m_records;
         } else if ((type == '5' || type == '6' || type >= '7') && dataBytes != 0) {
@@ -166,11 +174,17 @@ public:
         } else if ((type == '5' || type == '6') && address != m_records) {
             refuse(lineNo, QStringLiteral("the count record says %1 data records, the file holds %2 before it")
                                .arg(address).arg(m_records));
+        } else if (type >= '7' && m_dataType != 0 && type != endTypeOf(m_dataType)) {
+            refuse(lineNo, QStringLiteral("an S%1 end record in a file of S%2 records, which end with S%3")
+                               .arg(type).arg(m_dataType).arg(endTypeOf(m_dataType)));
         }
         return type;
     }
 
 private:
+    // S1 records end with S9, S2 with S8, S3 with S7.
+    static char endTypeOf(char dataType) { return char('0' + 10 - (dataType - '0')); }
+
     void place(qint64 lineNo, qint64 address, const uchar* data, int count) {
         switch (m_builder.place(address, data, count)) {
         case ImageBuilder::Placed: return;
@@ -183,6 +197,7 @@ private:
 
     ImageBuilder& m_builder;
     qint64 m_records = 0;  // data records so far, for the count records
+    char m_dataType = 0;   // the type of the data records, 0 before the first
 };
 
 // Reads the next line into line and gives its length without the line end (CR LF or LF),

@@ -14,8 +14,10 @@ inline constexpr qint64 maxSRecImageSize = 16 * 1024 * 1024;
 // lands at its own address, in any order. Every line is checked whole: after the checksum
 // only blanks may follow before the line end (CR LF or LF), a count record (S5, S6) must
 // give the number of data records before it, count and end records carry no data, only
-// blank lines may follow the end record, and a Ctrl-Z may end the file. Headers (S0)
-// before the first data record and S4 records are checked and skipped. A record that
+// blank lines may follow the end record, and a Ctrl-Z may end the file. All data records
+// are of one type and the end record matches it (S1 with S9, S2 with S8, S3 with S7);
+// headers (S0) with the address 0 before the first data record are checked and skipped;
+// an S4 record is refused. A record that
 // writes a byte a second time, an image beyond maxSRecImageSize, a bad checksum, bad
 // hexadecimal, a line without "S", a missing end record or a file without data bytes
 // gives False. On False the image and the start address (-1 before the first data record)

@@ -21,6 +21,8 @@ public:
 
     // The application load file of the identified build (load-file row 0: name and path).
     virtual void setApplicationFile(const QString& path) = 0;
+    // The file the download sends for that path (its "_New" variant where the window says so).
+    virtual QString sentFile(const QString& path) = 0;
     // The manual download of the Application section to the selected modules. done holds
     // on entry which modules count as done already and on return also every module whose
     // download was proven (flash finished); it returns when the download has ended.
@@ -64,6 +66,7 @@ public:
     bool bootloaderRunning(int) override { return false; }
     bool moduleSelectable(int) override { return false; }
     void setApplicationFile(const QString&) override {}
+    QString sentFile(const QString& path) override { return path; }
     void download(const Selection&, Selection&) override {}
     void startApplication(const Selection&) override {}
     void login() override {}

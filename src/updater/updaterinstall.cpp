@@ -69,6 +69,7 @@ struct MainWindowOfRun : UpdateModulesLink {
         w.txtEmh[0]->setText(modFileFct::g_fileName(path));
         vbControls::setTag(w.txtEmh[0], path);
     }
+    QString sentFile(const QString& path) override { return w.sentFile(path); }
     void select(const Selection& modules) {
         for (int i = 0; i < frmMain::moduleCount; ++i)
             vbCheck::setValue(w.chkProgram[i], modules[i] ? vbCheck::vbChecked : vbCheck::vbUnchecked);

@@ -183,8 +183,23 @@ bool UpdateRun::setUserInfo(const QString& text, int delay, bool& okButton, bool
 
 void UpdateRun::prompt(const QString& text, bool ok, bool exit) { setUserInfo(text, 0, ok, exit); }
 
+namespace {
+// Texts of the run that a site's database may lack: its own wording then names the cause.
+QString ownWording(int number) {
+    switch (number) {
+    case 44: return QStringLiteral("The application load file of this build cannot be used: {*} No module was changed.");
+    case 102:
+        return QStringLiteral("After the update the modules run the application with the CRC {*}, not the CRC {*} of "
+                              "this build.");
+    default: return QString();
+    }
+}
+}  // namespace
+
 QString UpdateRun::message(int number, const QVariantList& values) const {
-    return modStringFct::sprintfv(modGlobal::g_getUserMessage(number), values);
+    const QString own = ownWording(number);
+    return modStringFct::sprintfv(own.isEmpty() ? modGlobal::g_getUserMessage(number) : modGlobal::g_getUserMessage(number, own),
+                                  values);
 }
 
 QVariantList UpdateRun::eightValues() const {

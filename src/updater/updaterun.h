@@ -16,9 +16,10 @@
 //    the program's folder cannot be written (the update log then names the file). One
 //    block is appended per run: by the end of the run, "Open Report", the closing of the
 //    main window or the end of the program on an error, whichever comes first.
-//  - Before the update prompt the build's load file is read: it must convert, carry the
-//    application type of the modules and belong to a build with a known newest CRC; else
-//    the run fails before any module leaves its application.
+//  - Before the update prompt the file the download will send is read: it must convert,
+//    carry the application type of the modules and, where the build table names the
+//    build's newest CRC, have that application CRC; else the run fails before any module
+//    leaves its application.
 //  - The report's success line "KELB-3817 Software is successfully updated." is written
 //    only when every module took the download, started its application, the written CRC
 //    was confirmed and the application CRC read after the update is the build's.
@@ -141,8 +142,8 @@ private:
     static QString moduleList(const std::vector<int>& modules);
     void takeBuild(const QString& build);
     bool loadFileFits();
-    QString loadFileFault() const;
-    void takeMemoryLayout();
+    QStringList loadFileFault(const QString& file) const;
+    void takeMemoryLayout(const QString& file);
 
     // Requests (value 1) or withdraws (0) a group of the system information.
     void setServiceBit(int value, int part);

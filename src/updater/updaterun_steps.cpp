@@ -11,7 +11,7 @@
 #include "mainwindow/bussetuplink.h"
 #include "services/modglobal.h"
 #include "services/modstringfct.h"
-#include "services/srecord.h"
+#include "services/imagecrc.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -227,43 +227,54 @@ void UpdateRun::takeBuild(const QString& build) {
 
 // The memory layout follows the file's start address; read only from a file that converted,
 // so that a damaged one is refused by the check, not by the error handler.
-void UpdateRun::takeMemoryLayout() {
-    g_bigMem = applicationTypeLink::get().g_getApplStartAddr(m_applFile) >= 0x100000;
+void UpdateRun::takeMemoryLayout(const QString& file) {
+    g_bigMem = applicationTypeLink::get().g_getApplStartAddr(file) >= 0x100000;
     g_baseAdrAppl = hexValue(g_getMiscItem(QStringLiteral("baseAdrAppl_") + (g_bigMem ? "bigMem" : "smallMem"), 0));
     if (g_baseAdrAppl == 0) g_baseAdrAppl = g_bigMem ? 0x100000 : 0x30000;
 }
 
-QString UpdateRun::loadFileFault() const {
+QStringList UpdateRun::loadFileFault(const QString& file) const {
     using namespace modApplicationMode;
-    if (m_expectedApplCrc < 0)
-        return sprintf(QStringLiteral("   No newest application CRC is known for build {*}!"), m_build);
-    if (m_applFile.isEmpty()) return sprintf(QStringLiteral("   No application load file is named for build {*}!"), m_build);
-    const QString name = QDir::toNativeSeparators(m_applFile);
-    if (!QFileInfo(m_applFile).isFile()) return sprintf(QStringLiteral("   Application load file {*} not found!"), name);
-    QByteArray image;
-    qint32 start = 0;
-    if (!modDownload::g_sRecToBin(m_applFile, image, start) || image.isEmpty())
-        return sprintf(QStringLiteral("   Application load file {*} is damaged (no S-record image)!"), name);
+    if (file.isEmpty()) return {sprintf(QStringLiteral("   No application load file is named for build {*}!"), m_build)};
+    const QString name = QDir::toNativeSeparators(file);
+    if (!QFileInfo(file).isFile()) return {sprintf(QStringLiteral("   Application load file {*} not found!"), name)};
+    const ImageCrc image = imageCrc(file);
+    if (!image.read)
+        return {sprintf(QStringLiteral("   Application load file {*} is damaged (no S-record image)!"), name),
+                QStringLiteral("      ") + image.error};
     ApplicationTypeLink& types = applicationTypeLink::get();
-    const qint32 file = types.g_checkAppFileType(m_applFile);
+    const qint32 fileType = types.g_checkAppFileType(file);
     const qint32 modules = types.g_checkAppConnectionType();
     if (modules == appNone || modules == appNotDetermined)
-        return QStringLiteral("   Application type of the modules could not be read!");
-    if (file != modules)
-        return sprintf(QStringLiteral("   Application load file {*} is a {*} application, the modules run {*}!"), name,
-                       typeName(file), typeName(modules));
-    return QString();
+        return {QStringLiteral("   Application type of the modules could not be read!")};
+    if (fileType != modules)
+        return {sprintf(QStringLiteral("   Application load file {*} is a {*} application, the modules run {*}!"), name,
+                        typeName(fileType), typeName(modules))};
+    // The file must be the build's newest application, as the check after the update
+    // would find too late, with the modules flashed.
+    if (m_expectedApplCrc >= 0 && image.crc != m_expectedApplCrc)
+        return {sprintf(QStringLiteral("   Application load file {*} has the application CRC {*}, not the newest CRC {*} of build {*}!"),
+                        name, g_toHex(image.crc), g_toHex(m_expectedApplCrc), m_build)};
+    return {};
 }
 
 // Before the update prompt: a load file that cannot go to these modules ends the run while
 // every module still runs its application.
 bool UpdateRun::loadFileFits() {
-    const QString fault = loadFileFault();
+    const QString file = m_applFile.isEmpty() ? QString() : updateModulesLink::get().sentFile(m_applFile);
+    const QStringList fault = loadFileFault(file);
     if (fault.isEmpty()) {
-        takeMemoryLayout();
+        if (m_expectedApplCrc < 0)
+            addMessageUpdater(sprintf(QStringLiteral("   The build table names no newest application CRC for build {*}: "
+                                                     "the load file was not checked against it."),
+                                      m_build),
+                              -1);
+        takeMemoryLayout(file);
         return true;
     }
-    fail(4, QStringLiteral("Load File Rejected"), {fault}, message(44, {fault.trimmed()}));
+    QStringList shown;
+    for (const QString& line : fault) shown << line.trimmed();
+    fail(4, QStringLiteral("Load File Rejected"), fault, message(44, {shown.join(QLatin1Char(' '))}));
     return false;
 }
 

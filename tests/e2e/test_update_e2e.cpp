@@ -18,6 +18,7 @@
 
 #include <QElapsedTimer>
 #include <algorithm>
+#include <QDir>
 #include <QFile>
 #include <QListWidget>
 #include <QLoggingCategory>
@@ -312,6 +313,7 @@ struct LoadFileFault {
     const char* name;
     std::function<void(UpdateRunE2E&)> arrange;
     const char* cause;  // the start of a line of the report's details
+    const char* detail = nullptr;  // the end of the line after it, if any
 };
 
 void PrintTo(const LoadFileFault& f, std::ostream* os) { *os << f.name; }
@@ -320,6 +322,17 @@ class LoadFileE2E : public UpdateRunE2E, public ::testing::WithParamInterface<Lo
 public:
     void replaceApplication(const QByteArray& image) { writeApplicationFile(image); }
     QString path(const QString& name) const { return filePath(name); }
+    // The record type of one line of the application file changed; its checksum still holds.
+    void retypeLine(int line, char type) {
+        QFile f(path("PXM_application.s19"));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        QList<QByteArray> lines = f.readAll().split('\n');
+        f.close();
+        ASSERT_EQ(lines.value(line - 1).left(2), "S2");
+        lines[line - 1][1] = type;
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(lines.join('\n'));
+    }
 };
 
 TEST_P(LoadFileE2E, EndsWithTheFailedReportBeforeAnyModuleLeavesItsApplication) {
@@ -332,6 +345,13 @@ TEST_P(LoadFileE2E, EndsWithTheFailedReportBeforeAnyModuleLeavesItsApplication) 
     ASSERT_TRUE(lines.contains(kFailed)) << lines.join('\n').toStdString();
     EXPECT_FALSE(lines.contains(kCanceled));
     EXPECT_TRUE(hasLineStarting(lines, QString::fromLatin1(c.cause))) << c.cause << "\n" << lines.join('\n').toStdString();
+    if (c.detail) {
+        const auto at = std::find_if(lines.begin(), lines.end(),
+                                     [&](const QString& l) { return l.startsWith(QString::fromLatin1(c.cause)); });
+        ASSERT_NE(at, lines.end());
+        ASSERT_NE(at + 1, lines.end());
+        EXPECT_TRUE((at + 1)->endsWith(QString::fromLatin1(c.detail))) << (at + 1)->toStdString();
+    }
     expectModulesUntouched(before);
     // Only the start text and the failure were shown: no update prompt.
     for (const QString& p : prompts) EXPECT_FALSE(p.startsWith("Ready to update")) << p.toStdString();
@@ -358,29 +378,35 @@ INSTANTIATE_TEST_SUITE_P(
                           ASSERT_TRUE(f.open(QIODevice::ReadWrite));
                           f.resize(f.size() / 2);
                       },
-                      "   Application load file "}),
+                      "   Application load file "},
+        // One type digit changed on the way: the checksum does not cover it.
+        LoadFileFault{"RecordTypeS2ToS4",
+                      [](UpdateRunE2E& t) { static_cast<LoadFileE2E&>(t).retypeLine(101, '4'); },
+                      "   Application load file ", ", line 101: an S4 record, a reserved type that holds no data"},
+        LoadFileFault{"RecordTypeS2ToS1",
+                      [](UpdateRunE2E& t) { static_cast<LoadFileE2E&>(t).retypeLine(101, '1'); },
+                      "   Application load file ", ", line 101: an S1 record in a file of S2 records"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// A well-formed file of the right type that is not the build's application (one data byte
-// changed, its record's checksum recomputed): the modules take it, and the CRC they report
-// after the update is not the build's, so the run fails.
-TEST_F(UpdateRunE2E, AnApplicationThatIsNotTheBuildsFailsOnTheCrcAfterTheUpdate) {
+// A well-formed file of the right type that is not the build's newest application (one
+// data byte changed, its record's checksum recomputed) is refused before the update
+// prompt, naming both CRCs, with every module in its application and its flash untouched.
+TEST_F(UpdateRunE2E, AnApplicationThatIsNotTheBuildsNewestIsRefusedBeforeThePrompt) {
     startSite("mbus", 3);
     QByteArray image = newApplication();
     image[1000] = char(image[1000] ^ 0x01);
     writeApplicationFile(image);
+    const QList<QByteArray> before = flashes();
     ASSERT_TRUE(runUpdate());
     const QStringList lines = report();
     ASSERT_TRUE(lines.contains(kFailed)) << lines.join('\n').toStdString();
     EXPECT_FALSE(lines.contains(kSuccess));
-    const QString expected = QStringLiteral("   Application CRC %1 after the update is not the CRC %2 of build ")
-                                 .arg(hex4(sim::applicationCrc(image)), hex4(sim::applicationCrc(newApplication())));
-    EXPECT_TRUE(hasLineStarting(lines, expected)) << expected.toStdString() << "\n" << lines.join('\n').toStdString();
-    for (int m = 0; m <= 3; ++m) {
-        SCOPED_TRACE(m);
-        EXPECT_EQ(bootloaders->image(m, 6), image);
-        EXPECT_EQ(modules->mode(m), PxmModule::Mode::Application);
-    }
+    const QString expected = QStringLiteral("   Application load file %1 has the application CRC %2, not the newest CRC %3 of build 1234!")
+                                 .arg(QDir::toNativeSeparators(filePath(QStringLiteral("PXM_application.s19"))),
+                                      hex4(sim::applicationCrc(image)), hex4(sim::applicationCrc(newApplication())));
+    EXPECT_TRUE(lines.contains(expected)) << expected.toStdString() << "\n" << lines.join('\n').toStdString();
+    expectModulesUntouched(before);
+    for (const QString& p : prompts) EXPECT_FALSE(p.startsWith("Ready to update")) << p.toStdString();
 }
 
 // Modules of another application type end the program at the bus set-up's type check; the

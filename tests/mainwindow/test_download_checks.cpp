@@ -4,12 +4,14 @@
 
 #include "can/frmcanopen.h"
 #include "mainwindow/vbcheckbox.h"
+#include "services/srecord.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QTemporaryDir>
 
 using namespace mwtest;
 
@@ -162,7 +164,11 @@ TEST_F(DownloadCheckTest, AnOldCanComponentRefusesTheMBusRoadWithUserTextFive) {
     modGlobal::g_canInterfaceVersion = 1.0;
     for (int i = 2; i < frmMain::moduleCount; ++i) w->chkProgram[i]->setEnabled(false);
     check(w->chkProgram[0]);
-    choose(1, posApplication, "a.S19");
+    // A file that converts: the road's own refusal is the one seen.
+    QTemporaryDir files;
+    const QString file = files.filePath("a.S19");
+    ASSERT_TRUE(modDownload::g_binToSRec(QByteArray(64, 'x'), 0x100000, "S37", file));
+    choose(1, posApplication, file);
 
     w->cmdDownload_Click();
 

@@ -281,6 +281,9 @@ TEST_F(ModGlobal, UserMessages) {
     EXPECT_EQ(g_getUserMessage(2), "");
     EXPECT_EQ(g_getUserMessage(-5), "");
     EXPECT_EQ(g_getUserMessage(77), "Application Mode Specific Message text not found in database: 77");
+    // A caller's own wording stands in for a missing row only.
+    EXPECT_EQ(g_getUserMessage(77, "own wording"), "own wording");
+    EXPECT_EQ(g_getUserMessage(1, "own wording"), "Really continue?");
     EXPECT_TRUE(answers.shown().empty());
 }
 

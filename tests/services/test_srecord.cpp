@@ -75,7 +75,7 @@ struct ReadCase {
 TEST(SRecord, ReaderCases) {
     const QByteArray a = pattern(16, 1), b = pattern(16, 2), c = pattern(8, 3);
     // The count record counts the data records before it: one in the case that uses it.
-    const std::string s9 = "S9030000FC", s0 = "S00600004844521B", s5 = "S5030001FB";
+    const std::string s9 = "S9030000FC", s7 = "S70500000000FA", s0 = "S00600004844521B", s5 = "S5030001FB";
     std::vector<ReadCase> cases = {
         {"S1 records with a gap", lines({rec(1, 0x1000, a), rec(1, 0x1020, b), s9}), true, 0x1000, 48,
          {{0x1000, a}, {0x1020, b}}},
@@ -92,9 +92,9 @@ TEST(SRecord, ReaderCases) {
         {"records without data place nothing",
          lines({rec(1, 0x0800, QByteArray()), rec(1, 0x1000, a), rec(1, 0x0400, QByteArray()), s9}), true, 0x1000, 16,
          {{0x1000, a}}},
-        {"below the first record moves the start down", lines({rec(2, 0x2000, a), rec(2, 0x1000, c), s9}), true,
+        {"below the first record moves the start down", lines({rec(2, 0x2000, a), rec(2, 0x1000, c), "S804000000FB"}), true,
          0x1000, 0x1010, {{0x1000, c}, {0x2000, a}}},
-        {"exactly 16 MiB", lines({rec(3, 0, c), rec(3, 0xFFFFF8, c), s9}), true, 0, 0x1000000,
+        {"exactly 16 MiB", lines({rec(3, 0, c), rec(3, 0xFFFFF8, c), s7}), true, 0, 0x1000000,
          {{0, c}, {0xFFFFF8, c}}},
         {"LF line ends", lines({rec(1, 0x10, c), s9}, "\n"), true, 0x10, 8, {{0x10, c}}},
         {"end record without line end", lines({rec(1, 0x10, c)}) + s9, true, 0x10, 8, {{0x10, c}}},
@@ -105,7 +105,6 @@ TEST(SRecord, ReaderCases) {
         {"count records that match", lines({s0, rec(1, 0x10, c), rec(1, 0x18, c), "S5030002FA", "S604000002F9", s9}), true,
          0x10, 16, {{0x10, c}, {0x18, c}}},
         {"a count record of no records", lines({"S5030000FC", rec(1, 0x10, c), s9}), true, 0x10, 8, {{0x10, c}}},
-        {"S4 is skipped", lines({rec(1, 0x10, c), "S4030000FC", s9}), true, 0x10, 8, {{0x10, c}}},
         {"garbage after the end record", lines({rec(1, 0x10, c), s9, "garbage"}), false},
 
         {"one checksum digit wrong", lines({"S1050010ABCD73", s9}), false},
@@ -117,9 +116,9 @@ TEST(SRecord, ReaderCases) {
         {"the same record twice", lines({rec(1, 0x1000, a), rec(1, 0x1000, a), s9}), false},
         {"overlap with a record below the first",
          lines({rec(1, 0x1000, a), rec(1, 0x0FF8, a), s9}), false},
-        {"over 16 MiB", lines({rec(3, 0, c), rec(3, 0xFFFFF9, c), s9}), false},
-        {"over 16 MiB through a record far below", lines({rec(3, 0xFFFF0000, c), rec(3, 0, c), s9}), false},
-        {"past the end of the address space", lines({rec(3, 0xFFFFFFFC, c), s9}), false},
+        {"over 16 MiB", lines({rec(3, 0, c), rec(3, 0xFFFFF9, c), s7}), false},
+        {"over 16 MiB through a record far below", lines({rec(3, 0xFFFF0000, c), rec(3, 0, c), s7}), false},
+        {"past the end of the address space", lines({rec(3, 0xFFFFFFFC, c), s7}), false},
         {"bad hex in the data", lines({"S1050010ABGD72", s9}), false},
         {"bad hex in the count", lines({"S1Z50010ABCD72", s9}), false},
         {"count below the address length", lines({"S1020010ED", s9}), false},
@@ -223,6 +222,70 @@ TEST(SRecord, DamagedFilesAreRefusedNamingTheLine) {
     writeFile(path, QByteArray::fromStdString(lines({r1, s9})));
     EXPECT_TRUE(g_sRecToBin(path, image, start, error));
     EXPECT_TRUE(error.isEmpty());
+    EXPECT_TRUE(errors.seen.empty());
+}
+
+// The checksum does not cover the type digit, so one damaged digit there still checks:
+// a data record retyped as S4 would be skipped and zero-filled, as another data type read
+// with the wrong address length, as S0 taken for a header. Each is refused at its line.
+TEST(SRecord, ADamagedRecordTypeIsRefusedNamingTheLine) {
+    const QByteArray a = pattern(16, 4), b = pattern(16, 5), c = pattern(16, 6);
+    auto retyped = [](std::string record, char type) {
+        record[1] = type;
+        return record;
+    };
+    // A file of each data type: header, three data records, end record.
+    auto file = [&](int type, int damaged, char to, const std::string& end = {}) {
+        std::vector<std::string> ls = {"S00600004844521B", rec(type, 0x1000, a), rec(type, 0x1010, b),
+                                       rec(type, 0x1020, c)};
+        static const char* ends[] = {"", "S9030000FC", "S804000000FB", "S70500000000FA"};
+        ls.push_back(end.empty() ? ends[type] : end);
+        if (damaged > 0) ls[size_t(damaged - 1)] = retyped(ls[size_t(damaged - 1)], to);
+        return lines(ls);
+    };
+    const struct {
+        const char* name;
+        std::string content;
+        int line;
+        const char* reason;
+    } cases[] = {
+        {"S2 data record turned into S4", file(2, 3, '4'), 3, "an S4 record, a reserved type that holds no data"},
+        {"S1 data record turned into S4", file(1, 2, '4'), 2, "an S4 record, a reserved type that holds no data"},
+        {"S2 data record turned into S1", file(2, 3, '1'), 3, "an S1 record in a file of S2 records"},
+        {"S2 data record turned into S3", file(2, 4, '3'), 4, "an S3 record in a file of S2 records"},
+        {"S3 data record turned into S2", file(3, 3, '2'), 3, "an S2 record in a file of S3 records"},
+        {"S1 data record turned into S3", file(1, 3, '3'), 3, "an S3 record in a file of S1 records"},
+        {"first S2 data record turned into S1", file(2, 2, '1'), 3, "an S2 record in a file of S1 records"},
+        {"first S2 data record turned into S0", file(2, 2, '0'), 2, "a header record with the address 16, not 0"},
+        {"first S1 data record turned into S0", file(1, 2, '0'), 2, "a header record with the address 4096, not 0"},
+        {"S2 file ended by S9", file(2, 0, '0', "S9030000FC"), 5, "an S9 end record in a file of S2 records, which end with S8"},
+        {"S3 file ended by S8", file(3, 0, '0', "S804000000FB"), 5, "an S8 end record in a file of S3 records, which end with S7"},
+        {"S1 file ended by S7", file(1, 0, '0', "S70500000000FA"), 5, "an S7 end record in a file of S1 records, which end with S9"},
+        {"header turned into S4", file(1, 1, '4'), 1, "an S4 record, a reserved type that holds no data"},
+    };
+    QTemporaryDir dir;
+    ErrorLog errors;
+    const QString path = dir.filePath("retyped.s28");
+    for (const auto& t : cases) {
+        SCOPED_TRACE(t.name);
+        writeFile(path, QByteArray::fromStdString(t.content));
+        QByteArray image;
+        qint32 start = 0;
+        QString error;
+        EXPECT_FALSE(g_sRecToBin(path, image, start, error));
+        EXPECT_EQ(error, QDir::toNativeSeparators(path) + QStringLiteral(", line %1: ").arg(t.line) + QString::fromLatin1(t.reason));
+    }
+    // The undamaged files of each type read whole.
+    for (int type = 1; type <= 3; ++type) {
+        SCOPED_TRACE(type);
+        writeFile(path, QByteArray::fromStdString(file(type, 0, '0')));
+        QByteArray image;
+        qint32 start = 0;
+        QString error;
+        ASSERT_TRUE(g_sRecToBin(path, image, start, error)) << error.toStdString();
+        EXPECT_EQ(start, 0x1000);
+        EXPECT_TRUE(image == a + b + c);
+    }
     EXPECT_TRUE(errors.seen.empty());
 }
 

@@ -3,6 +3,7 @@
 #include "can/modapplicationmode.h"
 #include "cansim/cansim.h"
 #include "cansim/mainwindowlinks.h"
+#include "crclibrary/crclibrary.h"
 #include "desktop/timeservice.h"
 #include "mainwindow/vbcontrols.h"
 #include "services/modglobal.h"
@@ -40,9 +41,18 @@ QByteArray fileBytes(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-void writeLoadFile(const QString& path, const QByteArray& marker) {
+void writeLoadFile(const QString& path, const QByteArray& marker, quint16 crc) {
     QByteArray image = marker + QByteArray(1, '\0');
-    while (image.size() < 256) image += char(image.size() * 7);
+    while (image.size() < 254) image += char(image.size() * 7);
+    // Two last bytes give the image the application CRC the build table names.
+    const quint16 running = CrcCalculation(image.constData(), qint32(image.size()), 0);
+    for (int tail = 0; tail <= 0xFFFF; ++tail) {
+        const char bytes[2] = {char(tail >> 8), char(tail & 0xFF)};
+        if (CrcCalculation(bytes, 2, running) != crc) continue;
+        image.append(bytes, 2);
+        break;
+    }
+    ASSERT_EQ(image.size(), 256);
     ASSERT_TRUE(modDownload::g_binToSRec(image, 0x30000, "S28", path));
 }
 
@@ -159,6 +169,7 @@ void RunTest::makeConfig(const std::set<int>& okTexts, const std::map<QString, Q
     QList<int> ids = {1, 11, 12, 13, 14, 21, 31, 32, 41, 42, 43, 44, 61, 63, 71, 72, 73, 81, 91, 101, 102, 111, 112};
     for (int step : {1, 2, 3, 4, 7, 8, 9, 10, 11}) ids << 10 * step;
     for (int id : ids) {
+        if (textsMissing.count(id)) continue;
         QString text = QStringLiteral("T%1").arg(id);
         if (id == 12 || id == 43 || id == 44 || id == 72) text += QStringLiteral(" {*}");
         if (id == 102) text += QStringLiteral(" {*}|{*}");

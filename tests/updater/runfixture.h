@@ -78,6 +78,9 @@ struct FakeSite : UpdateModulesLink {
     bool bootloaderRunning(int m) override { return boot.at(m); }
     bool moduleSelectable(int m) override { return app.at(m) || boot.at(m); }
     void setApplicationFile(const QString& path) override { calls << "setApplicationFile " + path; }
+    // The download sends sentInstead where set (the window's "_New" variant).
+    QString sentFile(const QString& path) override { return sentInstead.isEmpty() ? path : sentInstead; }
+    QString sentInstead;
     void download(const Selection& modules, Selection& done) override;
     void startApplication(const Selection& modules) override;
     void login() override { calls << "login"; }
@@ -149,8 +152,10 @@ struct FakeApplicationType : ApplicationTypeStub {
 
 QByteArray fileBytes(const QString& path);
 
-// An S-record application file whose image begins with the marker text.
-void writeLoadFile(const QString& path, const QByteArray& marker = "KELB-3817 PXM-20 application");
+// An S-record application file whose image begins with the marker text and whose
+// application CRC is crc (the build's newest by default).
+void writeLoadFile(const QString& path, const QByteArray& marker = "KELB-3817 PXM-20 application",
+                   quint16 crc = newCrc);
 
 class RunTest : public ::testing::Test {
 public:
@@ -190,6 +195,8 @@ protected:
     void exitWithFailedReport();
     QString loadFilePath() const;
 
+    // User texts that makeConfig leaves out of the site's database.
+    std::set<int> textsMissing;
     QTemporaryDir dir;
     testsupport::VirtualClockScope clock;
     std::unique_ptr<testsupport::ScriptedAnswerer> answers;

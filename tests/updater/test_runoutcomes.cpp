@@ -147,6 +147,17 @@ TEST_F(RunTest, AnApplicationCrcAfterTheUpdateThatIsNotTheBuildsFailsTheRun) {
     exitWithFailedReport();
 }
 
+TEST_F(RunTest, OnASiteWithoutText102TheCrcAfterTheUpdateIsNamedInTheToolsOwnWording) {
+    textsMissing = {102};
+    makeConfig({});
+    site.installedCrc = 0x3333;
+    start();
+    ASSERT_TRUE(tickUntil([&] { return run->step() == 11 && !w->timCyclic.isEnabled(); }));
+    EXPECT_EQ(userText(), "After the update the modules run the application with the CRC 0x3333, not the CRC 0x2222 of "
+                          "this build.");
+    EXPECT_TRUE(run->updateFailed());
+}
+
 // The modules left in the bootloader of an installed update are checked against the same CRC.
 TEST_F(RunTest, ModulesLoadedFromTheBootloaderMustReportTheBuildsCrcToo) {
     makeConfig({});

@@ -219,11 +219,22 @@ TEST_P(LoadFileFaults, FailTheRunBeforeTheUpdatePrompt) {
     if (c.arrange) c.arrange(*this, loadFilePath(), site, appType);
     start();
     ASSERT_TRUE(tickUntil([&] { return !w->timCyclic.isEnabled(); }, 200, false));
-    const QString cause = QString::fromLatin1(c.cause).arg(QDir::toNativeSeparators(loadFilePath()));
+    const QString path = QDir::toNativeSeparators(loadFilePath());
+    const QString cause = QString::fromLatin1(c.cause).arg(path);
     EXPECT_EQ(run->step(), 11);
     EXPECT_TRUE(run->updateFailed());
-    EXPECT_TRUE(logHas(cause)) << log().join('\n').toStdString();
-    EXPECT_EQ(userText(), "T44 " + cause.trimmed());
+    const QStringList lines = log();
+    const qsizetype at = lines.indexOf(cause);
+    ASSERT_GE(at, 0) << lines.join('\n').toStdString();
+    QString shown = cause.trimmed();
+    // A file that does not convert is followed by the reader's reason, which names it.
+    if (cause.endsWith(QLatin1String("is damaged (no S-record image)!"))) {
+        const QString reason = lines.value(at + 1);
+        EXPECT_TRUE(reason.startsWith("      " + path + ", line ") || reason.startsWith("      " + path + ": "))
+            << reason.toStdString();
+        shown += ' ' + reason.trimmed();
+    }
+    EXPECT_EQ(userText(), "T44 " + shown);
     EXPECT_EQ(fieldColour(4), UpdateWindow::red);
     EXPECT_EQ(w->txtStep[4]->text(), "Load File Rejected");
     EXPECT_TRUE(w->cmdOk->isHidden());
@@ -265,8 +276,20 @@ INSTANTIATE_TEST_SUITE_P(
         LoadFileCase{"ModulesTypeUnknown", {},
                      [](RunTest&, const QString&, FakeSite&, FakeApplicationType& t) { t.connected = 4; },
                      "   Application type of the modules could not be read!"},
-        // Without the build's newest CRC nothing could prove the update afterwards.
-        LoadFileCase{"NoNewestRow", {{"0x2222", QString()}}, {}, "   No newest application CRC is known for build B7!"},
+        // A well-formed file of the right type whose image is not the build's newest.
+        LoadFileCase{"AnotherBuild", {},
+                     [](RunTest&, const QString& f, FakeSite&, FakeApplicationType&) {
+                         writeLoadFile(f, "KELB-3817 PXM-20 application", 0x3333);
+                     },
+                     "   Application load file %1 has the application CRC 0x3333, not the newest CRC 0x2222 of build B7!"},
+        LoadFileCase{"RecordTypeDamaged", {},
+                     [](RunTest&, const QString& f, FakeSite&, FakeApplicationType&) {
+                         QByteArray b = fileBytes(f);
+                         const qsizetype second = b.indexOf("\r\n") + 2;
+                         b[second + 1] = '4';
+                         putBytes(f, b);
+                     },
+                     "   Application load file %1 is damaged (no S-record image)!"},
         // The update is installed, a module waits in its bootloader: its download is checked too.
         LoadFileCase{"BootloaderModuleOtherType", {},
                      [](RunTest&, const QString& f, FakeSite& s, FakeApplicationType&) {
@@ -277,6 +300,56 @@ INSTANTIATE_TEST_SUITE_P(
                      },
                      "   Application load file %1 is a DRVO application, the modules run KELB!"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The file proven is the one the download sends: a "_New" variant of another build is
+// refused although the build's own file is good.
+TEST_F(RunTest, TheFileCheckedIsTheOneTheDownloadSends) {
+    makeConfig({61});
+    const QString variant = QDir(dir.path()).filePath("PXM_application_New.s19");
+    writeLoadFile(variant, "KELB-3817 PXM-20 application", 0x3333);
+    site.sentInstead = variant;
+    start();
+    ASSERT_TRUE(tickUntil([&] { return !w->timCyclic.isEnabled(); }, 200, false));
+    EXPECT_TRUE(logHas("   Application load file " + QDir::toNativeSeparators(variant) +
+                       " has the application CRC 0x3333, not the newest CRC 0x2222 of build B7!"))
+        << log().join('\n').toStdString();
+    EXPECT_FALSE(site.calls.contains("download"));
+}
+
+// Without the build's newest CRC the file cannot be compared: the run goes on, says so,
+// and ends after the start of the applications without a CRC to write.
+TEST_F(RunTest, ABuildWithoutANewestCrcDownloadsTheFileUnchecked) {
+    makeConfig({61}, {{"0x2222", QString()}});
+    start();
+    ASSERT_TRUE(tickUntil([&] { return run->step() == 11 && !w->timCyclic.isEnabled(); }));
+    EXPECT_TRUE(logHas("   The build table names no newest application CRC for build B7: the load file was not "
+                       "checked against it."))
+        << log().join('\n').toStdString();
+    EXPECT_TRUE(site.calls.contains("download"));
+    EXPECT_FALSE(run->updateFailed());
+    EXPECT_TRUE(site.writes.empty());
+    EXPECT_TRUE(userText().startsWith("T111")) << userText().toStdString();
+}
+
+// Text 44 is the tool's own: a site without its row shows the tool's wording, while a text
+// the run has always had, when missing, keeps the not-found text.
+TEST_F(RunTest, TextsASiteLacksFallBackToTheToolsOwnWordingOnlyWhereTheToolHasOne) {
+    textsMissing = {44, 102, 43};
+    makeConfig({61});
+    writeLoadFile(loadFilePath(), "KELB-3817 PXM-20 application", 0x3333);
+    start();
+    ASSERT_TRUE(tickUntil([&] { return !w->timCyclic.isEnabled(); }, 200, false));
+    EXPECT_EQ(userText(),
+              "The application load file of this build cannot be used: Application load file " +
+                  QDir::toNativeSeparators(loadFilePath()) +
+                  " has the application CRC 0x3333, not the newest CRC 0x2222 of build B7! No module was changed.");
+    run.reset();
+    w.reset();
+    site.app[2] = false;
+    start();
+    ASSERT_TRUE(tickUntil([&] { return !w->timCyclic.isEnabled(); }, 200, false));
+    EXPECT_EQ(userText(), "Application Mode Specific Message text not found in database: 43") << userText().toStdString();
+}
 
 TEST_F(RunTest, AnInstalledUpdateWithAllModulesRunningDoesNotNeedTheLoadFile) {
     makeConfig({});
