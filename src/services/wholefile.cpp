@@ -57,8 +57,7 @@ bool WholeFile::commit() {
     errno = 0;
     if (!m_file.commit()) return fail(reasonOf(m_file));
     // The new name must reach the disk too, or a power cut may bring back the old file.
-    if (!dao::SyncToDisk(QFileInfo(m_file.fileName()).absolutePath())) return fail(systemReason());
-    return true;
+    return wholeFile::syncFolderOf(m_file.fileName(), &m_error);
 }
 
 namespace wholeFile {
@@ -80,6 +79,12 @@ void removeLeftovers(const QString& target) {
 
 bool syncOpenFile(int handle, QString* error) {
     if (::fsync(handle) == 0) return true;
+    if (error) *error = systemReason();
+    return false;
+}
+
+bool syncFolderOf(const QString& path, QString* error) {
+    if (dao::SyncToDisk(QFileInfo(path).absolutePath())) return true;
     if (error) *error = systemReason();
     return false;
 }

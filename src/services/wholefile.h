@@ -38,5 +38,7 @@ void removeLeftovers(const QString& target);
 
 // fsync of an open file's descriptor; false with the system's reason in error.
 bool syncOpenFile(int handle, QString* error);
+// fsync of the folder that holds path, so that a new or renamed entry reaches the disk.
+bool syncFolderOf(const QString& path, QString* error);
 
 }  // namespace wholeFile

@@ -66,13 +66,15 @@ void UpdateRun::writeReport() {
               << QString();
 
         QFile file(path);
+        const bool created = !file.exists();
         if (!file.open(QIODevice::Append))
             throw RuntimeError(75, QStringLiteral("Path/File access error: ") + QDir::toNativeSeparators(path));
         const QByteArray bytes = modStringFct::toAnsi(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
         // The block must be on the disk before the run counts its report as written.
         QString reason;
         if (file.write(bytes) != bytes.size() || !file.flush()) reason = file.errorString();
-        else wholeFile::syncOpenFile(file.handle(), &reason);
+        else if (wholeFile::syncOpenFile(file.handle(), &reason) && created)
+            wholeFile::syncFolderOf(path, &reason);  // a new file's name must reach the disk too
         if (!reason.isEmpty())
             throw RuntimeError(57, QStringLiteral("Device I/O error: ") + QDir::toNativeSeparators(path) +
                                        QStringLiteral(": ") + reason);

@@ -1,6 +1,8 @@
 #include "fullfs.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -70,6 +72,23 @@ QString systemReason(int error) { return QString::fromLocal8Bit(std::strerror(er
 
 QStringList filesIn(const QString& dir) {
     return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+QStringList filesBeside(const QString& target) {
+    const QFileInfo info(target);
+    QStringList beside;
+    for (const QString& name : filesIn(info.absolutePath()))
+        if (name.startsWith(info.fileName() + QLatin1Char('.'))) beside << name;
+    return beside;
+}
+
+QStringList strayFilesBeside(const QString& target) {
+    const QRegularExpression temporary(QStringLiteral("^") + QRegularExpression::escape(QFileInfo(target).fileName()) +
+                                       QStringLiteral("\\.[A-Za-z]{6}$"));
+    QStringList stray;
+    for (const QString& name : filesBeside(target))
+        if (!temporary.match(name).hasMatch()) stray << name;
+    return stray;
 }
 
 }  // namespace testsupport

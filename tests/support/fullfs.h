@@ -38,4 +38,10 @@ QString systemReason(int error);
 // The files in dir (hidden ones too), by name.
 QStringList filesIn(const QString& dir);
 
+// The files beside target whose names are target's followed by a dot and more.
+QStringList filesBeside(const QString& target);
+// Those of them that are no temporary of the save-file class (a dot and six letters): a
+// killed write may leave such a temporary, which the next write of target removes.
+QStringList strayFilesBeside(const QString& target);
+
 }  // namespace testsupport

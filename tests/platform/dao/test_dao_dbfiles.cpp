@@ -93,3 +93,47 @@ TEST_F(DaoTest, CrashAWholeFileCopyKilledAtAnyMomentLeavesTheTargetOldOrNew) {
     };
     EXPECT_GT(testsupport::killAtRandomMoments(runs), 0);
 }
+
+TEST_F(DaoTest, ACopyRemovesThePartialFileAndJournalAKilledCopyLeft) {
+    put(file("source.mdb"), "new");
+    put(file("target.mdb.part"), "half a copy");
+    put(file("target.mdb.part-journal"), "a journal of the half copy");
+    put(file("target.mdb.partial"), "someone else's");
+    ASSERT_TRUE(dao::CopyFileSafely(file("source.mdb"), file("target.mdb")));
+    EXPECT_EQ(contents(file("target.mdb")), QByteArray("new"));
+    EXPECT_FALSE(QFile::exists(file("target.mdb.part")));
+    EXPECT_FALSE(QFile::exists(file("target.mdb.part-journal")));
+    EXPECT_EQ(contents(file("target.mdb.partial")), QByteArray("someone else's"));
+}
+
+// Rows count, not bytes: the same rows in another order or another file layout are the same.
+TEST_F(DaoTest, TwoFilesHoldTheSameRowsWhateverTheirBytes) {
+    const auto make = [&](const char* name, const QStringList& sql) {
+        auto d = dao::CreateDatabase(file(name));
+        d->Execute(QStringLiteral("CREATE TABLE t (a INTEGER, b TEXT, c BLOB)"));
+        d->Execute(QStringLiteral("CREATE TABLE u (x REAL)"));
+        for (const QString& s : sql) d->Execute(s);
+        d->Close();
+        return file(name);
+    };
+    const QString rows1 = QStringLiteral("INSERT INTO t VALUES (1, 'one', x'00ff')");
+    const QString rows2 = QStringLiteral("INSERT INTO t VALUES (2, 'two', NULL)");
+    const QString base = make("base.mdb", {rows1, rows2, QStringLiteral("INSERT INTO u VALUES (1.5)")});
+    struct Case {
+        const char* name;
+        QStringList sql;
+        bool same;
+    };
+    const Case cases[] = {
+        {"reordered.mdb", {rows2, rows1, QStringLiteral("INSERT INTO u VALUES (1.5)"), QStringLiteral("PRAGMA user_version=3")}, true},
+        {"value.mdb", {rows1, QStringLiteral("INSERT INTO t VALUES (2, 'two', x'')"), QStringLiteral("INSERT INTO u VALUES (1.5)")}, false},
+        {"number.mdb", {rows1, rows2, QStringLiteral("INSERT INTO u VALUES (1.25)")}, false},
+        {"extra row.mdb", {rows1, rows2, rows2, QStringLiteral("INSERT INTO u VALUES (1.5)")}, false},
+        {"extra table.mdb", {rows1, rows2, QStringLiteral("INSERT INTO u VALUES (1.5)"), QStringLiteral("CREATE TABLE v (y)")}, false},
+        {"extra column.mdb", {rows1, rows2, QStringLiteral("INSERT INTO u VALUES (1.5)"), QStringLiteral("ALTER TABLE u ADD z")}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(dao::SameTableRows(base, make(c.name, c.sql)), c.same);
+    }
+}
