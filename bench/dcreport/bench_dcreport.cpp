@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QListWidget>
 #include <QProgressBar>
@@ -113,6 +114,9 @@ int main(int argc, char** argv) {
     const QString pdf = version.chopped(3) + QStringLiteral("pdf");
     const bool ok = bench.quiet && viewer.opened == pdf && QFileInfo(pdf).size() > 0;
     std::printf("PDF of %lld bytes\n", QFileInfo(pdf).size());
+    // Kept for a look at its pages when asked.
+    const QString keep = qEnvironmentVariable("KELB_GRAB_DIR");
+    if (!keep.isEmpty()) QFile::copy(pdf, QDir(keep).filePath(QStringLiteral("bench-dcreport.pdf")));
     std::printf("window painted %d times (%.1f a second), longest time without a paint %lld ms; progress bar moved %d times\n",
                 watch.paints, watch.paints / s, watch.longest, watch.moves);
     std::printf("report of %d rows through the builder window: %.2f s\n", kRows, s);

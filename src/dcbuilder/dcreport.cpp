@@ -24,14 +24,16 @@ struct Section {
 };
 
 // What each part of the report shows; columns a database of an older layout lacks are left out.
+// The expression column makes each a snapshot, read in one pass, not a set that fetches
+// every row by its key again.
 const Section kSections[] = {
-    {"Parameters and variables (dcEnums)", "SELECT * FROM dcEnums WHERE id>=0 ORDER BY id",
+    {"Parameters and variables (dcEnums)", "SELECT *, 0 AS reportRow FROM dcEnums WHERE id>=0 ORDER BY id",
      {"id", "name", "class", "varGroup", "value", "minValue", "maxValue", "crcGroup", "readAccessLevel",
       "writeAccessLevel", "modbusAddr", "comment"}},
-    {"Alarms (alarmEnums)", "SELECT * FROM alarmEnums WHERE id>=0 ORDER BY id",
+    {"Alarms (alarmEnums)", "SELECT *, 0 AS reportRow FROM alarmEnums WHERE id>=0 ORDER BY id",
      {"id", "name", "criterion", "hysteresis", "inhibit", "signalIndexName", "onDelayIndexName", "offDelayIndexName",
       "onOffDelayIdName", "comment"}},
-    {"Image steps (dcBinFile)", "SELECT * FROM dcBinFile ORDER BY step",
+    {"Image steps (dcBinFile)", "SELECT *, 0 AS reportRow FROM dcBinFile ORDER BY step",
      {"step", "content", "value", "noOfBytes", "loops", "goto", "class", "varGroup"}},
 };
 

@@ -44,6 +44,12 @@ void copySafely(const QString& source, const QString& target) {
 }  // namespace
 
 void frmDcBuilder::g_show(const QString& directory) {
+    // A command under way (the report serves the event loop) keeps its window as it is.
+    if (m_commandRunning) {
+        raise();
+        activateWindow();
+        return;
+    }
     bool ok = trap(kObject, "g_show", [&] {
         txtFileDirectory->setText(directory);
         m_dcDirectory = directory;

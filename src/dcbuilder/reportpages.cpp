@@ -110,7 +110,7 @@ private:
         const std::vector<double> header = natural;
         for (const QStringList& row : m_t.rows) {
             for (std::size_t c = 0; c < n; ++c)
-                natural[c] = std::max(natural[c], m_fm.horizontalAdvance(row[qsizetype(c)]) + 2 * m_pad);
+                natural[c] = std::max(natural[c], advance(row[qsizetype(c)], m_fm) + 2 * m_pad);
             rowMeasured();
         }
         for (std::size_t c = 0; c < n; ++c)
@@ -161,8 +161,15 @@ private:
         layout->endLayout();
         return layout;
     }
+    // The width of a text on one line, measured once: the columns are measured first and
+    // each text asked again when it is drawn.
+    double advance(const QString& text, const QFontMetricsF& fm) const {
+        auto& cache = &fm == &m_fm ? m_advance : m_boldAdvance;
+        auto it = cache.constFind(text);
+        return it != cache.constEnd() ? *it : *cache.insert(text, fm.horizontalAdvance(text));
+    }
     bool fitsOnOneLine(const QString& text, int c, const QFontMetricsF& fm) const {
-        return oneLine(c) || fm.horizontalAdvance(text) <= inner(c);
+        return oneLine(c) || advance(text, fm) <= inner(c);
     }
 
     double rowHeight(const QStringList& row, const QFontMetricsF& fm, const QFont& f) const {
@@ -226,6 +233,7 @@ private:
     std::vector<double> m_width;
     double m_blockTop = 0, m_headerHeight = 0;
     QHash<QString, QList<QGlyphRun>> m_glyphs, m_boldGlyphs;
+    mutable QHash<QString, double> m_advance, m_boldAdvance;
 };
 
 }  // namespace
