@@ -1,6 +1,7 @@
 // The builder's working copy: opening the builder on a directory, creating and settling
 // the copy, the tab switching and the edit command.
 #include "dcbuilder/editorlink.h"
+#include "desktop/windowfit.h"
 #include "dcbuilder/frmdcbuilder.h"
 
 #include "dao/dbfiles.h"
@@ -85,6 +86,7 @@ void frmDcBuilder::g_show(const QString& directory) {
     else
         tabAction->setCurrentIndex(2);  // runs the tab handling
     lstMessage->clear();
+    windowFit::openInside(this);
     show();
 }
 

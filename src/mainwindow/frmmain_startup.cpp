@@ -11,6 +11,7 @@
 #include "mainwindow/vbcontrols.h"
 
 #include "desktop/twips.h"
+#include "desktop/windowfit.h"
 #include "services/errtrap.h"
 #include "services/frmmessage2.h"
 #include "services/modfilefct.h"
@@ -129,7 +130,10 @@ void frmMain::Form_Load(const QString& commandLine) {
         canMasterLink::get().set_g_blockTransferEnable(
             startupSwitches::truthValue(g_getMiscItem(QStringLiteral("blockTransfer"), 0, false)));
     });
-    step("Form_Load", [&] { show(); });
+    step("Form_Load", [&] {
+        windowFit::fitToContent(this);
+        show();
+    });
 
     if (canMasterLink::get().g_noCAN()) {
         step("Form_Load", [&] {
