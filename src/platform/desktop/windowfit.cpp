@@ -78,16 +78,13 @@ void fitToContent(QWidget* window) {
 
 void openInside(QWidget* window) {
     if (window->isVisible()) return;
-    const QRect area = workArea(window);
-    if (!area.isValid()) return;
-    const QMargins frame = frameOf(window);
     if (!window->property(kPlaced).toBool()) {
         window->setProperty(kPlaced, true);
         fitToContent(window);
-        const QSize outer = window->size().grownBy(frame);
-        window->move(area.left() + (area.width() - outer.width()) / 2, area.top() + (area.height() - outer.height()) / 2);
+        return;
     }
-    keepInside(window, area, frame);
+    const QRect area = workArea(window);
+    if (area.isValid()) keepInside(window, area, frameOf(window));
 }
 
 }  // namespace windowFit

@@ -21,8 +21,9 @@ void fillWithPage(QWidget* window, QWidget* page);
 // Sizes the window to its size hint, bounded by the work area, and moves its frame inside
 // the work area.
 void fitToContent(QWidget* window);
-// Before a window is shown: the first time it is sized as fitToContent does and centred
-// in the work area; every time its frame is moved back inside the work area.
+// Before a window is shown: the first time it is sized and placed as fitToContent does;
+// every time its frame is moved back inside the work area. Where it stands inside is left
+// to the window manager.
 void openInside(QWidget* window);
 
 }  // namespace windowFit
