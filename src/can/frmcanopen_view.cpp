@@ -54,9 +54,8 @@ constexpr SdoEntry kSdoEntries[] = {
     {"serial no", entry(idxIdentity, 4)},
 };
 
-// VB's Val of a text, and of "&H" followed by it.
+// VB's Val of a text.
 qint64 decimal(const QString& text) { return modGlobal::decimalValue(text); }
-qint64 hex(const QString& text) { return static_cast<quint32>(modGlobal::hexValue(text)); }
 
 // One field of the received bytes; empty when the bytes end before it.
 int available(const QByteArray& data, int offset, int width) { return std::clamp(int(data.size()) - offset, 0, width); }

@@ -176,11 +176,11 @@ void frmModuleOverview::bindGrid() {
     const int width = tdbModuleInfo->horizontalHeader()->length() + 2 * tdbModuleInfo->frameWidth();
     const int height = tdbModuleInfo->verticalHeader()->length() + tdbModuleInfo->horizontalHeader()->height() +
                        2 * tdbModuleInfo->frameWidth();
-    // The whole table in view where the work area has room for it, else it scrolls.
-    const QSize room = windowFit::workArea(this).size() / 2;
+    // The whole table in view where the work area has room for it (less the window's frame,
+    // its frame box and the Exit row), else it scrolls.
+    const QSize room = windowFit::workArea(this).size() - QSize(120, 160);
     tdbModuleInfo->setMinimumSize(std::min(width, room.width()), std::min(height, room.height()));
     tdbModuleInfo->setMaximumHeight(height);
-    tdbModuleInfo->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
     windowFit::fitToContent(this);
 }
 
