@@ -238,7 +238,9 @@ TEST_F(TestView, AFieldThatCannotBeUsedIsRefusedNamingTheField) {
         } else {
             EXPECT_TRUE(answers.shown().empty());
             EXPECT_FALSE(marked) << "the mark goes once the field is taken";
-            if (!c.heartBeat) EXPECT_EQ(m.txtResult->toPlainText(), "&H03E8");
+            if (!c.heartBeat) {
+                EXPECT_EQ(m.txtResult->toPlainText(), "&H03E8");
+            }
         }
     }
     EXPECT_EQ(n->od().value(0x1017, 0), bytes({0xFA, 0x00})) << "only the good time was written";

@@ -354,9 +354,12 @@ TEST_F(ModuleToolsBusTest, RepairRefusesBadEntriesAndLeavesTheBlockAsItWas) {
         // The entry in fault is the box marked; every other failure marks the serial box.
         const QWidget* boxes[] = {repair().txtHWSerial, repair().txtProductionDateWeek, repair().txtProductionDateYear,
                                   repair().CmbHWVersion};
-        for (int b = 0; b < 4; ++b)
+        for (int b = 0; b < 4; ++b) {
             EXPECT_EQ(vbControls::backColor(boxes[b]) == kLightRed, b == c.marked) << "box " << b;
-        if (c.marked != 0) EXPECT_EQ(vbControls::backColor(repair().txtHWSerial), 0xFFFFFFu);
+        }
+        if (c.marked != 0) {
+            EXPECT_EQ(vbControls::backColor(repair().txtHWSerial), 0xFFFFFFu);
+        }
         if (c.marked == 1) toolWindowGrab::save(&repair(), "repair_bad_week");
         EXPECT_EQ(enabledControls(), std::vector<bool>(7, true));
         EXPECT_EQ(bootloaders->info(1, 1), before);
