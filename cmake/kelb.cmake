@@ -18,7 +18,7 @@ function(kelb_test name)
   target_compile_options(${name} PRIVATE -Wall -Wextra -Wno-unused-parameter)
   target_compile_definitions(${name} PRIVATE KELB_FIXTURES="${PROJECT_SOURCE_DIR}/tests/fixtures")
   gtest_discover_tests(${name}
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen:configfile=${PROJECT_SOURCE_DIR}/tests/support/laptop-screen.json"
     DISCOVERY_TIMEOUT 60
     DISCOVERY_MODE PRE_TEST)
 endfunction()

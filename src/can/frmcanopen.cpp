@@ -6,6 +6,7 @@
 #include "caninterface/caninterface.h"
 #include "desktop/runtimeerror.h"
 #include "desktop/timeservice.h"
+#include "desktop/windowfit.h"
 #include "services/errtrap.h"
 #include "services/modglobal.h"
 
@@ -78,6 +79,7 @@ void frmCANopen::Form_Unload() { g_releaseCanOpen(false); }
 
 void frmCANopen::g_show() {
     load();
+    windowFit::openInside(this);
     show();
     raise();
 }
@@ -212,6 +214,8 @@ bool frmCANopen::g_initialise(const CanMessageForm& messageForm_, double& dllVer
         if (ok) {
             m_initialised = true;
             ignoring([&] { cmdInitCOP->setText(QStringLiteral("&Get Board Information")); });
+            // The view tells that the bus works; "not initialized" stays for a master without one.
+            ignoring([&] { lblMasterState->setText(QStringLiteral("initialized")); });
             unsetCursor();
         } else {
             if (!deviceGiven) {

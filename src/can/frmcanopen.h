@@ -17,6 +17,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QWidget>
+#include <optional>
 #include <array>
 #include <memory>
 #include <utility>
@@ -98,7 +99,9 @@ public:
     // noMessage, shows it with node, index and sub-index in the "CANopen ERROR" box. An
     // absent node, index or sub-index is 255, -1 and 255.
     QString canOpenError(qint32 status, const QString& operation, qint32 node = 255, qint32 index = -1,
-                         qint32 subIndex = 255, bool noMessage = false);
+                         qint32 subIndex = 255, bool noMessage = false, const QString& cause = QString());
+    // What an SDO abort code says (empty for a status that is no abort code).
+    static QString sdoAbortText(qint32 status);
     // Whether a transfer with the node may use block transfer.
     bool getSDOBlockTransferMode(quint8 node);
     bool isInitialised() const { return m_initialised; }
@@ -169,6 +172,13 @@ private:
     void initSDOTransferMode();
     void configureDevice(quint8 deviceNo);
     quint8 getNodeNo() const;
+    // The view's own fields as its buttons take them: a text the field cannot take is
+    // refused with a box naming the field and what it takes, and the field is marked.
+    std::optional<quint8> targetNode();
+    std::optional<qint64> fieldValue(QLineEdit* field, const QString& name, int base, qint64 high, const QString& takes,
+                                     bool emptyIsZero = false);
+    // Why the view's transfer with the node failed, as far as the view can tell.
+    QString failureCause(qint32 status) const;
     void showBoardInfo();
     void showReadResult(qint32 index, qint32 subIndex, const QByteArray& data);
 

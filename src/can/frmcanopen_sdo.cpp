@@ -200,14 +200,45 @@ QString frmCANopen::getErrorText(qint32 status) {
     }
 }
 
+QString frmCANopen::sdoAbortText(qint32 status) {
+    // The abort codes a module or this side gives most; others are named by their number.
+    static const struct {
+        quint32 code;
+        const char* text;
+    } known[] = {
+        {0x05030000, "toggle bit not alternated"},
+        {0x05040000, "no answer in time (SDO protocol timed out)"},
+        {0x05040001, "command specifier not valid or unknown"},
+        {0x05040004, "CRC error"},
+        {0x06010000, "unsupported access to the object"},
+        {0x06010001, "the object can only be written"},
+        {0x06010002, "the object can only be read"},
+        {0x06020000, "the object does not exist in the node"},
+        {0x06070010, "data type or length does not match"},
+        {0x06090011, "the sub-index does not exist in the node"},
+        {0x08000000, "general error"},
+        {0x08000020, "the data cannot be transferred or stored"},
+        {0x08000022, "the data cannot be transferred or stored in the node's present state"},
+    };
+    const quint32 code = quint32(status);
+    // Abort codes carry an error class in their top byte (5, 6 or 8).
+    const quint32 errorClass = code >> 24;
+    if (errorClass != 0x05 && errorClass != 0x06 && errorClass != 0x08) return QString();
+    const QString number = QStringLiteral("0x") + QString::number(code, 16).toUpper().rightJustified(8, QLatin1Char('0'));
+    for (const auto& k : known)
+        if (k.code == code) return QStringLiteral("SDO abort ") + number + QStringLiteral(": ") + QString::fromLatin1(k.text);
+    return QStringLiteral("SDO abort ") + number;
+}
+
 QString frmCANopen::canOpenError(qint32 status, const QString& operation, qint32 node, qint32 index, qint32 subIndex,
-                                 bool noMessage) {
+                                 bool noMessage, const QString& cause) {
     const QString text = operation + QStringLiteral(": ") + getErrorText(status);
     if (noMessage) return text;
     QString box = text;
     if (node < 255) box += sprintf(QStringLiteral("\\nNode: {*}"), node);
     if (index >= 0) box += sprintf(QStringLiteral(" Index: 0x{*} "), QString::number(index, 16).toUpper());
     if (subIndex < 255) box += sprintf(QStringLiteral(" Sub-Index: 0x{*}"), QString::number(subIndex, 16).toUpper());
+    if (!cause.isEmpty()) box += QStringLiteral("\r\n") + cause;
     modMsgBox::g_errorMsgBox(box, QStringLiteral("CANopen ERROR"));
     return text;
 }

@@ -2,6 +2,8 @@
 // heartbeat time, start the network, show the board information, release the master.
 #include "can/frmcanopen.h"
 
+#include "can/modconnectionstatus.h"
+#include "can/modheartbeatcontrol.h"
 #include "can/moduleprotocol.h"
 
 #include "bytes/bytes.h"
@@ -52,9 +54,8 @@ constexpr SdoEntry kSdoEntries[] = {
     {"serial no", entry(idxIdentity, 4)},
 };
 
-// VB's Val of a text, and of "&H" followed by it.
+// VB's Val of a text.
 qint64 decimal(const QString& text) { return modGlobal::decimalValue(text); }
-qint64 hex(const QString& text) { return static_cast<quint32>(modGlobal::hexValue(text)); }
 
 // One field of the received bytes; empty when the bytes end before it.
 int available(const QByteArray& data, int offset, int width) { return std::clamp(int(data.size()) - offset, 0, width); }
@@ -187,6 +188,61 @@ quint8 frmCANopen::getNodeNo() const {
     return static_cast<quint8>(node);
 }
 
+namespace {
+// A field in fault shows a light red ground until it is taken again.
+void markField(QLineEdit* field, bool fault) {
+    if (!fault) {
+        field->setPalette(QPalette());
+        return;
+    }
+    QPalette p = field->palette();
+    p.setColor(QPalette::Base, QColor(255, 128, 128));
+    field->setPalette(p);
+}
+}  // namespace
+
+std::optional<qint64> frmCANopen::fieldValue(QLineEdit* field, const QString& name, int base, qint64 high,
+                                             const QString& takes, bool emptyIsZero) {
+    const QString text = field->text().trimmed();
+    bool ok = emptyIsZero && text.isEmpty();
+    const qint64 value = ok ? 0 : text.toLongLong(&ok, base);
+    if (ok && value >= 0 && value <= high) {
+        markField(field, false);
+        return value;
+    }
+    markField(field, true);
+    modMsgBox::g_errorMsgBox(sprintf(QStringLiteral("{*}: \"{*}\" cannot be used. The field takes {*}."), name,
+                                     field->text(), takes),
+                             QStringLiteral("CANopen Test"));
+    field->setFocus();
+    field->selectAll();
+    return std::nullopt;
+}
+
+std::optional<quint8> frmCANopen::targetNode() {
+    const std::optional<qint64> module = fieldValue(txtCylNo, QStringLiteral("Cyl.No."), 10, kModules - 1,
+                                                    sprintf(QStringLiteral("a module number from 0 to {*}"), kModules - 1));
+    if (!module) return std::nullopt;
+    return getNodeNo();
+}
+
+QString frmCANopen::failureCause(qint32 status) const {
+    QStringList cause;
+    const QString abort = sdoAbortText(status);
+    if (!abort.isEmpty()) cause << abort;
+    // A module that runs the other program answers at the other node.
+    const qint16 module = qint16(decimal(txtCylNo->text()));
+    const qint32 state = modConnectionStatus::g_getModuleStatus(module);
+    const bool application = optTargetMode[0]->isChecked();
+    if (state == modHeartBeatControl::stateBootloader && application)
+        cause << sprintf(QStringLiteral("PXM #{*} runs its bootloader: choose \"Bootloader:\" to reach it."), module);
+    else if (state == modHeartBeatControl::stateApplication && !application)
+        cause << sprintf(QStringLiteral("PXM #{*} runs its application: choose \"Application:\" to reach it."), module);
+    else if (state != modHeartBeatControl::stateBootloader && state != modHeartBeatControl::stateApplication)
+        cause << sprintf(QStringLiteral("PXM #{*} sends no heartbeat: it is not connected or not powered."), module);
+    return cause.join(QStringLiteral("\r\n"));
+}
+
 void frmCANopen::cboSDO_GotFocus() { fraIndex->setVisible(false); }
 
 void frmCANopen::cboSDO_Click() {
@@ -200,17 +256,21 @@ void frmCANopen::cboSDO_Click() {
 
 void frmCANopen::cmdReadSDO_Click() {
     trap(kObject, "cmdReadSDO_Click", [this] {
-        const quint8 node = getNodeNo();
-        const qint64 index = hex(txtIndex->text());
-        const qint64 sub = hex(txtSubindex->text());
-        if (index > 0xFFFF || sub > 0xFF) throw RuntimeError(6, QStringLiteral("Overflow"));
+        const std::optional<quint8> node = targetNode();
+        if (!node) return;
+        const std::optional<qint64> index =
+            fieldValue(txtIndex, QStringLiteral("Index (Hex)"), 16, 0xFFFF, QStringLiteral("a hexadecimal number from 0 to FFFF"));
+        if (!index) return;
+        const std::optional<qint64> sub =
+            fieldValue(txtSubindex, QStringLiteral("Subindex"), 16, 0xFF, QStringLiteral("a hexadecimal number from 0 to FF"));
+        if (!sub) return;
         QByteArray data;
         qint32 length = kExpectedLength, status = CanStatus::InterfaceError;
         if (m_CANInterface)
-            m_CANInterface->sdoUpload(node, qint32(index), quint8(sub), data, length, true, false, status);
+            m_CANInterface->sdoUpload(*node, qint32(*index), quint8(*sub), data, length, true, false, status);
         m_lastStatus = status;
-        if (status == CanStatus::Success) showReadResult(qint32(index), qint32(sub), data.left(length));
-        else canOpenError(status, QStringLiteral("Read SDO"), node, qint32(index), qint32(sub));
+        if (status == CanStatus::Success) showReadResult(qint32(*index), qint32(*sub), data.left(length));
+        else canOpenError(status, QStringLiteral("Read SDO"), *node, qint32(*index), qint32(*sub), false, failureCause(status));
     });
 }
 
@@ -258,11 +318,14 @@ void frmCANopen::showReadResult(qint32 index, qint32 subIndex, const QByteArray&
 
 void frmCANopen::cmdSetHeartBeat_Click() {
     trap(kObject, "cmdSetHeartBeat_Click", [this] {
-        const qint64 ms = decimal(txtHeartBeatTime->text());
-        if (ms < -32768 || ms > 65535) throw RuntimeError(6, QStringLiteral("Overflow"));
+        const std::optional<quint8> node = targetNode();
+        if (!node) return;
+        const std::optional<qint64> ms = fieldValue(txtHeartBeatTime, QStringLiteral("Time (ms)"), 10, 65535,
+                                                    QStringLiteral("a whole number of milliseconds from 0 to 65535"), true);
+        if (!ms) return;
         QByteArray value;
-        bytes::put(value, 0, ms, 2, bytes::Order::LittleEndian);
-        g_writeSDO(getNodeNo(), idxHeartbeatTime, 0, 2, value, false, 0);
+        bytes::put(value, 0, *ms, 2, bytes::Order::LittleEndian);
+        g_writeSDO(*node, idxHeartbeatTime, 0, 2, value, false, 0);
     });
 }
 

@@ -5,6 +5,7 @@
 
 #include "dcdatabase/builderlog.h"
 #include "desktop/twips.h"
+#include "desktop/windowfit.h"
 #include "services/dbupgrade.h"
 #include "services/errtrap.h"
 #include "services/modglobal.h"
@@ -57,25 +58,29 @@ frmDcBuilder* frmDcBuilder::existing() { return g_builder; }
 frmDcBuilder::frmDcBuilder() : QWidget(nullptr, Qt::Window) {
     setObjectName(QStringLiteral("frmDcBuilder"));
     setWindowTitle(QStringLiteral("Data Container Builder"));
-    setFixedSize(px(kWidth), px(kHeight));
+    // The controls keep their places on a page that scrolls when the window is made smaller.
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("page"));
+    page->setFixedSize(px(kWidth), px(kHeight));
+    windowFit::fillWithPage(this, page);
 
-    caption(this, "Source File Directory:", 120, 120, 2160);
-    txtFileDirectory = placed(new QLineEdit, this, "txtFileDirectory", 2280, 120, 6600, 315);
+    caption(page, "Source File Directory:", 120, 120, 2160);
+    txtFileDirectory = placed(new QLineEdit, page, "txtFileDirectory", 2280, 120, 6600, 315);
     txtFileDirectory->setReadOnly(true);
 
-    buildTabs();
+    buildTabs(page);
 
-    lstMessage = placed(new QListWidget, this, "lstMessage", 120, 4320, 8760, 3360);
+    lstMessage = placed(new QListWidget, page, "lstMessage", 120, 4320, 8760, 3360);
     lstMessage->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    prgProgress = placed(new QProgressBar, this, "prgProgress", 120, 7800, 7320, 255);
+    prgProgress = placed(new QProgressBar, page, "prgProgress", 120, 7800, 7320, 255);
     prgProgress->setRange(0, logList::kProgressScale);
     prgProgress->setTextVisible(false);
-    cmdExit = placed(new QPushButton(QStringLiteral("Exit")), this, "cmdExit", 7560, 7740, 1320, 375);
+    cmdExit = placed(new QPushButton(QStringLiteral("Exit")), page, "cmdExit", 7560, 7740, 1320, 375);
     connect(cmdExit, &QPushButton::clicked, this, [this] { trap("frmDcBuilder", "cmdExit_Click", [&] { cmdExit_Click(); }); });
 }
 
-void frmDcBuilder::buildTabs() {
-    tabAction = placed(new QTabBar, this, "tabAction", 120, 600, 8760, 435);
+void frmDcBuilder::buildTabs(QWidget* page) {
+    tabAction = placed(new QTabBar, page, "tabAction", 120, 600, 8760, 435);
     tabAction->setExpanding(false);
     const struct {
         const char* caption;
@@ -93,7 +98,7 @@ void frmDcBuilder::buildTabs() {
         tabAction->setTabToolTip(i, QString::fromLatin1(t.tip));
     }
     for (int i = 1; i <= 4; ++i) {
-        fraAction[std::size_t(i)] = new QFrame(this);
+        fraAction[std::size_t(i)] = new QFrame(page);
         fraAction[std::size_t(i)]->setObjectName(QStringLiteral("fraAction%1").arg(i));
         fraAction[std::size_t(i)]->setFrameShape(QFrame::StyledPanel);
         fraAction[std::size_t(i)]->setGeometry(twipRect(kFrameLeft, kFrameTop, kFrameWidth, kFrameHeight));

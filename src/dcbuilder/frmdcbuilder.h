@@ -145,7 +145,7 @@ protected:
 
 private:
     frmDcBuilder();
-    void buildTabs();
+    void buildTabs(QWidget* page);
     void buildEditFrame(QFrame* f);
     void buildInfoFrame(QFrame* f);
     void buildBuildFrame(QFrame* f);

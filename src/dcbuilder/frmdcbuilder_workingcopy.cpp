@@ -1,6 +1,7 @@
 // The builder's working copy: opening the builder on a directory, creating and settling
 // the copy, the tab switching and the edit command.
 #include "dcbuilder/editorlink.h"
+#include "desktop/windowfit.h"
 #include "dcbuilder/frmdcbuilder.h"
 
 #include "dao/dbfiles.h"
@@ -96,6 +97,7 @@ void frmDcBuilder::g_show(const QString& directory) {
     lstMessage->clear();
     if (!m_savedLeftover.isEmpty())
         addMessage(QStringLiteral("working copy left by an earlier run saved as ") + std::exchange(m_savedLeftover, {}));
+    windowFit::openInside(this);
     show();
 }
 

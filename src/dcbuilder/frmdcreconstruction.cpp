@@ -8,6 +8,7 @@
 #include "dcbuilder/openset.h"
 #include "desktop/runtimeerror.h"
 #include "desktop/twips.h"
+#include "desktop/windowfit.h"
 #include "services/errtrap.h"
 #include "services/modfilefct.h"
 #include "services/modglobal.h"
@@ -131,6 +132,7 @@ void frmDcReconstruction::g_show() {
             if (modGlobal::g_debugMode) addMessage(QStringLiteral("debug information: template path = ") + templates);
             cmdReconstructDC->setEnabled(false);
         }
+        windowFit::openInside(this);
         show();
     });
 }

@@ -50,6 +50,11 @@ public:
     }
 
 private:
+    // A value of the row as the failure names it: quoted, so that an empty one shows.
+    static QString named(const char* column, const QString& value) {
+        return value.isEmpty() ? sprintf("an empty {*}", column) : sprintf("{*} \"{*}\"", column, value);
+    }
+
     [[noreturn]] void fail(const StepRow& row, const QString& what) const {
         throw Failure{sprintf("Step {*} ({*}): {*}", row.step, row.content, what)};
     }
@@ -171,8 +176,8 @@ private:
             for (int i = qMax(from, 0); i < int(m_t.records.size()) && found < 0; ++i)
                 if (matches(m_t.records[std::size_t(i)])) found = i;
             if (found < 0) {
-                const QString what = parameter ? sprintf("class {*} and varGroup {*}", row.cls, row.varGroup)
-                                               : sprintf("class {*}", row.cls);
+                const QString what = parameter ? sprintf("{*} and {*}", named("class", row.cls), named("varGroup", row.varGroup))
+                                               : named("class", row.cls);
                 fail(row, sprintf("no further record of {*} in {*}", what, m_t.enumTable));
             }
             m_current = found;

@@ -170,7 +170,15 @@ void frmHWInfoBlockRepair::enableControls(bool navigationOnly) {
 
 void frmHWInfoBlockRepair::setColor(quint32 color) { vbControls::setBackColor(txtHWSerial, color); }
 
+// The mark of a refused entry goes with the next try or the next module; the serial box's
+// result colour is setColor's.
+void frmHWInfoBlockRepair::clearFaultMark() {
+    if (m_faultField && m_faultField != txtHWSerial) vbControls::setBackColor(m_faultField, white);
+    m_faultField = nullptr;
+}
+
 void frmHWInfoBlockRepair::resetInputFields() {
+    clearFaultMark();
     txtProductionDateWeek->setText(QStringLiteral("01"));
     txtProductionDateYear->setText(QStringLiteral("1980"));
     txtHWSerial->setText(QStringLiteral("---"));

@@ -70,6 +70,7 @@ private:
     void enableControls(bool navigationOnly);
     void setColor(quint32 color);
     void resetInputFields();
+    void clearFaultMark();
     quint8 nodeId() const;
     // The repair's checks and write; true when the module took the block.
     bool repair();
@@ -84,5 +85,6 @@ private:
     qint16 m_moduleNum = 0;
     bool m_applWasRunning = false;
     bool m_serialPresent = false;
+    QWidget* m_faultField = nullptr;  // the entry a refused check names, marked in its own box
     QByteArray m_uploaded = QByteArray(moduleProtocol::hwInfoBlockSize, '\0');
 };

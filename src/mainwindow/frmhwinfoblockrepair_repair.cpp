@@ -5,6 +5,7 @@
 
 #include "mainwindow/hwinfoblock.h"
 #include "mainwindow/toollog.h"
+#include "mainwindow/vbcontrols.h"
 
 #include "can/frmcanopen.h"
 #include "can/infoblock.h"
@@ -80,6 +81,7 @@ void frmHWInfoBlockRepair::cmdDownload_Click() {
     bool success = false;
     const QScopedValueRollback working(m_working, true);
     trap(kObject, "cmdDownload_Click", [&] {
+        clearFaultMark();
         disableControls(true);
         toolLog::add(toolLog::ruler());
         toolLog::add(QStringLiteral("   Repairing Infoblock of PXM ") + QString::number(m_moduleNum));
@@ -95,7 +97,10 @@ void frmHWInfoBlockRepair::cmdDownload_Click() {
             cmdExit->setEnabled(true);
         } else {
             toolLog::add(QStringLiteral("   InfoBlock repair failed!"));
-            setColor(kLightRed);
+            // A refused entry is marked in its own box; any other failure in the serial box.
+            const bool otherEntry = m_faultField && m_faultField != txtHWSerial;
+            setColor(otherEntry ? white : kLightRed);
+            if (otherEntry) vbControls::setBackColor(m_faultField, kLightRed);
             enableControls(false);
         }
         toolLog::add(toolLog::ruler());
@@ -125,16 +130,23 @@ bool frmHWInfoBlockRepair::repair() {
 
 bool frmHWInfoBlockRepair::checkEntries(const QString& version, const QString& templateFile) {
     const QString serial = txtHWSerial->text().trimmed();
+    // The date box in fault: the week unless the week is good and the year not.
+    const bool weekGood = hwInfoBlock::validateProductionDate(txtProductionDateWeek->text(), QStringLiteral("1980"));
     if (hwInfoBlock::numericValue(version) < 1) {
+        m_faultField = CmbHWVersion;
         error(QStringLiteral("Please Select the HW version."));
     } else if (!QFile::exists(templateFile)) {
+        m_faultField = CmbHWVersion;
         error(QStringLiteral("Info block template file for the selected hardware version does not exist."));
     } else if (serial.isEmpty()) {
+        m_faultField = txtHWSerial;
         error(QStringLiteral("Please enter a HW Serial number."));
     } else if (!hwInfoBlock::validSerial(serial)) {
         // Checked here, so that a wrong entry is a message and not a run-time error mid-repair.
+        m_faultField = txtHWSerial;
         error(QStringLiteral("Please enter the HW Serial number as a whole number from -2147483648 to 2147483647."));
     } else if (!hwInfoBlock::validateProductionDate(txtProductionDateWeek->text(), txtProductionDateYear->text())) {
+        m_faultField = weekGood ? txtProductionDateYear : txtProductionDateWeek;
         error(QStringLiteral("Please enter a valid production date."));
     } else if (m_serialPresent) {
         return modMsgBox::g_warningMsgBox(QStringLiteral("Do you want do download the info block?"), QString(), true,

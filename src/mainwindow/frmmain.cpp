@@ -4,6 +4,7 @@
 #include "mainwindow/vbcontrols.h"
 
 #include "desktop/twips.h"
+#include "desktop/windowfit.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -14,6 +15,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollArea>
 
 namespace {
 using twips::px;
@@ -53,8 +55,11 @@ void frmMain::setInstance(frmMain* w) { s_instance = w; }
 frmMain::frmMain() {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("KELB-3817 Update Tool"));
-    auto* client = new QWidget(this);
-    setCentralWidget(client);
+    // The controls keep their places on a page that scrolls when the window is made smaller.
+    auto* client = new QWidget;
+    client->setObjectName(QStringLiteral("client"));
+    m_client = client;
+    setCentralWidget(windowFit::scrollingPage(client, this));
     QFont f = font();
     f.setPointSize(8);
     setFont(f);
@@ -100,7 +105,7 @@ void frmMain::buildMenus() {
 
 void frmMain::buildModuleRows() {
     using namespace frmMainLayout;
-    QWidget* client = centralWidget();
+    QWidget* client = m_client;
     fraModuleState = new QGroupBox(client);
     place(fraModuleState, 120, 60, 7800, 1740);
     QWidget* fr = fraModuleState;
@@ -149,13 +154,13 @@ void frmMain::buildModuleRows() {
     imgEngineStStill->setPixmap(engineImage(QColor(160, 160, 160)));
     imgEngineStStill->hide();
 
-    cmdDownload = new QPushButton(QStringLiteral("Download"), client);
+    cmdDownload = new QPushButton(QStringLiteral("Do&wnload"), client);
     place(cmdDownload, 9960, 120, 1320, 375);
-    cmdModuleState = new QPushButton(QStringLiteral("Overview"), client);
+    cmdModuleState = new QPushButton(QStringLiteral("&Overview"), client);
     place(cmdModuleState, 9960, 540, 1320, 375);
-    cmdAbort = new QPushButton(QStringLiteral("Abort"), client);
+    cmdAbort = new QPushButton(QStringLiteral("&Abort"), client);
     place(cmdAbort, 9960, 960, 1320, 375);
-    cmdExit = new QPushButton(QStringLiteral("Exit"), client);
+    cmdExit = new QPushButton(QStringLiteral("E&xit"), client);
     place(cmdExit, 9960, 1425, 1320, 375);
     connect(cmdDownload, &QPushButton::clicked, this, &frmMain::cmdDownload_Click);
     connect(cmdExit, &QPushButton::clicked, this, &frmMain::cmdExit_Click);
@@ -163,7 +168,7 @@ void frmMain::buildModuleRows() {
 
 void frmMain::buildSectionRows() {
     using namespace frmMainLayout;
-    QWidget* client = centralWidget();
+    QWidget* client = m_client;
     lblEmhLQM = label(client, QStringLiteral("Name:"), 1800, 1980, 1200);
     lblVersionLQM = label(client, QStringLiteral("Date:"), 8160, 1980, 1200);
     lblBuildLQM = label(client, QStringLiteral("Time:"), 9720, 1980, 1200);
@@ -194,7 +199,7 @@ void frmMain::buildSectionRows() {
 }
 
 void frmMain::buildLowerPart() {
-    QWidget* client = centralWidget();
+    QWidget* client = m_client;
     lblProgramFileDir = label(client, QStringLiteral("Program File Directory:"), 120, 4485, 2160);
     txtFileDirectory = new QLineEdit(client);
     place(txtFileDirectory, 2280, 4440, 9000, 300);

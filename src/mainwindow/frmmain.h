@@ -40,6 +40,8 @@ public:
     // The update run has ended: under "/develop" the DC Builder and Tools menus come back.
     void updateRunEnded();
     bool isLoaded() const { return m_loaded; }
+    // The page that holds the controls at their places (inside a scroll area).
+    QWidget* clientArea() const { return m_client; }
     // The executable whose name and folder the start-up takes (tests give another one).
     void setProgramFile(const QString& path) { m_programFile = path; }
     const QString& programFile() const { return m_programFile; }
@@ -112,6 +114,8 @@ public:
     std::vector<bool> m_bootloaderVersionChange;  // per module, Bootloader 2 was loaded
     std::vector<QString> m_loadFileNames;         // per section row
     std::vector<bool> m_loadFileExists;           // per section row
+    QWidget* m_client = nullptr;
+    QString m_checkedDirectory;                   // the directory box's text at the last check
     std::array<bool, moduleCount> m_moduleDone{}; // per module, done in the update run
     QString m_reportFile;                         // the update report's path
     bool m_exiting = false;                       // the exit procedure has started
@@ -187,6 +191,8 @@ public slots:
     void chkSectionNew_Click();
     void txtFileDirectory_KeyDown(int KeyCode, int Shift);
     void txtFileDirectory_Validate(bool& Cancel);
+    // The box names another folder than the one the load files were last checked in.
+    bool fileDirectoryChanged() const;
     // Menus and the module-control commands.
     void mnuStartApplication_Click();
     void mnuStartBootloader_Click();

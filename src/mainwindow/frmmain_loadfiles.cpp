@@ -51,9 +51,12 @@ QString existingFile(const QString& path) {
 bool endsWithSeparator(const QString& path) {
     return path.endsWith(QLatin1Char('\\')) || path.endsWith(QLatin1Char('/'));
 }
+QString withSeparator(const QString& path) { return endsWithSeparator(path) ? path : path + QDir::separator(); }
 
 // The directory box's keys and its leaving reach the window's handlers. A change of
-// window, a menu or a move of the focus by code is no leaving of the box.
+// window, a menu or a move of the focus by code is no leaving of the box; a leaving checks
+// the folder only when it differs from the one checked last, so tabbing past the box keeps
+// the rows the engineer ticked.
 class FileDirectoryEvents : public QObject {
 public:
     explicit FileDirectoryEvents(frmMain* w) : QObject(w), m_w(w) {}
@@ -68,8 +71,10 @@ protected:
             const Qt::FocusReason r = static_cast<QFocusEvent*>(e)->reason();
             if (r == Qt::TabFocusReason || r == Qt::BacktabFocusReason || r == Qt::MouseFocusReason ||
                 r == Qt::ShortcutFocusReason) {
-                bool cancel = false;
-                m_w->txtFileDirectory_Validate(cancel);
+                if (m_w->fileDirectoryChanged()) {
+                    bool cancel = false;
+                    m_w->txtFileDirectory_Validate(cancel);
+                }
             }
         }
         return QObject::eventFilter(watched, e);
@@ -85,7 +90,12 @@ void frmMain::connectLoadFileControls() {
     connect(chkSectionNew, &QCheckBox::stateChanged, this, &frmMain::chkSectionNew_Click);
 }
 
+bool frmMain::fileDirectoryChanged() const {
+    return withSeparator(txtFileDirectory->text()) != m_checkedDirectory;
+}
+
 void frmMain::lookUpLoadFiles(const QString& kind, bool quiet) {
+    m_checkedDirectory = withSeparator(txtFileDirectory->text());
     trap("frmMain", "g_checkFileExist", [&] {
         if (!quiet) addMessage(QStringLiteral("CHECK LOAD FILES ") + QString(65, QLatin1Char('-')) + QLatin1Char(' ') + nowText());
 
@@ -171,7 +181,8 @@ void frmMain::txtFileDirectory_KeyDown(int KeyCode, int) {
 
 void frmMain::txtFileDirectory_Validate(bool&) {
     trap("frmMain", "txtFileDirectory_Validate", [&] {
-        if (!endsWithSeparator(txtFileDirectory->text())) txtFileDirectory->setText(txtFileDirectory->text() + QDir::separator());
+        txtFileDirectory->setText(withSeparator(txtFileDirectory->text()));
+        m_checkedDirectory = txtFileDirectory->text();
         // An existing folder without a file in it is no program-file directory either.
         const QDir dir(txtFileDirectory->text());
         const bool anyFile = dir.exists() && !dir.entryList(QDir::Files).isEmpty();

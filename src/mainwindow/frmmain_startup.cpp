@@ -12,6 +12,7 @@
 
 #include "desktop/twips.h"
 #include "services/configcheck.h"
+#include "desktop/windowfit.h"
 #include "services/errtrap.h"
 #include "services/frmmessage2.h"
 #include "services/modfilefct.h"
@@ -130,7 +131,10 @@ void frmMain::Form_Load(const QString& commandLine) {
         canMasterLink::get().set_g_blockTransferEnable(
             startupSwitches::truthValue(g_getMiscItem(QStringLiteral("blockTransfer"), 0, false)));
     });
-    step("Form_Load", [&] { show(); });
+    step("Form_Load", [&] {
+        windowFit::fitToContent(this);
+        show();
+    });
 
     if (canMasterLink::get().g_noCAN()) {
         step("Form_Load", [&] {

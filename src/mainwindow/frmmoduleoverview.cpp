@@ -1,5 +1,6 @@
 #include "mainwindow/frmmoduleoverview.h"
 
+#include "desktop/windowfit.h"
 #include "mainwindow/frminfoblockdetails.h"
 #include "mainwindow/toollog.h"
 #include "mainwindow/vbcontrols.h"
@@ -82,6 +83,7 @@ void frmModuleOverview::g_show(const ModulePresence& present, const ModuleInfoTa
         writeLog();
         bindGrid();
         toolLog::add(toolLog::ruler());
+        windowFit::openInside(this);
         show();
         raise();
     });
@@ -174,9 +176,12 @@ void frmModuleOverview::bindGrid() {
     const int width = tdbModuleInfo->horizontalHeader()->length() + 2 * tdbModuleInfo->frameWidth();
     const int height = tdbModuleInfo->verticalHeader()->length() + tdbModuleInfo->horizontalHeader()->height() +
                        2 * tdbModuleInfo->frameWidth();
-    tdbModuleInfo->setMinimumSize(width, height);
+    // The whole table in view where the work area has room for it (less the window's frame,
+    // its frame box and the Exit row), else it scrolls.
+    const QSize room = windowFit::workArea(this).size() - QSize(120, 160);
+    tdbModuleInfo->setMinimumSize(std::min(width, room.width()), std::min(height, room.height()));
     tdbModuleInfo->setMaximumHeight(height);
-    adjustSize();
+    windowFit::fitToContent(this);
 }
 
 void frmModuleOverview::tdbModuleInfo_RowColChange() {

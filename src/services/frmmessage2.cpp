@@ -167,6 +167,9 @@ void frmMessage2::prepare(Kind kind, const QString& title) {
     cmdYes->setVisible(question);
     cmdNo->setVisible(question);
     cmdCancel->setVisible(false);
+    // Return presses the kind's first button.
+    cmdOk->setDefault(!question);
+    cmdYes->setDefault(question);
     prgBar->setVisible(false);
     imgInformation->setVisible(kind == Kind::Information);
     imgError->setVisible(kind == Kind::Error);

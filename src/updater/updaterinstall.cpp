@@ -8,6 +8,7 @@
 #include "can/modautodownload.h"
 #include "can/modrestart.h"
 #include "desktop/twips.h"
+#include "desktop/windowfit.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/updaterlink.h"
 #include "mainwindow/vbcheckbox.h"
@@ -118,12 +119,13 @@ struct MainWindowOfRun : UpdateModulesLink {
     }
     void showMainWindow() override {
         // The update window takes the right-hand side of the main window.
-        QWidget* client = w.centralWidget();
+        QWidget* client = w.clientArea();
         if (!placed) {
             placed = true;
             const QSize size = client->size();
             view.move(size.width(), 0);
             client->setFixedSize(size.width() + view.width(), std::max(size.height(), view.height()));
+            windowFit::fitToContent(&w);
         }
         view.show();
         w.show();
@@ -147,7 +149,7 @@ struct ReportOnClose : QObject {
 namespace updater {
 
 UpdateRun& install(frmMain& mainWindow) {
-    auto* view = new UpdateWindow(mainWindow.centralWidget());
+    auto* view = new UpdateWindow(mainWindow.clientArea());
     view->hide();
     s_run = std::make_unique<UpdateRun>(*view);
     static std::unique_ptr<RunOfMainWindow> runLink;

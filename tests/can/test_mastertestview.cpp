@@ -1,5 +1,7 @@
 // The CAN master's test view "CANopen Test".
 #include "can/frmcanopen.h"
+#include "can/modconnectionstatus.h"
+#include "can/modheartbeatcontrol.h"
 #include "desktop/dialogs.h"
 #include "desktop/timeservice.h"
 #include "masterfixture.h"
@@ -76,6 +78,9 @@ TEST_F(TestView, ShowingLoadsTheWindowWithItsDesignTexts) {
     EXPECT_EQ(m.lblMasterState->text(), "not initialized");
     EXPECT_EQ(m.cboSDO->currentIndex(), 0);
     EXPECT_EQ(m.cboSDO->count(), 11);
+    // On a service laptop's screen the view opens inside the work area.
+    EXPECT_TRUE(testsupport::workArea().contains(m.frameGeometry()));
+    EXPECT_TRUE(testsupport::keepGrab(&m, QStringLiteral("can-master-view-1280x800")));
 }
 
 TEST_F(TestView, ChoosingAnObjectFillsIndexAndSubIndex) {
@@ -148,12 +153,107 @@ TEST_F(TestView, AShortInfoBlockLeavesTheMissingValuesEmpty) {
     EXPECT_EQ(master().lblResult->text(), "identity object / -----");
 }
 
-TEST_F(TestView, AFailedReadShowsTheError) {
+TEST_F(TestView, AFailedReadShowsTheErrorAndItsCause) {
     target();
+    ASSERT_TRUE(tickUntil([] { return modConnectionStatus::g_getModuleStatus(1) == modHeartBeatControl::stateApplication; }));
     master().optTargetMode[1]->setChecked(true);  // node 0x71: nobody there
     read("1008", "0");
     ASSERT_EQ(answers.shown().size(), 1u);
-    EXPECT_EQ(answers.shown()[0].text, "Read SDO: Unknown failure\r\nNode: 113 Index: 0x1008  Sub-Index: 0x0");
+    EXPECT_EQ(answers.shown()[0].text, "Read SDO: Unknown failure\r\nNode: 113 Index: 0x1008  Sub-Index: 0x0\r\n"
+                                       "SDO abort 0x05040000: no answer in time (SDO protocol timed out)\r\n"
+                                       "PXM #1 runs its application: choose \"Application:\" to reach it.");
+}
+
+TEST_F(TestView, AReadOfAModuleInItsBootloaderNamesTheCause) {
+    EXPECT_TRUE(initialise("S-Bus", 0));
+    addNode(0, 0x71);  // module 1 runs its bootloader
+    ASSERT_TRUE(tickUntil([] { return modConnectionStatus::g_getModuleStatus(1) == modHeartBeatControl::stateBootloader; }));
+    read("1008", "0");
+    ASSERT_EQ(answers.shown().size(), 1u);
+    EXPECT_EQ(answers.shown()[0].text, "Read SDO: Unknown failure\r\nNode: 33 Index: 0x1008  Sub-Index: 0x0\r\n"
+                                       "SDO abort 0x05040000: no answer in time (SDO protocol timed out)\r\n"
+                                       "PXM #1 runs its bootloader: choose \"Bootloader:\" to reach it.");
+    // The module refuses an object it does not have: its abort code is named.
+    answers.clear();
+    master().optTargetMode[1]->setChecked(true);
+    read("2345", "0");
+    ASSERT_EQ(answers.shown().size(), 1u);
+    EXPECT_TRUE(answers.shown()[0].text.contains("SDO abort 0x06020000: the object does not exist in the node"))
+        << answers.shown()[0].text.toStdString();
+}
+
+// A field the view cannot use is refused before anything goes out: the box names the field
+// and what it takes, and the field is marked until it is taken.
+TEST_F(TestView, AFieldThatCannotBeUsedIsRefusedNamingTheField) {
+    sim::Node* n = target();
+    n->od().addU16(0x1017, 0, 1000);
+    frmCANopen& m = master();
+    const QString cyl = "The field takes a module number from 0 to 14.";
+    const QString index = "The field takes a hexadecimal number from 0 to FFFF.";
+    const QString sub = "The field takes a hexadecimal number from 0 to FF.";
+    const QString time = "The field takes a whole number of milliseconds from 0 to 65535.";
+    const struct {
+        QLineEdit* field;
+        const char* text;
+        bool heartBeat;      // the Set Heart Beat button, else Read
+        const char* refusal; // the field's name in the box; empty: accepted
+        QString takes;
+    } cases[] = {
+        {m.txtCylNo, "abc", false, "Cyl.No.", cyl},
+        {m.txtCylNo, "", false, "Cyl.No.", cyl},
+        {m.txtCylNo, "15", false, "Cyl.No.", cyl},
+        {m.txtCylNo, "-1", false, "Cyl.No.", cyl},
+        {m.txtCylNo, "1.5", true, "Cyl.No.", cyl},
+        {m.txtCylNo, " 1 ", false, "", {}},
+        {m.txtIndex, "xyz", false, "Index (Hex)", index},
+        {m.txtIndex, "10000", false, "Index (Hex)", index},
+        {m.txtIndex, "", false, "Index (Hex)", index},
+        {m.txtIndex, "1017", false, "", {}},
+        {m.txtSubindex, "100", false, "Subindex", sub},
+        {m.txtSubindex, "g", false, "Subindex", sub},
+        {m.txtSubindex, "0", false, "", {}},
+        {m.txtHeartBeatTime, "abc", true, "Time (ms)", time},
+        {m.txtHeartBeatTime, "70000", true, "Time (ms)", time},
+        {m.txtHeartBeatTime, "-5", true, "Time (ms)", time},
+        {m.txtHeartBeatTime, "250", true, "", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.text) + " in " + c.field->objectName().toStdString());
+        m.txtCylNo->setText("1");
+        m.txtIndex->setText("1017");
+        m.txtSubindex->setText("0");
+        m.txtHeartBeatTime->setText("250");
+        c.field->setText(c.text);
+        m.txtResult->clear();
+        answers.clear();
+        (c.heartBeat ? m.cmdSetHeartBeat : m.cmdReadSDO)->click();
+        const bool marked = c.field->palette().color(QPalette::Base) == QColor(255, 128, 128);
+        if (*c.refusal) {
+            ASSERT_EQ(answers.shown().size(), 1u);
+            EXPECT_EQ(answers.shown()[0].text,
+                      QString("%1: \"%2\" cannot be used. %3").arg(c.refusal, c.text, c.takes));
+            EXPECT_EQ(answers.shown()[0].title, "CANopen Test");
+            EXPECT_TRUE(marked);
+            EXPECT_TRUE(m.txtResult->toPlainText().isEmpty()) << "nothing was read";
+        } else {
+            EXPECT_TRUE(answers.shown().empty());
+            EXPECT_FALSE(marked) << "the mark goes once the field is taken";
+            if (!c.heartBeat) {
+                EXPECT_EQ(m.txtResult->toPlainText(), "&H03E8");
+            }
+        }
+    }
+    EXPECT_EQ(n->od().value(0x1017, 0), bytes({0xFA, 0x00})) << "only the good time was written";
+    EXPECT_TRUE(errors.empty()) << "no run-time error reaches the failure window";
+}
+
+TEST_F(TestView, TheMasterStateTellsThatTheBusWorks) {
+    master().g_show();
+    EXPECT_EQ(master().lblMasterState->text(), "not initialized");
+    target();
+    EXPECT_EQ(master().lblMasterState->text(), "initialized");
+    master().cmdResetCOP->click();
+    EXPECT_EQ(master().lblMasterState->text(), "not initialized");
 }
 
 TEST_F(TestView, SetHeartBeatWritesTheTimeLowByteFirst) {
@@ -170,7 +270,7 @@ TEST_F(TestView, SetHeartBeatWritesTheTimeLowByteFirst) {
 TEST_F(TestView, InitButtonWhileNotInitialisedStillTriesTheNetStart) {
     master().g_show();
     master().cmdInitCOP->click();
-    ASSERT_EQ(answers.shown().size(), 2u);
+    ASSERT_EQ(answers.shown().size(), 2u) << answers.texts().join(" / ").toStdString();
     EXPECT_EQ(answers.shown()[0].text, "this debug function has been disabled");
     EXPECT_EQ(answers.shown()[1].text, "Set operational: CAN-Interface General Error\r\nNode: 0");
     EXPECT_EQ(master().lblMasterState->text(), "not initialized");

@@ -125,10 +125,16 @@ TEST(ImageWalk, EachFailureNamesItsStep) {
         {"missing special entry", {row(2, "DC_GONE", 4)}, "Step 2 (value): special entry DC_GONE not found"},
         {"too many digits for BCD", {row(2, "DC_HUGE", 4)}, "Step 2 (value): 123456789 of DC_HUGE does not fit into 4 BCD bytes"},
         {"running out of records", {row(7, "TABLE", 1, "ALARM", "3", 7)},
-         "Step 7 (value): no further record of class ALARM in alarmEnums"},
+         "Step 7 (value): no further record of class \"ALARM\" in alarmEnums"},
         {"no record of a parameter group",
          {row(7, "TABLE", 1, "PARAMETER", {}, 0, "value", "LUB")},
-         "Step 7 (value): no further record of class PARAMETER and varGroup LUB in alarmEnums"},
+         "Step 7 (value): no further record of class \"PARAMETER\" and varGroup \"LUB\" in alarmEnums"},
+        {"a parameter row without a group",
+         {row(7, "TABLE", 1, "PARAMETER", {}, 0, "value", "")},
+         "Step 7 (value): no further record of class \"PARAMETER\" and an empty varGroup in alarmEnums"},
+        {"a table row without a class",
+         {row(7, "TABLE", 1, "", {}, 0, "value")},
+         "Step 7 (value): no further record of an empty class in alarmEnums"},
         {"no item width", {row(1, "1", 0)}, "Step 1 (value): noOfBytes 0 is no item width"},
         {"empty value in a 2-byte item", {row(1, "TABLE", 2, "ALARM", {}, 0, "extra")},
          "Step 1 (extra): empty value in a 2-byte item"},
@@ -156,7 +162,7 @@ TEST(ImageWalk, TwoClassesInOneLoopShareTheRecordCursor) {
              {row(1, "TABLE", 1, "PARAMETER", {}, 0, "value", "COM"), row(2, "TABLE", 1, "VARIABLE", "2", 1)}, grouped, {}};
     const Written w = write(t);
     EXPECT_FALSE(w.result.ok);
-    EXPECT_EQ(w.result.error, QStringLiteral("Step 2 (value): no further record of class VARIABLE in dcEnums"));
+    EXPECT_EQ(w.result.error, QStringLiteral("Step 2 (value): no further record of class \"VARIABLE\" in dcEnums"));
 }
 
 TEST(ImageWalk, ReadModeGivesBackWhatWriteModeWrote) {

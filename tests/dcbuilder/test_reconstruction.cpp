@@ -282,7 +282,7 @@ TEST_F(ReconstructionTest, AWalkerFailureDiscardsTheValuesAlreadyRead) {
                                             "VALUES (0, 'criterion', 'TABLE', 1, 'WARNING')"));
     reconstruct();
     const QStringList l = windowLog();
-    const QString error = QStringLiteral("Step 0 (criterion): no further record of class WARNING in alarmEnums");
+    const QString error = QStringLiteral("Step 0 (criterion): no further record of class \"WARNING\" in alarmEnums");
     EXPECT_TRUE(l.contains(QStringLiteral("      ") + error)) << l.join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(answers.anyTextContains(error));
     EXPECT_FALSE(l.contains(kSuccess));
@@ -378,6 +378,9 @@ TEST_F(ReconstructionTest, TheWindowIsDrawnAfterAReconstruction) {
     EXPECT_EQ(shot.size(), window().size());
     const QString keep = qEnvironmentVariable("KELB_GRAB_DIR");
     if (!keep.isEmpty()) shot.save(QDir(keep).filePath(QStringLiteral("dcreconstruction.png")));
+    // On a service laptop's screen it opens inside the work area.
+    EXPECT_TRUE(testsupport::workArea().contains(window().frameGeometry()));
+    EXPECT_TRUE(testsupport::keepGrab(&window(), QStringLiteral("reconstruction-1280x800")));
 }
 
 // A row of the template that no step of the image reaches keeps its placeholders: the

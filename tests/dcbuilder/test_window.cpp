@@ -2,7 +2,10 @@
 // KELB_GRAB_DIR to keep the pictures for a look.
 #include "builderfixture.h"
 
+#include <QCoreApplication>
 #include <QPixmap>
+#include <QScrollArea>
+#include <QScrollBar>
 
 TEST_F(BuilderTest, EveryTabOfTheWindowIsDrawn) {
     makeDc(dcName(1));
@@ -42,4 +45,31 @@ TEST_F(BuilderTest, ALogOfAHundredThousandLinesKeepsThemAndShowsTheNewest) {
     EXPECT_TRUE(list->item(kLines + 1)->isSelected());
     const QString keep = qEnvironmentVariable("KELB_GRAB_DIR");
     if (!keep.isEmpty()) builder().grab().save(QDir(keep).filePath(QStringLiteral("dcbuilder-longlog.png")));
+}
+
+// On a service laptop's screen the builder opens inside the work area at its design size;
+// made smaller, its page scrolls and every control can still be scrolled into view.
+TEST_F(BuilderTest, OnALaptopScreenTheWindowFitsAndEveryControlStaysReachable) {
+    makeDc(dcName(1));
+    builder().g_show(dir.path());
+    const QRect area = testsupport::workArea();
+    ASSERT_EQ(area.size(), QSize(1280, 800));
+    EXPECT_TRUE(area.contains(builder().frameGeometry()));
+    EXPECT_EQ(builder().size(), QSize(600, 580)) << "the design size fits the screen";
+    EXPECT_EQ(builder().cmdExit->parentWidget()->size(), QSize(600, 580));
+    auto* page = builder().findChild<QScrollArea*>();
+    ASSERT_NE(page, nullptr);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(page->horizontalScrollBar()->isVisible());
+    EXPECT_FALSE(page->verticalScrollBar()->isVisible());
+    EXPECT_TRUE(testsupport::keepGrab(&builder(), QStringLiteral("builder-1280x800")));
+
+    EXPECT_LT(builder().minimumSizeHint().height(), 400);
+    builder().resize(420, 360);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(builder().size(), QSize(420, 360));
+    EXPECT_TRUE(page->verticalScrollBar()->isVisible());
+    EXPECT_TRUE(testsupport::unreachable(page).isEmpty()) << testsupport::unreachable(page).join(", ").toStdString();
+    page->ensureWidgetVisible(builder().cmdExit, 0, 0);
+    EXPECT_TRUE(testsupport::keepGrab(&builder(), QStringLiteral("builder-420x360")));
 }

@@ -262,6 +262,49 @@ TEST_F(LoadFilesTest, LeavingTheDirectoryBoxChecksItButAChangeOfWindowDoesNot) {
     EXPECT_EQ(w->txtEmh[0]->text(), path("A.S19"));
 }
 
+// Tabbing past the box checks only a folder that changed since the last check; Enter always
+// checks again. A check clears the ticks, so an unchanged folder keeps the engineer's.
+TEST_F(LoadFilesTest, TabbingPastAnUnchangedDirectoryKeepsTheTicksAndEnterChecksAgain) {
+    table({{"PXM", "OUT", 6, "A.S19"}});
+    file("A.S19");
+    const QString other = tmp.filePath("other");
+    QDir().mkpath(other);
+    QFile::copy(path("A.S19"), QDir(other).filePath("A.S19"));
+    bool cancel = false;
+    w->txtFileDirectory_Validate(cancel);
+    ASSERT_EQ(w->txtEmh[0]->text(), path("A.S19"));
+    const struct {
+        const char* name;
+        QString text;     // the box's text before the key or the leaving; empty: as it is
+        bool enter;       // Enter, else Tab out of the box
+        bool checked;     // CHECK LOAD FILES ran (and cleared the tick)
+    } cases[] = {
+        {"tab, same folder", {}, false, false},
+        {"tab, same folder without its separator", files, false, false},
+        {"enter, same folder", {}, true, true},
+        {"tab, another folder", other, false, true},
+        {"tab again", {}, false, false},
+        {"enter again", {}, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!c.text.isEmpty()) w->txtFileDirectory->setText(c.text);
+        vbCheck::setValue(w->chkLoadSection[0], vbCheck::vbChecked);
+        const int before = w->lstMessage->count();
+        if (c.enter) {
+            QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+            QCoreApplication::sendEvent(w->txtFileDirectory, &enter);
+        } else {
+            QFocusEvent tab(QEvent::FocusOut, Qt::TabFocusReason);
+            QCoreApplication::sendEvent(w->txtFileDirectory, &tab);
+        }
+        EXPECT_EQ(w->lstMessage->count() > before, c.checked);
+        EXPECT_EQ(value(w->chkLoadSection[0]), c.checked ? vbCheck::vbUnchecked : vbCheck::vbChecked);
+    }
+    EXPECT_EQ(w->txtEmh[0]->text(), QDir(other).filePath("A.S19"));
+    EXPECT_TRUE(answers->shown().empty());
+}
+
 TEST_F(LoadFilesTest, TheDataContainerFileOlderThanItsNewestDatabaseAsksBeforeTheDownload) {
     const QDateTime older = kFileTime, newer = kFileTime.addSecs(60);
     const QDateTime zero(QDate(1899, 12, 30), QTime(0, 0));

@@ -12,6 +12,7 @@
 #include "testsupport.h"
 #include "toolwindowgrab.h"
 
+#include <QHeaderView>
 #include <QListWidget>
 #include <QTableWidget>
 #include <gtest/gtest.h>
@@ -127,6 +128,12 @@ TEST_F(ModuleOverviewTest, ThreeModulesWithOneDifferingCodeCrc) {
     EXPECT_EQ(lines[10], lines[0]);
     EXPECT_TRUE(errors.empty());
     toolWindowGrab::save(&overview(), "overview");
+    // On a service laptop's screen the whole table is in view, inside the work area.
+    EXPECT_TRUE(testsupport::workArea().contains(overview().frameGeometry()));
+    QTableWidget* grid = overview().tdbModuleInfo;
+    EXPECT_GE(grid->viewport()->width(), grid->horizontalHeader()->length());
+    EXPECT_GE(grid->viewport()->height(), grid->verticalHeader()->length());
+    EXPECT_TRUE(testsupport::keepGrab(&overview(), QStringLiteral("overview-1280x800")));
 }
 
 TEST_F(ModuleOverviewTest, CellColoursFollowTheMarksAndTheRow) {

@@ -308,18 +308,20 @@ TEST_F(ModuleToolsBusTest, RepairRefusesBadEntriesAndLeavesTheBlockAsItWas) {
         const char* version;
         bool question;  // the question comes and is answered OK
         QString message;
+        int marked = 0;  // the box marked red: 0 the serial, 1 the week, 2 the year, 3 the version
     };
     const Case cases[] = {
-        {"no version", "4711", "10", "2021", "---", false, QStringLiteral("Please Select the HW version.")},
+        {"no version", "4711", "10", "2021", "---", false, QStringLiteral("Please Select the HW version."), 3},
         {"no template for the version", "4711", "10", "2021", "07", false,
-         QStringLiteral("Info block template file for the selected hardware version does not exist.")},
+         QStringLiteral("Info block template file for the selected hardware version does not exist."), 3},
         {"no serial number", "  ", "10", "2021", "08", false, QStringLiteral("Please enter a HW Serial number.")},
         {"serial number with letters", "47a11", "10", "2021", "08", false, badSerial},
         {"serial number beyond 32 bits", "2147483648", "10", "2021", "08", false, badSerial},
-        {"week 0", "4711", "0", "2021", "08", false, noDate},
-        {"week 53", "4711", "53", "2021", "08", false, noDate},
-        {"year 1979", "4711", "10", "1979", "08", false, noDate},
-        {"year 2080", "4711", "10", "2080", "08", false, noDate},
+        {"week 0", "4711", "0", "2021", "08", false, noDate, 1},
+        {"week 53", "4711", "53", "2021", "08", false, noDate, 1},
+        {"week and year both wrong", "4711", "x", "1900", "08", false, noDate, 1},
+        {"year 1979", "4711", "10", "1979", "08", false, noDate, 2},
+        {"year 2080", "4711", "10", "2080", "08", false, noDate, 2},
         {"question declined", "4711", "10", "2021", "08", false, QString()},
         {"template shorter than the block", "4711", "10", "2021", "09", true,
          QStringLiteral("Error: The data file for the selected HW Version is shorter than 312 bytes:") +
@@ -349,7 +351,16 @@ TEST_F(ModuleToolsBusTest, RepairRefusesBadEntriesAndLeavesTheBlockAsItWas) {
         if (!c.message.isEmpty()) expected << c.message;
         EXPECT_EQ(answers->texts(), expected);
         EXPECT_TRUE(logHas(QStringLiteral("   InfoBlock repair failed!")));
-        EXPECT_EQ(vbControls::backColor(repair().txtHWSerial), kLightRed);
+        // The entry in fault is the box marked; every other failure marks the serial box.
+        const QWidget* boxes[] = {repair().txtHWSerial, repair().txtProductionDateWeek, repair().txtProductionDateYear,
+                                  repair().CmbHWVersion};
+        for (int b = 0; b < 4; ++b) {
+            EXPECT_EQ(vbControls::backColor(boxes[b]) == kLightRed, b == c.marked) << "box " << b;
+        }
+        if (c.marked != 0) {
+            EXPECT_EQ(vbControls::backColor(repair().txtHWSerial), 0xFFFFFFu);
+        }
+        if (c.marked == 1) toolWindowGrab::save(&repair(), "repair_bad_week");
         EXPECT_EQ(enabledControls(), std::vector<bool>(7, true));
         EXPECT_EQ(bootloaders->info(1, 1), before);
         // A failed repair leaves the module in its bootloader.

@@ -6,6 +6,8 @@
 
 #include "desktop/timeservice.h"
 
+#include <QCoreApplication>
+#include <QScrollArea>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -123,6 +125,31 @@ TEST_P(SafetyQuestion, OnlyYesGoesOn) {
 INSTANTIATE_TEST_SUITE_P(Answers, SafetyQuestion,
                          ::testing::Values(SafetyCase{"Yes", true}, SafetyCase{"No", false}, SafetyCase{"titlebar", false}),
                          [](const auto& info) { return std::string(info.param.answer); });
+
+// The manual main window opens at its design size, inside a laptop's work area (1280 x 800);
+// it can be made smaller, and every control can then still be scrolled into view.
+TEST_F(StartupTest, TheManualWindowOpensInsideTheWorkAreaAndScrollsWhenMadeSmaller) {
+    std::optional<testsupport::VirtualClockScope> clock(std::in_place);
+    makeConfig();
+    w->Form_Load("/QTM /noCan /develop");
+    clock.reset();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(testsupport::workArea().contains(w->frameGeometry()));
+    auto* page = qobject_cast<QScrollArea*>(w->centralWidget());
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->viewport()->size(), QSize(760, 572)) << "the whole client area in view";
+    EXPECT_TRUE(testsupport::keepGrab(w.get(), QStringLiteral("main-window-manual-1280x800")));
+    EXPECT_LE(w->minimumSizeHint().width(), 400);
+    w->resize(500, 380);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w->size(), QSize(500, 380));
+    EXPECT_TRUE(testsupport::unreachable(page).isEmpty()) << testsupport::unreachable(page).join(", ").toStdString();
+    // The commands keep their access keys.
+    EXPECT_EQ(w->cmdDownload->text(), "Do&wnload");
+    EXPECT_EQ(w->cmdModuleState->text(), "&Overview");
+    EXPECT_EQ(w->cmdAbort->text(), "&Abort");
+    EXPECT_EQ(w->cmdExit->text(), "E&xit");
+}
 
 TEST_F(StartupTest, TheSafetyQuestionShowsUserTextOne) {
     makeConfig();

@@ -7,6 +7,8 @@
 #include "services/programinfo.h"
 
 #include <QApplication>
+#include <QKeyEvent>
+#include <QWindow>
 #include <QClipboard>
 #include <QFile>
 #include <QGroupBox>
@@ -223,4 +225,35 @@ TEST_F(ErrDialog, PrintSendsTheWrappedLinesAndAFailedPrintLeavesTheDialogUsable)
     EXPECT_EQ(launched[0].second, ErrPtnr::printerLines(log).join('\n'));
     EXPECT_TRUE(answers.anyTextContains("could not be printed"));
     EXPECT_EQ(ends, 1);
+}
+
+// The window manager's close request (its close item, Alt+F4) and Escape leave the dialog
+// open: only its further-execution buttons leave it. Each label stands 120 twips inside
+// its frame's left border, and the picture is kept to look at.
+TEST_F(ErrDialog, ACloseRequestIsIgnoredAndTheLabelsStandInsideTheirFrames) {
+    ErrPtnr::g_installErrorForm();
+    answers.pushForm([](QDialog* d) {
+        auto* f = static_cast<Form*>(d);
+        f->show();
+        EXPECT_NE(f->windowHandle(), nullptr);
+        if (!f->windowHandle()) return -1;
+        EXPECT_TRUE(testsupport::waitFor([f] { return f->windowHandle()->isExposed(); }, 5000));
+        f->windowHandle()->close();  // as the window manager asks
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(f->isVisible());
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(f, &escape);
+        EXPECT_TRUE(f->isVisible());
+        for (QLabel* l : f->findChildren<QLabel*>()) {
+            if (l->isHidden()) continue;
+            SCOPED_TRACE(l->text().toStdString());
+            EXPECT_GE(l->x(), 120 / 15) << "a label touches its frame's left border";
+        }
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(f->lblErrTitel[i]->x(), 120 / 15);
+        EXPECT_TRUE(testsupport::keepGrab(f, QStringLiteral("failure-window")));
+        f->cmdContinue[1]->click();
+        return -1;
+    });
+    EXPECT_FALSE(failIn("frmMessage2", "addMessage"));
+    EXPECT_EQ(answers.shown().size(), 1u);
 }

@@ -1,5 +1,7 @@
 #include "formfixture.h"
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -189,4 +191,36 @@ TEST_F(Msg, QuestionAnswersWithTheFirstButtonAndATitleBarCloseNeverRepeatsAnEarl
     });
     EXPECT_FALSE(w.questionMsgBox(QStringLiteral("Third?"), QString(), QStringLiteral("Yes"), QStringLiteral("No"), false));
     EXPECT_EQ(w.m_noFlag, -1);
+}
+
+// Return presses the box's default button: OK in an information or error box, the first
+// answer in a question, whichever control of the window has the focus.
+TEST_F(Msg, ReturnPressesTheDefaultButton) {
+    frmMessage2& w = frmMessage2::instance();
+    const struct {
+        const char* kind;
+        int key;
+    } cases[] = {{"information", Qt::Key_Return}, {"error", Qt::Key_Return}, {"question", Qt::Key_Return},
+                 {"question", Qt::Key_Enter}, {"error", Qt::Key_Enter}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.kind) + (c.key == Qt::Key_Return ? " Return" : " Enter"));
+        const QString kind = QString::fromLatin1(c.kind);
+        bool closed = false;
+        answers.pushForm([&](QDialog* f) {
+            auto* m = static_cast<frmMessage2*>(f);
+            m->show();
+            QWidget* focus = kind == "information" ? static_cast<QWidget*>(m->lstMessage) : m->txtMessage;
+            focus->setFocus();
+            QKeyEvent press(QEvent::KeyPress, c.key, Qt::NoModifier);
+            QApplication::sendEvent(focus, &press);
+            closed = !m->isVisible();
+            return -1;
+        });
+        if (kind == "information") w.informationMsgBox(QStringLiteral("saved"), QString(), true);
+        else if (kind == "error") w.errorMsgBox(QStringLiteral("failed"), QString(), true);
+        else EXPECT_TRUE(w.questionMsgBox(QStringLiteral("Go on?"), QString(), QStringLiteral("Continue"), QStringLiteral("Abort"), false));
+        EXPECT_TRUE(closed);
+        EXPECT_EQ(kind == "question" ? w.m_yesFlag : w.m_okFlag, -1);
+        EXPECT_FALSE(w.isLoaded());
+    }
 }

@@ -1,5 +1,11 @@
 #include "testsupport.h"
 
+#include <QDir>
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QScreen>
+#include <QScrollArea>
+
 #include <QFile>
 
 #include <QCoreApplication>
@@ -86,6 +92,44 @@ QByteArray readFile(const QString& path) {
 bool writeFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+}  // namespace testsupport
+
+namespace testsupport {
+
+bool keepGrab(QWidget* window, const QString& name) {
+    const QPixmap shot = window->grab();
+    if (shot.isNull()) return false;
+    bool ok = QDir().mkpath(QStringLiteral(KELB_TEST_GRABS)) &&
+              shot.save(QDir(QStringLiteral(KELB_TEST_GRABS)).filePath(name + QStringLiteral(".png")));
+    const QString extra = qEnvironmentVariable("KELB_GRAB_DIR");
+    if (!extra.isEmpty()) ok = QDir().mkpath(extra) && shot.save(QDir(extra).filePath(name + QStringLiteral(".png"))) && ok;
+    return ok;
+}
+
+QStringList unreachable(QScrollArea* area) {
+    QStringList out;
+    QWidget* page = area->widget();
+    QWidget* view = area->viewport();
+    for (QWidget* c : page->findChildren<QWidget*>()) {
+        if (!c->isVisibleTo(page)) continue;
+        // A control that fits the view must come wholly into it, a larger one with its corner.
+        const QPoint at = c->mapTo(page, QPoint(0, 0));
+        const bool fits = c->width() <= view->width() && c->height() <= view->height();
+        if (fits) area->ensureVisible(at.x() + c->width() / 2, at.y() + c->height() / 2, (c->width() + 1) / 2, (c->height() + 1) / 2);
+        else area->ensureVisible(at.x(), at.y(), 1, 1);
+        const QRect shown(c->mapTo(view, QPoint(0, 0)), fits ? c->size() : QSize(1, 1));
+        if (!view->rect().contains(shown))
+            out << (c->objectName().isEmpty() ? QString::fromLatin1(c->metaObject()->className()) : c->objectName()) +
+                       QStringLiteral(" at %1,%2 in %3x%4").arg(shown.x()).arg(shown.y()).arg(view->width()).arg(view->height());
+    }
+    return out;
+}
+
+QRect workArea() {
+    const QScreen* s = QGuiApplication::primaryScreen();
+    return s ? s->availableGeometry() : QRect();
 }
 
 }  // namespace testsupport

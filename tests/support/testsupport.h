@@ -9,6 +9,9 @@
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
+#include <QWidget>
+
+class QScrollArea;
 #include <deque>
 #include <functional>
 #include <utility>
@@ -81,6 +84,15 @@ QString busUrl(quint16 port, int channel = 0);
 // false when it could not be written.
 QByteArray readFile(const QString& path);
 bool writeFile(const QString& path, const QByteArray& bytes);
+
+// A picture of a window kept as a test artefact: NAME.png in the build folder's test-grabs
+// (and in $KELB_GRAB_DIR when it is set). False when it could not be saved.
+bool keepGrab(QWidget* window, const QString& name);
+// The work area of the tests' screen, 1280 x 800.
+QRect workArea();
+// The shown controls of a scrolling page whose top-left corner cannot be scrolled into
+// the area's view (their object or class names).
+QStringList unreachable(QScrollArea* area);
 
 // Waits in real time with the event loop running until pred() holds; false on time-out.
 // eachRound, when given, runs after every round of events (to move a test clock on, say).

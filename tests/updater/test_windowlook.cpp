@@ -5,10 +5,13 @@
 #include "mainwindow/frmmain.h"
 #include "updater/updaterinstall.h"
 
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 
 using namespace runtest;
 
@@ -31,7 +34,7 @@ protected:
 
 TEST_F(WindowLook, TheUpdateWindowSitsBesideTheManualPartAndEveryControlLiesInside) {
     UpdateWindow& v = wired->window();
-    QWidget* client = main->centralWidget();
+    QWidget* client = main->clientArea();
     EXPECT_TRUE(client->rect().contains(v.geometry())) << "update window outside the main window";
     EXPECT_GE(v.x(), main->lstMessage->geometry().right());
     for (QWidget* c : v.findChildren<QWidget*>()) {
@@ -89,6 +92,40 @@ TEST_F(WindowLook, AWrongApplicationAfterTheUpdate) {
     ASSERT_TRUE(runUntil([&] { return wired->updateFailed() && !v.timCyclic.isEnabled(); }));
     EXPECT_EQ(v.txtStep[10]->text(), "Wrong Application");
     shoot("wrong-application");
+}
+
+}  // namespace
+
+namespace {
+
+// On a service laptop's screen (1280 x 800) the main window with the update window opens
+// inside the work area; it can be made smaller than its design size, its content then
+// scrolls, and every control can still be scrolled into view. The pictures are kept.
+TEST_F(WindowLook, OnALaptopScreenTheWindowFitsAndEveryControlStaysReachable) {
+    const QRect area = testsupport::workArea();
+    ASSERT_EQ(area.size(), QSize(1280, 800));
+    QWidget* client = main->clientArea();
+    ASSERT_EQ(client->size(), QSize(1360, 572)) << "the two parts side by side, at their design places";
+    EXPECT_TRUE(area.contains(main->frameGeometry())) << "the window opens inside the work area";
+    auto* page = qobject_cast<QScrollArea*>(main->centralWidget());
+    ASSERT_NE(page, nullptr);
+    QCoreApplication::processEvents();
+    EXPECT_LE(main->minimumSizeHint().width(), 640);
+    EXPECT_LE(main->minimumSizeHint().height(), 480);
+    EXPECT_TRUE(testsupport::unreachable(page).isEmpty()) << testsupport::unreachable(page).join(", ").toStdString();
+    EXPECT_TRUE(testsupport::keepGrab(main.get(), QStringLiteral("main-window-update-1280x800")));
+
+    // Smaller than its design size: scroll bars, and the Finish button and logo still reachable.
+    main->resize(900, 500);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(main->size(), QSize(900, 500));
+    EXPECT_TRUE(page->horizontalScrollBar()->isVisible());
+    EXPECT_TRUE(testsupport::unreachable(page).isEmpty()) << testsupport::unreachable(page).join(", ").toStdString();
+    UpdateWindow& v = wired->window();
+    page->ensureWidgetVisible(v.cmdExitUpdater, 0, 0);
+    EXPECT_TRUE(page->viewport()->rect().contains(v.cmdExitUpdater->geometry().translated(
+        v.cmdExitUpdater->parentWidget()->mapTo(page->viewport(), QPoint(0, 0)))));
+    EXPECT_TRUE(testsupport::keepGrab(main.get(), QStringLiteral("main-window-update-900x500")));
 }
 
 }  // namespace
