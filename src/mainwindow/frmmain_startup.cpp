@@ -11,8 +11,8 @@
 #include "mainwindow/vbcontrols.h"
 
 #include "desktop/twips.h"
-#include "services/configcheck.h"
 #include "desktop/windowfit.h"
+#include "services/configcheck.h"
 #include "services/errtrap.h"
 #include "services/frmmessage2.h"
 #include "services/modfilefct.h"
