@@ -3,6 +3,7 @@
 #include "lib/bustiming.h"
 
 #include <QCanBus>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -11,10 +12,7 @@ namespace sim {
 ConverterDevice::ConverterDevice(const QString& busUrl, Options options, std::shared_ptr<Traffic> traffic,
                                  QObject* parent)
     : QCanBusDevice(parent), m_url(busUrl), m_options(options),
-      m_traffic(traffic ? std::move(traffic) : std::make_shared<Traffic>()), m_drainTimer(this) {
-    m_drainTimer.setSingleShot(true);
-    m_drainTimer.setTimerType(Qt::PreciseTimer);
-    connect(&m_drainTimer, &QTimer::timeout, this, &ConverterDevice::drain);
+      m_traffic(traffic ? std::move(traffic) : std::make_shared<Traffic>()) {
     m_clock.start();
 }
 
@@ -37,8 +35,8 @@ bool ConverterDevice::open() {
 }
 
 void ConverterDevice::close() {
-    m_drainTimer.stop();
-    m_queue.clear();
+    m_onBus.clear();
+    m_held.clear();
     if (m_bus) {
         m_bus->disconnect(this);
         m_bus->disconnectDevice();
@@ -58,62 +56,57 @@ void ConverterDevice::onBusFrames() {
     if (m_linked && state() == QCanBusDevice::ConnectedState) enqueueReceivedFrames(frames);
 }
 
+int ConverterDevice::occupied() {
+    const qint64 now = nowUs();
+    while (!m_onBus.empty() && m_onBus.front() <= now) m_onBus.pop_front();
+    return int(m_onBus.size() + m_held.size());
+}
+
+void ConverterDevice::passOn(const QCanBusFrame& frame) {
+    // It takes the bus after the frame before it, or now when the bus is idle.
+    m_busFreeUs = std::max(m_busFreeUs, nowUs()) + frameMicros(frame.frameId(), frame.payload(), m_options.bitRate);
+    m_onBus.push_back(m_busFreeUs);
+    if (m_bus) m_bus->writeFrame(frame);
+    {
+        QMutexLocker lock(&m_traffic->mutex);
+        m_traffic->frames << frame;
+    }
+    if (++m_left == m_options.stopAfterFrames) m_draining = false;
+}
+
 bool ConverterDevice::writeFrame(const QCanBusFrame& frame) {
     if (state() != QCanBusDevice::ConnectedState) {
         setError(QStringLiteral("Cannot write frame as device is not connected"), QCanBusDevice::OperationError);
         return false;
     }
-    if (int(m_queue.size()) >= m_options.queueLength) {
+    if (occupied() >= m_options.queueLength) {
         ++m_traffic->refused;
         setError(QString::fromLocal8Bit(std::strerror(ENOBUFS)), QCanBusDevice::WriteError);
         return false;
     }
-    m_queue.push_back(frame);
+    if (m_draining) passOn(frame);
+    else m_held.push_back(frame);
     // As the kernel driver's device: written once the queue has taken it.
     emit framesWritten(1);
-    armDrain();
     return true;
 }
 
-void ConverterDevice::armDrain() {
-    if (!m_draining || m_queue.empty() || m_drainTimer.isActive()) return;
-    if (m_headStartUs < 0) m_headStartUs = nowUs();
-    const QCanBusFrame& head = m_queue.front();
-    const qint64 endUs = m_headStartUs + frameMicros(head.frameId(), head.payload(), m_options.bitRate);
-    m_drainTimer.start(int(std::max<qint64>(0, (endUs - nowUs() + 999) / 1000)));
-}
-
-void ConverterDevice::drain() {
-    const qint64 now = nowUs();
-    while (m_draining && !m_queue.empty()) {
-        const QCanBusFrame& head = m_queue.front();
-        const qint64 endUs = m_headStartUs + frameMicros(head.frameId(), head.payload(), m_options.bitRate);
-        if (endUs > now) break;
-        if (m_bus) m_bus->writeFrame(head);
-        {
-            QMutexLocker lock(&m_traffic->mutex);
-            m_traffic->frames << head;
-        }
-        if (++m_left == m_options.stopAfterFrames) m_draining = false;
-        m_queue.pop_front();
-        m_headStartUs = endUs;  // the next frame follows on the bus at once
-    }
-    if (m_queue.empty() || !m_draining) m_headStartUs = -1;
-    armDrain();
-}
-
 void ConverterDevice::setDraining(bool on) {
-    m_draining = on;
-    if (on) QMetaObject::invokeMethod(this, [this] { armDrain(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this, on] {
+        m_draining = on;
+        while (m_draining && !m_held.empty()) {
+            passOn(m_held.front());
+            m_held.pop_front();
+        }
+    }, Qt::QueuedConnection);
 }
 
 void ConverterDevice::setConnected(bool on) {
     QMetaObject::invokeMethod(this, [this, on] {
         m_linked = on;
         if (!on) {
-            m_drainTimer.stop();
-            m_queue.clear();
-            m_headStartUs = -1;
+            m_onBus.clear();
+            m_held.clear();
             setError(QString::fromLocal8Bit(std::strerror(ENODEV)), QCanBusDevice::ConnectionError);
             setState(QCanBusDevice::UnconnectedState);
         } else if (m_bus && m_bus->state() == QCanBusDevice::ConnectedState) {

@@ -1,16 +1,18 @@
 #pragma once
 // A USB-to-CAN converter as a kernel CAN driver presents it to Qt: a transmit queue that
 // holds at most N frames (10, the interface's default txqueuelen), drained at the bus's
-// bit rate onto the virtual bus. A write into the full queue is refused with a WriteError
-// and errno's text, "No buffer space available". Switches have it stop draining, or lose
-// its connection and get it back; a queue of 0 frames takes nothing from the start.
-// Lives in the thread that made it; the switches may be thrown from any thread.
+// bit rate. A write into the full queue is refused with a WriteError and errno's text,
+// "No buffer space available". The frames are passed on to the virtual bus as they are
+// taken, and the queue empties by the bus model's clock: the simulator on the bus paces
+// them itself, so that a late wake-up here costs the bus nothing. Switches have it stop
+// draining (it then holds the frames it takes), or lose its connection and get it back;
+// a queue of 0 frames takes nothing from the start. Lives in the thread that made it; the
+// switches may be thrown from any thread.
 #include <QCanBusDevice>
 #include <QCanBusFrame>
 #include <QElapsedTimer>
 #include <QList>
 #include <QMutex>
-#include <QTimer>
 #include <atomic>
 #include <deque>
 #include <memory>
@@ -26,7 +28,6 @@ public:
         // The converter stops draining once this many frames have left; -1: never.
         int stopAfterFrames = -1;
     };
-
     // What left the converters for the bus and what they refused; shared by the devices a
     // test makes one after the other, and kept after them.
     struct Traffic {
@@ -57,8 +58,9 @@ protected:
     void close() override;
 
 private:
-    void drain();
-    void armDrain();
+    // Frames whose last bit is still to come on the bus, and those held while not draining.
+    int occupied();
+    void passOn(const QCanBusFrame& frame);
     void onBusState(QCanBusDevice::CanBusDeviceState state);
     void onBusFrames();
     qint64 nowUs() const { return m_clock.nsecsElapsed() / 1000; }
@@ -67,12 +69,12 @@ private:
     const Options m_options;
     const std::shared_ptr<Traffic> m_traffic;
     QCanBusDevice* m_bus = nullptr;  // the virtualcan device behind
-    std::deque<QCanBusFrame> m_queue;
-    QTimer m_drainTimer;
+    std::deque<qint64> m_onBus;      // the last-bit times of the frames passed on, still to come
+    std::deque<QCanBusFrame> m_held; // taken while not draining
+    qint64 m_busFreeUs = 0;          // the last bit of the last frame passed on
     QElapsedTimer m_clock;
-    qint64 m_headStartUs = -1;  // when the frame at the head began to take the bus
-    std::atomic<bool> m_draining{true};
-    std::atomic<bool> m_linked{true};
+    bool m_draining = true;
+    bool m_linked = true;
     int m_left = 0;  // frames this device has passed on
 };
 

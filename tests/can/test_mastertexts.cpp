@@ -17,6 +17,7 @@ TEST(MasterTexts, StatusTexts) {
         {-4, "VCI Resource Error"},
         {-5, "VCI Que Overrun"},
         {-6, "VCI Transmission Error"},
+        {-7, "transmit queue of the converter full"},
         {0x7000, "CAN Interface has already been started"},
         {0x7001, "Device is in passive mode"},
         {0x7002, "CAN-Interface General Error"},
