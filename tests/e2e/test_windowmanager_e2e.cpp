@@ -106,3 +106,44 @@ TEST_F(WindowManagerTest, AClosingDuringADownloadIsIgnoredAndTheDownloadEnds) {
     const bool ended = waitFor([&] { return !running(); }, 15000);
     EXPECT_TRUE(ended) << "the process still runs after the close";
 }
+
+// The repair's module list worked with the mouse under the window manager: a module picked
+// in the open list is read, which starts its bootloader (a QTM's without the engine
+// question); the next pick reads the next one.
+TEST_F(WindowManagerTest, AModulePickedWithTheMouseInTheRepairListIsRead) {
+    startSite("qtm", 2);
+    // The site in a folder of its own: the repair's templates lie beside it.
+    QTemporaryDir root;
+    const QString siteDir = QDir(root.path()).filePath(QStringLiteral("site"));
+    ASSERT_TRUE(QDir().mkpath(siteDir));
+    QString error;
+    ASSERT_TRUE(simconfig::writeSite(siteDir, site, &error)) << error.toStdString();
+    ASSERT_TRUE(QDir(root.path()).mkpath(QStringLiteral("PXM_Templates")));
+    ASSERT_TRUE(testsupport::writeFile(QDir(root.path()).filePath(QStringLiteral("PXM_Templates/HWInfoBlockVersion07.bin")),
+                                       QByteArray(312, '\0')));
+    startProgram({"/QTM", "/develop", "/db=" + siteDir});
+    const QString main = mainWindow(QStringLiteral("for QTM$"));
+    ASSERT_FALSE(main.isEmpty()) << loader.readAll().toStdString();
+    // The last item of the Tools menu is the repair.
+    ASSERT_TRUE(display.keys(main, {"alt+t", "Up", "Return"}));
+    const QString repair = shown(QStringLiteral("^Repair HW InfoBlock$"), 10000);
+    ASSERT_FALSE(repair.isEmpty()) << loader.readAll().toStdString();
+    const QString shots = qEnvironmentVariable("KELB_GRAB_DIR", runtime.path());
+    // The list at (260, 22) of the window; open, it lays its entries 22 pixels apart with
+    // the entry shown over the closed list.
+    const auto pick = [&](int shownRow, int row) {
+        if (!display.click(repair, 260, 22)) return false;
+        waitFor([] { return false; }, 700);
+        return display.click(repair, 150, 24 + 22 * (row - shownRow));
+    };
+    ASSERT_TRUE(pick(0, 3));  // entries "---", "0", "1", "2"
+    EXPECT_TRUE(waitFor([&] { return modules->mode(2) == PxmModule::Mode::Bootloader; }, 10000)) << "module 2 was not read";
+    waitFor([] { return false; }, 1000);
+    display.grab(QDir(shots).filePath(QStringLiteral("repair_picked.png")));
+
+    ASSERT_TRUE(pick(3, 2));
+    EXPECT_TRUE(waitFor([&] { return modules->mode(1) == PxmModule::Mode::Bootloader; }, 10000)) << "module 1 was not read";
+    waitFor([] { return false; }, 1000);
+    display.grab(QDir(shots).filePath(QStringLiteral("repair_picked_again.png")));
+    EXPECT_EQ(modules->mode(0), PxmModule::Mode::Application);
+}
