@@ -520,3 +520,31 @@ TEST_F(RepairListTest, AModuleChosenTwiceRunsItsApplicationAgainAfterTheRepair) 
     ASSERT_TRUE(logHas(QStringLiteral("   InfoBlock repaired successfully!"))) << log().join('\n').toStdString();
     EXPECT_TRUE(waitFor([&] { return modules->mode(1) == PxmModule::Mode::Application; }));
 }
+
+// The close box while the window reads a module (its Exit disabled) does nothing; the read
+// goes on. Afterwards it does what Exit does.
+TEST_F(RepairListTest, TheCloseBoxDuringAReadDoesNothingAndAfterItIsExit) {
+    start(sim::Profile::SBus, 1);
+    addTemplate(QStringLiteral("07"));
+    repair().g_show();
+    bool closed = true, exitEnabled = true;
+    answers->pushForm([&](QDialog* d) {
+        static_cast<frmMessage2*>(d)->cmdYes->click();
+        exitEnabled = repair().cmdExit->isEnabled();
+        closed = repair().close();
+        return -1;
+    });
+    const int i = repair().cmbModuleNum->findText(QStringLiteral("1"));
+    ASSERT_GT(i, 0);
+    repair().cmbModuleNum->setCurrentIndex(i);
+    repair().cmbModuleNum_Click();
+    EXPECT_FALSE(exitEnabled);
+    EXPECT_FALSE(closed);
+    EXPECT_TRUE(repair().isVisible());
+    EXPECT_TRUE(repair().isLoaded());
+    EXPECT_TRUE(shows(1));
+
+    EXPECT_TRUE(repair().close());
+    EXPECT_FALSE(repair().isVisible());
+    EXPECT_FALSE(repair().isLoaded());
+}
