@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-serialbus-dev
   libsqlite3-dev zlib1g-dev libfreexl-dev libzip-dev libxlsxwriter-dev
   clang libclang-rt-14-dev
-  libgtest-dev libgmock-dev xvfb xauth imagemagick xdotool
+  libgtest-dev libgmock-dev xvfb xauth imagemagick xdotool openbox x11-utils libxcb1-dev
   srecord poppler-utils python3-openpyxl
 )
 missing=()

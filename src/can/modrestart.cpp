@@ -69,7 +69,17 @@ Selection g_restart(const Record& r) {
 
 Selection g_nameLeft(const Record& r) {
     Selection left{};
-    trap(kObject, "g_nameLeft", [&] { left = nameLeftInBootloader(r); });
+    trap(kObject, "g_nameLeft", [&] {
+        left = nameLeftInBootloader(r);
+        // A QTM or BZM says "0" for data taken as for flash programmed: only its running
+        // application proves the flash.
+        if (!(modGlobal::g_qtmMode || modGlobal::g_bzmMode)) return;
+        Selection unproven{};
+        for (int m = 0; m < kModules; ++m) unproven[m] = left[m] && r.written[m];
+        const QString names = g_names(unproven);
+        if (!names.isEmpty())
+            mainWindow().addMessage(QStringLiteral("   Flash not proven until the application runs: ") + names);
+    });
     return left;
 }
 

@@ -27,7 +27,8 @@ struct Record {
 
 // Starts again what the record stopped or filled; returns the modules left in their bootloader.
 Selection g_restart(const Record& record);
-// The engineer declined the restart: the log names the modules left in their bootloader.
+// The engineer declined the restart: the log names the modules left in their bootloader,
+// and of QTM and BZM those loaded, whose flash is not proven before their program runs.
 Selection g_nameLeft(const Record& record);
 // The modules of the record that run their application now.
 Selection g_running(const Record& record);

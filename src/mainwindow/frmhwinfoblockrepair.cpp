@@ -14,11 +14,15 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFocusEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QKeyEvent>
 #include <QPushButton>
+#include <QScopedValueRollback>
+#include <QSignalBlocker>
 
 namespace {
 constexpr char kObject[] = "frmHWInfoBlockRepair";
@@ -84,7 +88,12 @@ frmHWInfoBlockRepair::frmHWInfoBlockRepair() : QWidget(nullptr, Qt::Window) {
     grid->addLayout(buttons, 4, 0, 1, 5);
     grid->setRowMinimumHeight(4, 40);
 
-    connect(cmbModuleNum, &QComboBox::activated, this, &frmHWInfoBlockRepair::cmbModuleNum_Click);
+    // A pick in the open list (click or Return) reads the module; stepping through the
+    // closed list only shows another entry.
+    connect(cmbModuleNum, &QComboBox::activated, this, [this] {
+        if (!m_stepping) cmbModuleNum_Click();
+    });
+    connect(cmbModuleNum, &QComboBox::currentIndexChanged, this, &frmHWInfoBlockRepair::cmbModuleNum_Change);
     cmbModuleNum->installEventFilter(this);
     connect(cmdDownload, &QPushButton::clicked, this, &frmHWInfoBlockRepair::cmdDownload_Click);
     connect(cmdExit, &QPushButton::clicked, this, &frmHWInfoBlockRepair::cmdExit_Click);
@@ -104,6 +113,8 @@ void frmHWInfoBlockRepair::g_show() {
     trap(kObject, "g_show", [&] {
         if (!m_loaded) Form_Load();
         createModuleList();
+        // Opened again, the list shows no module until one is chosen.
+        cmbModuleNum->setCurrentIndex(0);
         // The parent of the configuration's folder.
         m_templateDir = modFileFct::g_fullName(modFileFct::g_filePath(modGlobal::g_configDir), QStringLiteral("PXM_Templates")) +
                         QDir::separator();
@@ -118,10 +129,8 @@ void frmHWInfoBlockRepair::g_show() {
         cmdCreateFile->setVisible(modGlobal::g_develop);
         // Opened again after a repair, the window starts as at its first opening.
         setColor(white);
-        resetInputFields();
-        m_serialPresent = false;
+        forgetRead();
         m_applWasRunning = false;
-        disableControls(false);
         enableControls(true);
         show();
         raise();
@@ -129,10 +138,16 @@ void frmHWInfoBlockRepair::g_show() {
 }
 
 void frmHWInfoBlockRepair::createModuleList() {
-    cmbModuleNum->clear();
-    cmbModuleNum->addItem(QStringLiteral("---"));
+    QStringList entries{QStringLiteral("---")};
     for (qint16 m = 0; m <= 14; ++m)
-        if (modConnectionStatus::g_getModuleStatus(m) != 0) cmbModuleNum->addItem(QString::number(m));
+        if (modConnectionStatus::g_getModuleStatus(m) != 0) entries << QString::number(m);
+    QStringList now;
+    for (int i = 0; i < cmbModuleNum->count(); ++i) now << cmbModuleNum->itemText(i);
+    // An unchanged list stays as it is, so that a pick on its way is not lost.
+    if (now == entries) return;
+    const QSignalBlocker quiet(cmbModuleNum);
+    cmbModuleNum->clear();
+    cmbModuleNum->addItems(entries);
 }
 
 void frmHWInfoBlockRepair::cmbModuleNum_GotFocus() {
@@ -140,13 +155,47 @@ void frmHWInfoBlockRepair::cmbModuleNum_GotFocus() {
     if (m_working) return;
     trap(kObject, "cmbModuleNum_GotFocus", [&] {
         const QString shown = cmbModuleNum->currentText();
-        createModuleList();
-        if (const int i = cmbModuleNum->findText(shown, Qt::MatchExactly); i > 0) cmbModuleNum->setCurrentIndex(i);
+        {
+            const QSignalBlocker quiet(cmbModuleNum);
+            createModuleList();
+            cmbModuleNum->setCurrentIndex(qMax(0, cmbModuleNum->findText(shown, Qt::MatchExactly)));
+        }
+        cmbModuleNum_Change();
+    });
+}
+
+void frmHWInfoBlockRepair::cmbModuleNum_Change() {
+    if (m_working || m_readModule < 0) return;
+    if (cmbModuleNum->currentIndex() > 0 && cmbModuleNum->currentText().toShort() == m_readModule) return;
+    trap(kObject, "cmbModuleNum_Change", [&] {
+        setColor(white);
+        forgetRead();
     });
 }
 
 bool frmHWInfoBlockRepair::eventFilter(QObject* watched, QEvent* e) {
-    if (watched == cmbModuleNum && e->type() == QEvent::FocusIn) cmbModuleNum_GotFocus();
+    if (watched != cmbModuleNum || !cmbModuleNum->isEnabled()) return QWidget::eventFilter(watched, e);
+    switch (e->type()) {
+    case QEvent::FocusIn:
+        // Coming back from its own open list, the list is the one the pick was made in.
+        if (static_cast<QFocusEvent*>(e)->reason() != Qt::PopupFocusReason) cmbModuleNum_GotFocus();
+        break;
+    case QEvent::KeyPress:
+        if (const int key = static_cast<QKeyEvent*>(e)->key(); key == Qt::Key_Return || key == Qt::Key_Enter) {
+            // Return chooses the module the closed list shows.
+            cmbModuleNum_Click();
+            return true;
+        }
+        [[fallthrough]];
+    case QEvent::Wheel: {
+        // Keys and the wheel step through the closed list without choosing.
+        const QScopedValueRollback stepping(m_stepping, true);
+        static_cast<QObject*>(cmbModuleNum)->event(e);
+        return true;
+    }
+    default:
+        break;
+    }
     return QWidget::eventFilter(watched, e);
 }
 
@@ -177,6 +226,13 @@ void frmHWInfoBlockRepair::clearFaultMark() {
     m_faultField = nullptr;
 }
 
+void frmHWInfoBlockRepair::forgetRead() {
+    disableControls(false);
+    m_serialPresent = false;
+    m_readModule = -1;
+    resetInputFields();
+}
+
 void frmHWInfoBlockRepair::resetInputFields() {
     clearFaultMark();
     txtProductionDateWeek->setText(QStringLiteral("01"));
@@ -191,7 +247,4 @@ void frmHWInfoBlockRepair::cmdExit_Click() {
     trap(kObject, "cmdExit_Click", [&] { Form_Unload(); });
 }
 
-void frmHWInfoBlockRepair::closeEvent(QCloseEvent* e) {
-    e->accept();
-    cmdExit_Click();
-}
+void frmHWInfoBlockRepair::closeEvent(QCloseEvent* e) { toolWindow::closeAsExit(*this, e); }

@@ -50,6 +50,8 @@ public:
 public slots:
     void cmbModuleNum_Click();
     void cmbModuleNum_GotFocus();
+    // The list shows another entry (a pick, an arrow key): data of another module go.
+    void cmbModuleNum_Change();
     void cmdDownload_Click();
     void cmdCreateFile_Click();
     void cmdExit_Click();
@@ -71,6 +73,8 @@ private:
     void setColor(quint32 color);
     void resetInputFields();
     void clearFaultMark();
+    // The fields and the Download button as before any read.
+    void forgetRead();
     quint8 nodeId() const;
     // The repair's checks and write; true when the module took the block.
     bool repair();
@@ -83,7 +87,11 @@ private:
     bool m_working = false;  // a module is being read or repaired
     QString m_templateDir;
     qint16 m_moduleNum = 0;
+    qint16 m_readModule = -1;  // the module whose data the fields hold, -1 for none
+    bool m_stepping = false;   // the closed list steps on a key or the wheel: no read
     bool m_applWasRunning = false;
+    // Per module: it ran its application when this window first started its bootloader.
+    std::array<bool, moduleProtocol::moduleCount> m_stoppedFromApplication{};
     bool m_serialPresent = false;
     QWidget* m_faultField = nullptr;  // the entry a refused check names, marked in its own box
     QByteArray m_uploaded = QByteArray(moduleProtocol::hwInfoBlockSize, '\0');

@@ -42,12 +42,13 @@ void frmHWInfoBlockRepair::cmbModuleNum_Click() {
     const QScopedValueRollback working(m_working, true);
     trap(kObject, "cmbModuleNum_Click", [&] {
         setColor(white);
-        disableControls(false);
-        m_serialPresent = false;
-        resetInputFields();
+        forgetRead();
         if (cmbModuleNum->currentIndex() <= 0) return;
         m_moduleNum = qint16(cmbModuleNum->currentText().toShort());
-        m_applWasRunning = modConnectionStatus::g_getModuleStatus(m_moduleNum) == 1;
+        // A module this window stopped shows its bootloader now: what ran before is kept.
+        bool& stopped = m_stoppedFromApplication.at(m_moduleNum);
+        if (modConnectionStatus::g_getModuleStatus(m_moduleNum) == 1) stopped = true;
+        m_applWasRunning = stopped;
         disableControls(true);
         if (!modModeChange::g_startBootloader(modModeChange::g_singeTargetSelection(m_moduleNum), false)) return;
         qint32 received = 0;
@@ -71,6 +72,7 @@ void frmHWInfoBlockRepair::cmbModuleNum_Click() {
             entry = CmbHWVersion->count() - 1;
         }
         CmbHWVersion->setCurrentIndex(entry);
+        m_readModule = m_moduleNum;
         ok = true;
     });
     // Whatever happened, the engineer can choose again or leave.
@@ -92,6 +94,7 @@ void frmHWInfoBlockRepair::cmdDownload_Click() {
             // Forced: the module's lamp tells of downloads, and the repair loaded no application.
             if (m_applWasRunning)
                 modModeChange::g_startApplication(modModeChange::g_singeTargetSelection(m_moduleNum), true);
+            m_stoppedFromApplication.at(m_moduleNum) = false;
             setColor(kLightGreen);
             toolLog::add(QStringLiteral("   InfoBlock repaired successfully!"));
             cmdExit->setEnabled(true);

@@ -93,9 +93,6 @@ void frmInfoBlockDetails::cmdExit_Click() {
     trap(kObject, "cmdExit_Click", [&] { Form_Unload(); });
 }
 
-void frmInfoBlockDetails::closeEvent(QCloseEvent* e) {
-    e->accept();
-    cmdExit_Click();
-}
+void frmInfoBlockDetails::closeEvent(QCloseEvent* e) { toolWindow::closeAsExit(*this, e); }
 
 void frmInfoBlockDetails::reject() { cmdExit_Click(); }

@@ -119,6 +119,7 @@ public:
     std::array<bool, moduleCount> m_moduleDone{}; // per module, done in the update run
     QString m_reportFile;                         // the update report's path
     bool m_exiting = false;                       // the exit procedure has started
+    bool m_commandRunning = false;                // a command holds the command lock
 
     // ---- Controls ----
     QMenu* mnuFile;

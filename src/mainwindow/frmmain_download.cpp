@@ -340,6 +340,8 @@ void frmMain::disableOtherControls(int mode) {
             mnuExit->setEnabled(false);
         }
         disableCloseButton(this);
+        // The engine-running lock of the connection display is no command: nothing waits in it.
+        if (mode != 3) m_commandRunning = true;
     });
 }
 
@@ -359,6 +361,7 @@ void frmMain::enableAllControls() {
         mnuExit->setEnabled(true);
         cmdAbort->setEnabled(false);
         m_abort = false;
+        m_commandRunning = false;
         // An old CAN component cannot start applications nor upload.
         if (modGlobal::g_canInterfaceVersion < 1.1 && !modGlobal::g_debugMode) {
             mnuStartApplication->setEnabled(false);

@@ -57,7 +57,13 @@ void frmMain::Form_Unload() {
 }
 
 void frmMain::closeEvent(QCloseEvent* e) {
-    // The closing is never cancelled.
+    // A close request inside a command's wait would end the program under the command and
+    // leave its modules in their bootloader: it is ignored, and the command goes on. The
+    // exit procedure's own closing always passes.
+    if (m_commandRunning && !m_exiting) {
+        e->ignore();
+        return;
+    }
     Form_Unload();
     e->accept();
 }

@@ -54,6 +54,11 @@ bool frmMain::downloadSections() {
         // Red lamps of earlier sections stay: those modules take no further section.
         resetStatus(true);
         std::array<bool, moduleCount> took{};
+        // Only a flash that was programmed makes the module done and updated.
+        auto programmed = [&] {
+            for (int i = 0; i < moduleCount; ++i)
+                if (took[i] && g_downloadStatusOk(i)) sectionProgrammed(i, section);
+        };
         for (int i = 0; i < moduleCount; ++i) {
             const bool viaAutoDownload = i >= 1 && g_isMBusConnection;
             TimeService::doEvents();
@@ -62,6 +67,11 @@ bool frmMain::downloadSections() {
                     if (viaAutoDownload) stopAutoDownload();
                     addMessage(QStringLiteral("Abort of the download!"));
                     updateProgress(0, false);
+                    // The modules that took the section keep it: their flash is waited for,
+                    // so that the ending starts them like the others.
+                    for (int m = 0; m < moduleCount; ++m)
+                        if (took[m]) checkLoadingStatus(m, 150);
+                    programmed();
                     return false;
                 }
                 m_abort = false;
@@ -95,9 +105,7 @@ bool frmMain::downloadSections() {
         // Cylinders served through module 0 were waited for by the auto-download itself.
         if (!(g_isMBusConnection && !isChecked(chkProgram[0])))
             for (int i = 0; i < moduleCount; ++i) checkLoadingStatus(i, 150);
-        // Only a flash that was programmed makes the module done and updated.
-        for (int i = 0; i < moduleCount; ++i)
-            if (took[i] && g_downloadStatusOk(i)) sectionProgrammed(i, section);
+        programmed();
     }
     return true;
 }

@@ -210,7 +210,4 @@ void frmModuleOverview::cmdExit_Click() {
     trap(kObject, "cmdExit_Click", [&] { Form_Unload(); });
 }
 
-void frmModuleOverview::closeEvent(QCloseEvent* e) {
-    e->accept();
-    cmdExit_Click();
-}
+void frmModuleOverview::closeEvent(QCloseEvent* e) { toolWindow::closeAsExit(*this, e); }

@@ -4,12 +4,13 @@
 #include "services/modglobal.h"
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QPushButton>
 #include <QString>
 #include <QWidget>
 #include <tuple>
 
 class QGroupBox;
-class QPushButton;
 class QTableWidget;
 
 template <class Form>
@@ -39,6 +40,18 @@ inline void unload(QWidget* w, bool& loaded) {
     if (!loaded) return;
     loaded = false;
     modGlobal::g_unregisterWindow(w);
+}
+
+// The close box does what the window's Exit does, and nothing while Exit is disabled: the
+// window is reading or writing a module then, and its command goes on.
+template <class Form>
+void closeAsExit(Form& w, QCloseEvent* e) {
+    if (!w.cmdExit->isEnabled()) {
+        e->ignore();
+        return;
+    }
+    e->accept();
+    w.cmdExit_Click();
 }
 
 // The layout of the overview and the details: the window's name and title, a read-only

@@ -122,6 +122,14 @@ private:
     void step4Entry();
     void step4();
     void checkModules();
+    // Update not necessary: each cylinder running its application is asked for its own
+    // application CRC; then the modules in their bootloader and those whose CRC is not
+    // the build's newest are selected, or the run goes on to step 9.
+    void askCylinderCrcs();
+    bool cylinderCrcsIn() const;
+    // True when the value answers the question to that cylinder (kept, or come too late).
+    bool keepCylinderCrc(int module, const QByteArray& value);
+    void selectOutdatedModules();
     void step7Entry();
     void step7();
     void step8Entry();
@@ -166,6 +174,14 @@ private:
     bool m_updateCanceled = false;
     bool m_updateNotNecessary = false;
     bool m_bootloaderModulesFound = false;
+    bool m_askingCylinders = false;
+    // Per module: the application CRC it published, or one of these marks.
+    static constexpr qint32 crcNotAsked = -2, crcAsked = -1, crcTooLate = -3;
+    std::array<qint32, moduleProtocol::moduleCount> m_cylinderCrc = [] {
+        std::array<qint32, moduleProtocol::moduleCount> marks;
+        marks.fill(crcNotAsked);
+        return marks;
+    }();
     bool m_autoDownloadWritten = false;
     bool m_finished = false;  // step 11 has shown the outcome
     int m_mBusModuleNo = 0;

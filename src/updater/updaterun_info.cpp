@@ -9,7 +9,9 @@
 using namespace modGlobal;
 
 void UpdateRun::setSystemValue(const SystemSymbol& row, const QByteArray& value, qint32 key) {
-    keepSystemValue(m_info, row, key, value);
+    // A cylinder's answer to the run's question for its own CRC is not the system's.
+    if (row.symbol != &g_symCrcValueApplication || !keepCylinderCrc(key >> 12, value))
+        keepSystemValue(m_info, row, key, value);
     updateModulesLink::get().setServiceBit(key, 0);
 }
 
@@ -41,5 +43,5 @@ void UpdateRun::writeAutoDownload(int value) {
 
 void UpdateRun::initialise() {
     for (int i = 11; i >= 1; --i) m_w.setText(i, m_w.stepName(i), UpdateWindow::buttonFace);
-    m_updateNotNecessary = m_bootloaderModulesFound = m_updateFailed = m_updateCanceled = false;
+    m_updateNotNecessary = m_bootloaderModulesFound = m_updateFailed = m_updateCanceled = m_askingCylinders = false;
 }

@@ -292,6 +292,10 @@ void UpdateRun::step4Entry() {
 }
 
 void UpdateRun::step4() {
+    if (m_askingCylinders) {
+        if (cylinderCrcsIn() || timeOut(15)) selectOutdatedModules();
+        return;
+    }
     // Once written, the activation needs a restart of the system whatever the modules
     // publish meanwhile, so the wait always ends.
     if (!m_autoDownloadWritten || !timeOut(15)) return;
@@ -323,25 +327,8 @@ void UpdateRun::checkModules() {
     m_w.setText(4, QStringLiteral("All PXM Detected"), UpdateWindow::green);
     addMessageUpdater(sprintf(QStringLiteral("  All PXM's detected (Total {*} + 1 spare)"), m_info.noOfCyl), -1);
     m_selection.fill(false);
-    if (m_updateNotNecessary) {
-        m_bootloaderModulesFound = false;
-        std::vector<int> inBootloader;
-        for (int i = 0; i <= m_info.noOfCyl; ++i) {
-            if (!link.bootloaderRunning(i)) continue;
-            m_selection[i] = true;
-            inBootloader.push_back(i);
-            m_bootloaderModulesFound = true;
-            m_updateNotNecessary = false;
-        }
-        if (!m_bootloaderModulesFound) return goTo(9);
-        if (!loadFileFits()) return;
-        const QString list = moduleList(inBootloader);
-        m_w.cmdOk->setText(QStringLiteral("Update"));
-        prompt(message(63, eightValues() << list), true, true);
-        addMessageUpdater(QStringLiteral("   Not all PXM's are running in application mode!"), -1);
-        addMessageUpdater(sprintf(QStringLiteral("   Following PXM's are in bootloader: {*}!"), list), -1);
-        return goTo(7);
-    }
+    // Module 0's CRC says nothing of a cylinder an earlier run left with its old program.
+    if (m_updateNotNecessary) return askCylinderCrcs();
     if (!loadFileFits()) return;
     for (int i = 0; i < kModules; ++i) m_selection[i] = link.moduleSelectable(i);
     m_w.cmdOk->setText(QStringLiteral("Update"));

@@ -71,14 +71,7 @@ TEST_F(SiteTest, TheDeveloperOpensTheBuilderAndTheRepairThroughTheMenus) {
     ASSERT_TRUE(display.startProgram(loader, runtime.path(), {"/QTM", "/develop", "/db=" + siteDir}));
     const auto running = [&] { return loader.state() != QProcess::NotRunning; };
     const QString shots = qEnvironmentVariable("KELB_GRAB_DIR", runtime.path());
-    const auto shown = [&](const QString& title, int ms) {
-        QString id;
-        waitFor([&] {
-            id = display.window(title);
-            return !id.isEmpty() || !running();
-        }, ms);
-        return id;
-    };
+    const auto shown = [&](const QString& title, int ms) { return display.shownWindow(title, loader, ms); };
 
     QString main = shown(QStringLiteral("for QTM$"), 20000);
     ASSERT_FALSE(main.isEmpty()) << loader.readAll().toStdString();

@@ -110,13 +110,15 @@ protected:
         for (int i = 0; i < list->count(); ++i) lines << list->item(i)->text();
         return lines;
     }
-    // Every module's flash holds the newest application already.
-    void installNewest() {
+    // Every module's flash holds the newest application already (but the one named, which
+    // keeps what it has).
+    void installNewest(int except = -1) {
         const QByteArray image = newApplication();
         bootloaders->invoke([&](QList<sim::ModuleBootloader*>& list) {
             sim::FlashModel installed;
             installed.seed(6, sim::infoblock::make(6, "KELB", 1, "Dec 01 2026", 0x30000, image), image);
-            for (sim::ModuleBootloader* b : list) b->takeSection(6, installed);
+            for (int m = 0; m < list.size(); ++m)
+                if (m != except) list[m]->takeSection(6, installed);
         });
     }
 
@@ -205,6 +207,28 @@ TEST_F(UpdateRunE2E, AModuleLeftInItsBootloaderIsLoadedAndStarted) {
     EXPECT_TRUE(modules->loadedSections(1).isEmpty());
     EXPECT_EQ(bootloaders->image(1, 6), before);
     EXPECT_TRUE(prompts.value(1).startsWith("The update of hull HULL-0001")) << prompts.join('\n').toStdString();
+}
+
+// An earlier run lost the bus in the cylinders' stage: module 0 and two cylinders run the
+// newest application, cylinder 3 its old one. The run finds it by its own CRC, loads it
+// alone, and ends as an update.
+TEST_F(UpdateRunE2E, ACylinderLeftWithTheOldApplicationIsFoundByItsOwnCrcAndLoaded) {
+    startSite("mbus", 3);
+    installNewest(3);
+    const QByteArray old = bootloaders->image(3, 6);
+    ASSERT_NE(old, newApplication());
+    ASSERT_TRUE(runUpdate());
+    const QStringList lines = report();
+    EXPECT_TRUE(lines.contains(kSuccess)) << lines.join('\n').toStdString();
+    EXPECT_FALSE(lines.contains(kNotNecessary));
+    EXPECT_TRUE(updateLog().contains("   Following PXM's do not run the newest application: PXM #03!"))
+        << updateLog().join('\n').toStdString();
+    EXPECT_FALSE(hasLineStarting(updateLog(), "   Application CRC not received")) << updateLog().join('\n').toStdString();
+    expectModules(true);
+    EXPECT_EQ(modules->loadedSections(3), QList<int>{6});
+    for (int m : {0, 1, 2}) EXPECT_TRUE(modules->loadedSections(m).isEmpty()) << m;
+    EXPECT_TRUE(prompts.value(1).startsWith("The update of hull HULL-0001")) << prompts.join('\n').toStdString();
+    EXPECT_TRUE(prompts.value(1).contains("PXM #03")) << prompts.join('\n').toStdString();
 }
 
 TEST_F(UpdateRunE2E, LeavingAtTheUpdatePromptCancelsAndRestartsTheApplications) {

@@ -36,9 +36,28 @@ public:
         return true;
     }
     ~VirtualDisplay() {
+        m_manager.terminate();
+        m_manager.waitForFinished(3000);
         m_server.terminate();
         m_server.waitForFinished(3000);
     }
+    // A window manager (openbox) on the display, as the engineer's desktop has one: it
+    // draws the title bars with their close buttons and follows the windows' hints.
+    bool startWindowManager() {
+        m_manager.setProcessEnvironment(m_env);
+        m_manager.start(QStringLiteral("openbox"), {"--sm-disable"});
+        if (!m_manager.waitForStarted(5000)) return false;
+        // The manager is there once it has set up its check window on the root.
+        return waitFor([&] {
+            return m_manager.state() != QProcess::Running ||
+                   !run(QStringLiteral("xprop"), {"-root", "_NET_SUPPORTING_WM_CHECK"}, m_env).contains("not found");
+        }, 10000) && m_manager.state() == QProcess::Running;
+    }
+    // The actions the window manager offers on the window (_NET_WM_ALLOWED_ACTIONS).
+    QString allowedActions(const QString& window) const {
+        return run(QStringLiteral("xprop"), {"-id", window, "_NET_WM_ALLOWED_ACTIONS"}, m_env);
+    }
+    QString displayName() const { return m_env.value(QStringLiteral("DISPLAY")); }
     const QProcessEnvironment& env() const { return m_env; }
     // Starts the program on this display with a runtime folder of its own, so that no
     // other run of the program counts as this one.
@@ -53,6 +72,16 @@ public:
     // The id of the shown window whose title matches the pattern, or empty.
     QString window(const QString& titlePattern) const {
         return run(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--name", titlePattern}, m_env).section('\n', 0, 0);
+    }
+    // The id of that window once it is shown; empty when the program ended first or the
+    // time ran out.
+    QString shownWindow(const QString& titlePattern, const QProcess& program, int ms) const {
+        QString id;
+        waitFor([&] {
+            id = window(titlePattern);
+            return !id.isEmpty() || program.state() == QProcess::NotRunning;
+        }, ms);
+        return id;
     }
     // Button 1 is the left one, 4 and 5 turn the wheel up and down.
     bool click(const QString& window, int x, int y, int button = 1, int times = 1) const {
@@ -86,6 +115,7 @@ public:
 
 private:
     QProcess m_server;
+    QProcess m_manager;
     QProcessEnvironment m_env;
 };
 

@@ -82,3 +82,39 @@ TEST_F(ExitTest, TheLogOffWithEndStopsTheProgramWithoutClosingWindows) {
     w->g_logOffApplication(false);
     EXPECT_EQ(ends, 1);
 }
+
+// A close request while a command holds the lock is ignored, whatever the mode leaves of
+// Exit; the Exit button keeps its mode table; the engine-running lock is no command.
+TEST_F(ExitTest, AClosingDuringACommandIsIgnoredAndExitKeepsItsModes) {
+    struct Case {
+        int mode;
+        bool exitEnabled;
+        bool closes;
+    };
+    for (const Case c : {Case{0, false, false}, Case{1, false, false}, Case{2, true, false}, Case{4, false, false},
+                         Case{3, true, true}}) {
+        SCOPED_TRACE(c.mode);
+        calls.clear();
+        w = std::make_unique<frmMain>();
+        loadFiles.w = w.get();
+        w->show();
+        w->disableOtherControls(c.mode);
+        EXPECT_EQ(w->cmdExit->isEnabled(), c.exitEnabled);
+        EXPECT_EQ(w->close(), c.closes);
+        EXPECT_EQ(w->isVisible(), !c.closes);
+        EXPECT_EQ(w->m_exiting, c.closes);
+        if (c.closes) continue;
+        EXPECT_TRUE(calls.empty());
+        if (c.exitEnabled) {
+            // Exit pressed during the command runs the exit procedure, and its closing passes.
+            w->cmdExit->click();
+            EXPECT_TRUE(w->m_exiting);
+            EXPECT_FALSE(w->isVisible());
+            continue;
+        }
+        // Once the command has ended, the close box ends the program again.
+        w->enableAllControls();
+        EXPECT_TRUE(w->close());
+        EXPECT_TRUE(w->m_exiting);
+    }
+}

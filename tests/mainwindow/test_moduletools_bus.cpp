@@ -18,7 +18,10 @@
 #include <QComboBox>
 #include <QApplication>
 #include <QDir>
+#include <QAbstractItemView>
 #include <QFocusEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -418,3 +421,141 @@ TEST_F(ModuleToolsBusTest, WithoutTemplatesTheRepairIsNotShown) {
 }
 
 }  // namespace
+
+namespace {
+void send(QWidget* to, QEvent::Type type, const QPoint& at) {
+    QMouseEvent e(type, at, to->mapToGlobal(at), Qt::LeftButton,
+                  type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(to, &e);
+}
+void key(QWidget* to, int k) {
+    QKeyEvent press(QEvent::KeyPress, k, Qt::NoModifier);
+    QApplication::sendEvent(to, &press);
+    QKeyEvent release(QEvent::KeyRelease, k, Qt::NoModifier);
+    QApplication::sendEvent(to, &release);
+}
+}  // namespace
+
+class RepairListTest : public ModuleToolsBusTest {
+protected:
+    // The module picked in the open list with the mouse, as the engineer clicks it.
+    void pick(int module) {
+        QComboBox* list = repair().cmbModuleNum;
+        const QPoint middle = list->rect().center();
+        send(list, QEvent::MouseButtonPress, middle);
+        send(list, QEvent::MouseButtonRelease, middle);
+        ASSERT_TRUE(waitFor([&] { return list->view()->isVisible(); }, 3000)) << "the list did not open";
+        // The popup takes no release that comes at once after the press that opened it.
+        waitFor([] { return false; }, QApplication::doubleClickInterval() + 100);
+        const int row = list->findText(QString::number(module));
+        ASSERT_GT(row, 0);
+        QWidget* port = list->view()->viewport();
+        const QPoint at = list->view()->visualRect(list->model()->index(row, 0)).center();
+        send(port, QEvent::MouseMove, at);
+        send(port, QEvent::MouseButtonPress, at);
+        send(port, QEvent::MouseButtonRelease, at);
+        ASSERT_TRUE(waitFor([&] { return !list->view()->isVisible(); }, 3000)) << "the list did not close";
+    }
+    bool shows(int module) const {
+        return repair().cmbModuleNum->currentText() == QString::number(module) &&
+               repair().uploadedBlock() == bootloaders->info(module, 1) && repair().txtHWSerial->text() != QStringLiteral("---") &&
+               repair().cmdDownload->isEnabled();
+    }
+    bool blank() const {
+        return repair().txtHWSerial->text() == QStringLiteral("---") && !repair().cmdDownload->isEnabled() &&
+               repair().txtProductionDateYear->text() == QStringLiteral("1980");
+    }
+};
+
+// A click in the open list reads the module picked, also after a read by the keyboard; the
+// fields never show one module's data beside another's number.
+TEST_F(RepairListTest, AMousePickReadsThePickedModule) {
+    start(sim::Profile::SBus, 2);
+    addTemplate(QStringLiteral("07"));
+    repair().g_show();
+    answerBootloaderQuestion(true);
+    pick(2);
+    EXPECT_TRUE(shows(2)) << repair().cmbModuleNum->currentText().toStdString();
+    EXPECT_EQ(modules->mode(2), PxmModule::Mode::Bootloader);
+
+    answerBootloaderQuestion(true);
+    pick(1);
+    EXPECT_TRUE(shows(1)) << repair().cmbModuleNum->currentText().toStdString();
+    EXPECT_EQ(modules->mode(1), PxmModule::Mode::Bootloader);
+    EXPECT_TRUE(errors.empty());
+}
+
+// The arrow keys step through the closed list: no bootloader starts, and the fields and
+// Download go with the data of the module read; Return chooses the module shown.
+TEST_F(RepairListTest, ArrowKeysStepWithoutReadingAndReturnChooses) {
+    start(sim::Profile::SBus, 2);
+    addTemplate(QStringLiteral("07"));
+    repair().g_show();
+    QComboBox* list = repair().cmbModuleNum;
+    key(list, Qt::Key_Down);
+    key(list, Qt::Key_Down);
+    EXPECT_EQ(list->currentText(), QStringLiteral("1"));
+    EXPECT_TRUE(blank());
+    waitFor([] { return false; }, 300);
+    for (int m = 0; m <= 2; ++m) EXPECT_EQ(modules->mode(m), PxmModule::Mode::Application) << m;
+
+    answerBootloaderQuestion(true);
+    key(list, Qt::Key_Return);
+    EXPECT_TRUE(shows(1));
+    key(list, Qt::Key_Down);
+    EXPECT_EQ(list->currentText(), QStringLiteral("2"));
+    EXPECT_TRUE(blank());
+    waitFor([] { return false; }, 300);
+    EXPECT_EQ(modules->mode(2), PxmModule::Mode::Application);
+    // Back on the module read: still no data until it is chosen again.
+    key(list, Qt::Key_Up);
+    EXPECT_TRUE(blank());
+    key(list, Qt::Key_Return);
+    EXPECT_TRUE(shows(1));
+    EXPECT_TRUE(errors.empty());
+}
+
+// Chosen twice, the module that ran its application before this window stopped it runs it
+// again after a successful repair.
+TEST_F(RepairListTest, AModuleChosenTwiceRunsItsApplicationAgainAfterTheRepair) {
+    start(sim::Profile::SBus, 1);
+    addTemplate(QStringLiteral("07"));
+    repair().g_show();
+    choose(1);
+    ASSERT_EQ(modules->mode(1), PxmModule::Mode::Bootloader);
+    choose(1);
+    ASSERT_TRUE(shows(1));
+    enter(QStringLiteral("4711"), QStringLiteral("10"), QStringLiteral("2021"), QStringLiteral("07"));
+    answers->push(Dialogs::vbOK);  // the module has a serial number: the question
+    repair().cmdDownload_Click();
+    ASSERT_TRUE(logHas(QStringLiteral("   InfoBlock repaired successfully!"))) << log().join('\n').toStdString();
+    EXPECT_TRUE(waitFor([&] { return modules->mode(1) == PxmModule::Mode::Application; }));
+}
+
+// The close box while the window reads a module (its Exit disabled) does nothing; the read
+// goes on. Afterwards it does what Exit does.
+TEST_F(RepairListTest, TheCloseBoxDuringAReadDoesNothingAndAfterItIsExit) {
+    start(sim::Profile::SBus, 1);
+    addTemplate(QStringLiteral("07"));
+    repair().g_show();
+    bool closed = true, exitEnabled = true;
+    answers->pushForm([&](QDialog* d) {
+        static_cast<frmMessage2*>(d)->cmdYes->click();
+        exitEnabled = repair().cmdExit->isEnabled();
+        closed = repair().close();
+        return -1;
+    });
+    const int i = repair().cmbModuleNum->findText(QStringLiteral("1"));
+    ASSERT_GT(i, 0);
+    repair().cmbModuleNum->setCurrentIndex(i);
+    repair().cmbModuleNum_Click();
+    EXPECT_FALSE(exitEnabled);
+    EXPECT_FALSE(closed);
+    EXPECT_TRUE(repair().isVisible());
+    EXPECT_TRUE(repair().isLoaded());
+    EXPECT_TRUE(shows(1));
+
+    EXPECT_TRUE(repair().close());
+    EXPECT_FALSE(repair().isVisible());
+    EXPECT_FALSE(repair().isLoaded());
+}

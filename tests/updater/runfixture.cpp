@@ -102,7 +102,11 @@ void FakeSite::startApplication(const Selection& modules) {
 
 void FakeSite::setServiceBit(qint32 key, int value) {
     serviceBits.push_back({key, value});
-    if (value != 1) return;
+    if (value != 1 || silentKeys.count(key)) return;
+    if (const auto own = publishedByKey.find(key); own != publishedByKey.end()) {
+        pending.push_back({key, own->second});
+        return;
+    }
     const auto it = published.find(key & 0xFFF);
     if (it != published.end()) pending.push_back({key, it->second});
 }

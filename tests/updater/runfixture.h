@@ -58,6 +58,8 @@ struct FakeSite : UpdateModulesLink {
     std::array<bool, 15> app{};
     std::array<bool, 15> boot{};
     std::map<qint32, QByteArray> published;          // by symbol number: what a request makes public
+    std::map<qint32, QByteArray> publishedByKey;     // by whole key (one module's): before published
+    std::set<qint32> silentKeys;                     // keys whose request nothing answers
     std::vector<std::pair<qint32, QByteArray>> pending;  // published, not yet drained
     std::vector<std::pair<qint32, int>> serviceBits;
     std::vector<std::pair<qint32, QByteArray>> writes;

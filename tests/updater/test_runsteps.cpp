@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <algorithm>
 
 using namespace runtest;
 
@@ -436,5 +437,80 @@ TEST_F(RunTest, AnInstalledUpdateWithModulesInTheBootloaderLoadsOnlyThoseAndEnds
     tick();
     EXPECT_TRUE(reportText().contains("KELB-3817 Software is successfully updated."));
 }
+
+// Installed on module 0, the update is checked on every cylinder by its own application
+// CRC (the symbol's key with the cylinder's number): an old one is loaded, a silent one is
+// named, the rest is not necessary.
+struct CylinderCase {
+    const char* name;
+    std::map<int, qint32> crcs;  // cylinder: CRC it publishes under its own key
+    std::set<int> silent;
+    std::set<int> loaded;        // empty: the update stays not necessary
+    const char* outdatedLine;
+    const char* uncheckedLine;
+};
+void PrintTo(const CylinderCase& c, std::ostream* os) { *os << c.name; }
+
+class CylinderCrcs : public RunTest, public ::testing::WithParamInterface<CylinderCase> {};
+
+TEST_P(CylinderCrcs, SelectTheCylindersWithAnotherApplication) {
+    const CylinderCase& c = GetParam();
+    makeConfig({});
+    site.published[symCrcAppl] = le32(newCrc);
+    for (const auto& [m, crc] : c.crcs) site.publishedByKey[symCrcAppl + 4096 * m] = le32(crc);
+    for (int m : c.silent) site.silentKeys.insert(symCrcAppl + 4096 * m);
+    start();
+    ASSERT_TRUE(tickUntil([&] { return run->step() >= 7; }, 200, false));
+    // Each cylinder was asked under its own key; module 0's CRC stays the system's.
+    for (int m = 1; m <= 3; ++m) {
+        SCOPED_TRACE(m);
+        EXPECT_NE(std::find(site.serviceBits.begin(), site.serviceBits.end(), std::pair<qint32, int>{symCrcAppl + 4096 * m, 1}),
+                  site.serviceBits.end());
+    }
+    EXPECT_EQ(run->info().crcValueAppl, newCrc);
+    const std::string text = log().join('\n').toStdString();
+    EXPECT_EQ(logHas(QString::fromLatin1(c.uncheckedLine)), *c.uncheckedLine != 0) << text;
+    // A silent cylinder's publication is withdrawn: nothing waits for it any longer, and
+    // its answer coming late is not taken for the system's CRC.
+    for (int m : c.silent) {
+        EXPECT_NE(std::find(site.serviceBits.begin(), site.serviceBits.end(), std::pair<qint32, int>{symCrcAppl + 4096 * m, 0}),
+                  site.serviceBits.end());
+        run->setSystemValue(setter("g_setCrcValueApplication"), le32(oldCrc), symCrcAppl + 4096 * m);
+        EXPECT_EQ(run->info().crcValueAppl, newCrc);
+    }
+    if (c.loaded.empty()) {
+        ASSERT_TRUE(tickUntil([&] { return run->step() == 11 && !w->timCyclic.isEnabled(); }));
+        EXPECT_FALSE(site.calls.contains("download"));
+        EXPECT_EQ(userText(), "T31");
+        return;
+    }
+    ASSERT_TRUE(tickUntil([&] { return userText().startsWith("T63"); }, 10, false));
+    EXPECT_EQ(run->step(), 7);
+    EXPECT_TRUE(logHas(QString::fromLatin1(c.outdatedLine))) << text;
+    EXPECT_FALSE(logHas("   Not all PXM's are running in application mode!")) << text;
+    pressOk();
+    ASSERT_TRUE(tickUntil([&] { return run->step() == 11 && !w->timCyclic.isEnabled(); }));
+    FakeSite::Selection expected{};
+    for (int m : c.loaded) expected[m] = true;
+    EXPECT_EQ(site.downloaded, expected);
+    EXPECT_TRUE(logHas("Step 10: Check Update"));
+    pressExit();
+    tick();
+    EXPECT_TRUE(reportText().contains("KELB-3817 Software is successfully updated."));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CylinderCrcs,
+    ::testing::Values(
+        CylinderCase{"AllNewest", {}, {}, {}, "", ""},
+        CylinderCase{"OneOld", {{3, oldCrc}}, {}, {3}, "   Following PXM's do not run the newest application: PXM #03!", ""},
+        // The high bits of a published CRC are no part of the 16-bit CRC.
+        CylinderCase{"TwoOldOneWithHighBits", {{1, oldCrc}, {2, 0x10000 | newCrc}, {3, 0x7FFF0000 | oldCrc}}, {}, {1, 3},
+                     "   Following PXM's do not run the newest application: PXM #01, PXM #03!", ""},
+        CylinderCase{"OneSilent", {}, {2}, {}, "", "   Application CRC not received, not checked: PXM #02!"},
+        CylinderCase{"OneSilentOneOld", {{1, oldCrc}}, {3}, {1},
+                     "   Following PXM's do not run the newest application: PXM #01!",
+                     "   Application CRC not received, not checked: PXM #03!"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
