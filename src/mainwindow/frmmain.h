@@ -220,6 +220,9 @@ private:
     // The row is checked and shown: a hidden row offers no section, whatever its box says.
     bool sectionSelected(const QCheckBox* row) const;
     void downloadSection(int module, qint32 section, bool& done);
+    bool downloadAgainAfterBusLoss(int module, qint32 section);
+    // The CAN master reported a lost bus since it counted `losses`.
+    bool busLostSince(int losses);
     // The module's flash holds the section: it counts as done (and updated).
     void sectionProgrammed(int module, qint32 section);
     void checkLoadingStatus(int module, int maxPolls);

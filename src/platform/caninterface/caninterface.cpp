@@ -36,6 +36,9 @@ CANInterface::CANInterface(QObject* parent) : QObject(parent), m_queue(std::make
     connect(m_worker, &CanWorker::errorEvent, this, [this](qint32 code, const QString& message) {
         emit ErrorEvent(m_deviceNo, code, message);
     }, Qt::QueuedConnection);
+    connect(m_worker, &CanWorker::reconnected, this, [this](const QString& message) {
+        emit ReconnectEvent(m_deviceNo, message);
+    }, Qt::QueuedConnection);
 }
 
 CANInterface::~CANInterface() {
