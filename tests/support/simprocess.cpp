@@ -7,7 +7,7 @@
 namespace testsupport {
 
 namespace {
-constexpr int kPollMs = 2;
+constexpr int kPollMs = 5;
 
 // Started and on the bus ("pxm-sim: on" on its output).
 bool startOnBus(QProcess& p, const QString& program, const QStringList& arguments) {

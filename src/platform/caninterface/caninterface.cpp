@@ -74,6 +74,7 @@ void CANInterface::initBoard(qint32 boardType, quint8 deviceNo, qint32 baudRate,
     const int bitRate = baudRate > 0 ? baudRate * 1000 : 0;
     auto failure = std::make_shared<QString>();
     status_ = awaitWorker(m_worker, [plugin, name, bitRate, failure](CanWorker& w, CanWorker::Done done) {
+        w.keepForReopen(plugin, name, bitRate);
         w.open(plugin, name, bitRate, [&w, failure, done = std::move(done)](qint32 s) {
             *failure = w.openFailure();
             done(s);

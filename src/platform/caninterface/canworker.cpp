@@ -20,9 +20,7 @@
 Q_LOGGING_CATEGORY(lcCan, "kelb.can")
 
 CanWorker::CanWorker(std::shared_ptr<ReceiveQueue> queue)
-    : m_queue(std::move(queue)), m_openTimer(this), m_reopenTimer(this), m_timer(this) {  // parented: they move with the worker
-    m_reopenTimer.setSingleShot(true);
-    connect(&m_reopenTimer, &QTimer::timeout, this, &CanWorker::reopen);
+    : m_queue(std::move(queue)), m_openTimer(this), m_timer(this) {  // parented: they move with the worker
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &CanWorker::onTimeout);
@@ -31,6 +29,8 @@ CanWorker::CanWorker(std::shared_ptr<ReceiveQueue> queue)
         finishOpen(CanStatus::HardwareError,
                    QStringLiteral("no connection to %1 within %2 ms").arg(m_description).arg(ConnectTimeoutMs));
     });
+    m_reopenTimer.setSingleShot(true);
+    connect(&m_reopenTimer, &QTimer::timeout, this, &CanWorker::reopen);
 }
 
 CanWorker::~CanWorker() { close(); }
@@ -66,54 +66,44 @@ void CanWorker::report(qint32 code, const QString& message) {
 void CanWorker::open(const QString& plugin, const QString& interfaceName, int bitRate, Done done) {
     close();
     m_lost = false;
-    m_plugin = plugin;
-    m_interfaceName = interfaceName;
-    m_bitRate = bitRate;
     m_description = QStringLiteral("interface \"%1\" of plugin \"%2\"").arg(interfaceName, plugin);
     m_openDone = std::move(done);
-    const QString failure = connectNewDevice();
-    if (!failure.isEmpty()) return finishOpen(CanStatus::HardwareError, failure);
-    if (m_device->state() == QCanBusDevice::ConnectedState) return finishOpen(CanStatus::Success);
-    m_openTimer.start(ConnectTimeoutMs);
-}
-
-// Makes the device of the plugin and interface given to open and starts its connection;
-// the reason when that fails at once (the device is then gone again), else empty.
-QString CanWorker::connectNewDevice() {
     QString error;
-    m_device = QCanBus::instance()->createDevice(m_plugin, m_interfaceName, &error);
+    m_device = QCanBus::instance()->createDevice(plugin, interfaceName, &error);
     // A misspelt or uninstalled plugin: the engineer needs the names that would do.
-    if (!m_device && !QCanBus::instance()->plugins().contains(m_plugin))
+    if (!m_device && !QCanBus::instance()->plugins().contains(plugin))
         error += QStringLiteral("; the CAN plugins Qt has: ") + QCanBus::instance()->plugins().join(QStringLiteral(", "));
-    if (!m_device) return QStringLiteral("cannot open %1: %2").arg(m_description, error);
+    if (!m_device) return finishOpen(CanStatus::HardwareError, QStringLiteral("cannot open %1: %2").arg(m_description, error));
     // Some plugins make a device even for a name they refuse, and say so only in its error.
-    if (m_device->error() != QCanBusDevice::NoError) {
-        const QString failure = QStringLiteral("cannot open %1: %2").arg(m_description, m_device->errorString());
-        dropDevice();
-        return failure;
-    }
-    if (m_bitRate > 0) m_device->setConfigurationParameter(QCanBusDevice::BitRateKey, QVariant(m_bitRate));
+    if (m_device->error() != QCanBusDevice::NoError)
+        return finishOpen(CanStatus::HardwareError,
+                          QStringLiteral("cannot open %1: %2").arg(m_description, m_device->errorString()));
+    if (bitRate > 0) m_device->setConfigurationParameter(QCanBusDevice::BitRateKey, QVariant(bitRate));
     connect(m_device, &QCanBusDevice::framesReceived, this, &CanWorker::onFramesReceived);
     connect(m_device, &QCanBusDevice::framesWritten, this, &CanWorker::onFramesWritten);
     connect(m_device, &QCanBusDevice::stateChanged, this, &CanWorker::onStateChanged);
     connect(m_device, &QCanBusDevice::errorOccurred, this, &CanWorker::onErrorOccurred);
-    if (!m_device->connectDevice()) {
-        const QString failure = QStringLiteral("cannot connect %1: %2").arg(m_description, m_device->errorString());
-        dropDevice();
-        return failure;
-    }
+    if (!m_device->connectDevice())
+        return finishOpen(CanStatus::HardwareError,
+                          QStringLiteral("cannot connect %1: %2").arg(m_description, m_device->errorString()));
     // The virtual bus's device does not pass on a refused or dropped connection of its
     // socket, so we listen to the socket itself.
     for (QAbstractSocket* s : m_device->findChildren<QAbstractSocket*>())
         connect(s, &QAbstractSocket::errorOccurred, this, [this, s] { onSocketError(s->errorString()); });
-    return QString();
+    if (m_device->state() == QCanBusDevice::ConnectedState) return finishOpen(CanStatus::Success);
+    m_openTimer.start(ConnectTimeoutMs);
 }
 
 void CanWorker::finishOpen(qint32 status, const QString& failure) {
     m_openTimer.stop();
     if (!m_openDone) return;
     m_openFailure = status == CanStatus::Success ? QString() : failure;
-    if (status == CanStatus::Success) lowerSocketDelay();
+    if (status == CanStatus::Success) {
+        // Qt's virtual bus relays frames over loopback TCP: without TCP_NODELAY a frame
+        // sent behind an unanswered one waits for the delayed ACK, some 40 ms.
+        for (QAbstractSocket* s : m_device->findChildren<QAbstractSocket*>())
+            s->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    }
     if (status != CanStatus::Success) {
         report(status, failure);
         dropDevice();
@@ -121,13 +111,6 @@ void CanWorker::finishOpen(qint32 status, const QString& failure) {
     auto done = std::move(m_openDone);
     m_openDone = nullptr;
     done(status);
-}
-
-void CanWorker::lowerSocketDelay() {
-    // Qt's virtual bus relays frames over loopback TCP: without TCP_NODELAY a frame
-    // sent behind an unanswered one waits for the delayed ACK, some 40 ms.
-    for (QAbstractSocket* s : m_device->findChildren<QAbstractSocket*>())
-        s->setSocketOption(QAbstractSocket::LowDelayOption, 1);
 }
 
 void CanWorker::close() {
@@ -279,38 +262,6 @@ void CanWorker::onStateChanged(QCanBusDevice::CanBusDeviceState state) {
 void CanWorker::onSocketError(const QString& text) {
     if (m_openDone) return finishOpen(CanStatus::HardwareError, QStringLiteral("cannot connect %1: %2").arg(m_description, text));
     connectionLost(QStringLiteral("lost the connection to %1: %2").arg(m_description, text));
-}
-
-// --- a device that drops out and comes back -----------------------------------------
-
-// Told once per loss; the running transfer fails, and while the bus is started the same
-// converter is opened again about once a second, as a cable pushed back needs.
-void CanWorker::connectionLost(const QString& message) {
-    const bool first = !m_lost;
-    m_lost = true;
-    if (first) report(CanStatus::HardwareError, message);
-    if (m_transfer) endTransfer(CanStatus::HardwareError);
-    if (m_started && !m_reopenTimer.isActive()) m_reopenTimer.start(ReopenEveryMs);
-}
-
-// A new device for the same plugin and interface. Qt's virtual bus hosts the bus itself
-// when no host is on its port, so a success here says nothing of the modules behind it.
-void CanWorker::reopen() {
-    if (!m_lost || !m_started) return;
-    dropDevice();
-    const QString failure = connectNewDevice();
-    if (failure.isEmpty() && m_device->state() == QCanBusDevice::ConnectedState) return onReconnected();
-    // A connection still under way reports itself; the next try replaces it.
-    m_reopenTimer.start(ReopenEveryMs);
-}
-
-void CanWorker::onReconnected() {
-    m_reopenTimer.stop();
-    m_lost = false;
-    lowerSocketDelay();
-    const QString message = QStringLiteral("connection to %1 is back").arg(m_description);
-    qCInfo(lcCan).noquote() << "CAN:" << message;
-    emit reconnected(message);
 }
 
 void CanWorker::onErrorOccurred(QCanBusDevice::CanBusError error) {

@@ -24,8 +24,6 @@ public:
     static constexpr int ConnectTimeoutMs = 3000;
     // How long frames may wait to leave the device before a transfer gives up on them.
     static constexpr int SendStallMs = 5000;
-    // A device whose connection broke is opened again this often until it answers.
-    static constexpr int ReopenEveryMs = 1000;
 
     explicit CanWorker(std::shared_ptr<ReceiveQueue> queue);
     ~CanWorker() override;
@@ -59,6 +57,21 @@ signals:
     // The device lost earlier is connected again: opened anew, or it came back by itself.
     void reconnected(const QString& message);
 
+    // --- a device that drops out and comes back (canworker_reopen.cpp) ---
+public:
+    // While a started device is lost, it is opened again this often until that succeeds.
+    static constexpr int ReopenEveryMs = 1000;
+    // What open is given, kept for opening the device again after a loss.
+    void keepForReopen(const QString& plugin, const QString& interfaceName, int bitRate);
+
+private:
+    void connectionLost(const QString& message);
+    void reopen();
+    void onReconnected();
+    QString m_reopenPlugin, m_reopenInterface;
+    int m_reopenBitRate = 0;
+    QTimer m_reopenTimer{this};  // parented, as the other timers: it moves with the worker
+
 private:
     void onFramesReceived();
     void quickAck();
@@ -71,25 +84,17 @@ private:
     void checkTransferDone();
     void endTransfer(qint32 status);
     void finishOpen(qint32 status, const QString& failure = {});
-    QString connectNewDevice();
-    void lowerSocketDelay();
     void dropDevice();
-    void connectionLost(const QString& message);
-    void reopen();
-    void onReconnected();
     void report(qint32 code, const QString& message);
 
     std::shared_ptr<ReceiveQueue> m_queue;
     QCanBusDevice* m_device = nullptr;
-    QString m_plugin, m_interfaceName;
-    int m_bitRate = 0;
     QString m_description;  // plugin and interface, for the log
     QString m_openFailure;
     bool m_started = false;
     bool m_lost = false;    // the connection broke after it was made
     Done m_openDone;
     QTimer m_openTimer;
-    QTimer m_reopenTimer;   // runs while a started device is lost
 
     std::unique_ptr<SdoTransfer> m_transfer;
     UploadDone m_transferDone;
