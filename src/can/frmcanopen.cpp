@@ -58,6 +58,7 @@ void frmCANopen::Form_Load() {
     m_CANInterface = std::make_unique<CANInterface>();
     connect(m_CANInterface.get(), &CANInterface::SignalEvent, this, &frmCANopen::m_CANInterface_SignalEvent);
     connect(m_CANInterface.get(), &CANInterface::ErrorEvent, this, &frmCANopen::m_CANInterface_ErrorEvent);
+    connect(m_CANInterface.get(), &CANInterface::ReconnectEvent, this, &frmCANopen::m_CANInterface_ReconnectEvent);
     resetControls();
     timHeartBeatControl->start();
     timPolyDeskHeartBeat->start();
@@ -163,6 +164,7 @@ bool frmCANopen::g_initialise(const CanMessageForm& messageForm_, double& dllVer
     // set-up succeeds.
     m_initialised = false;
     m_busLost = false;
+    m_lossBoxShown = false;
     configureDevice(deviceNo);
     m_CANInterface->initBoard(boardType, deviceNo, baudRate, 48891, status);
     m_lastStatus = status;

@@ -109,6 +109,8 @@ public:
     bool busUp() const { return m_initialised && !m_busLost; }
     // The adapter reported the bus of the running set-up lost.
     bool busLost() const { return m_initialised && m_busLost; }
+    // How often the adapter lost its bus since the program started; a command compares.
+    int busLosses() const { return m_busLosses; }
     qint32 lastStatus() const { return m_lastStatus; }
     // Whether an SDO transfer failed on a converter that took no frames since the last ask.
     bool takeTransmitQueueFull() { return std::exchange(m_transmitQueueFull, false); }
@@ -156,6 +158,7 @@ public slots:
 private slots:
     void m_CANInterface_SignalEvent();
     void m_CANInterface_ErrorEvent(qint32 id_, qint32 errorCode_, const QString& errorMessage_);
+    void m_CANInterface_ReconnectEvent(qint32 id_, const QString& message_);
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -197,6 +200,10 @@ private:
     bool m_loaded = false;
     bool m_initialised = false;
     bool m_busLost = false;  // the adapter reported its bus lost after the set-up
+    int m_busLosses = 0;
+    // The box of a lost bus was shown: the failures that follow stay quiet until a module
+    // answers a transfer again, so a dead bus gives one box, not one per call.
+    bool m_lossBoxShown = false;
     qint32 m_lastStatus = 0;
     bool m_transmitQueueFull = false;
     qint32 m_sdoTimeout = kDefaultSdoTimeout;

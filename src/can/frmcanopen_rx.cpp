@@ -110,11 +110,19 @@ void frmCANopen::m_CANInterface_ErrorEvent(qint32 id_, qint32 errorCode_, const 
     // clears it.
     if (errorCode_ == CanStatus::HardwareError && m_initialised && !m_busLost) {
         m_busLost = true;
+        ++m_busLosses;
         connectionDisplayLink::get().busLost(QStringLiteral("CAN: ") + errorMessage_);
     }
     if (!m_showErrorEvents) return;
     modMsgBox::g_errorMsgBox(QString::number(errorCode_) + QStringLiteral(" :") + errorMessage_,
                              QStringLiteral("CANOpen Error Event"));
+}
+
+// The adapter opened its converter again: the waits of the running command may use it.
+void frmCANopen::m_CANInterface_ReconnectEvent(qint32 id_, const QString& message_) {
+    if (!m_initialised || !m_busLost) return;
+    m_busLost = false;
+    connectionDisplayLink::get().busBack(QStringLiteral("CAN: ") + message_);
 }
 
 // ---- Raw messages ----

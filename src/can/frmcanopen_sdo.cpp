@@ -69,6 +69,7 @@ bool frmCANopen::g_readSDO(quint8 node_, qint32 index_, quint8 subIndex_, qint32
         m_lastStatus = status;
         m_transmitQueueFull = m_transmitQueueFull || status == CanStatus::TransmitQueueFull;
         ok = status == CanStatus::Success;
+        if (ok) m_lossBoxShown = false;
         if (!ok && !noMessage_) canOpenError(status, QStringLiteral("Read SDO"), node_, index_, subIndex_);
     });
     return ok;
@@ -92,6 +93,7 @@ bool frmCANopen::g_writeSDO(quint8 node_, qint32 index_, quint8 subIndex_, qint3
         m_lastStatus = status;
         m_transmitQueueFull = m_transmitQueueFull || status == CanStatus::TransmitQueueFull;
         ok = status == CanStatus::Success;
+        if (ok) m_lossBoxShown = false;
         if (!ok && !noMessage_) canOpenError(status, QStringLiteral("Write SDO"), node_, index_, subIndex_);
         if (timeout_ > 0) setSdoTimeout(kDefaultSdoTimeout);
     });
@@ -233,7 +235,8 @@ QString frmCANopen::sdoAbortText(qint32 status) {
 QString frmCANopen::canOpenError(qint32 status, const QString& operation, qint32 node, qint32 index, qint32 subIndex,
                                  bool noMessage, const QString& cause) {
     const QString text = operation + QStringLiteral(": ") + getErrorText(status);
-    if (noMessage) return text;
+    if (noMessage || m_lossBoxShown) return text;
+    if (status == CanStatus::HardwareError || m_busLost) m_lossBoxShown = true;
     QString box = text;
     if (node < 255) box += sprintf(QStringLiteral("\\nNode: {*}"), node);
     if (index >= 0) box += sprintf(QStringLiteral(" Index: 0x{*} "), QString::number(index, 16).toUpper());

@@ -37,6 +37,8 @@ public:
     virtual void g_updateConnectionStatus() {}
     // The adapter lost its bus: shown once in the window's log.
     virtual void busLost(const QString& text) {}
+    // The adapter has its bus again after a loss.
+    virtual void busBack(const QString& text) {}
 };
 using connectionDisplayLink = Link<MainWindowConnectionDisplay, MainWindowConnectionDisplay>;
 

@@ -7,6 +7,7 @@
 #include "services/errtrap.h"
 #include "services/modglobal.h"
 #include "services/modstringfct.h"
+#include "desktop/timeservice.h"
 
 #include <QStringList>
 
@@ -16,7 +17,20 @@ namespace {
 constexpr char kObject[] = "modRestart";
 constexpr int kModules = moduleProtocol::moduleCount;
 
+// A lost bus may come back (the converter is opened again once a second meanwhile) within
+// the wait the first module's application start would have.
+constexpr int kBusBackWaitMs = 30000;
+constexpr int kBusBackPollMs = 100;
+
 ModeChangeMainWindow& mainWindow() { return modeChangeMainWindowLink::get(); }
+bool busBackInTime() {
+    for (int waited = 0; modeChangeMasterLink::get().busLost(); waited += kBusBackPollMs) {
+        if (waited >= kBusBackWaitMs) return false;
+        TimeService::sleep(kBusBackPollMs);
+        TimeService::doEvents();
+    }
+    return true;
+}
 bool runs(int module) {
     return modConnectionStatus::g_getModuleStatus(qint16(module)) == modHeartBeatControl::stateApplication;
 }
@@ -58,7 +72,7 @@ Selection g_restart(const Record& r) {
             start[m] = (r.stopped[m] || r.written[m]) && !r.halfWritten[m] && !r.removed[m] && !runs(m);
             any = any || start[m];
         }
-        if (any && modeChangeMasterLink::get().busLost())
+        if (any && !busBackInTime())
             mainWindow().addMessage(QStringLiteral("   CAN bus lost: the applications cannot be started."));
         else if (any)
             modModeChange::g_startApplication(start, true);

@@ -236,6 +236,9 @@ private:
     // Before any module is stopped: every selected section's file converts and, for PXM
     // modules, its info block's start address is valid; else the log lines of the refusal.
     QStringList sectionFilesFault() const;
+    bool downloadAgainAfterBusLoss(int module, qint32 section);
+    // The CAN master reported a lost bus since it counted `losses`.
+    bool busLostSince(int losses);
     // The module's flash holds the section: it counts as done (and updated).
     void sectionProgrammed(int module, qint32 section);
     void checkLoadingStatus(int module, int maxPolls);

@@ -8,7 +8,9 @@
 
 #include "can/frmcanopen.h"
 #include "can/infoblock.h"
+#include "can/modheartbeatcontrol.h"
 #include "can/modmodechange.h"
+#include "mainwindow/modulestatuslink.h"
 #include "desktop/runtimeerror.h"
 #include "desktop/timeservice.h"
 #include "services/errtrap.h"
@@ -29,6 +31,8 @@ namespace {
 constexpr char kObject[] = "frmMain";
 constexpr int kBlockSize = 8192;
 constexpr int kAttempts = 3;
+constexpr int kFlashPolls = 150;       // of 100 ms: the wait for a module's flash
+constexpr int kModulePollMs = 100;
 
 bool isChecked(const QCheckBox* c) { return vbCheck::value(c) == vbCheck::vbChecked; }
 
@@ -53,7 +57,8 @@ bool frmMain::downloadSections() {
         addMessage(QStringLiteral("   Download ") + chkLoadSection[pos]->text());
         // Red lamps of earlier sections stay: those modules take no further section.
         resetStatus(true);
-        std::array<bool, moduleCount> took{};
+        const int lossesBefore = frmCANopen::instance().busLosses();
+        std::array<bool, moduleCount> took{}, tried{};
         // Only a flash that was programmed makes the module done and updated.
         auto programmed = [&] {
             for (int i = 0; i < moduleCount; ++i)
@@ -70,7 +75,7 @@ bool frmMain::downloadSections() {
                     // The modules that took the section keep it: their flash is waited for,
                     // so that the ending starts them like the others.
                     for (int m = 0; m < moduleCount; ++m)
-                        if (took[m]) checkLoadingStatus(m, 150);
+                        if (took[m]) checkLoadingStatus(m, kFlashPolls);
                     programmed();
                     return false;
                 }
@@ -99,15 +104,57 @@ bool frmMain::downloadSections() {
                 modModeChange::g_startBootloader(modModeChange::g_singeTargetSelection(0), false);
             }
             bool done = false;
+            tried[i] = true;
             downloadSection(i, section, done);
             took[i] = done && g_downloadStatusOk(i);
         }
         // Cylinders served through module 0 were waited for by the auto-download itself.
         if (!(g_isMBusConnection && !isChecked(chkProgram[0])))
-            for (int i = 0; i < moduleCount; ++i) checkLoadingStatus(i, 150);
+            for (int i = 0; i < moduleCount; ++i) checkLoadingStatus(i, kFlashPolls);
+        // A module that restarted behind a lost bus reads idle, which is the PXM's
+        // "flashed" too: a section whose bus dropped is proven only by writing it again.
+        if (busLostSince(lossesBefore))
+            for (int i = 0; i < moduleCount; ++i)
+                if (tried[i]) took[i] = downloadAgainAfterBusLoss(i, section);
         programmed();
     }
     return true;
+}
+
+bool frmMain::busLostSince(int losses) {
+    // The loss events queued meanwhile are in before the losses are counted.
+    TimeService::doEvents();
+    return frmCANopen::instance().busLosses() != losses;
+}
+
+// The bus went away while the module took its section: whatever its attempts and its flash
+// wait said was said across a dead bus. Once it answers in its bootloader again (within a
+// flash wait's time), the section is written anew, as its attempts allow, and proven only
+// if the bus stayed.
+bool frmMain::downloadAgainAfterBusLoss(int module, qint32 section) {
+    bool took = false;
+    trap(kObject, "downloadAgainAfterBusLoss", [&] {
+        const int losses = frmCANopen::instance().busLosses();
+        bool answers = false;
+        for (int poll = 0; poll < kFlashPolls && !answers; ++poll) {
+            answers = moduleStatusLink::get().g_getModuleStatus(module) == modHeartBeatControl::stateBootloader;
+            if (answers) break;
+            TimeService::sleep(kModulePollMs);
+            TimeService::doEvents();
+        }
+        if (answers) {
+            addMessage(QStringLiteral("         new attempt"));
+            vbControls::setBackColor(lamp(*this, module), vbControls::vbGreen);
+            bool done = false;
+            downloadSection(module, section, done);
+            checkLoadingStatus(module, kFlashPolls);
+            took = done && g_downloadStatusOk(module) && !busLostSince(losses);
+        }
+        // A green lamp is earned only by a proven flash.
+        if (!took && g_downloadStatusOk(module))
+            downloadFailure(QStringLiteral("      section not proven: CAN bus lost during its download!"), module);
+    });
+    return took;
 }
 
 bool frmMain::sectionSelected(const QCheckBox* row) const { return isChecked(row) && vbCheck::visible(row); }

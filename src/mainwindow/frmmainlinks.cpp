@@ -31,6 +31,7 @@ struct ConnectionDisplayOfMainWindow : MainWindowConnectionDisplay {
     void busLost(const QString& text) override {
         if (frmMain* m = frmMain::instance()) m->addMessage(text);
     }
+    void busBack(const QString& text) override { busLost(text); }
 };
 
 }  // namespace

@@ -45,8 +45,9 @@ public:
     virtual bool writeSection(int module, qint32 section, const QByteArray& image) = 0;
     virtual bool readInfoBlock(int module, qint32 section, QByteArray& block) = 0;
     virtual std::array<int, 15> moduleStates() = 0;
-    // Starts the module's application after a complete download, as every download command
-    // ends; true when it answers in its application (else its lamp is red and it is named).
+    // Starts the module's application as every download command ends (also a module found
+    // in its bootloader); true when it answers in its application (else its lamp is red
+    // and it is named).
     virtual bool restartAfterDownload(int module) = 0;
 
     // Shows the main window with the update window in it.

@@ -75,9 +75,15 @@ void UpdateRun::step1() {
         return fail(1, QStringLiteral("Wrong PXM detected"),
                     {sprintf(QStringLiteral("   PXM-#{00} detected (Application is running)"), m_mBusModuleNo)},
                     message(12, {m_mBusModuleNo}));
-    if (!updateModulesLink::get().applicationRunning(0))
-        return fail(1, QStringLiteral("PXM in Bootloader"), {QStringLiteral("   PXM-spare in bootloader state detected.")},
-                    message(14));
+    // A spare left in its bootloader (a bus lost in an earlier run) is started once, as a
+    // download's ending starts it; only one whose application does not start ends the run.
+    if (!updateModulesLink::get().applicationRunning(0)) {
+        addMessageUpdater(QStringLiteral("   PXM-spare in bootloader state detected."), -1);
+        if (!updateModulesLink::get().restartAfterDownload(0))
+            return fail(1, QStringLiteral("PXM in Bootloader"),
+                        {QStringLiteral("   The application of the PXM-spare does not start.")}, message(14));
+        addMessageUpdater(QStringLiteral("   Application of the PXM-spare started."), -1);
+    }
     addMessageUpdater(QStringLiteral("   CAN-Bus connected to ") +
                           (g_isMBusConnection ? QStringLiteral("M-Bus") : QStringLiteral("S-Bus")),
                       -1);

@@ -80,6 +80,31 @@ TEST_F(MasterSdo, RefusedTransfersShowTheBoxUnlessQuiet) {
     EXPECT_EQ(master().lastStatus(), 0x06010002) << "the abort code is kept";
 }
 
+// After a lost bus one box tells it: the failures that follow stay quiet, so that no timer-
+// driven command stands behind a stack of boxes, until a module answers a transfer again.
+TEST_F(MasterSdo, ALostBusShowsOneBoxUntilAModuleAnswersAgain) {
+    sBus();
+    addNode(0, 0x21);
+    CANInterface& adapter = *master().m_CANInterface;
+    emit adapter.ErrorEvent(0, CanStatus::HardwareError, QStringLiteral("lost the connection"));
+    ASSERT_TRUE(waitFor([&] { return master().busLost(); }));
+    qint32 len = 0;
+    QByteArray data;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_FALSE(master().g_readSDO(0x21, 0x3000, 2, len, data));
+        EXPECT_FALSE(master().g_writeSDO(0x21, 0x1008, 0, 3, "abc"));
+    }
+    EXPECT_EQ(answers.shown().size(), 1u) << answers.texts().join('\n').toStdString();
+
+    emit adapter.ReconnectEvent(0, QStringLiteral("connection back"));
+    ASSERT_TRUE(waitFor([&] { return !master().busLost(); }));
+    EXPECT_FALSE(master().g_readSDO(0x21, 0x3000, 2, len, data));
+    EXPECT_EQ(answers.shown().size(), 1u) << "no module has answered yet";
+    ASSERT_TRUE(master().g_readSDO(0x21, 0x1008, 0, len, data));
+    EXPECT_FALSE(master().g_readSDO(0x21, 0x3000, 2, len, data));
+    EXPECT_EQ(answers.shown().size(), 2u) << answers.texts().join('\n').toStdString();
+}
+
 TEST_F(MasterSdo, BlockDecision) {
     const struct {
         const char* name;

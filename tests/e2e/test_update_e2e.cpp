@@ -1,153 +1,16 @@
 // End to end: the program's automatic update run against the simulated M-Bus site (module
 // 0 and three cylinder modules) in real time, with the engineer's answers given on the
 // update window's buttons, judged by the report it leaves and by the modules' flash.
-#include "sitefixture.h"
+#include "updaterunfixture.h"
 
-#include "can/frmcanopen.h"
 #include "can/moduleprotocol.h"
 #include "cansim/converterscope.h"
-#include "config/loadfiles.h"
-#include "lib/applicationimage.h"
-#include "lib/flashmodel.h"
-#include "lib/personality_boot.h"
-#include "mainwindow/singleinstance.h"
-#include "services/frmmessage2.h"
-#include "updater/updaterinstall.h"
-#include "updater/updaterun.h"
-#include "updater/updatewindow.h"
 
-#include <QElapsedTimer>
-#include <algorithm>
 #include <QDir>
-#include <QFile>
-#include <QListWidget>
 #include <QLoggingCategory>
 #include <QMutex>
-#include <QPlainTextEdit>
-#include <QPushButton>
 
 using namespace e2e;
-using sim::PxmModule;
-
-namespace {
-const QString kSuccess = QStringLiteral("KELB-3817 Software is successfully updated.");
-const QString kFailed = QStringLiteral("KELB-3817 Software update failed. Find more details in the report below.");
-const QString kNotNecessary = QStringLiteral("KELB-3817 Software update was not necessary.");
-const QString kCanceled = QStringLiteral("KELB-3817 Software update was canceled by the user!");
-constexpr quint16 kSymFirstCrc = 200;  // the site's PAR_CRC_FIRST_APPLICATION
-
-QByteArray newApplication() {
-    for (const simconfig::LoadFile& f : simconfig::loadFiles("PXM"))
-        if (f.section == 6) return simconfig::image(f);
-    return QByteArray();
-}
-
-QString hex4(quint16 crc) { return QStringLiteral("0x") + QStringLiteral("%1").arg(crc, 4, 16, QLatin1Char('0')).toUpper(); }
-
-bool hasLineStarting(const QStringList& lines, const QString& start) {
-    return std::any_of(lines.begin(), lines.end(), [&](const QString& l) { return l.startsWith(start); });
-}
-}  // namespace
-
-class UpdateRunE2E : public SiteTest {
-protected:
-    void SetUp() override {
-        SiteTest::SetUp();
-        beforeLoad = [](frmMain& m) { updater::install(m); };
-    }
-    void TearDown() override {
-        updater::uninstall();
-        SiteTest::TearDown();
-    }
-
-    // The engineer at the update window, from the program's start to its end: each prompt
-    // is answered with OK where it is offered and confirm agrees (confirm gets OK's
-    // caption), else with the exit button. False when the program has not ended in time.
-    bool runUpdate(const std::function<bool(const QString&)>& confirm = {}, int timeoutMs = 150000) {
-        formLoad(QString());
-        UpdateWindow& v = updater::run()->window();
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < timeoutMs) {
-            // A program ended on an error is over, whatever its window still shows here.
-            if (!w->isVisible() || ends > 0) return true;
-            QPushButton* answer = nullptr;
-            // The run waits for the engineer exactly while its timer is stopped.
-            if (v.timCyclic.isEnabled())
-                ;
-            else if (v.cmdOk->isVisibleTo(w.get()))
-                answer = !confirm || confirm(v.cmdOk->text()) ? v.cmdOk : v.cmdExitUpdater;
-            else if (v.cmdExitUpdater->isVisibleTo(w.get()) && v.cmdExitUpdater->isEnabled())
-                answer = v.cmdExitUpdater;
-            if (answer) {
-                prompts << v.txtUserInfo->toPlainText();
-                answer->click();
-                // The answer is taken on the next tick.
-                waitFor([&] { return !w->isVisible() || !answer->isVisibleTo(w.get()); }, 5000);
-            }
-            waitFor([] { return false; }, 50);
-        }
-        return false;
-    }
-    QStringList report() const {
-        QFile f(filePath("KELB-3817 Update Tool Report.txt"));
-        if (!f.open(QIODevice::ReadOnly)) return {};
-        return QString::fromLatin1(f.readAll()).split(QStringLiteral("\r\n"));
-    }
-    // Modules 0 to 3 in their application, with the application of the load file or not.
-    void expectModules(bool updated) {
-        const QByteArray image = newApplication();
-        for (int m = 0; m <= 3; ++m) {
-            SCOPED_TRACE(m);
-            EXPECT_EQ(bootloaders->image(m, 6) == image, updated);
-            EXPECT_EQ(modules->mode(m), PxmModule::Mode::Application);
-        }
-    }
-
-    QStringList updateLog() const {
-        QStringList lines;
-        const QListWidget* list = updater::run()->window().lstMessageUpdater;
-        for (int i = 0; i < list->count(); ++i) lines << list->item(i)->text();
-        return lines;
-    }
-    // Every module's flash holds the newest application already (but the one named, which
-    // keeps what it has).
-    void installNewest(int except = -1) {
-        const QByteArray image = newApplication();
-        bootloaders->invoke([&](QList<sim::ModuleBootloader*>& list) {
-            sim::FlashModel installed;
-            installed.seed(6, sim::infoblock::make(6, "KELB", 1, "Dec 01 2026", 0x30000, image), image);
-            for (int m = 0; m < list.size(); ++m)
-                if (m != except) list[m]->takeSection(6, installed);
-        });
-    }
-
-    // Replaces the site's application load file by the S-records of another image.
-    void writeApplicationFile(const QByteArray& image) {
-        for (const simconfig::LoadFile& f : simconfig::loadFiles("PXM")) {
-            if (f.section != 6) continue;
-            QFile file(filePath(f.fileName));
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            file.write(simconfig::sRecords(f.fileName, f.address, image));
-        }
-    }
-    // Every module runs its application and holds the flash it had before the run.
-    void expectModulesUntouched(const QList<QByteArray>& before) {
-        for (int m = 0; m <= 3; ++m) {
-            SCOPED_TRACE(m);
-            EXPECT_EQ(modules->mode(m), PxmModule::Mode::Application);
-            EXPECT_EQ(bootloaders->image(m, 6), before.value(m));
-            EXPECT_TRUE(modules->loadedSections(m).isEmpty());
-        }
-    }
-    QList<QByteArray> flashes() const {
-        QList<QByteArray> out;
-        for (int m = 0; m <= 3; ++m) out << bootloaders->image(m, 6);
-        return out;
-    }
-
-    QStringList prompts;
-};
 
 TEST_F(UpdateRunE2E, AWholeUpdateReachesEveryModulesFlashAndTheReportSaysSo) {
     startSite("mbus", 3);
@@ -269,12 +132,7 @@ TEST_F(UpdateRunE2E, ARunWithADamagedLoadFileFailsAndTheNextWithTheGoodFileSucce
     expectModules(false);
 
     // The engineer puts the good file in place and starts the program again.
-    if (frmMessage2* box = frmMessage2::existing()) box->unload();
-    frmCANopen::instance().unload();
-    updater::uninstall();
-    w.reset();
-    singleInstance::release();
-    prompts.clear();
+    endProgram();
     ASSERT_TRUE(simconfig::writeLoadFile(dir.path(), application));
     ASSERT_TRUE(runUpdate());
     const QStringList both = report();
@@ -512,4 +370,35 @@ TEST_F(UpdateRunE2E, ThroughATenFrameTransmitQueueTheHeartbeatsAndSymbolsArriveI
     QMutexLocker dropsLock(&g_dropsMutex);
     for (const QString& line : g_drops) EXPECT_FALSE(line.contains(QLatin1String("transmit queue"))) << line.toStdString();
     g_drops.clear();
+}
+
+// A spare left in its bootloader (as a lost bus leaves it) is started at the connection step,
+// and the run goes on to update every module.
+TEST_F(UpdateRunE2E, ASpareFoundInItsBootloaderIsStartedAndTheRunGoesOn) {
+    startSite("mbus", 3);
+    modules->setMode(0, PxmModule::Mode::Bootloader);
+    bootloaders->sync();
+    ASSERT_TRUE(runUpdate());
+    const QStringList lines = report();
+    EXPECT_TRUE(lines.contains(kSuccess)) << lines.join('\n').toStdString();
+    EXPECT_TRUE(updateLog().contains("   PXM-spare in bootloader state detected.")) << updateLog().join('\n').toStdString();
+    EXPECT_TRUE(updateLog().contains("   Application of the PXM-spare started.")) << updateLog().join('\n').toStdString();
+    expectModules(true);
+}
+
+// A spare whose application does not start stays in its bootloader: the run ends at the
+// connection step with text 14, and the report says why.
+TEST_F(UpdateRunE2E, ASpareWhoseApplicationDoesNotStartEndsTheRunWithText14) {
+    startSite("mbus", 3, {"--boot-fault", "refuse-start", "--boot-fault-modules", "0x1"});
+    modules->setMode(0, PxmModule::Mode::Bootloader);
+    bootloaders->sync();
+    const QList<QByteArray> before = flashes();
+    ASSERT_TRUE(runUpdate());
+    const QStringList lines = report();
+    ASSERT_TRUE(lines.contains(kFailed)) << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines.contains("   PXM-spare in bootloader state detected.")) << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines.contains("   The application of the PXM-spare does not start.")) << lines.join('\n').toStdString();
+    EXPECT_TRUE(prompts.value(1).startsWith("The spare module runs its bootloader.")) << prompts.join('\n').toStdString();
+    EXPECT_EQ(modules->mode(0), PxmModule::Mode::Bootloader);
+    for (int m = 0; m <= 3; ++m) EXPECT_EQ(bootloaders->image(m, 6), before.value(m)) << m;
 }

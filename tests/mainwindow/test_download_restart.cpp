@@ -18,6 +18,7 @@
 #include "services/modglobal.h"
 
 #include <QAbstractItemModel>
+#include <QTimer>
 #include <QCheckBox>
 #include <QLabel>
 #include <QFile>
@@ -222,6 +223,29 @@ TEST_F(RestartTest, ALostBusStopsTheWaitsAndNamesTheModulesLeft) {
     EXPECT_TRUE(logHas(QStringLiteral("   Left in bootloader: PXM 0, PXM 1"))) << text();
     EXPECT_EQ(modules->mode(0), PxmModule::Mode::Bootloader);
     EXPECT_EQ(modules->mode(1), PxmModule::Mode::Bootloader);
+}
+
+// The bus comes back while the restart waits for it: the modules stopped are started.
+TEST_F(RestartTest, ABusBackInTimeLetsTheRestartStartTheModules) {
+    start(sim::Profile::SBus, 1);
+    chooseApplication(pattern(1500, 42), 0x100000, QStringLiteral("APPL.S19"), {0, 1});
+    answerBootloaderQuestion(true);
+    answers->push(Dialogs::vbYes);  // "Restart application?"
+    CANInterface& adapter = *frmCANopen::instance().m_CANInterface;
+    bool lost = false;
+    QObject::connect(w->lstMessage->model(), &QAbstractItemModel::rowsInserted, w.get(), [&] {
+        if (lost || count(QStringLiteral("      PXM 1: ok")) < 2) return;
+        lost = true;
+        emit adapter.ErrorEvent(0, CanStatus::HardwareError, QStringLiteral("lost the connection"));
+        QTimer::singleShot(1500, w.get(), [&adapter] { emit adapter.ReconnectEvent(0, QStringLiteral("connection back")); });
+    });
+
+    w->cmdDownload_Click();
+
+    EXPECT_TRUE(lost);
+    EXPECT_EQ(count(QStringLiteral("   CAN bus lost: the applications cannot be started.")), 0) << text();
+    EXPECT_FALSE(logHas(QStringLiteral("   Left in bootloader: PXM 0, PXM 1"))) << text();
+    EXPECT_TRUE(waitFor([&] { return allIn(1, PxmModule::Mode::Application); })) << text();
 }
 
 // The spare's flash never ends: module 0 stays in its bootloader with its section written in

@@ -117,7 +117,10 @@ struct FakeSite : UpdateModulesLink {
     std::array<int, 15> moduleStates() override { return states; }
     bool restartAfterDownload(int module) override {
         calls << QStringLiteral("restartAfterDownload %1").arg(module);
-        return !startFails.count(module);
+        if (startFails.count(module)) return false;
+        app.at(module) = true;
+        boot.at(module) = false;
+        return true;
     }
     void showMainWindow() override { calls << "showMainWindow"; }
     QString programDir() override { return programFolder; }

@@ -99,13 +99,28 @@ INSTANTIATE_TEST_SUITE_P(
                         b.duringSetUp = [&t] { t.notConnectedToSpare(2); };
                     },
                     "Wrong PXM detected", "   PXM-#02 detected (Application is running)", "T12 2"},
-        ConnectCase{"SpareInBootloader",
+        ConnectCase{"SpareStaysInBootloader",
                     [](RunTest&, FakeSite& s, FakeBus&) {
                         s.app[0] = false;
                         s.boot[0] = true;
+                        s.startFails.insert(0);
                     },
-                    "PXM in Bootloader", "   PXM-spare in bootloader state detected.", "T14"}),
+                    "PXM in Bootloader", "   The application of the PXM-spare does not start.", "T14"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A spare found in its bootloader is started once; when it then runs, the run goes on.
+TEST_F(RunTest, ASpareInItsBootloaderIsStartedAndTheRunGoesOn) {
+    makeConfig({});
+    site.app[0] = false;
+    site.boot[0] = true;
+    start();
+    ASSERT_TRUE(tickUntil([&] { return run->step() >= 2; }));
+    EXPECT_EQ(site.calls.count("restartAfterDownload 0"), 1);
+    EXPECT_EQ(fieldColour(1), UpdateWindow::green);
+    EXPECT_TRUE(logHas("   PXM-spare in bootloader state detected.")) << log().join('\n').toStdString();
+    EXPECT_TRUE(logHas("   Application of the PXM-spare started.")) << log().join('\n').toStdString();
+    EXPECT_FALSE(run->updateFailed());
+}
 
 TEST_F(RunTest, TheSystemInformationThatDoesNotArriveIsLoggedAsReadingFailed) {
     makeConfig({});

@@ -37,6 +37,9 @@ CANInterface::CANInterface(QObject* parent) : QObject(parent), m_queue(std::make
     connect(m_worker, &CanWorker::errorEvent, this, [this](qint32 code, const QString& message) {
         emit ErrorEvent(m_deviceNo, code, message);
     }, Qt::QueuedConnection);
+    connect(m_worker, &CanWorker::reconnected, this, [this](const QString& message) {
+        emit ReconnectEvent(m_deviceNo, message);
+    }, Qt::QueuedConnection);
 }
 
 CANInterface::~CANInterface() {
@@ -72,6 +75,7 @@ void CANInterface::initBoard(qint32 boardType, quint8 deviceNo, qint32 baudRate,
     const int bitRate = baudRate > 0 ? baudRate * 1000 : 0;
     auto failure = std::make_shared<QString>();
     status_ = awaitWorker(m_worker, [plugin, name, bitRate, failure](CanWorker& w, CanWorker::Done done) {
+        w.keepForReopen(plugin, name, bitRate);
         w.open(plugin, name, bitRate, [&w, failure, done = std::move(done)](qint32 s) {
             *failure = w.openFailure();
             done(s);

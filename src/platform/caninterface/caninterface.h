@@ -71,6 +71,8 @@ public:
 signals:
     void ErrorEvent(qint32 id_, qint32 errorCode_, const QString& errorMessage_);
     void SignalEvent();
+    // The device lost earlier (an ErrorEvent with status -1) is connected again.
+    void ReconnectEvent(qint32 id_, const QString& message_);
 
 private:
     template <class F> void onWorker(F f);

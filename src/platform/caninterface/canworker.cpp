@@ -33,6 +33,8 @@ CanWorker::CanWorker(std::shared_ptr<ReceiveQueue> queue)
         finishOpen(CanStatus::HardwareError,
                    QStringLiteral("no connection to %1 within %2 ms").arg(m_description).arg(ConnectTimeoutMs));
     });
+    m_reopenTimer.setSingleShot(true);
+    connect(&m_reopenTimer, &QTimer::timeout, this, &CanWorker::reopen);
 }
 
 CanWorker::~CanWorker() { close(); }
@@ -118,6 +120,7 @@ void CanWorker::finishOpen(qint32 status, const QString& failure) {
 
 void CanWorker::close() {
     m_openTimer.stop();
+    m_reopenTimer.stop();
     if (m_transfer) endTransfer(CanStatus::InterfaceError);
     m_started = false;
     m_queue->clear();
@@ -288,20 +291,21 @@ void CanWorker::endTransfer(qint32 status) {
 // --- device state ------------------------------------------------------------------
 
 void CanWorker::onStateChanged(QCanBusDevice::CanBusDeviceState state) {
-    if (state == QCanBusDevice::ConnectedState) return finishOpen(CanStatus::Success);
+    if (state == QCanBusDevice::ConnectedState) {
+        if (m_openDone) return finishOpen(CanStatus::Success);
+        if (m_lost) onReconnected();
+        return;
+    }
     if (state != QCanBusDevice::UnconnectedState) return;
     if (m_openDone)
         return finishOpen(CanStatus::HardwareError, QStringLiteral("cannot connect %1: %2").arg(m_description,
                                                                                               m_device->errorString()));
-    report(CanStatus::HardwareError, QStringLiteral("lost the connection to %1").arg(m_description));
-    if (m_transfer) endTransfer(CanStatus::HardwareError);
+    connectionLost(QStringLiteral("lost the connection to %1").arg(m_description));
 }
 
 void CanWorker::onSocketError(const QString& text) {
     if (m_openDone) return finishOpen(CanStatus::HardwareError, QStringLiteral("cannot connect %1: %2").arg(m_description, text));
-    m_lost = true;
-    report(CanStatus::HardwareError, QStringLiteral("lost the connection to %1: %2").arg(m_description, text));
-    if (m_transfer) endTransfer(CanStatus::HardwareError);
+    connectionLost(QStringLiteral("lost the connection to %1: %2").arg(m_description, text));
 }
 
 void CanWorker::onErrorOccurred(QCanBusDevice::CanBusError error) {

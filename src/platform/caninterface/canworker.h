@@ -57,6 +57,23 @@ signals:
     // A frame was queued while no signal was pending.
     void framesQueued();
     void errorEvent(qint32 code, const QString& message);
+    // The device lost earlier is connected again: opened anew, or it came back by itself.
+    void reconnected(const QString& message);
+
+    // --- a device that drops out and comes back (canworker_reopen.cpp) ---
+public:
+    // While a started device is lost, it is opened again this often until that succeeds.
+    static constexpr int ReopenEveryMs = 1000;
+    // What open is given, kept for opening the device again after a loss.
+    void keepForReopen(const QString& plugin, const QString& interfaceName, int bitRate);
+
+private:
+    void connectionLost(const QString& message);
+    void reopen();
+    void onReconnected();
+    QString m_reopenPlugin, m_reopenInterface;
+    int m_reopenBitRate = 0;
+    QTimer m_reopenTimer{this};  // parented, as the other timers: it moves with the worker
 
 private:
     void onFramesReceived();
