@@ -52,7 +52,7 @@ public:
 private:
     // A value of the row as the failure names it: quoted, so that an empty one shows.
     static QString named(const char* column, const QString& value) {
-        return value.isEmpty() ? sprintf("an empty {*}", column) : sprintf("{*} \"{*}\"", column, value);
+        return value.isEmpty() ? sprintf("an empty {*}", column) : sprintf(QStringLiteral("{*} \"{*}\""), column, value);
     }
 
     [[noreturn]] void fail(const StepRow& row, const QString& what) const {
