@@ -33,6 +33,7 @@ public:
     // ---- Window and working copy ----
     void g_show(const QString& directory);
     bool isLoaded() const { return m_loaded; }
+    bool commandRunning() const { return m_commandRunning; }
     // Unloads the window: settles the working copy and deletes the report databases.
     void unload();
     void addMessage(const QString& text) override;

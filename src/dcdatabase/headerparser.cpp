@@ -93,11 +93,10 @@ bool HeaderParser::scanSource(const QString& path, int& lineCounter) {
     const QStringList lines = readLines(bytes);
     // A NUL byte would cut a name or a comment short where it stands: no text header has one.
     if (bytes.contains('\0')) {
-        for (qsizetype i = 0; i < lines.size(); ++i)
-            if (lines[i].contains(QChar(u'\0'))) {
-                report(lineCounter + int(i) + 1, QStringLiteral("the line holds a NUL byte: the file is no plain-text header"));
-                break;
-            }
+        qsizetype at = 0;  // a decoding that hides the NUL still refuses the file, at its top
+        while (at < lines.size() && !lines[at].contains(QChar(u'\0'))) ++at;
+        report(lineCounter + int(at < lines.size() ? at : 0) + 1,
+               QStringLiteral("the line holds a NUL byte: the file is no plain-text header"));
         m_log.updateProgress(0, false);
         return true;
     }

@@ -11,6 +11,9 @@ public:
     // program-file directory ("DataContainer {*} not available!" when there is none), makes
     // its working copy, upgrades it and shows the builder.
     virtual void g_show(const QString& fileDirectory) = 0;
+    // A scan or the report is under way: it serves the event loop, and the program must
+    // not end beneath it.
+    virtual bool commandRunning() const = 0;
     // isLoaded/unload: the exit procedure closes the builder second; its unload settles
     // the working copy (a changed copy becomes the next version, an unchanged one is
     // deleted) and deletes the "*.rep" report databases of its directory.
@@ -19,6 +22,7 @@ public:
 class DcBuilderStub : public DcBuilderLink {
 public:
     void g_show(const QString&) override {}
+    bool commandRunning() const override { return false; }
     bool isLoaded() const override { return false; }
     void unload() override {}
 };

@@ -12,6 +12,7 @@ namespace {
 
 struct DcBuilderAdapter : DcBuilderLink {
     void g_show(const QString& fileDirectory) override { frmDcBuilder::instance().g_show(fileDirectory); }
+    bool commandRunning() const override { return frmDcBuilder::existing() && frmDcBuilder::existing()->commandRunning(); }
     bool isLoaded() const override { return frmDcBuilder::existing() && frmDcBuilder::existing()->isLoaded(); }
     void unload() override {
         if (frmDcBuilder* b = frmDcBuilder::existing()) b->unload();

@@ -131,6 +131,7 @@ void frmHWInfoBlockRepair::g_show() {
         setColor(white);
         forgetRead();
         m_applWasRunning = false;
+        m_stoppedFromApplication.fill(false);
         enableControls(true);
         show();
         raise();

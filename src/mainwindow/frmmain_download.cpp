@@ -172,14 +172,11 @@ void frmMain::cmdDownload_Click() {
             anySection = true;
         }
         if (!anySection) return refuse(QStringLiteral("   no section selected!"));
-        // These roads stop every module before the first file is read: a damaged file is
+        // Every road stops the modules before the first file is read: a damaged file is
         // refused while the modules still run as they did.
-        if (g_qtmMode || g_bzmMode || g_isMBusConnection) {
-            const QStringList fault = sectionFilesFault();
-            if (!fault.isEmpty()) {
-                for (qsizetype i = 0; i + 1 < fault.size(); ++i) addMessage(fault[i]);
-                return refuse(fault.last());
-            }
+        if (const QStringList fault = sectionFilesFault(); !fault.isEmpty()) {
+            for (qsizetype i = 0; i + 1 < fault.size(); ++i) addMessage(fault[i]);
+            return refuse(fault.last());
         }
 
         if (sectionSelected(sectionRow(*this, 3)) &&

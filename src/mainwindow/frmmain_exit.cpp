@@ -20,7 +20,9 @@ void frmMain::g_logOffApplication(bool endApplication_) {
 }
 
 void frmMain::mnuExit_Click() {
-    if (m_exiting) return;
+    // The builder's scan or report serves the event loop: ending beneath it would delete
+    // the working copy it reads. Exit waits for its end.
+    if (m_exiting || frmDcBuilderLink::get().commandRunning()) return;
     m_exiting = true;
     g_logOffApplication(false);
     // Each window on its own: the error handler's choice decides whether the rest close.
@@ -60,7 +62,7 @@ void frmMain::closeEvent(QCloseEvent* e) {
     // A close request inside a command's wait would end the program under the command and
     // leave its modules in their bootloader: it is ignored, and the command goes on. The
     // exit procedure's own closing always passes.
-    if (m_commandRunning && !m_exiting) {
+    if ((m_commandRunning || frmDcBuilderLink::get().commandRunning()) && !m_exiting) {
         e->ignore();
         return;
     }

@@ -22,6 +22,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <array>
+#include <utility>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -33,6 +34,8 @@ constexpr int kBlockSize = 8192;
 constexpr int kAttempts = 3;
 constexpr int kFlashPolls = 150;       // of 100 ms: the wait for a module's flash
 constexpr int kModulePollMs = 100;
+// A module restarted behind a lost bus reads idle, which proves no flash.
+constexpr char kBusLostUnproven[] = "      section not proven: CAN bus lost during its download!";
 
 bool isChecked(const QCheckBox* c) { return vbCheck::value(c) == vbCheck::vbChecked; }
 
@@ -76,6 +79,11 @@ bool frmMain::downloadSections() {
                     // so that the ending starts them like the others.
                     for (int m = 0; m < moduleCount; ++m)
                         if (took[m]) checkLoadingStatus(m, kFlashPolls);
+                    // Behind a lost bus an idle status proves nothing: those stay unproven.
+                    if (busLostSince(lossesBefore))
+                        for (int m = 0; m < moduleCount; ++m)
+                            if (std::exchange(took[m], false))
+                                downloadFailure(QString::fromLatin1(kBusLostUnproven), m);
                     programmed();
                     return false;
                 }
@@ -152,7 +160,7 @@ bool frmMain::downloadAgainAfterBusLoss(int module, qint32 section) {
         }
         // A green lamp is earned only by a proven flash.
         if (!took && g_downloadStatusOk(module))
-            downloadFailure(QStringLiteral("      section not proven: CAN bus lost during its download!"), module);
+            downloadFailure(QString::fromLatin1(kBusLostUnproven), module);
     });
     return took;
 }

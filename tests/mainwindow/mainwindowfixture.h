@@ -79,7 +79,9 @@ struct FakeWindow : WindowLink {
 
 struct FakeBuilder : DcBuilderStub {
     FakeWindow window;
+    bool running = false;  // a scan or the report under way
     explicit FakeBuilder(Calls* c) : window(c, "frmDcBuilder") {}
+    bool commandRunning() const override { return running; }
     bool isLoaded() const override { return window.isLoaded(); }
     void unload() override { window.unload(); }
 };

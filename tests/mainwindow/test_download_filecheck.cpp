@@ -1,5 +1,5 @@
-// The roads that stop every module before the first file is read (QTM, BZM, the M-Bus)
-// read every selected file first: a damaged one ends the command with the reader's reason
+// Every road stops the modules before the first file is read (QTM, BZM, the M-Bus and the
+// S-Bus): the download reads every selected file first: a damaged one ends the command with the reader's reason
 // while every module still runs its application, none asked, stopped or written.
 #include "test_download_fixture.h"
 
@@ -31,6 +31,8 @@ struct FileCheckCase {
 
 void PrintTo(const FileCheckCase& c, std::ostream* os) { *os << c.name; }
 
+bool pxmProfile(sim::Profile p) { return p == sim::Profile::MBus || p == sim::Profile::SBus; }
+
 // The third line of the file (its second data record) retyped to S4: its checksum still holds.
 void retypeThirdLine(const QString& path) {
     QFile f(path);
@@ -53,7 +55,7 @@ protected:
             SCOPED_TRACE(m);
             EXPECT_EQ(modules->mode(m), PxmModule::Mode::Application);
             EXPECT_TRUE(modules->loadedSections(m).isEmpty());
-            EXPECT_EQ(bootloaders->image(m, GetParam().profile == sim::Profile::MBus ? 6 : 2), before.value(m));
+            EXPECT_EQ(bootloaders->image(m, pxmProfile(GetParam().profile) ? 6 : 2), before.value(m));
         }
         EXPECT_FALSE(logHas(QStringLiteral("   Starting bootloader on all modules"))) << log().join('\n').toStdString();
         EXPECT_TRUE(answers->shown().empty()) << answers->texts().join('\n').toStdString();
@@ -64,7 +66,7 @@ protected:
     QList<QByteArray> flashes(int modulesThere) const {
         QList<QByteArray> out;
         for (int m = 0; m < modulesThere; ++m)
-            out << bootloaders->image(m, GetParam().profile == sim::Profile::MBus ? 6 : 2);
+            out << bootloaders->image(m, pxmProfile(GetParam().profile) ? 6 : 2);
         return out;
     }
 };
@@ -75,7 +77,7 @@ TEST_P(DownloadFileCheck, ADamagedFileEndsTheCommandBeforeAnyModuleIsStopped) {
     const int there = c.cylinders + 1;
     const QList<QByteArray> before = flashes(there);
     const QString damaged = dir.filePath(QStringLiteral("SECOND.S19"));
-    if (c.profile == sim::Profile::MBus) {
+    if (pxmProfile(c.profile)) {
         // A good file in the first row, the damaged one in the second: every file is read.
         bindFile(posApplication, pattern(900, 21), c.address, QStringLiteral("APPL.S19"));
         selectRow(posApplication);
@@ -107,7 +109,7 @@ TEST_P(DownloadFileCheck, ADamagedFileEndsTheCommandBeforeAnyModuleIsStopped) {
 // refused before the modules are stopped, as the download of each module would refuse it.
 TEST_P(DownloadFileCheck, AStartAddressInTheBootloadersMemoryEndsTheCommandBeforeAnyModuleIsStopped) {
     const FileCheckCase& c = GetParam();
-    if (c.profile != sim::Profile::MBus) GTEST_SKIP() << "QTM and BZM info blocks are not checked";
+    if (!pxmProfile(c.profile)) GTEST_SKIP() << "QTM and BZM info blocks are not checked";
     start(c.profile, c.cylinders);
     modGlobal::g_baseAdrAppl = 0;
     const int there = c.cylinders + 1;
@@ -134,5 +136,6 @@ TEST_P(DownloadFileCheck, AStartAddressInTheBootloadersMemoryEndsTheCommandBefor
 INSTANTIATE_TEST_SUITE_P(Roads, DownloadFileCheck,
                          ::testing::Values(FileCheckCase{"Qtm", sim::Profile::Qtm, 0, 0x10000},
                                            FileCheckCase{"Bzm", sim::Profile::Bzm, 0, 0x10000},
-                                           FileCheckCase{"MBus", sim::Profile::MBus, 2, 0x100000}),
+                                           FileCheckCase{"MBus", sim::Profile::MBus, 2, 0x100000},
+                                           FileCheckCase{"SBus", sim::Profile::SBus, 2, 0x100000}),
                          [](const auto& info) { return std::string(info.param.name); });

@@ -179,12 +179,15 @@ TEST_F(RestartTest, AModuleThatDoesNotStartAfterItsDownloadIsRed) {
     EXPECT_EQ(modules->mode(0), PxmModule::Mode::Bootloader);
 }
 
-// A Bootloader 2 download that no module took (its file lies where no bootloader goes)
-// says that it failed.
+// A Bootloader 2 download that no module took (every bootloader refuses its info block)
+// says that it failed. A file that lies where no bootloader goes is refused before any
+// module stops (the download's file check).
 TEST_F(RestartTest, ABootloader2DownloadThatEveryModuleFailedSaysSo) {
-    start(sim::Profile::SBus, 1);
+    sim::BootOptions boot = fastBoot();
+    boot.faults.refuseInfoBlock = true;
+    start(sim::Profile::SBus, 1, false, boot);
     answers->push(Dialogs::vbOK);  // the warning before a bootloader download
-    bindFile(posBootloader2, pattern(800, 38), 0x8000, QStringLiteral("BL2.S19"));
+    bindFile(posBootloader2, pattern(800, 38), 0x10100, QStringLiteral("BL2.S19"));
     select({0, 1});
     selectRow(posBootloader2);
     answerBootloaderQuestion(true);
@@ -195,8 +198,9 @@ TEST_F(RestartTest, ABootloader2DownloadThatEveryModuleFailedSaysSo) {
     EXPECT_FALSE(answers->anyTextContains(QStringLiteral("Download of Bootloader finished.")));
     EXPECT_TRUE(lampRed(0));
     EXPECT_TRUE(lampRed(1));
-    // Refused before anything was written: both run their programs again.
-    EXPECT_TRUE(allIn(1, PxmModule::Mode::Application)) << text();
+    // A refused info block may have begun the section: both stay in their bootloader, named.
+    EXPECT_TRUE(allIn(1, PxmModule::Mode::Bootloader)) << text();
+    EXPECT_TRUE(logHas(QStringLiteral("   Left in bootloader: PXM 0, PXM 1"))) << text();
 }
 
 // The bus goes away during the download: the restart does not wait through every module,

@@ -118,3 +118,18 @@ TEST_F(ExitTest, AClosingDuringACommandIsIgnoredAndExitKeepsItsModes) {
         EXPECT_TRUE(w->m_exiting);
     }
 }
+
+// The builder's report and scans serve the event loop: Exit and the close box wait for
+// their end, which would otherwise delete the working copy they read.
+TEST_F(ExitOrder, ExitAndTheCloseBoxWaitWhileTheBuilderRunsACommand) {
+    openEverything();
+    builder.running = true;
+    w->cmdExit->click();
+    EXPECT_FALSE(w->close());
+    EXPECT_TRUE(calls.empty());
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_FALSE(w->m_exiting);
+    builder.running = false;
+    w->cmdExit->click();
+    expectFullOrder();
+}

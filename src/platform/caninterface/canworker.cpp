@@ -13,6 +13,7 @@
 #include <QThread>
 #include <QVariant>
 #include <limits>
+#include <utility>
 
 #ifdef Q_OS_LINUX
 #include <netinet/in.h>
@@ -70,6 +71,7 @@ void CanWorker::report(qint32 code, const QString& message) {
 void CanWorker::open(const QString& plugin, const QString& interfaceName, int bitRate, Done done) {
     close();
     m_lost = false;
+    m_reportOpenFailure = !std::exchange(m_reopening, false);
     m_description = QStringLiteral("interface \"%1\" of plugin \"%2\"").arg(interfaceName, plugin);
     m_openDone = std::move(done);
     QString error;
@@ -110,7 +112,7 @@ void CanWorker::finishOpen(qint32 status, const QString& failure) {
             s->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     }
     if (status != CanStatus::Success) {
-        report(status, failure);
+        if (m_reportOpenFailure) report(status, failure);
         dropDevice();
     }
     auto done = std::move(m_openDone);

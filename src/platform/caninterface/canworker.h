@@ -98,6 +98,8 @@ private:
     QString m_openFailure;
     bool m_started = false;
     bool m_lost = false;    // the connection broke after it was made
+    bool m_reopening = false;          // the next open is a try at the lost converter
+    bool m_reportOpenFailure = true;   // false for such a try: the loss was told once
     Done m_openDone;
     QTimer m_openTimer;
 
@@ -106,7 +108,7 @@ private:
     TransmitQueue m_tx;
     bool m_dropReported = false;  // a raw frame was dropped and no raw frame has left since
     std::unique_ptr<SdoTransfer> m_transfer;
-    int m_serial = 0;  // of the running transfer: the tag of its frames in m_tx
+    int m_serial = UntiedTag + 1;  // of the running transfer: the tag of its frames in m_tx
     UploadDone m_transferDone;
     quint32 m_requestId = 0, m_responseId = 0;
     int m_timeoutMs = 200;

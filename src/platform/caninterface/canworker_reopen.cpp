@@ -22,6 +22,8 @@ void CanWorker::connectionLost(const QString& message) {
 // nothing of the modules behind the converter: the commands still wait for them.
 void CanWorker::reopen() {
     if (!m_lost || !m_started) return;
+    // The loss was told once; a try that fails again is no news.
+    m_reopening = true;
     open(m_reopenPlugin, m_reopenInterface, m_reopenBitRate, [this](qint32 status) {
         // The open began with a close; the bus ran before its loss and runs on.
         m_started = true;

@@ -1,0 +1,5 @@
+set_tests_properties(
+  FailureLogWriteFault.WhenTheFileCannotGrowTheOldLogStaysAndTheReasonIsShown
+  FailureLogWriteFault.CrashAKilledSaveLeavesTheOldLogOrTheNewOne
+  ErrDialog.SaveWritesBesideTheProgramAndAsksBeforeOverwriting
+  PROPERTIES RESOURCE_LOCK failure-log)
