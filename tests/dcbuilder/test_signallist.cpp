@@ -280,17 +280,13 @@ TEST_F(SignalList, ASheetImportedAsATableGetsItsColumnsFromTheFirstRow) {
 // does not.
 TEST_F(SignalList, AFormulaWithoutItsValueInACopiedColumnRefusesTheImport) {
     const auto write = [&](const QString& file, const char* comment) {
-        ASSERT_EQ(secondwriter::openpyxl(file, QStringLiteral(R"(
-wb = openpyxl.Workbook()
-ws = wb.active
-ws.title = "dcEnums"
+        ASSERT_EQ(secondwriter::openpyxlEnums(file, QStringLiteral(R"(
 ws.append(["name", "id", "minValue", "comment", "helper"])
 ws.append(["PAR_A", "=1+1", 1, %1, "=A2&B2"])
 ws.append(["PAR_B", 7, 2, "b"])
 alarms = wb.create_sheet("alarmEnums")
 alarms.append(["name", "criterion"])
 alarms.append(["ALM_A", 3])
-wb.save(path)
 )").arg(QString::fromLatin1(comment))),
                   QString());
     };
@@ -334,17 +330,13 @@ QStringList signalTables(const QString& db) {
 // with file, part and cell named, the tables as they were and no new version.
 TEST_F(SignalList, AWorkbookWithACellClaimedTwiceANumberThatIsNoneOrADeclarationChangesNothing) {
     const QString written = dir.filePath(QStringLiteral("written.xlsx"));
-    ASSERT_EQ(secondwriter::openpyxl(written, QStringLiteral(R"(
-wb = openpyxl.Workbook()
-ws = wb.active
-ws.title = "dcEnums"
+    ASSERT_EQ(secondwriter::openpyxlEnums(written, QStringLiteral(R"(
 ws.append(["name", "minValue", "comment"])
 ws.append(["PAR_A", 1, "first"])
 ws.append(["PAR_B", 2, "second"])
 alarms = wb.create_sheet("alarmEnums")
 alarms.append(["name", "criterion"])
 alarms.append(["ALM_A", 3])
-wb.save(path)
 )")),
               QString());
     const QString sheet = QStringLiteral("xl/worksheets/sheet1.xml");
@@ -396,15 +388,10 @@ TEST_F(SignalList, ADateCellGivesItsDateTextFromXlsxAndXls) {
         modExcel::closeExcelForm();
         modExcel::terminateExcel();
     };
-    ASSERT_EQ(secondwriter::openpyxl(book, QStringLiteral(R"(
-import datetime
-wb = openpyxl.Workbook()
-ws = wb.active
-ws.title = "dcEnums"
+    ASSERT_EQ(secondwriter::openpyxlEnums(book, QStringLiteral(R"(
 ws.append(["name", "minValue", "comment"])
 ws.append(["PAR_A", datetime.date(2024, 3, 15), datetime.date(2024, 3, 15)])
 ws.append(["PAR_B", 4, "b"])
-wb.save(path)
 )")),
               QString());
     import(book);
@@ -442,13 +429,9 @@ TEST_F(SignalList, XlsFormulaCellsAreReadOrRefuseTheSheet) {
 
 // importExcelSheet reads every column: a cell without value leaves the old table alone.
 TEST_F(SignalList, ASheetImportedAsATableIsRefusedForACellWithoutValue) {
-    ASSERT_EQ(secondwriter::openpyxl(book, QStringLiteral(R"(
-wb = openpyxl.Workbook()
-ws = wb.active
-ws.title = "dcEnums"
+    ASSERT_EQ(secondwriter::openpyxlEnums(book, QStringLiteral(R"(
 ws.append(["name", "comment", "low"])
 ws.append(["PAR_A", "a", "=1+2"])
-wb.save(path)
 )")),
               QString());
     modExcel::initiateExcel(builder());

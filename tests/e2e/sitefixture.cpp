@@ -81,6 +81,16 @@ void SiteTest::formLoad(const QString& switches) {
 
 QString SiteTest::filePath(const QString& name) const { return QDir(dir.path()).filePath(name); }
 
+void SiteTest::writeSiteBesideTemplates(const QString& root, QString& siteDir) {
+    siteDir = QDir(root).filePath(QStringLiteral("site"));
+    ASSERT_TRUE(QDir().mkpath(siteDir));
+    QString error;
+    ASSERT_TRUE(simconfig::writeSite(siteDir, site, &error)) << error.toStdString();
+    ASSERT_TRUE(QDir(root).mkpath(QStringLiteral("PXM_Templates")));
+    ASSERT_TRUE(testsupport::writeFile(QDir(root).filePath(QStringLiteral("PXM_Templates/HWInfoBlockVersion07.bin")),
+                                       QByteArray(312, '\0')));
+}
+
 QStringList SiteTest::logLines() const {
     QStringList lines;
     for (int i = 0; w && i < w->lstMessage->count(); ++i) lines << w->lstMessage->item(i)->text();

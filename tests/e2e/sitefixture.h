@@ -50,6 +50,9 @@ protected:
     // Loads the main window with the command line, "/db=" and the folder added.
     void formLoad(const QString& switches);
     QString filePath(const QString& name) const;
+    // The site written again into root/site with the repair's templates beside it, in
+    // root/PXM_Templates; siteDir is root/site.
+    void writeSiteBesideTemplates(const QString& root, QString& siteDir);
     // The main window's log so far.
     QStringList logLines() const;
 

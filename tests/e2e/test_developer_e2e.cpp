@@ -53,15 +53,8 @@ TEST_F(SiteTest, TheDeveloperOpensTheBuilderAndTheRepairThroughTheMenus) {
     startSite("qtm", 2);
     // The site in a folder of its own: the repair's templates lie beside it.
     QTemporaryDir root;
-    const QString siteDir = QDir(root.path()).filePath(QStringLiteral("site"));
-    ASSERT_TRUE(QDir().mkpath(siteDir));
-    QString error;
-    ASSERT_TRUE(simconfig::writeSite(siteDir, site, &error)) << error.toStdString();
-    ASSERT_TRUE(QDir(root.path()).mkpath(QStringLiteral("PXM_Templates")));
-    QFile templ(QDir(root.path()).filePath(QStringLiteral("PXM_Templates/HWInfoBlockVersion07.bin")));
-    ASSERT_TRUE(templ.open(QIODevice::WriteOnly));
-    templ.write(QByteArray(312, '\0'));
-    templ.close();
+    QString siteDir;
+    ASSERT_NO_FATAL_FAILURE(writeSiteBesideTemplates(root.path(), siteDir));
     makeDataContainer(siteDir);
 
     VirtualDisplay display;

@@ -118,13 +118,8 @@ TEST_F(WindowManagerTest, AModulePickedWithTheMouseInTheRepairListIsRead) {
     startSite("qtm", 2);
     // The site in a folder of its own: the repair's templates lie beside it.
     QTemporaryDir root;
-    const QString siteDir = QDir(root.path()).filePath(QStringLiteral("site"));
-    ASSERT_TRUE(QDir().mkpath(siteDir));
-    QString error;
-    ASSERT_TRUE(simconfig::writeSite(siteDir, site, &error)) << error.toStdString();
-    ASSERT_TRUE(QDir(root.path()).mkpath(QStringLiteral("PXM_Templates")));
-    ASSERT_TRUE(testsupport::writeFile(QDir(root.path()).filePath(QStringLiteral("PXM_Templates/HWInfoBlockVersion07.bin")),
-                                       QByteArray(312, '\0')));
+    QString siteDir;
+    ASSERT_NO_FATAL_FAILURE(writeSiteBesideTemplates(root.path(), siteDir));
     startProgram({"/QTM", "/develop", "/db=" + siteDir});
     const QString main = mainWindow(QStringLiteral("for QTM$"));
     ASSERT_FALSE(main.isEmpty()) << loader.readAll().toStdString();

@@ -66,6 +66,30 @@ protected:
         w->cmdDownload_Click();
         commandEnded = true;
     }
+    // An application download to modules 0 and 1 on the S-Bus, restart answered yes, whose
+    // cable comes off after module 1's download says "ok" (its first "ok" is from its
+    // bootloader start); with backAfterMs > 0 the connection comes back that long after.
+    // True once the bus was lost.
+    bool downloadLosingTheBus(int seed, int backAfterMs = 0) {
+        start(sim::Profile::SBus, 1);
+        chooseApplication(pattern(1500, seed), 0x100000, QStringLiteral("APPL.S19"), {0, 1});
+        answerBootloaderQuestion(true);
+        answers->push(Dialogs::vbYes);  // "Restart application?"
+        CANInterface& adapter = *frmCANopen::instance().m_CANInterface;
+        bool lost = false;
+        const QMetaObject::Connection watch =
+            QObject::connect(w->lstMessage->model(), &QAbstractItemModel::rowsInserted, w.get(), [&, backAfterMs] {
+                if (lost || count(QStringLiteral("      PXM 1: ok")) < 2) return;
+                lost = true;
+                emit adapter.ErrorEvent(0, CanStatus::HardwareError, QStringLiteral("lost the connection"));
+                if (backAfterMs > 0)
+                    QTimer::singleShot(backAfterMs, w.get(),
+                                       [&adapter] { emit adapter.ReconnectEvent(0, QStringLiteral("connection back")); });
+            });
+        w->cmdDownload_Click();
+        QObject::disconnect(watch);
+        return lost;
+    }
     std::atomic<bool> commandEnded{false};
     std::atomic<int> askedDuring{0}, askedAfter{0};
 };
@@ -206,23 +230,7 @@ TEST_F(RestartTest, ABootloader2DownloadThatEveryModuleFailedSaysSo) {
 // The bus goes away during the download: the restart does not wait through every module,
 // says so once and names the modules left in their bootloader.
 TEST_F(RestartTest, ALostBusStopsTheWaitsAndNamesTheModulesLeft) {
-    start(sim::Profile::SBus, 1);
-    chooseApplication(pattern(1500, 39), 0x100000, QStringLiteral("APPL.S19"), {0, 1});
-    answerBootloaderQuestion(true);
-    answers->push(Dialogs::vbYes);  // "Restart application?"
-    CANInterface& adapter = *frmCANopen::instance().m_CANInterface;
-    bool lost = false;
-    // Module 1's "ok" comes once from its bootloader start and once from its download: the
-    // cable comes off after the second.
-    QObject::connect(w->lstMessage->model(), &QAbstractItemModel::rowsInserted, w.get(), [&] {
-        if (lost || count(QStringLiteral("      PXM 1: ok")) < 2) return;
-        lost = true;
-        emit adapter.ErrorEvent(0, CanStatus::HardwareError, QStringLiteral("lost the connection"));
-    });
-
-    w->cmdDownload_Click();
-
-    EXPECT_TRUE(lost);
+    EXPECT_TRUE(downloadLosingTheBus(39));
     EXPECT_EQ(count(QStringLiteral("   CAN bus lost: the applications cannot be started.")), 1) << text();
     EXPECT_TRUE(logHas(QStringLiteral("   Left in bootloader: PXM 0, PXM 1"))) << text();
     EXPECT_EQ(modules->mode(0), PxmModule::Mode::Bootloader);
@@ -231,22 +239,7 @@ TEST_F(RestartTest, ALostBusStopsTheWaitsAndNamesTheModulesLeft) {
 
 // The bus comes back while the restart waits for it: the modules stopped are started.
 TEST_F(RestartTest, ABusBackInTimeLetsTheRestartStartTheModules) {
-    start(sim::Profile::SBus, 1);
-    chooseApplication(pattern(1500, 42), 0x100000, QStringLiteral("APPL.S19"), {0, 1});
-    answerBootloaderQuestion(true);
-    answers->push(Dialogs::vbYes);  // "Restart application?"
-    CANInterface& adapter = *frmCANopen::instance().m_CANInterface;
-    bool lost = false;
-    QObject::connect(w->lstMessage->model(), &QAbstractItemModel::rowsInserted, w.get(), [&] {
-        if (lost || count(QStringLiteral("      PXM 1: ok")) < 2) return;
-        lost = true;
-        emit adapter.ErrorEvent(0, CanStatus::HardwareError, QStringLiteral("lost the connection"));
-        QTimer::singleShot(1500, w.get(), [&adapter] { emit adapter.ReconnectEvent(0, QStringLiteral("connection back")); });
-    });
-
-    w->cmdDownload_Click();
-
-    EXPECT_TRUE(lost);
+    EXPECT_TRUE(downloadLosingTheBus(42, 1500));
     EXPECT_EQ(count(QStringLiteral("   CAN bus lost: the applications cannot be started.")), 0) << text();
     EXPECT_FALSE(logHas(QStringLiteral("   Left in bootloader: PXM 0, PXM 1"))) << text();
     EXPECT_TRUE(waitFor([&] { return allIn(1, PxmModule::Mode::Application); })) << text();

@@ -9,6 +9,7 @@
 #include "errorlog.h"
 
 #include <gtest/gtest.h>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,28 @@ struct ReadCase {
     int size = 0;
     std::vector<Piece> pieces = {};  // the rest of the image is 0x00
 };
+
+// A damaged file and what the reader says of it.
+struct Refusal {
+    const char* name;
+    std::string content;
+    int line;  // 0: the file as a whole
+    const char* reason;
+};
+
+// Each file, written to path in turn, is refused with the path, the line and the reason.
+void expectRefused(const QString& path, std::span<const Refusal> cases) {
+    for (const auto& t : cases) {
+        SCOPED_TRACE(t.name);
+        writeFile(path, QByteArray::fromStdString(t.content));
+        QByteArray image;
+        qint32 start = 0;
+        QString error;
+        EXPECT_FALSE(g_sRecToBin(path, image, start, error));
+        const QString where = t.line > 0 ? QStringLiteral(", line %1: ").arg(t.line) : QStringLiteral(": ");
+        EXPECT_EQ(error, QDir::toNativeSeparators(path) + where + QString::fromLatin1(t.reason));
+    }
+}
 
 }  // namespace
 
@@ -166,12 +189,7 @@ TEST(SRecord, DamagedFilesAreRefusedNamingTheLine) {
         record[1] = type;
         return record;
     };
-    const struct {
-        const char* name;
-        std::string content;
-        int line;  // 0: the file as a whole
-        const char* reason;
-    } cases[] = {
+    const Refusal cases[] = {
         {"characters after the checksum", lines({s0, r1, r2 + "x", r3, s9}), 3, "characters after the checksum"},
         {"a hex digit after the checksum", lines({s0, r1, r2 + "0", r3, s9}), 3, "characters after the checksum"},
         {"two records joined by a CR", lines({s0, r1, r2 + "\r" + r3, s9}), 3, "characters after the checksum"},
@@ -203,16 +221,7 @@ TEST(SRecord, DamagedFilesAreRefusedNamingTheLine) {
     QTemporaryDir dir;
     ErrorLog errors;
     const QString path = dir.filePath("damaged.s19");
-    for (const auto& t : cases) {
-        SCOPED_TRACE(t.name);
-        writeFile(path, QByteArray::fromStdString(t.content));
-        QByteArray image;
-        qint32 start = 0;
-        QString error;
-        EXPECT_FALSE(g_sRecToBin(path, image, start, error));
-        const QString where = t.line > 0 ? QStringLiteral(", line %1: ").arg(t.line) : QStringLiteral(": ");
-        EXPECT_EQ(error, QDir::toNativeSeparators(path) + where + QString::fromLatin1(t.reason));
-    }
+    expectRefused(path, cases);
     // The reason of a missing file, and no reason left over from a refusal after a success.
     QByteArray image;
     qint32 start = 0;
@@ -243,12 +252,7 @@ TEST(SRecord, ADamagedRecordTypeIsRefusedNamingTheLine) {
         if (damaged > 0) ls[size_t(damaged - 1)] = retyped(ls[size_t(damaged - 1)], to);
         return lines(ls);
     };
-    const struct {
-        const char* name;
-        std::string content;
-        int line;
-        const char* reason;
-    } cases[] = {
+    const Refusal cases[] = {
         {"S2 data record turned into S4", file(2, 3, '4'), 3, "an S4 record, a reserved type that holds no data"},
         {"S1 data record turned into S4", file(1, 2, '4'), 2, "an S4 record, a reserved type that holds no data"},
         {"S2 data record turned into S1", file(2, 3, '1'), 3, "an S1 record in a file of S2 records"},
@@ -266,15 +270,7 @@ TEST(SRecord, ADamagedRecordTypeIsRefusedNamingTheLine) {
     QTemporaryDir dir;
     ErrorLog errors;
     const QString path = dir.filePath("retyped.s28");
-    for (const auto& t : cases) {
-        SCOPED_TRACE(t.name);
-        writeFile(path, QByteArray::fromStdString(t.content));
-        QByteArray image;
-        qint32 start = 0;
-        QString error;
-        EXPECT_FALSE(g_sRecToBin(path, image, start, error));
-        EXPECT_EQ(error, QDir::toNativeSeparators(path) + QStringLiteral(", line %1: ").arg(t.line) + QString::fromLatin1(t.reason));
-    }
+    expectRefused(path, cases);
     // The undamaged files of each type read whole.
     for (int type = 1; type <= 3; ++type) {
         SCOPED_TRACE(type);

@@ -22,6 +22,11 @@ QString openpyxl(const QString& path, const QString& body) {
     return QString();
 }
 
+QString openpyxlEnums(const QString& path, const QString& rows) {
+    return openpyxl(path, QStringLiteral("import datetime\nwb = openpyxl.Workbook()\nws = wb.active\nws.title = \"dcEnums\"\n") +
+                              rows + QStringLiteral("\nwb.save(path)\n"));
+}
+
 ZipEntry zipEntry(const QByteArray& zip, const QString& name) {
     ZipEntry e;
     const QByteArray wanted = name.toUtf8();

@@ -10,6 +10,9 @@ namespace secondwriter {
 // Runs `body` under Debian's own Python with `openpyxl` imported and `path` bound to the
 // file to write. Returns the script's error output, empty on success.
 QString openpyxl(const QString& path, const QString& body);
+// The same for a workbook whose active sheet `ws` is named "dcEnums": `rows` fills it (and
+// may add sheets to `wb`, with `datetime` imported) before the workbook is saved to path.
+QString openpyxlEnums(const QString& path, const QString& rows);
 
 // One entry of a zip: where its local header, its central-directory record and its
 // compressed bytes start.

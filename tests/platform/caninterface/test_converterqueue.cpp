@@ -25,6 +25,16 @@ protected:
         converter.emplace(o);
         CanTest::SetUp();
     }
+    // Through a converter with these options, the answer's time-out set, to a peer that
+    // stores what it is sent.
+    std::shared_ptr<Stored> storingThrough(sim::ConverterDevice::Options o, qint32 sdoTimeoutMs) {
+        through(o);
+        qint32 st = 0;
+        can.setSdoTimeout(sdoTimeoutMs, st);
+        auto s = std::make_shared<Stored>();
+        peer->setScript(downloadServer(s));
+        return s;
+    }
     void SetUp() override {}
     void TearDown() override {
         if (converter) CanTest::TearDown();
@@ -54,11 +64,7 @@ struct WarningsHeard {
 // 127 segments through a queue of one frame at 20 kbit/s take some 800 ms to leave, four
 // times the time-out: the wait for the answer starts only once they have.
 TEST_F(ConverterCanTest, ABlockSlowerOnTheWireThanTheTimeOutSucceeds) {
-    through({1, 20000});
-    qint32 st = 0;
-    can.setSdoTimeout(200, st);
-    auto s = std::make_shared<Stored>();
-    peer->setScript(downloadServer(s));
+    const auto s = storingThrough({1, 20000}, 200);
     const QByteArray data = pattern(127 * 7);
     QElapsedTimer t;
     t.start();
@@ -71,11 +77,8 @@ TEST_F(ConverterCanTest, ABlockSlowerOnTheWireThanTheTimeOutSucceeds) {
 }
 
 TEST_F(ConverterCanTest, AConverterThatTakesNothingFailsTheTransferAndDropsRawFramesSayingSoOnce) {
-    through({0, 125000});
+    storingThrough({0, 125000}, 300);
     qint32 st = 0;
-    can.setSdoTimeout(300, st);
-    auto s = std::make_shared<Stored>();
-    peer->setScript(downloadServer(s));
     WarningsHeard heard;
     EXPECT_EQ(download(pattern(100), true), CanStatus::TransmitQueueFull);
     EXPECT_EQ(heard.containing("transmit queue of the converter full, no frame has left for 300 ms (No buffer space available)"), 1);

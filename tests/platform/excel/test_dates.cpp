@@ -25,11 +25,7 @@ const struct {
 // The same rows written by openpyxl; `setup` changes the workbook before the rows.
 QString writeDates(const QTemporaryDir& dir, const QString& name, const QString& setup) {
     const QString path = dir.filePath(name);
-    const QString error = secondwriter::openpyxl(path, QStringLiteral(R"(
-import datetime
-wb = openpyxl.Workbook()
-ws = wb.active
-ws.title = "dcEnums"
+    const QString error = secondwriter::openpyxlEnums(path, QStringLiteral(R"(
 ws.append(["name", "minValue"])
 rows = [
     ("PAR_DATE", datetime.date(2024, 3, 15), "YYYY-MM-DD"),
@@ -44,7 +40,6 @@ rows = [
 for name, value, form in rows:
     ws.append([name, value])
     ws.cell(row=ws.max_row, column=2).number_format = form
-wb.save(path)
 )").arg(setup));
     EXPECT_EQ(error, QString());
     return path;

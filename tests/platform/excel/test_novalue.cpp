@@ -16,14 +16,10 @@ using excel::Workbook;
 TEST(CellsWithoutValue, AnOpenpyxlFormulaHasNoValueAndIsNoEmptyCell) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("generated.xlsx"));
-    ASSERT_EQ(secondwriter::openpyxl(path, QStringLiteral(R"(
-wb = openpyxl.Workbook()
-ws = wb.active
-ws.title = "dcEnums"
+    ASSERT_EQ(secondwriter::openpyxlEnums(path, QStringLiteral(R"(
 ws.append(["name", "minValue", "comment", "flag", "empty"])
 ws.append(["PAR_A", "=1+2", '="a"&"b"', True, None])
 ws.append(["PAR_B", 5, "text", False])
-wb.save(path)
 )")),
               QString());
     QString error;
