@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -55,9 +56,15 @@ protected:
         static const char* const tags[frmMain::sectionRows] = {"6", "4", "7", "3", "5"};
         for (int pos = 0; pos < frmMain::sectionRows; ++pos) vbControls::setTag(w->chkLoadSection[pos], tags[pos]);
     }
+    // A name other than "---" is made a file that converts, where its section may lie: the
+    // download reads every file before a module stops.
     void bind(int pos, const QString& text) {
-        w->txtEmh[pos]->setText(text);
-        vbControls::setTag(w->txtEmh[pos], text == "---" ? QString() : text);
+        const QString path = text == "---" ? QString() : QDir(m_files.path()).filePath(text);
+        if (!path.isEmpty()) {
+            ASSERT_TRUE(modDownload::g_binToSRec(QByteArray(64, 'x'), pos == posBootloader2 ? 0x20000 : 0x100000, "S37", path));
+        }
+        w->txtEmh[pos]->setText(text == "---" ? text : path);
+        vbControls::setTag(w->txtEmh[pos], path);
     }
     void check(QCheckBox* box) { vbCheck::setValue(box, vbCheck::vbChecked); }
     // The module and the section row ticked, the row's file bound.
@@ -73,6 +80,7 @@ protected:
     }
 
     RecordingUpdater updater;
+    QTemporaryDir m_files;
 };
 
 bool hourglass() { return QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor; }

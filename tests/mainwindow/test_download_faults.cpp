@@ -17,6 +17,7 @@
 #include "services/modglobal.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -73,20 +74,21 @@ TEST_F(DownloadBusTest, AModuleIdleAtTheFirstPollHasFinishedAndAnImageOfOneBlock
     EXPECT_TRUE(errors.empty());
 }
 
-// A file that vanished after the check, or that is no S-record file, gives the module
-// nothing: a red lamp and a line that names it, not the silence of a module that is fine.
-TEST_F(DownloadBusTest, AModuleThatReceivedNothingIsRedAndNamed) {
+// A file that vanished after the check, or that is no S-record file, is refused before a
+// module stops: the reader's reason is named, and both modules run on as they did.
+TEST_F(DownloadBusTest, AFileThatVanishedOrIsNoSRecordFileStopsNoModule) {
     struct Case {
         const char* name;
         std::function<void(const QString& path)> spoil;
+        const char* reason;
     };
     const Case cases[] = {
-        {"file deleted after the check", [](const QString& path) { QFile::remove(path); }},
+        {"file deleted after the check", [](const QString& path) { QFile::remove(path); }, "the file cannot be opened"},
         {"no S-record file", [](const QString& path) {
              QFile f(path);
              ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
              f.write("this is no S-record file\r\n");
-         }},
+         }, "line 1: "},
     };
     start(sim::Profile::SBus, 1, true);
     select({0, 1});
@@ -97,23 +99,26 @@ TEST_F(DownloadBusTest, AModuleThatReceivedNothingIsRedAndNamed) {
         updater.updated.clear();
         const QByteArray factory = bootloaders->image(1, 6);
         bindFile(posApplication, pattern(1000, 13), 0x100000, QStringLiteral("APPL.S19"));
-        c.spoil(vbControls::tag(w->txtEmh[posApplication]));
+        const QString path = vbControls::tag(w->txtEmh[posApplication]);
+        c.spoil(path);
 
         w->cmdDownload_Click();
 
+        const QStringList lines = log();
+        const qsizetype at = lines.indexOf(QStringLiteral("   Download aborted because conversion S19-to-binary failed."));
+        ASSERT_GE(at, 0) << lines.join('\n').toStdString();
+        EXPECT_TRUE(lines.value(at + 1).startsWith(QStringLiteral("      ") + QDir::toNativeSeparators(path)));
+        EXPECT_TRUE(lines.value(at + 1).contains(QLatin1String(c.reason))) << lines.value(at + 1).toStdString();
+        EXPECT_FALSE(logHas(QStringLiteral("   Starting bootloader on all modules"))) << lines.join('\n').toStdString();
         for (int m = 0; m < 2; ++m) {
             SCOPED_TRACE(m);
-            EXPECT_EQ(count(QStringLiteral("PXM %1: Download aborted because conversion S19-to-binary failed.").arg(m)), 1)
-                << log().join('\n').toStdString();
-            EXPECT_TRUE(lampRed(m));
+            EXPECT_FALSE(lampRed(m));
             EXPECT_FALSE(updater.updated.contains(updatedLine(m)));
+            EXPECT_EQ(modules->mode(m), PxmModule::Mode::Application);
+            EXPECT_TRUE(modules->loadedSections(m).isEmpty());
         }
         EXPECT_EQ(bootloaders->image(1, 6), factory);
         EXPECT_TRUE(w->cmdDownload->isEnabled());
-        // Nothing was written: both run their programs again, the lamps stay red.
-        EXPECT_TRUE(waitFor([&] {
-            return modules->mode(0) == PxmModule::Mode::Application && modules->mode(1) == PxmModule::Mode::Application;
-        })) << log().join('\n').toStdString();
     }
     EXPECT_TRUE(errors.empty());
 }
