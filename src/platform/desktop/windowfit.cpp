@@ -64,6 +64,9 @@ static void keepInside(QWidget* window, const QRect& area, const QMargins& frame
 void fitToContent(QWidget* window) {
     const QRect area = workArea(window);
     if (!area.isValid()) return;
+    // A page that grew since its window was laid out (the update window beside the main
+    // window's controls): the layout forgets the size hint it keeps of the old page.
+    for (QScrollArea* a : window->findChildren<QScrollArea*>(QStringLiteral("scrollingPage"))) a->updateGeometry();
     const QMargins frame = frameOf(window);
     const QSize room = area.size().shrunkBy(frame);
     QSize wanted = window->sizeHint().expandedTo(window->minimumSizeHint());
