@@ -4,6 +4,7 @@
 // info block and the hardware info block. CANopen's own COB-IDs are in caninterface/canopenids.h,
 // the SDO bytes in caninterface/sdoprotocol.h.
 #include <QtGlobal>
+#include <array>
 
 namespace moduleProtocol {
 
@@ -48,6 +49,12 @@ constexpr qint16 loadingFlashedPxm = 255;
 
 // ---- Modules: 0 (the spare on the M-Bus) to 14 ----
 constexpr int moduleCount = 15;
+// One flag per module: selected, stopped, written, done.
+using Selection = std::array<bool, moduleCount>;
+// What a module's heartbeat says it runs; the values are those the lamps and the
+// connection-state list have always used.
+enum class ModuleState : qint32 { none = 0, application = 1, bootloader = 2 };
+using ModuleStates = std::array<ModuleState, moduleCount>;
 
 // ---- Node ids: module number + base ----
 // The defaults of the configuration's base items.
@@ -69,6 +76,12 @@ constexpr qint32 cobIdSymbolValue = 0x411;
 constexpr qint32 cobIdUserLevel = 0x482;
 // The PC's own heartbeat.
 constexpr quint8 pcNode = 9;
+// A symbol key: the symbol number in the low 12 bits, the module times 4096 above it.
+constexpr qint32 symbolKeyModuleStep = 4096;
+constexpr qint32 symbolNumberMask = 0xFFF;
+constexpr qint32 symbolKey(qint32 symbol, int module) { return symbol + symbolKeyModuleStep * module; }
+constexpr qint32 symbolOfKey(qint32 key) { return key & symbolNumberMask; }
+constexpr int moduleOfKey(qint32 key) { return int(key >> 12); }
 
 // ---- Section info block ----
 // S is infoBlockSize, or hwInfoBlockSize for section 1. Numbers are unsigned 32-bit
