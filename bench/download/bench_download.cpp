@@ -22,6 +22,7 @@
 //                                                          itself; N frames, 0: none)
 //
 // --gaps adds, for each run, where the bus stood idle: summed by the frames around it.
+#include "app/wiring.h"
 #include "can/canmessageform.h"
 #include "can/frmcanopen.h"
 #include "can/modheartbeatcontrol.h"
@@ -31,7 +32,6 @@
 #include "desktop/timeservice.h"
 #include "lib/buslog.h"
 #include "lib/bustiming.h"
-#include "mainwindow/canlinks.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/vbcheckbox.h"
 #include "mainwindow/vbcontrols.h"
@@ -232,8 +232,10 @@ double runOnce(int rate, int size, int queueLength) {
     std::optional<cansim::ConverterScope> converter;
     if (queueLength > 0) converter.emplace(sim::ConverterDevice::Options{queueLength, rate});
     frmMain w;
-    frmMain::setInstance(&w);
-    canLinks::install();
+    // Wired as main() wires it; run-time errors still go to the terminal.
+    ErrPtnr::ErrorHandler& errors = ErrPtnr::errorHandlerLink::get();
+    wiring::install(w);
+    ErrPtnr::errorHandlerLink::install(&errors);
     modHeartBeatControl::g_initialise();  // as the bus set-up does: supervision afresh
     double dllVersion = 0;
     if (!frmCANopen::instance().g_initialise(CanMessageForm{}, dllVersion, QStringLiteral("S-Bus"), false, 0)) {

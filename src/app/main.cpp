@@ -1,10 +1,7 @@
 // The program starts by loading its main window with the command line; the window's load
 // is the whole start-up, and closing it is the way out.
-#include "mainwindow/canlinks.h"
-#include "mainwindow/dcbuilderlinks.h"
+#include "app/wiring.h"
 #include "mainwindow/frmmain.h"
-#include "services/errtrap.h"
-#include "updater/updaterinstall.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -14,18 +11,12 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("PXM Loader"));
     QApplication::setApplicationVersion(QStringLiteral("5.0.0"));
 
-    // From here on every trapped run-time error is shown in the error dialog.
-    ErrPtnr::g_installErrorForm();
-    canLinks::install();
-    dcBuilderLinks::install();
-
     // The switches are looked for anywhere in the whole line, as one text.
     const QString commandLine = QApplication::arguments().mid(1).join(QLatin1Char(' '));
     frmMain mainWindow;
-    frmMain::setInstance(&mainWindow);
-    updater::install(mainWindow);
+    wiring::install(mainWindow);
     mainWindow.Form_Load(commandLine);
     const int code = mainWindow.isVisible() ? app.exec() : 0;
-    updater::uninstall();
+    wiring::uninstall();
     return code;
 }

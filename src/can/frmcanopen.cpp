@@ -97,7 +97,7 @@ void frmCANopen::closeEvent(QCloseEvent* e) {
 void frmCANopen::initSDOTransferMode() { m_transferMode.fill(kModeUnknown); }
 
 void frmCANopen::g_resetSDOTransferMode(qint16 module) {
-    if (module >= 0 && module < kModules) m_transferMode[module] = kModeUnknown;
+    if (module >= 0 && module < moduleProtocol::moduleCount) m_transferMode[module] = kModeUnknown;
 }
 
 // The plugin and interface of a device number: canInterface_0 and _1 name the two
@@ -112,7 +112,7 @@ void frmCANopen::configureDevice(quint8 deviceNo) {
 bool frmCANopen::g_initialise(const CanMessageForm& messageForm_, double& dllVersion_, const QString& busName_,
                               bool darvo_, quint8 deviceNo_) {
     initSDOTransferMode();
-    if (g_noCAN) return true;
+    if (m_noCAN) return true;
 
     load();
     setCursor(Qt::WaitCursor);
@@ -235,7 +235,7 @@ bool frmCANopen::g_initialise(const CanMessageForm& messageForm_, double& dllVer
             if (m_messageForm.addMessage) m_messageForm.addMessage(text);
         });
         ignoring([&] { if (m_messageForm.errorSignal) m_messageForm.errorSignal(true); });
-        g_noCAN = true;
+        m_noCAN = true;
         unsetCursor();
     }
     return ok;
@@ -264,7 +264,7 @@ void frmCANopen::g_releaseCanOpen(bool onlyHW_) {
 }
 
 bool frmCANopen::g_setOperational(quint8 node_, bool noMessage_) {
-    if (g_noCAN) return true;
+    if (m_noCAN) return true;
     bool ok = false;
     trap(kObject, "g_setOperational", [&] {
         qint32 status = CanStatus::InterfaceError;

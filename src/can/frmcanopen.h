@@ -11,6 +11,7 @@
 // creates the component and starts the 200 ms heartbeat-control tick and the 500 ms PC
 // heartbeat; an unload (the exit procedure's) releases the master and stops both.
 // Closing the test view only hides it.
+#include "can/canmaster.h"
 #include "can/canmessageform.h"
 #include "can/moduleprotocol.h"
 
@@ -32,17 +33,22 @@ class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 
-class frmCANopen : public QWidget {
+class frmCANopen : public QWidget, public CanMaster {
     Q_OBJECT
 public:
     static frmCANopen& instance();
     ~frmCANopen() override;
 
-    // ---- Public members ----
-    // Block transfer is also allowed for bootloaders older than version 3.0.
-    bool g_blockTransferEnable = false;
-    // CAN is not available: every bus operation then succeeds without touching a board.
-    bool g_noCAN = false;
+    // ---- Flags (see CanMaster) ----
+    bool g_noCAN() const override { return m_noCAN; }
+    void set_g_noCAN(bool on) override { m_noCAN = on; }
+    bool g_blockTransferEnable() const override { return m_blockTransferEnable; }
+    void set_g_blockTransferEnable(bool on) override { m_blockTransferEnable = on; }
+    bool g_bootupReceived() const override;
+    void set_g_bootupReceived(bool on) override;
+    bool g_heartBeatRefresh() const override;
+    void set_g_heartBeatRefresh(bool on) override;
+
     // The component; exists while the window is loaded.
     std::unique_ptr<CANInterface> m_CANInterface;
 
@@ -51,46 +57,56 @@ public:
     // the device from the configuration, with one retry on the next number. dllVersion_
     // receives the component's version.
     bool g_initialise(const CanMessageForm& messageForm_, double& dllVersion_, const QString& busName_, bool darvo_,
-                      quint8 deviceNo_);
-    void g_releaseCanOpen(bool onlyHW_);
+                      quint8 deviceNo_) override;
+    void g_releaseCanOpen(bool onlyHW_) override;
     // NMT start; node 0 starts all nodes.
-    bool g_setOperational(quint8 node_, bool noMessage_ = false);
+    bool g_setOperational(quint8 node_, bool noMessage_ = false) override;
 
     // ---- SDO ----
     // rxLen_ returns the number of bytes received.
     bool g_readSDO(quint8 node_, qint32 index_, quint8 subIndex_, qint32& rxLen_, QByteArray& rxData_,
-                   bool recursiveCall_ = false, bool noMessage_ = false, bool noBlockTransfer_ = false);
+                   bool recursiveCall_ = false, bool noMessage_ = false, bool noBlockTransfer_ = false) override;
     // txLen_ only serves the block decision; the data give the length. timeout_ > 0 is the
     // SDO time-out for this write only (200 ms afterwards).
     bool g_writeSDO(quint8 node_, qint32 index_, quint8 subIndex_, qint32 txLen_, const QByteArray& txData_,
-                    bool noMessage_ = false, qint32 timeout_ = 0);
+                    bool noMessage_ = false, qint32 timeout_ = 0) override;
     // Whether the module runs the program that cobIDoffset_ (a node-id base) names.
-    bool g_searchNode(qint16 moduleID_, quint8 cobIDoffset_, bool noMessage_, qint32& returnVal_);
+    bool g_searchNode(qint16 moduleID_, quint8 cobIDoffset_, bool noMessage_, qint32& returnVal_) override;
     // The bootloader version from 0x100A ("3.10" gives 3.1); 0 when unreadable.
-    double g_getBootLoaderVersion(quint8 node_);
+    double g_getBootLoaderVersion(quint8 node_) override;
     // The hardware version number from 0x1009 as decimal text; "X" for an empty text, "?"
     // when unreadable.
-    QString g_getHardwareVersion(qint16 cylNo_, bool isInBootloader_);
+    QString g_getHardwareVersion(qint16 cylNo_, bool isInBootloader_) override;
     // The next transfer asks the module's bootloader version again.
-    void g_resetSDOTransferMode(qint16 module);
+    void g_resetSDOTransferMode(qint16 module) override;
 
     // ---- Received messages and raw symbol messages ----
     // Drains the received messages now.
-    void g_forceHeartBeatCheck();
+    void g_forceHeartBeatCheck() override;
     // Switches the publication of a symbol on (1) or off (0); only while initialised.
-    bool g_setServiceBit(qint32 idAndCyl_, quint8 state_);
-    bool g_setUserLevel(quint8 level_);
+    bool g_setServiceBit(qint32 idAndCyl_, quint8 state_) override;
+    bool g_setUserLevel(quint8 level_) override;
     // Writes a symbol value (four bytes) to cylinder cylNo_.
-    bool g_writeSymbol(qint32 idAndCyl_, qint16 cylNo_, const QByteArray& value_);
+    bool g_writeSymbol(qint32 idAndCyl_, qint16 cylNo_, const QByteArray& value_) override;
+
+    // ---- What the CAN part knows of the modules (see CanMaster) ----
+    moduleProtocol::ModuleStates heartBeatStates() override;
+    moduleProtocol::ModuleStates connectionStates() override;
+    moduleProtocol::ModuleState moduleState(int module) override;
+    moduleProtocol::ModuleStates shownStates() override;
+    bool oldBootloaderDetectedOnMBus() override;
+    void checkMBusModuleID(bool inBootloader) override;
+    qint32 engineStandStillStatus() override;
+    bool enoughCylindersToRunEngine() override;
 
     // ---- Window states ----
-    bool isLoaded() const { return m_loaded; }
+    bool isLoaded() const override { return m_loaded; }
     // Loads the window when it is not loaded.
     void load();
     // Releases the master, closes the window and stops its timers.
-    void unload();
+    void unload() override;
     // Shows the test view (loads the window first).
-    void g_show();
+    void g_show() override;
 
     // ---- The master's own helpers, open to diagnostics ----
     static qint32 getBoardType(const QString& name);
@@ -106,14 +122,14 @@ public:
     bool getSDOBlockTransferMode(quint8 node);
     bool isInitialised() const { return m_initialised; }
     // A bus is set up and its adapter has not lost it since.
-    bool busUp() const { return m_initialised && !m_busLost; }
+    bool busUp() const override { return !m_noCAN && m_initialised && !m_busLost; }
     // The adapter reported the bus of the running set-up lost.
-    bool busLost() const { return m_initialised && m_busLost; }
+    bool busLost() const override { return m_initialised && m_busLost; }
     // How often the adapter lost its bus since the program started; a command compares.
-    int busLosses() const { return m_busLosses; }
+    int busLosses() const override { return m_busLosses; }
     qint32 lastStatus() const { return m_lastStatus; }
     // Whether an SDO transfer failed on a converter that took no frames since the last ask.
-    bool takeTransmitQueueFull() { return std::exchange(m_transmitQueueFull, false); }
+    bool takeTransmitQueueFull() override { return std::exchange(m_transmitQueueFull, false); }
 
     // ---- Controls of the test view ----
     QGroupBox* fraCanOpen;
@@ -192,11 +208,12 @@ private:
     void reportDrainFailure(qint32 status, qint32 cobId);
     bool sendRaw(qint32 cobId, const QByteArray& data);
 
-    static constexpr int kModules = moduleProtocol::moduleCount;
     static constexpr qint32 kDefaultSdoTimeout = 200;
     // Per-module SDO transfer mode.
     static constexpr qint32 kModeBlock = 0, kModeNoBlock = 1, kModeUnknown = 2;
 
+    bool m_blockTransferEnable = false;
+    bool m_noCAN = false;
     bool m_loaded = false;
     bool m_initialised = false;
     bool m_busLost = false;  // the adapter reported its bus lost after the set-up
@@ -208,8 +225,8 @@ private:
     bool m_transmitQueueFull = false;
     qint32 m_sdoTimeout = kDefaultSdoTimeout;
     CanMessageForm m_messageForm;
-    std::array<qint32, kModules> m_transferMode = [] {
-        std::array<qint32, kModules> a;
+    std::array<qint32, moduleProtocol::moduleCount> m_transferMode = [] {
+        std::array<qint32, moduleProtocol::moduleCount> a;
         a.fill(kModeUnknown);
         return a;
     }();

@@ -83,7 +83,7 @@ void frmCANopen::dispatchSymbol(const QByteArray& data) {
     using namespace modGlobal;
     qint32 key = static_cast<qint32>(bytes::getUnsigned(data, 0, 2, bytes::Order::LittleEndian).value_or(0));
     const QByteArray value = data.mid(4, 4);
-    const qint32 symbol = key & 0xFFF;
+    const qint32 symbol = symbolOfKey(key);
     if (symbol == g_symModuleStateRO) modAutoDownload::g_setModuleStatus(value);
     else if (symbol == g_symSwUpdateStateRO) modAutoDownload::g_setUpdateStatus(value);
     else if (symbol == g_symSwUpdateFailureRO) modAutoDownload::g_setUpdateFailure(value);
@@ -146,7 +146,7 @@ bool frmCANopen::g_setServiceBit(qint32 idAndCyl_, quint8 state_) {
 }
 
 bool frmCANopen::g_setUserLevel(quint8 level_) {
-    if (g_noCAN) return false;
+    if (m_noCAN) return false;
     bool ok = false;
     trap(kObject, "g_setUserLevel", [&] {
         QByteArray f(8, '\0');
@@ -157,10 +157,10 @@ bool frmCANopen::g_setUserLevel(quint8 level_) {
 }
 
 bool frmCANopen::g_writeSymbol(qint32 idAndCyl_, qint16 cylNo_, const QByteArray& value_) {
-    if (g_noCAN) return false;
+    if (m_noCAN) return false;
     bool ok = false;
     trap(kObject, "g_writeSymbol", [&] {
-        const qint64 key = qint64(idAndCyl_) + qint64(cylNo_) * 4096;
+        const qint64 key = qint64(idAndCyl_) + qint64(cylNo_) * symbolKeyModuleStep;
         if (!isKey(key)) return;
         QByteArray f = keyFrame(static_cast<qint32>(key), 0x80);
         for (int i = 0; i < 4 && i < value_.size(); ++i) f[4 + i] = value_[i];

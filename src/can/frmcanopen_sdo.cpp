@@ -49,18 +49,18 @@ bool frmCANopen::getSDOBlockTransferMode(quint8 node) {
     qint32 base = g_cobIdBootloader;
     if (g_isMBusConnection && node != g_cobIdBootloader && g_cobIdBootloaderSBus >= 1) base = g_cobIdBootloaderSBus;
     const qint32 module = qint32(node) - base;
-    if (module < 0 || module >= kModules) return false;
+    if (module < 0 || module >= moduleProtocol::moduleCount) return false;
     if (!(g_canInterfaceVersion > 1.0)) return false;
     if (m_transferMode[module] == kModeUnknown) {
         const double version = g_getBootLoaderVersion(node);
-        m_transferMode[module] = (version >= 3.0 || g_blockTransferEnable) ? kModeBlock : kModeNoBlock;
+        m_transferMode[module] = (version >= 3.0 || m_blockTransferEnable) ? kModeBlock : kModeNoBlock;
     }
     return m_transferMode[module] == kModeBlock;
 }
 
 bool frmCANopen::g_readSDO(quint8 node_, qint32 index_, quint8 subIndex_, qint32& rxLen_, QByteArray& rxData_,
                            bool recursiveCall_, bool noMessage_, bool noBlockTransfer_) {
-    if (g_noCAN) return true;
+    if (m_noCAN) return true;
     bool ok = false;
     trap(kObject, "g_readSDO", [&] {
         const bool block = (!recursiveCall_ && !noBlockTransfer_) ? getSDOBlockTransferMode(node_) : false;
@@ -77,7 +77,7 @@ bool frmCANopen::g_readSDO(quint8 node_, qint32 index_, quint8 subIndex_, qint32
 
 bool frmCANopen::g_writeSDO(quint8 node_, qint32 index_, quint8 subIndex_, qint32 txLen_, const QByteArray& txData_,
                             bool noMessage_, qint32 timeout_) {
-    if (g_noCAN) return true;
+    if (m_noCAN) return true;
     bool ok = false;
     trap(kObject, "g_writeSDO", [&] {
         bool block = false, noBlock = false;
@@ -107,15 +107,15 @@ bool frmCANopen::g_writeSDO(quint8 node_, qint32 index_, quint8 subIndex_, qint3
 }
 
 bool frmCANopen::g_searchNode(qint16 moduleID_, quint8 cobIDoffset_, bool noMessage_, qint32& returnVal_) {
-    if (g_noCAN) return true;
+    if (m_noCAN) return true;
     bool found = false;
     trap(kObject, "g_searchNode", [&] {
         g_forceHeartBeatCheck();
-        const qint32 state = (moduleID_ > 0 && modGlobal::g_isMBusConnection)
-                                 ? modAutoDownload::g_getModuleStatusADL(moduleID_)
-                                 : modHeartBeatControl::g_getModuleStatusHB(moduleID_);
-        found = cobIDoffset_ == modGlobal::g_cobIdBootloader ? state == modHeartBeatControl::stateBootloader
-                                                              : state == modHeartBeatControl::stateApplication;
+        const moduleProtocol::ModuleState state = (moduleID_ > 0 && modGlobal::g_isMBusConnection)
+                                                      ? modAutoDownload::g_getModuleStatusADL(moduleID_)
+                                                      : modHeartBeatControl::g_getModuleStatusHB(moduleID_);
+        found = cobIDoffset_ == modGlobal::g_cobIdBootloader ? state == moduleProtocol::ModuleState::bootloader
+                                                              : state == moduleProtocol::ModuleState::application;
         returnVal_ = m_lastStatus;
     });
     return found;

@@ -3,7 +3,6 @@
 #include "can/frmcanopen.h"
 
 #include "can/modconnectionstatus.h"
-#include "can/modheartbeatcontrol.h"
 #include "can/moduleprotocol.h"
 
 #include "bytes/bytes.h"
@@ -220,8 +219,8 @@ std::optional<qint64> frmCANopen::fieldValue(QLineEdit* field, const QString& na
 }
 
 std::optional<quint8> frmCANopen::targetNode() {
-    const std::optional<qint64> module = fieldValue(txtCylNo, QStringLiteral("Cyl.No."), 10, kModules - 1,
-                                                    sprintf(QStringLiteral("a module number from 0 to {*}"), kModules - 1));
+    const std::optional<qint64> module = fieldValue(txtCylNo, QStringLiteral("Cyl.No."), 10, moduleProtocol::moduleCount - 1,
+                                                    sprintf(QStringLiteral("a module number from 0 to {*}"), moduleProtocol::moduleCount - 1));
     if (!module) return std::nullopt;
     return getNodeNo();
 }
@@ -232,13 +231,13 @@ QString frmCANopen::failureCause(qint32 status) const {
     if (!abort.isEmpty()) cause << abort;
     // A module that runs the other program answers at the other node.
     const qint16 module = qint16(decimal(txtCylNo->text()));
-    const qint32 state = modConnectionStatus::g_getModuleStatus(module);
+    const moduleProtocol::ModuleState state = modConnectionStatus::g_getModuleStatus(module);
     const bool application = optTargetMode[0]->isChecked();
-    if (state == modHeartBeatControl::stateBootloader && application)
+    if (state == moduleProtocol::ModuleState::bootloader && application)
         cause << sprintf(QStringLiteral("PXM #{*} runs its bootloader: choose \"Bootloader:\" to reach it."), module);
-    else if (state == modHeartBeatControl::stateApplication && !application)
+    else if (state == moduleProtocol::ModuleState::application && !application)
         cause << sprintf(QStringLiteral("PXM #{*} runs its application: choose \"Application:\" to reach it."), module);
-    else if (state != modHeartBeatControl::stateBootloader && state != modHeartBeatControl::stateApplication)
+    else if (state != moduleProtocol::ModuleState::bootloader && state != moduleProtocol::ModuleState::application)
         cause << sprintf(QStringLiteral("PXM #{*} sends no heartbeat: it is not connected or not powered."), module);
     return cause.join(QStringLiteral("\r\n"));
 }

@@ -56,7 +56,8 @@ void putNumber(qint64 value, int offset, QByteArray& block) {
 
 quint8 bootloaderNodeId(qint16 module) {
     using namespace modGlobal;
-    if (g_isMBusConnection && module >= 1 && module <= 14) return asByte(module + g_cobIdBootloaderSBus);
+    if (g_isMBusConnection && module >= 1 && module < moduleProtocol::moduleCount)
+        return asByte(module + g_cobIdBootloaderSBus);
     return asByte(module + g_cobIdBootloader);
 }
 

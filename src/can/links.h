@@ -1,20 +1,15 @@
 #pragma once
-// Every seam of the CAN part, in one place. Each is a Link slot (services/link.h):
-// - the calls up into the main window, which registers its implementations at start-up
-//   (a test registers fakes); until then the defaults do nothing and answer "no";
-// - the CAN master operations that the mode change and the auto-download state go
-//   through, so that a test can record them or answer them itself; by default they go to
-//   the CAN master frmCANopen.
+// The CAN part's calls up into the main window, each a Link slot (services/link.h) that
+// the program's wiring fills; until then they do nothing and answer "no". What the other
+// parts use of the CAN part is one slot of its own, canMasterLink (can/canmaster.h).
+#include "can/moduleprotocol.h"
 #include "services/link.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
-#include <array>
 
 struct SystemSymbol;
-
-// ---- Up into the main window ----
 
 // The system-information setters (g_setBuild, g_setHullNumber, …), one per row of
 // systemSymbols: each gets its row, the symbol message's four value bytes (in message
@@ -46,9 +41,6 @@ using connectionDisplayLink = Link<MainWindowConnectionDisplay, MainWindowConnec
 // module selection, the bootloader-version-change flags and the Abort button's flag.
 class ModeChangeMainWindow {
 public:
-    // Module 0 (spare) to 14.
-    using Selection = std::array<bool, 15>;
-
     virtual ~ModeChangeMainWindow() = default;
     // m_abort: set by the Abort button, read and cleared by the waiting command.
     virtual bool m_abort() const { return false; }
@@ -60,8 +52,8 @@ public:
     // The module's lamp is green: its last download succeeded.
     virtual bool g_downloadStatusOk(qint16 module_) { return false; }
     // The module check boxes, saved at a command's start and restored at its end.
-    virtual Selection g_getUserSelection() { return {}; }
-    virtual void g_restoreUserSelection(const Selection&) {}
+    virtual moduleProtocol::Selection g_getUserSelection() { return {}; }
+    virtual void g_restoreUserSelection(const moduleProtocol::Selection&) {}
     // Bootloader 2 was loaded into the module.
     virtual bool g_getBootloaderVersionChange(qint16) { return false; }
     virtual void g_resetBootloaderVersionChange(qint16) {}
@@ -78,32 +70,3 @@ public:
     virtual void logOffApplication() {}
 };
 using autoDownloadMainWindowLink = Link<AutoDownloadMainWindow, AutoDownloadMainWindow>;
-
-// ---- The CAN master operations of the mode change and the auto-download ----
-
-class ModeChangeMaster {
-public:
-    virtual ~ModeChangeMaster() = default;
-    // g_writeSDO, quiet; timeoutMs > 0 is the SDO time-out of this write only.
-    virtual bool writeSDO(quint8 node, qint32 index, quint8 subIndex, const QByteArray& data, qint32 timeoutMs = 0);
-    // NMT start; node 0 starts all nodes.
-    virtual bool setOperational(quint8 node);
-    // g_searchNode, quiet: whether the module runs the program that base (a node-id base) names.
-    virtual bool searchNode(qint16 module, quint8 base);
-    // The next transfer with the module asks its bootloader version again.
-    virtual void resetSDOTransferMode(qint16 module);
-    // The adapter reported the bus lost: no wait for a module can end well.
-    virtual bool busLost();
-};
-using modeChangeMasterLink = Link<ModeChangeMaster, ModeChangeMaster>;
-
-class AutoDownloadMaster {
-public:
-    virtual ~AutoDownloadMaster() = default;
-    virtual bool setUserLevel(quint8 level);
-    virtual bool setServiceBit(qint32 key, quint8 state);
-    virtual bool writeSymbol(qint32 symbol, qint16 cylNo, const QByteArray& value);
-    // Quiet SDO read of a whole object.
-    virtual bool readSDO(qint32 node, qint32 index, quint8 subIndex, QByteArray& data);
-};
-using autoDownloadMasterLink = Link<AutoDownloadMaster, AutoDownloadMaster>;

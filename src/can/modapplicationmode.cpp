@@ -63,7 +63,7 @@ qint32 classifyImage(const QByteArray& image) {
 }
 
 qint32 g_checkAppConnectionType() {
-    if (frmCANopen::instance().g_noCAN) return appNotDetermined;
+    if (canMasterLink::get().g_noCAN()) return appNotDetermined;
     if (modGlobal::g_qtmMode) return appQTM;
     if (modGlobal::g_bzmMode) return appBZM;
     qint32 result = appNotDetermined;
@@ -75,7 +75,7 @@ qint32 g_checkAppConnectionType() {
         };
         QString text;
         bool answered = false;
-        for (int module = 0; module < 15 && !answered; ++module) {
+        for (int module = 0; module < moduleProtocol::moduleCount && !answered; ++module) {
             QByteArray data;
             if (read(module + modGlobal::g_cobIdApplication, moduleProtocol::idxDeviceName, 0, data)) {
                 result = appKELB;
@@ -93,7 +93,8 @@ qint32 g_checkAppConnectionType() {
         if (!answered) return;
         result = classifyName(text, result);
         if (modGlobal::g_isMBusConnection)
-            modAutoDownload::g_checkMBusModuleID(modConnectionStatus::g_getModuleStatus(0) == 2);
+            modAutoDownload::g_checkMBusModuleID(modConnectionStatus::g_getModuleStatus(0) ==
+                                                 moduleProtocol::ModuleState::bootloader);
     });
     return result;
 }

@@ -1,5 +1,6 @@
 #include "can/modautodownload.h"
 
+#include "can/canmaster.h"
 #include "can/links.h"
 #include "can/moduleprotocol.h"
 #include "bytes/bytes.h"
@@ -12,14 +13,14 @@
 namespace modAutoDownload {
 
 namespace {
-constexpr int kModules = moduleProtocol::moduleCount;
+using moduleProtocol::moduleCount;
+using moduleProtocol::ModuleState;
 constexpr qint16 kStandStillTimeout = 20000;
-constexpr int kCylinderKey = 4096;
 constexpr quint8 kLoginUserLevel = 11;
 
-QVector<qint32> m_moduleState(kModules, 0);
-QVector<bool> m_failure1(kModules, false);
-QVector<bool> m_failure2(kModules, false);
+QVector<ModuleState> m_moduleState(moduleCount, ModuleState::none);
+moduleProtocol::Selection m_failure1{};
+moduleProtocol::Selection m_failure2{};
 bool m_commandPending = false;
 qint16 m_currentModule = 0;
 qint16 m_field3 = 0;
@@ -35,7 +36,7 @@ quint8 byteAt(const QByteArray& b, int i) { return i < b.size() ? quint8(b[i]) :
 quint16 wordAt(const QByteArray& b, int i) {
     return quint16(bytes::getUnsigned(b.mid(i, 2).leftJustified(2, '\0'), 0, 2, bytes::Order::LittleEndian).value_or(0));
 }
-bool validModule(qint16 module) { return module >= 0 && module < kModules; }
+bool validModule(qint16 module) { return module >= 0 && module < moduleCount; }
 
 QString variableFailed(const char* head, qint32 number) {
     return QString::fromLatin1(head) + QString::number(number) + QStringLiteral(" failed.");
@@ -44,24 +45,26 @@ QString variableFailed(const char* head, qint32 number) {
 
 void g_initialise() {
     trap("modAutoDownload", "g_initialise", [] {
-        m_moduleState = QVector<qint32>(kModules, 0);
-        m_failure1 = QVector<bool>(kModules, false);
-        m_failure2 = QVector<bool>(kModules, false);
+        m_moduleState = QVector<ModuleState>(moduleCount, ModuleState::none);
+        m_failure1 = {};
+        m_failure2 = {};
         m_engineStandStill = 0;
     });
     g_resetConnectionStatus();
 }
 
 void g_resetConnectionStatus() {
-    m_moduleState.fill(0);
+    m_moduleState.fill(ModuleState::none);
     m_engineStandStill = 0;
     m_progress = 0;
     m_commandPending = false;
 }
 
-QVector<qint32> g_getAutoDwnlConnStatus() { return m_moduleState; }
+QVector<ModuleState> g_getAutoDwnlConnStatus() { return m_moduleState; }
 
-qint32 g_getModuleStatusADL(qint16 module) { return validModule(module) ? m_moduleState[module] : 0; }
+ModuleState g_getModuleStatusADL(qint16 module) {
+    return validModule(module) ? m_moduleState[module] : ModuleState::none;
+}
 
 bool g_getAutoDownloadStatus(qint16& currentModule, qint16& field3, double& progress, qint16& attempt) {
     currentModule = m_currentModule;
@@ -82,12 +85,12 @@ void g_login() {
         m_loginSymbols[1] = modGlobal::g_symModuleStateRW;
         m_loginSymbols[2] = modGlobal::g_symSwUpdateStateRO;
         m_loginSymbols[3] = modGlobal::g_symSwUpdateFailureRO;
-        if (!autoDownloadMasterLink::get().setUserLevel(kLoginUserLevel)) {
+        if (!canMasterLink::get().g_setUserLevel(kLoginUserLevel)) {
             modMsgBox::g_errorMsgBox(QStringLiteral("Initialization AutoDownload: Login failed."), QString(), true);
             return;
         }
         for (qint32 symbol : m_loginSymbols) {
-            if (!autoDownloadMasterLink::get().setServiceBit(symbol, 1)) {
+            if (!canMasterLink::get().g_setServiceBit(symbol, 1)) {
                 modMsgBox::g_errorMsgBox(variableFailed("Initialization AutoDownload: Activation of KELB-Variable ", symbol),
                                          QString(), true);
                 TimeService::sleep(500);
@@ -102,16 +105,16 @@ void g_logoff() {
     trap("modAutoDownload", "g_logoff", [] {
         if (!m_loggedIn) return;
         for (qint32 symbol : m_loginSymbols) {
-            if (!autoDownloadMasterLink::get().setServiceBit(symbol, 0)) {
+            if (!canMasterLink::get().g_setServiceBit(symbol, 0)) {
                 modMsgBox::g_errorMsgBox(variableFailed("Logoff AutoDownload: Deactivation of KELB-Variable ", symbol));
                 break;
             }
             TimeService::sleep(200);
         }
-        for (int module = 1; module < kModules; ++module) {
-            if (m_moduleState[module] == 0) continue;
-            const qint32 key = modGlobal::g_symEngStandstill + module * kCylinderKey;
-            if (!autoDownloadMasterLink::get().setServiceBit(key, 0))
+        for (int module = 1; module < moduleCount; ++module) {
+            if (m_moduleState[module] == ModuleState::none) continue;
+            const qint32 key = moduleProtocol::symbolKey(modGlobal::g_symEngStandstill, module);
+            if (!canMasterLink::get().g_setServiceBit(key, 0))
                 modMsgBox::g_errorMsgBox(variableFailed("Logoff AutoDownload: Deactivation of KELB-Variable ", key));
         }
     });
@@ -120,19 +123,20 @@ void g_logoff() {
 void g_setModuleStatus(const QByteArray& value) {
     trap("modAutoDownload", "g_setModuleStatus", [&] {
         const quint16 application = wordAt(value, 0), bootloader = wordAt(value, 2);
-        for (int module = 0; module < kModules; ++module) {
+        for (int module = 0; module < moduleCount; ++module) {
             if (application & (1u << module)) {
                 // A cylinder that newly runs its application is asked for its standstill signal.
-                if (module != 0 && m_moduleState[module] != 1 &&
-                    autoDownloadMasterLink::get().setServiceBit(modGlobal::g_symEngStandstill + module * kCylinderKey, 1)) {
+                const qint32 standstillKey = moduleProtocol::symbolKey(modGlobal::g_symEngStandstill, module);
+                if (module != 0 && m_moduleState[module] != ModuleState::application &&
+                    canMasterLink::get().g_setServiceBit(standstillKey, 1)) {
                     m_standStillCountdown = kStandStillTimeout;
                     m_engineStandStill = 0;
                 }
-                m_moduleState[module] = 1;
+                m_moduleState[module] = ModuleState::application;
             } else if (bootloader & (1u << module)) {
-                m_moduleState[module] = 2;
+                m_moduleState[module] = ModuleState::bootloader;
             } else {
-                m_moduleState[module] = 0;
+                m_moduleState[module] = ModuleState::none;
             }
         }
     });
@@ -152,7 +156,7 @@ void g_setUpdateStatus(const QByteArray& value) {
 
 void g_setUpdateFailure(const QByteArray& value) {
     const quint16 first = wordAt(value, 2), second = wordAt(value, 0);
-    for (int module = 0; module < kModules; ++module) {
+    for (int module = 0; module < moduleCount; ++module) {
         m_failure1[module] = (first & (1u << module)) != 0;
         m_failure2[module] = (second & (1u << module)) != 0;
     }
@@ -171,10 +175,10 @@ bool g_sendCommand(qint16 command, qint32 value, qint16 section) {
         case cmdStartApplication: word = 0x0002; break;
         case cmdDownload:
             switch (section) {
-            case 3: word = 0x0010; break;
-            case 4: word = 0x0020; break;
-            case 6: word = 0x0040; break;
-            case 7: word = 0x0080; break;
+            case moduleProtocol::sectionBootloader2: word = 0x0010; break;
+            case moduleProtocol::sectionDataContainer: word = 0x0020; break;
+            case moduleProtocol::sectionApplication: word = 0x0040; break;
+            case moduleProtocol::sectionFpga: word = 0x0080; break;
             default: break;
             }
             // Module 0 would take an empty command word as done, and the section would
@@ -196,7 +200,7 @@ bool g_sendCommand(qint16 command, qint32 value, qint16 section) {
         bytes::Writer w(data, bytes::Order::LittleEndian);
         w.number(value, 2);
         w.number(word, 2);
-        ok = autoDownloadMasterLink::get().writeSymbol(modGlobal::g_symModuleStateRW, 0, data);
+        ok = canMasterLink::get().g_writeSymbol(modGlobal::g_symModuleStateRW, 0, data);
         // Pending only once the register was written, or a failed write would block every
         // later command until module 0 publishes a register it never received.
         if (ok) m_commandPending = true;
@@ -222,7 +226,7 @@ void g_checkMBusModuleID(bool inBootloader) {
     trap("modAutoDownload", "g_checkMBusModuleID", [&] {
         const qint32 node = inBootloader ? modGlobal::g_cobIdBootloader : modGlobal::g_cobIdApplication;
         QByteArray data;
-        if (!autoDownloadMasterLink::get().readSDO(node, moduleProtocol::idxDeviceName, 0, data)) return;
+        if (!canMasterLink::get().readQuiet(node, moduleProtocol::idxDeviceName, 0, data)) return;
         const QString name = modStringFct::g_byteToStr(int(data.size()), 0, data);
         const int hash = name.indexOf(QLatin1Char('#'));
         if (hash < 0) return;

@@ -2,6 +2,8 @@
 // The PC's side of module 0's auto-download on the M-Bus: the module states, update progress
 // and failures that module 0 publishes for the cylinder modules behind it, the engine
 // standstill signal, and module 0's command register.
+#include "can/moduleprotocol.h"
+
 #include <QByteArray>
 #include <QVector>
 #include <QtGlobal>
@@ -17,14 +19,13 @@ constexpr qint16 cmdAbort = 3;
 constexpr qint16 cmdReserved = 4;
 constexpr qint16 cmdClearFailure = 5;
 
-// Module states: 0 none, 1 application running, 2 bootloader running.
 // Engine standstill status: 0 no news or expired, 1 standstill, 2 engine running.
 
 void g_initialise();
 void g_resetConnectionStatus();
 
-QVector<qint32> g_getAutoDwnlConnStatus();  // the 15 module states, index 0 to 14
-qint32 g_getModuleStatusADL(qint16 module);
+QVector<moduleProtocol::ModuleState> g_getAutoDwnlConnStatus();  // the states of modules 0 to 14
+moduleProtocol::ModuleState g_getModuleStatusADL(qint16 module);
 // The last update-state fields; the result is the command-pending flag.
 bool g_getAutoDownloadStatus(qint16& currentModule, qint16& field3, double& progress, qint16& attempt);
 bool g_getAutoDownloadFailure(qint16 module);

@@ -1,5 +1,6 @@
 #include "can/modconnectionstatus.h"
 
+#include "can/canmaster.h"
 #include "can/links.h"
 #include "can/modautodownload.h"
 #include "can/modheartbeatcontrol.h"
@@ -12,17 +13,18 @@
 namespace modConnectionStatus {
 
 namespace {
-constexpr int kModules = moduleProtocol::moduleCount;
+using moduleProtocol::moduleCount;
+using moduleProtocol::ModuleState;
 // About as long as a silent module keeps its heartbeat state.
 constexpr qint64 kCheckEveryMs = 3000;
 
 bool m_autoDownloadConnected = false;
 // The cylinders module 0 reported present when it left its application. Their bootloaders
 // send no heartbeats on the M-Bus: only a question at their nodes tells they are still there.
-std::array<bool, kModules> m_kept{};
+moduleProtocol::Selection m_kept{};
 qint64 m_checkedAt = -1;  // the last check of the kept cylinders; -1 none since kept
 
-bool spareRuns(qint32 spare) { return spare == modHeartBeatControl::stateApplication; }
+bool spareRuns(ModuleState spare) { return spare == ModuleState::application; }
 bool anyKept() {
     for (bool k : m_kept)
         if (k) return true;
@@ -34,24 +36,24 @@ void forgetKept() {
 }
 // Module 0 has just left its application: what it reported last is all that is known.
 void keepLastReported() {
-    const QVector<qint32> last = modAutoDownload::g_getAutoDwnlConnStatus();
-    for (int m = 1; m < kModules && m < last.size(); ++m) m_kept[m] = last[m] != modHeartBeatControl::stateNone;
+    const QVector<ModuleState> last = modAutoDownload::g_getAutoDwnlConnStatus();
+    for (int m = 1; m < moduleCount && m < last.size(); ++m) m_kept[m] = last[m] != ModuleState::none;
     m_checkedAt = -1;
 }
 bool answersInBootloader(int module) {
     if (modGlobal::g_cobIdBootloaderSBus < 1) return false;
     QByteArray version;
-    return autoDownloadMasterLink::get().readSDO(module + modGlobal::g_cobIdBootloaderSBus, moduleProtocol::idxSoftwareVersion, 0,
+    return canMasterLink::get().readQuiet(module + modGlobal::g_cobIdBootloaderSBus, moduleProtocol::idxSoftwareVersion, 0,
                                                  version);
 }
 }  // namespace
 
-QVector<qint32> g_getConnectionStatus() {
+QVector<ModuleState> g_getConnectionStatus() {
     if (!modGlobal::g_isMBusConnection) {
         forgetKept();
         return modHeartBeatControl::g_getHeartBeatStatus();
     }
-    const qint32 spare = modHeartBeatControl::g_getModuleStatusHB(0);
+    const ModuleState spare = modHeartBeatControl::g_getModuleStatusHB(0);
     if (!spareRuns(spare)) {
         if (m_autoDownloadConnected) keepLastReported();
         m_autoDownloadConnected = false;
@@ -63,22 +65,22 @@ QVector<qint32> g_getConnectionStatus() {
             modAutoDownload::g_login();
         }
     }
-    QVector<qint32> states = modAutoDownload::g_getAutoDwnlConnStatus();
-    states.resize(kModules);
+    QVector<ModuleState> states = modAutoDownload::g_getAutoDwnlConnStatus();
+    states.resize(moduleCount);
     states[0] = spare;
     return states;
 }
 
-qint32 g_getModuleStatus(qint16 module) {
+ModuleState g_getModuleStatus(qint16 module) {
     if (modGlobal::g_isMBusConnection && module != 0) return modAutoDownload::g_getModuleStatusADL(module);
     return modHeartBeatControl::g_getModuleStatusHB(module);
 }
 
-QVector<qint32> g_getShownStatus() {
-    QVector<qint32> states = g_getConnectionStatus();
+QVector<ModuleState> g_getShownStatus() {
+    QVector<ModuleState> states = g_getConnectionStatus();
     if (!modGlobal::g_isMBusConnection || spareRuns(states[0])) return states;
-    for (int m = 1; m < kModules; ++m)
-        if (m_kept[m]) states[m] = modHeartBeatControl::stateBootloader;
+    for (int m = 1; m < moduleCount; ++m)
+        if (m_kept[m]) states[m] = ModuleState::bootloader;
     return states;
 }
 
@@ -87,7 +89,7 @@ void g_checkKeptCylinders() {
     if (spareRuns(modHeartBeatControl::g_getModuleStatusHB(0))) return;
     const qint64 now = TimeService::elapsedMs();
     if (m_checkedAt >= 0 && now - m_checkedAt < kCheckEveryMs) return;
-    for (int m = 1; m < kModules; ++m)
+    for (int m = 1; m < moduleCount; ++m)
         if (m_kept[m]) m_kept[m] = answersInBootloader(m);
     m_checkedAt = TimeService::elapsedMs();
 }

@@ -2,22 +2,24 @@
 // The module-state query: every part asks here whether a module runs its application,
 // its bootloader or nothing. On the S-Bus the heartbeats answer; on the M-Bus module 0's
 // heartbeat answers for module 0 and its auto-download status for the modules behind it.
+#include "can/moduleprotocol.h"
+
 #include <QVector>
 #include <QtGlobal>
 
 namespace modConnectionStatus {
 
-// The 15 states, index 0 to 14 (0 none, 1 application running, 2 bootloader running). On
-// the M-Bus it logs in to module 0's auto-download status once module 0 runs its
-// application, and resets that status whenever module 0 does not.
-QVector<qint32> g_getConnectionStatus();
+// The states of modules 0 to 14. On the M-Bus it logs in to module 0's auto-download
+// status once module 0 runs its application, and resets that status whenever module 0
+// does not.
+QVector<moduleProtocol::ModuleState> g_getConnectionStatus();
 // One module's state; never logs in.
-qint32 g_getModuleStatus(qint16 module);
+moduleProtocol::ModuleState g_getModuleStatus(qint16 module);
 
 // The states the main window's rows show: those of g_getConnectionStatus, except that on
 // the M-Bus, while module 0 runs no application and so reports nothing, the cylinders it
-// reported last stay, in their bootloaders (2), until a check finds one silent.
-QVector<qint32> g_getShownStatus();
+// reported last stay, in their bootloaders, until a check finds one silent.
+QVector<moduleProtocol::ModuleState> g_getShownStatus();
 // The CAN master's tick: only between commands (outside every wait with events), and at
 // most every few seconds, asks each cylinder kept above at its bootloader node; one that
 // does not answer is dropped. Nothing is sent while a command holds the bus.

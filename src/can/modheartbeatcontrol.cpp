@@ -13,20 +13,21 @@ namespace modHeartBeatControl {
 bool g_heartBeatRefresh = false;
 
 namespace {
-constexpr int kModules = moduleProtocol::moduleCount;
+using moduleProtocol::moduleCount;
+using moduleProtocol::ModuleState;
 
 // Zeroed until the first g_initialise: nothing is alive before a bus is set up.
 struct Modules {
-    std::array<bool, kModules> applicationAlive{};
-    std::array<bool, kModules> bootloaderAlive{};
-    std::array<qint32, kModules> applicationMisses{};
-    std::array<qint32, kModules> bootloaderMisses{};
-    std::array<qint32, kModules> state{};
+    moduleProtocol::Selection applicationAlive{};
+    moduleProtocol::Selection bootloaderAlive{};
+    std::array<qint32, moduleCount> applicationMisses{};
+    std::array<qint32, moduleCount> bootloaderMisses{};
+    std::array<ModuleState, moduleCount> state{};
 };
 Modules m;
 bool m_oldBootloader = false;
 
-bool isModule(qint32 n) { return n >= 0 && n < kModules; }
+bool isModule(qint32 n) { return n >= 0 && n < moduleCount; }
 // The counters only grow until the next heartbeat; kept from wrapping round on a long run.
 void miss(qint32& counter) { if (counter <= missLimit) ++counter; }
 }  // namespace
@@ -39,14 +40,14 @@ void g_initialise() {
 
 void g_heartBeatControl_Update() {
     frmCANopen::instance().g_forceHeartBeatCheck();
-    for (int i = 0; i < kModules; ++i) {
+    for (int i = 0; i < moduleCount; ++i) {
         miss(m.bootloaderMisses[i]);
         miss(m.applicationMisses[i]);
         if (m.bootloaderMisses[i] > missLimit) m.bootloaderAlive[i] = false;
         if (m.applicationMisses[i] > missLimit) m.applicationAlive[i] = false;
-        if (m.applicationAlive[i]) m.state[i] = stateApplication;
-        if (m.bootloaderAlive[i]) m.state[i] = stateBootloader;
-        if (!m.applicationAlive[i] && !m.bootloaderAlive[i]) m.state[i] = stateNone;
+        if (m.applicationAlive[i]) m.state[i] = ModuleState::application;
+        if (m.bootloaderAlive[i]) m.state[i] = ModuleState::bootloader;
+        if (!m.applicationAlive[i] && !m.bootloaderAlive[i]) m.state[i] = ModuleState::none;
     }
     if (g_heartBeatRefresh) connectionDisplayLink::get().g_updateConnectionStatus();
 }
@@ -70,9 +71,9 @@ void g_receiveHeartBeat(qint32 cobId) {
     }
 }
 
-QVector<qint32> g_getHeartBeatStatus() { return QVector<qint32>(m.state.begin(), m.state.end()); }
+QVector<ModuleState> g_getHeartBeatStatus() { return QVector<ModuleState>(m.state.begin(), m.state.end()); }
 
-qint32 g_getModuleStatusHB(qint16 module) { return isModule(module) ? m.state[module] : stateNone; }
+ModuleState g_getModuleStatusHB(qint16 module) { return isModule(module) ? m.state[module] : ModuleState::none; }
 
 bool g_oldBootloaderDetectedOnMBus() { return m_oldBootloader; }
 

@@ -3,15 +3,13 @@
 // bootloader or nothing, from the CANopen heartbeats the receive drain hands over. The
 // CAN master's 200 ms tick ages them: a module stays alive for 15 ticks after its last
 // heartbeat and is dropped on the 16th.
+#include "can/moduleprotocol.h"
+
 #include <QVector>
 #include <QtGlobal>
 
 namespace modHeartBeatControl {
 
-// Module states: 0 none, 1 application running, 2 bootloader running.
-constexpr qint32 stateNone = 0;
-constexpr qint32 stateApplication = 1;
-constexpr qint32 stateBootloader = 2;
 // Ticks without a heartbeat after which a program counts as gone.
 constexpr qint32 missLimit = 15;
 
@@ -24,8 +22,8 @@ void g_initialise();
 void g_heartBeatControl_Update();
 // A heartbeat or boot-up frame (COB-ID 0x700 + node).
 void g_receiveHeartBeat(qint32 cobId);
-QVector<qint32> g_getHeartBeatStatus();  // the 15 states, index 0 to 14
-qint32 g_getModuleStatusHB(qint16 module);
+QVector<moduleProtocol::ModuleState> g_getHeartBeatStatus();  // the states of modules 0 to 14
+moduleProtocol::ModuleState g_getModuleStatusHB(qint16 module);
 // A heartbeat of node 113 arrived while connected to the M-Bus.
 bool g_oldBootloaderDetectedOnMBus();
 

@@ -2,6 +2,7 @@
 
 #include "can/modautodownload.h"
 #include "can/modconnectionstatus.h"
+#include "can/canmaster.h"
 #include "can/links.h"
 #include "can/modheartbeatcontrol.h"
 #include "can/moduleprotocol.h"
@@ -15,9 +16,12 @@
 
 namespace modModeChange {
 
+using moduleProtocol::ModuleState;
+using moduleProtocol::Selection;
+
 namespace {
 constexpr const char* kObject = "modModeChange";
-constexpr int kModules = moduleProtocol::moduleCount;
+using moduleProtocol::moduleCount;
 constexpr qint32 kStartApplicationRoundMs = 20;
 constexpr qint32 kQtmSdoTimeoutMs = 2000;
 constexpr int kBootloaderAttempts = 3;
@@ -35,8 +39,8 @@ void log(const QString& text) { mainWindow().addMessage(text); }
 
 bool qtmOrBzm() { return modGlobal::g_qtmMode || modGlobal::g_bzmMode; }
 // On the M-Bus the cylinder modules are reached through module 0 only.
-bool behindSpare(qint16 module) { return modGlobal::g_isMBusConnection && module >= 1 && module < kModules; }
-qint32 state(int module) { return modConnectionStatus::g_getModuleStatus(qint16(module)); }
+bool behindSpare(qint16 module) { return modGlobal::g_isMBusConnection && module >= 1 && module < moduleCount; }
+ModuleState state(int module) { return modConnectionStatus::g_getModuleStatus(qint16(module)); }
 
 QString okLine(int module) { return modStringFct::sprintf("      {*} {*}: ok", modGlobal::g_moduleKind, module); }
 
@@ -56,13 +60,13 @@ bool componentTooOld() {
 
 // M-Bus: the selected cylinder modules go to their bootloader through module 0's command
 // register. False when the user declines the switch of module 0 or the command fails.
-bool switchCylindersThroughSpare(const Selection& selection, const std::array<bool, kModules>& inBootloader, bool warn) {
+bool switchCylindersThroughSpare(const Selection& selection, const Selection& inBootloader, bool warn) {
     const bool spareCandidate = selection[0] && !inBootloader[0];
     qint32 mask = 0;
     bool anyPresent = false;
-    for (int m = 1; m < kModules; ++m) {
+    for (int m = 1; m < moduleCount; ++m) {
         if (selection[m]) mask |= 1 << m;
-        if (state(m) != modHeartBeatControl::stateNone) anyPresent = true;
+        if (state(m) != ModuleState::none) anyPresent = true;
     }
     if (warn && spareCandidate && anyPresent &&
         !modMsgBox::g_questionMsgBox(QStringLiteral("PXM-Loader is connected to M-Bus (auto-download mode). The connection "
@@ -80,7 +84,7 @@ bool switchCylindersThroughSpare(const Selection& selection, const std::array<bo
 Selection g_singeTargetSelection(qint16 module) {
     Selection s{};
     trap(kObject, "g_singeTargetSelection", [&] {
-        if (module >= 0 && module < kModules) s[module] = true;
+        if (module >= 0 && module < moduleCount) s[module] = true;
     });
     return s;
 }
@@ -89,8 +93,8 @@ bool g_enoughCylindersToRunEngine() {
     bool enough = false;
     trap(kObject, "g_enoughCylindersToRunEngine", [&] {
         int running = 0;
-        for (int m = 1; m < kModules; ++m)
-            if (state(m) == modHeartBeatControl::stateApplication) ++running;
+        for (int m = 1; m < moduleCount; ++m)
+            if (state(m) == ModuleState::application) ++running;
         enough = running >= modGlobal::g_numRequiredCylinders;
     });
     return enough;
@@ -100,20 +104,20 @@ bool startApplication(qint16 module, bool noWait, qint32 waitUnits) {
     bool found = false;
     trap(kObject, "startApplication", [&] {
         using namespace modGlobal;
-        modHeartBeatControl::g_heartBeatRefresh = false;
+        canMasterLink::get().set_g_heartBeatRefresh(false);
         mainWindow().set_m_abort(false);
         if (!behindSpare(module)) {
             using namespace moduleProtocol;
             const quint8 sub = qtmOrBzm() ? programApplicationQtmBzm : programApplication;
-            modeChangeMasterLink::get().writeSDO(quint8(module + g_cobIdBootloader), idxProgramControl, sub,
+            canMasterLink::get().writeQuiet(quint8(module + g_cobIdBootloader), idxProgramControl, sub,
                                     QByteArray(1, char(programStartApplication)), qtmOrBzm() ? kQtmSdoTimeoutMs : 0);
         }
         if (!noWait) {
             for (qint32 round = 0; round <= waitUnits * 10; ++round) {
                 TimeService::sleep(kStartApplicationRoundMs);
                 TimeService::doEvents();
-                if (mainWindow().m_abort() || modeChangeMasterLink::get().busLost()) break;
-                if (modeChangeMasterLink::get().searchNode(module, quint8(g_cobIdApplication))) {
+                if (mainWindow().m_abort() || canMasterLink::get().busLost()) break;
+                if (canMasterLink::get().searchQuiet(module, quint8(g_cobIdApplication))) {
                     found = true;
                     break;
                 }
@@ -121,7 +125,7 @@ bool startApplication(qint16 module, bool noWait, qint32 waitUnits) {
         }
     });
     // The display refresh comes back even after a failure, or the lamps would freeze.
-    modHeartBeatControl::g_heartBeatRefresh = true;
+    canMasterLink::get().set_g_heartBeatRefresh(true);
     return found;
 }
 
@@ -129,8 +133,8 @@ bool g_startApplication(const Selection& selection, bool force) {
     bool result = false;
     trap(kObject, "g_startApplication", [&] {
         using namespace modGlobal;
-        std::array<bool, kModules> wasRunning{};
-        for (int m = 0; m < kModules; ++m) wasRunning[m] = state(m) == modHeartBeatControl::stateApplication;
+        Selection wasRunning{};
+        for (int m = 0; m < moduleCount; ++m) wasRunning[m] = state(m) == ModuleState::application;
         const Selection saved = mainWindow().g_getUserSelection();
         result = true;
         log(QStringLiteral("   Start application"));
@@ -141,8 +145,8 @@ bool g_startApplication(const Selection& selection, bool force) {
         auto attempted = [&](int m) { return selection[m] && (force || mainWindow().g_downloadStatusOk(qint16(m))); };
 
         qint32 mask = 0;
-        for (int m = 0; m < kModules; ++m) {
-            if (!attempted(m) || state(m) == modHeartBeatControl::stateApplication) continue;
+        for (int m = 0; m < moduleCount; ++m) {
+            if (!attempted(m) || state(m) == ModuleState::application) continue;
             if (!g_isMBusConnection) {
                 startApplication(qint16(m), true, kFirstWaitUnits);
             } else if (m == 0) {
@@ -153,16 +157,16 @@ bool g_startApplication(const Selection& selection, bool force) {
         }
         // The cylinders hear the start only through module 0's application: from its
         // bootloader the command would be lost, and them with it.
-        const bool spareServes = !g_isMBusConnection || state(0) == modHeartBeatControl::stateApplication;
+        const bool spareServes = !g_isMBusConnection || state(0) == ModuleState::application;
         if (g_isMBusConnection && spareServes) modAutoDownload::g_sendCommand(modAutoDownload::cmdStartApplication, mask, 0);
 
         qint32 waitUnits = kFirstWaitUnits;
-        for (int m = 0; m < kModules; ++m) {
+        for (int m = 0; m < moduleCount; ++m) {
             if (!attempted(m) || wasRunning[m]) continue;
             bool ok = false;
-            if (state(m) == modHeartBeatControl::stateApplication) {
+            if (state(m) == ModuleState::application) {
                 ok = true;
-            } else if (!mainWindow().m_abort() && !modeChangeMasterLink::get().busLost() && (spareServes || !behindSpare(qint16(m)))) {
+            } else if (!mainWindow().m_abort() && !canMasterLink::get().busLost() && (spareServes || !behindSpare(qint16(m)))) {
                 ok = startApplication(qint16(m), false, waitUnits);
                 waitUnits = kLaterWaitUnits;
             }
@@ -186,20 +190,20 @@ bool startBootloader(qint16 module, bool isInBootloader, bool noWait, bool skipW
             const quint8 value = isInBootloader ? programRestartBootloader : programStartBootloaderFromApplication;
             const quint8 node = quint8(module + (isInBootloader ? g_cobIdBootloader : g_cobIdApplication));
             if (!behindSpare(module) && !skipWrite)
-                modeChangeMasterLink::get().writeSDO(node, idxProgramControl, sub, QByteArray(1, char(value)));
+                canMasterLink::get().writeQuiet(node, idxProgramControl, sub, QByteArray(1, char(value)));
             for (int round = 0; round < kBootloaderRounds; ++round) {
                 TimeService::sleep(kBootloaderRoundMs);
                 TimeService::doEvents();
-                if (modeChangeMasterLink::get().busLost()) return;
-                modeChangeMasterLink::get().writeSDO(0, 0, 0, QByteArray(1, '\0'), kProbeSdoTimeoutMs);
-                modeChangeMasterLink::get().setOperational(0);
-                found = modeChangeMasterLink::get().searchNode(module, quint8(g_cobIdBootloader));
+                if (canMasterLink::get().busLost()) return;
+                canMasterLink::get().writeQuiet(0, 0, 0, QByteArray(1, '\0'), kProbeSdoTimeoutMs);
+                canMasterLink::get().g_setOperational(0, true);
+                found = canMasterLink::get().searchQuiet(module, quint8(g_cobIdBootloader));
                 if (noWait) return;
                 if (found) break;
             }
         }
         if (found && mainWindow().g_getBootloaderVersionChange(module)) {
-            modeChangeMasterLink::get().resetSDOTransferMode(module);
+            canMasterLink::get().g_resetSDOTransferMode(module);
             mainWindow().g_resetBootloaderVersionChange(module);
         }
     });
@@ -236,10 +240,10 @@ bool g_startBootloader(const Selection& selection, bool warn) {
     trap(kObject, "g_startBootloader", [&] {
         using namespace modGlobal;
         const Selection saved = mainWindow().g_getUserSelection();
-        std::array<bool, kModules> inBootloader{};
+        Selection inBootloader{};
         bool allThere = true;
-        for (int m = 0; m < kModules; ++m) {
-            inBootloader[m] = state(m) == modHeartBeatControl::stateBootloader;
+        for (int m = 0; m < moduleCount; ++m) {
+            inBootloader[m] = state(m) == ModuleState::bootloader;
             if (selection[m] && !inBootloader[m]) allThere = false;
         }
         log(QStringLiteral("   Start bootloader"));
@@ -261,16 +265,16 @@ bool g_startBootloader(const Selection& selection, bool warn) {
         if (g_isMBusConnection && !switchCylindersThroughSpare(selection, inBootloader, warn)) return;
 
         // On the M-Bus module 0 comes last: its switch cuts the others off.
-        const int first = g_isMBusConnection ? kModules - 1 : 0;
+        const int first = g_isMBusConnection ? moduleCount - 1 : 0;
         const int step = g_isMBusConnection ? -1 : 1;
         auto wanted = [&](int m) { return selection[m] && !inBootloader[m]; };
         if (!g_isMBusConnection) {
             // Every module gets its command before any is waited for.
-            for (int m = first; m >= 0 && m < kModules; m += step)
+            for (int m = first; m >= 0 && m < moduleCount; m += step)
                 if (wanted(m)) startBootloader(qint16(m), false, true, false);
         }
         bool failed = false;
-        for (int m = first; m >= 0 && m < kModules; m += step) {
+        for (int m = first; m >= 0 && m < moduleCount; m += step) {
             if (!wanted(m)) {
                 if (g_debugMode) {
                     log(modStringFct::sprintf("      DEBUG: not starting Bootloader on PXM#{00}", m));
@@ -284,7 +288,7 @@ bool g_startBootloader(const Selection& selection, bool warn) {
                 continue;
             }
             failed = true;
-            if (state(m) != modHeartBeatControl::stateNone)
+            if (state(m) != ModuleState::none)
                 mainWindow().downloadFailure(QStringLiteral("      failed!"), qint16(m));
             else
                 mainWindow().downloadFailure(QStringLiteral("      failed! Could not start Bootloader  because heartbeat "

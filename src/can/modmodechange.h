@@ -12,24 +12,21 @@
 
 namespace modModeChange {
 
-// One flag per module 0 to 14, true for a selected module.
-using Selection = ModeChangeMainWindow::Selection;
-
 // Starts the application on the selected modules; force also starts those whose last
 // download did not succeed. True when every attempted module runs.
-bool g_startApplication(const Selection& selection, bool force);
+bool g_startApplication(const moduleProtocol::Selection& selection, bool force);
 // One module; true when it was found running its application within waitUnits × 10 + 1
 // rounds of 20 ms (always false with noWait).
 bool startApplication(qint16 module, bool noWait, qint32 waitUnits);
 // Starts the bootloader on the selected modules; warn asks before module 0 is switched on
 // the M-Bus while others are connected. True when every module was started.
-bool g_startBootloader(const Selection& selection, bool warn);
+bool g_startBootloader(const moduleProtocol::Selection& selection, bool warn);
 // One module; true when it was found in its bootloader.
 bool startBootloader(qint16 module, bool isInBootloader, bool noWait, bool skipWrite);
 // At least the configured number of cylinder modules run their application.
 bool g_enoughCylindersToRunEngine();
 // A selection with only that module.
-Selection g_singeTargetSelection(qint16 module);
+moduleProtocol::Selection g_singeTargetSelection(qint16 module);
 // True when the engine allows the bootloader to be started.
 bool engineStandStill();
 

@@ -1,8 +1,8 @@
 #include "can/modrestart.h"
 
+#include "can/canmaster.h"
 #include "can/links.h"
 #include "can/modconnectionstatus.h"
-#include "can/modheartbeatcontrol.h"
 #include "can/moduleprotocol.h"
 #include "services/errtrap.h"
 #include "services/modglobal.h"
@@ -13,9 +13,11 @@
 
 namespace modRestart {
 
+using moduleProtocol::Selection;
+
 namespace {
 constexpr char kObject[] = "modRestart";
-constexpr int kModules = moduleProtocol::moduleCount;
+using moduleProtocol::moduleCount;
 
 // A lost bus may come back (the converter is opened again once a second meanwhile) within
 // the wait the first module's application start would have.
@@ -24,7 +26,7 @@ constexpr int kBusBackPollMs = 100;
 
 ModeChangeMainWindow& mainWindow() { return modeChangeMainWindowLink::get(); }
 bool busBackInTime() {
-    for (int waited = 0; modeChangeMasterLink::get().busLost(); waited += kBusBackPollMs) {
+    for (int waited = 0; canMasterLink::get().busLost(); waited += kBusBackPollMs) {
         if (waited >= kBusBackWaitMs) return false;
         TimeService::sleep(kBusBackPollMs);
         TimeService::doEvents();
@@ -32,14 +34,14 @@ bool busBackInTime() {
     return true;
 }
 bool runs(int module) {
-    return modConnectionStatus::g_getModuleStatus(qint16(module)) == modHeartBeatControl::stateApplication;
+    return modConnectionStatus::g_getModuleStatus(qint16(module)) == moduleProtocol::ModuleState::application;
 }
 bool concerned(const Record& r, int m) { return r.stopped[m] || r.written[m] || r.halfWritten[m] || r.removed[m]; }
 
 // Every module of the record that does not run its application now, named in one line.
 Selection nameLeftInBootloader(const Record& r) {
     Selection left{};
-    for (int m = 0; m < kModules; ++m) left[m] = concerned(r, m) && !runs(m);
+    for (int m = 0; m < moduleCount; ++m) left[m] = concerned(r, m) && !runs(m);
     const QString names = g_names(left);
     if (!names.isEmpty()) mainWindow().addMessage(QStringLiteral("   Left in bootloader: ") + names);
     return left;
@@ -48,14 +50,14 @@ Selection nameLeftInBootloader(const Record& r) {
 
 QString g_names(const Selection& modules) {
     QStringList names;
-    for (int m = 0; m < kModules; ++m)
+    for (int m = 0; m < moduleCount; ++m)
         if (modules[m]) names << modStringFct::sprintf(QStringLiteral("{*} {*}"), modGlobal::g_moduleKind, m);
     return names.join(QStringLiteral(", "));
 }
 
 Selection g_running(const Record& r) {
     Selection running{};
-    for (int m = 0; m < kModules; ++m) running[m] = concerned(r, m) && runs(m);
+    for (int m = 0; m < moduleCount; ++m) running[m] = concerned(r, m) && runs(m);
     return running;
 }
 
@@ -64,7 +66,7 @@ Selection g_restart(const Record& r) {
     trap(kObject, "g_restart", [&] {
         Selection start{};
         bool any = false;
-        for (int m = 0; m < kModules; ++m) {
+        for (int m = 0; m < moduleCount; ++m) {
             // Its program may be half old, half new: only a complete download starts it.
             if (r.halfWritten[m])
                 mainWindow().downloadFailure(QStringLiteral("      section written only in part, left in bootloader!"),
@@ -89,7 +91,7 @@ Selection g_nameLeft(const Record& r) {
         // application proves the flash.
         if (!(modGlobal::g_qtmMode || modGlobal::g_bzmMode)) return;
         Selection unproven{};
-        for (int m = 0; m < kModules; ++m) unproven[m] = left[m] && r.written[m];
+        for (int m = 0; m < moduleCount; ++m) unproven[m] = left[m] && r.written[m];
         const QString names = g_names(unproven);
         if (!names.isEmpty())
             mainWindow().addMessage(QStringLiteral("   Flash not proven until the application runs: ") + names);

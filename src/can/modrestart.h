@@ -8,14 +8,12 @@
 
 namespace modRestart {
 
-using Selection = modModeChange::Selection;
-
 // What a command did to the modules, kept from its start to its ending.
 struct Record {
-    Selection stopped{};      // ran their application when the command put them into the bootloader
-    Selection written{};      // received a section completely
-    Selection halfWritten{};  // a section was begun and not finished: its program may not start
-    Selection removed{};      // the bootloader download took their application away
+    moduleProtocol::Selection stopped{};      // ran their application when the command put them into the bootloader
+    moduleProtocol::Selection written{};      // received a section completely
+    moduleProtocol::Selection halfWritten{};  // a section was begun and not finished: its program may not start
+    moduleProtocol::Selection removed{};      // the bootloader download took their application away
 
     void clear() { *this = Record{}; }
     void sectionBegun(int module) { halfWritten[module] = true; }
@@ -26,13 +24,13 @@ struct Record {
 };
 
 // Starts again what the record stopped or filled; returns the modules left in their bootloader.
-Selection g_restart(const Record& record);
+moduleProtocol::Selection g_restart(const Record& record);
 // The engineer declined the restart: the log names the modules left in their bootloader,
 // and of QTM and BZM those loaded, whose flash is not proven before their program runs.
-Selection g_nameLeft(const Record& record);
+moduleProtocol::Selection g_nameLeft(const Record& record);
 // The modules of the record that run their application now.
-Selection g_running(const Record& record);
+moduleProtocol::Selection g_running(const Record& record);
 // "PXM 0, PXM 2": the modules of the selection, for a log line.
-QString g_names(const Selection& modules);
+QString g_names(const moduleProtocol::Selection& modules);
 
 }  // namespace modRestart

@@ -1,5 +1,6 @@
 #include "can/systemsymbols.h"
 
+#include "can/moduleprotocol.h"
 #include "bytes/bytes.h"
 #include "services/modstringfct.h"
 
@@ -51,7 +52,7 @@ const SystemSymbol* systemSymbolOf(qint32 symbol) {
 
 void keepSystemValue(SystemValues& values, const SystemSymbol& row, qint32 key, const QByteArray& bytes) {
     switch (row.decoding) {
-    case Decoding::TextPart: (values.*row.text).place((key & 0xFFF) - *row.symbol, bytes); break;
+    case Decoding::TextPart: (values.*row.text).place(moduleProtocol::symbolOfKey(key) - *row.symbol, bytes); break;
     case Decoding::Byte0: values.*row.number = SystemValues::value8(bytes); break;
     case Decoding::Signed32: values.*row.number = SystemValues::value32(bytes); break;
     }

@@ -13,10 +13,10 @@ public:
     virtual bool g_showForm(const QString& dbName, const QString& kind) = 0;
 };
 
-// Until the editor registers itself nothing opens and nothing changes.
-class DcEditorStub : public DcEditorLink {
+// The program's own: the editor window frmEditDC.
+class DcEditorWindow : public DcEditorLink {
 public:
-    bool g_showForm(const QString&, const QString&) override { return false; }
+    bool g_showForm(const QString& dbName, const QString& kind) override;
 };
 
-using dcEditorLink = Link<DcEditorLink, DcEditorStub>;
+using dcEditorLink = Link<DcEditorLink, DcEditorWindow>;

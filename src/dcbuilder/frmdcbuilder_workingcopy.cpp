@@ -5,6 +5,7 @@
 #include "dcbuilder/frmdcbuilder.h"
 
 #include "dao/dbfiles.h"
+#include "dcdatabase/frmeditdc.h"
 #include "desktop/runtimeerror.h"
 #include "services/dbupgrade.h"
 #include "services/errtrap.h"
@@ -206,4 +207,8 @@ void frmDcBuilder::refreshSourceList() {
                                             QDir::Name | QDir::IgnoreCase);
     filSourceDC->addItems(names);
     if (filSourceDC->count() > 0) filSourceDC->setCurrentRow(filSourceDC->count() - 1);
+}
+
+bool DcEditorWindow::g_showForm(const QString& dbName, const QString& kind) {
+    return frmEditDC::instance().g_showForm(dbName, kind);
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The main window's look-up of the load files in the `loadFiles` table, which the builder
-// runs again after a build; the main window registers it (frmmainlinks.cpp).
+// runs again after a build; the program's wiring installs the main window's.
 #include "services/link.h"
 
 #include <QString>
@@ -15,7 +15,7 @@ public:
     virtual void g_checkFileExist(const QString& kind, bool quiet) = 0;
 };
 
-// Until the look-up is built: the rows keep what they show.
+// Until the wiring installs the main window's look-up: the rows keep what they show.
 class LoadFilesStub : public LoadFilesLink {
 public:
     void g_checkFileExist(const QString&, bool) override {}

@@ -1,6 +1,6 @@
 #pragma once
-// The main window's log, which the template creation writes into. The main window
-// registers it at start-up (a test registers a recorder); until then the lines go nowhere.
+// The main window's log, which the template creation writes into. The program's wiring
+// installs it (a test a recorder); until then the lines go nowhere.
 #include "dcdatabase/builderlog.h"
 #include "services/link.h"
 

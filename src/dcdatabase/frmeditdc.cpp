@@ -43,10 +43,16 @@ QTableView* makeGrid(QWidget* parent, DcGridModel* model, DcCellDelegate* delega
 
 }  // namespace
 
-frmEditDC& frmEditDC::instance() {
-    static frmEditDC* w = new frmEditDC();
-    return *w;
+namespace {
+frmEditDC* s_editor = nullptr;
 }
+
+frmEditDC& frmEditDC::instance() {
+    if (!s_editor) s_editor = new frmEditDC();
+    return *s_editor;
+}
+
+frmEditDC* frmEditDC::existing() { return s_editor; }
 
 frmEditDC::frmEditDC() {
     setObjectName(QStringLiteral("frmEditDC"));

@@ -21,6 +21,12 @@ class frmEditDC : public QDialog {
     Q_OBJECT
 public:
     static frmEditDC& instance();
+    // The editor when it was made, else nullptr; the exit procedure makes none.
+    static frmEditDC* existing();
+    // Shown: the editor is open on a table (it is modal while it is).
+    bool isLoaded() const { return isVisible(); }
+    // Lets go of the table and closes the window.
+    void unload();
 
     // Shows the editor modally for "PARAMETER", "VARIABLE" or "ALARM"; true when at least
     // one cell edit went into the database.
@@ -64,7 +70,6 @@ private:
     frmEditDC();
     void Form_Load();
     void Form_Resize();
-    void unload();
     void setHidden(QTableView* grid, int column, bool hidden);
     void reapplyColumns();
     void resetColumns();

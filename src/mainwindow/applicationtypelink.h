@@ -18,15 +18,12 @@ public:
     virtual qint32 g_checkAppConnectionType() = 0;
 };
 
-// Until the application-type module registers itself: the mode's type, or KELB, and a file
-// that cannot be opened (start address 0, the small memory layout).
-class ApplicationTypeStub : public ApplicationTypeLink {
+// The program's own: modApplicationMode.
+class ApplicationTypeOfFiles : public ApplicationTypeLink {
 public:
-    qint32 g_checkAppFileType(const QString&) override {
-        return modGlobal::g_qtmMode ? 6 : modGlobal::g_bzmMode ? 7 : 0;
-    }
-    qint32 g_getApplStartAddr(const QString&) override { return 0; }
-    qint32 g_checkAppConnectionType() override { return 4; }
+    qint32 g_checkAppFileType(const QString& fileName) override;
+    qint32 g_getApplStartAddr(const QString& fileName) override;
+    qint32 g_checkAppConnectionType() override;
 };
 
-using applicationTypeLink = Link<ApplicationTypeLink, ApplicationTypeStub>;
+using applicationTypeLink = Link<ApplicationTypeLink, ApplicationTypeOfFiles>;

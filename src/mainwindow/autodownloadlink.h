@@ -11,10 +11,10 @@ public:
     virtual void g_logoff() = 0;
 };
 
-// Until the auto-download state registers itself: never logged in, so nothing to switch off.
-class AutoDownloadStub : public AutoDownloadLink {
+// The program's own: modAutoDownload.
+class AutoDownloadLogoff : public AutoDownloadLink {
 public:
-    void g_logoff() override {}
+    void g_logoff() override;
 };
 
-using autoDownloadLink = Link<AutoDownloadLink, AutoDownloadStub>;
+using autoDownloadLink = Link<AutoDownloadLink, AutoDownloadLogoff>;

@@ -19,12 +19,13 @@ public:
     // deleted) and deletes the "*.rep" report databases of its directory.
 };
 
-class DcBuilderStub : public DcBuilderLink {
+// The program's own: the builder window, made on its first use.
+class DcBuilderWindow : public DcBuilderLink {
 public:
-    void g_show(const QString&) override {}
-    bool commandRunning() const override { return false; }
-    bool isLoaded() const override { return false; }
-    void unload() override {}
+    void g_show(const QString& fileDirectory) override;
+    bool commandRunning() const override;
+    bool isLoaded() const override;
+    void unload() override;
 };
 
 class DcReconstructionLink : public WindowLink {
@@ -39,13 +40,14 @@ public:
     // isLoaded/unload: the exit procedure closes the reconstruction window after the builder.
 };
 
-class DcReconstructionStub : public DcReconstructionLink {
+// The program's own: the reconstruction window, made on its first use.
+class DcReconstructionWindow : public DcReconstructionLink {
 public:
-    void g_show() override {}
-    void g_createDCTemplate(QString&) override {}
-    bool isLoaded() const override { return false; }
-    void unload() override {}
+    void g_show() override;
+    void g_createDCTemplate(QString& programFileDir) override;
+    bool isLoaded() const override;
+    void unload() override;
 };
 
-using frmDcBuilderLink = Link<DcBuilderLink, DcBuilderStub>;
-using frmDcReconstructionLink = Link<DcReconstructionLink, DcReconstructionStub>;
+using frmDcBuilderLink = Link<DcBuilderLink, DcBuilderWindow>;
+using frmDcReconstructionLink = Link<DcReconstructionLink, DcReconstructionWindow>;

@@ -4,4 +4,11 @@
 #include "services/link.h"
 #include "mainwindow/windowlink.h"
 
-using frmEditDCLink = Link<WindowLink, NoWindow, struct frmEditDCTag>;
+// The program's own: the editor window, when it was made.
+class EditorWindow : public WindowLink {
+public:
+    bool isLoaded() const override;
+    void unload() override;
+};
+
+using frmEditDCLink = Link<WindowLink, EditorWindow, struct frmEditDCTag>;

@@ -4,7 +4,7 @@
 #include "mainwindow/vbcontrols.h"
 
 #include "can/infoblock.h"
-#include "can/modconnectionstatus.h"
+#include "can/canmaster.h"
 #include "services/errtrap.h"
 #include "services/modfilefct.h"
 #include "services/modglobal.h"
@@ -140,8 +140,8 @@ void frmHWInfoBlockRepair::g_show() {
 
 void frmHWInfoBlockRepair::createModuleList() {
     QStringList entries{QStringLiteral("---")};
-    for (qint16 m = 0; m <= 14; ++m)
-        if (modConnectionStatus::g_getModuleStatus(m) != 0) entries << QString::number(m);
+    for (qint16 m = 0; m < moduleProtocol::moduleCount; ++m)
+        if (canMasterLink::get().moduleState(m) != moduleProtocol::ModuleState::none) entries << QString::number(m);
     QStringList now;
     for (int i = 0; i < cmbModuleNum->count(); ++i) now << cmbModuleNum->itemText(i);
     // An unchanged list stays as it is, so that a pick on its way is not lost.

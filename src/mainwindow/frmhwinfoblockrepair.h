@@ -91,7 +91,7 @@ private:
     bool m_stepping = false;   // the closed list steps on a key or the wheel: no read
     bool m_applWasRunning = false;
     // Per module: it ran its application when this window first started its bootloader.
-    std::array<bool, moduleProtocol::moduleCount> m_stoppedFromApplication{};
+    moduleProtocol::Selection m_stoppedFromApplication{};
     bool m_serialPresent = false;
     QWidget* m_faultField = nullptr;  // the entry a refused check names, marked in its own box
     QByteArray m_uploaded = QByteArray(moduleProtocol::hwInfoBlockSize, '\0');

@@ -7,9 +7,8 @@
 #include "mainwindow/toollog.h"
 #include "mainwindow/vbcontrols.h"
 
-#include "can/frmcanopen.h"
+#include "can/canmaster.h"
 #include "can/infoblock.h"
-#include "can/modconnectionstatus.h"
 #include "can/modmodechange.h"
 #include "desktop/dialogs.h"
 #include "desktop/runtimeerror.h"
@@ -47,14 +46,14 @@ void frmHWInfoBlockRepair::cmbModuleNum_Click() {
         m_moduleNum = qint16(cmbModuleNum->currentText().toShort());
         // A module this window stopped shows its bootloader now: what ran before is kept.
         bool& stopped = m_stoppedFromApplication.at(m_moduleNum);
-        if (modConnectionStatus::g_getModuleStatus(m_moduleNum) == 1) stopped = true;
+        if (canMasterLink::get().moduleState(m_moduleNum) == moduleProtocol::ModuleState::application) stopped = true;
         m_applWasRunning = stopped;
         disableControls(true);
         if (!modModeChange::g_startBootloader(modModeChange::g_singeTargetSelection(m_moduleNum), false)) return;
         qint32 received = 0;
         QByteArray reply;
         // A block shorter than the hardware block cannot be shown or repaired.
-        if (!frmCANopen::instance().g_readSDO(nodeId(), moduleProtocol::idxInfoBlock, kHardwareSection, received, reply,
+        if (!canMasterLink::get().g_readSDO(nodeId(), moduleProtocol::idxInfoBlock, kHardwareSection, received, reply,
                                               false, false, false) ||
             reply.size() < moduleProtocol::hwInfoBlockSize) {
             error(QStringLiteral("Could not upload info block data from module ") + QString::number(m_moduleNum));
@@ -114,7 +113,7 @@ bool frmHWInfoBlockRepair::repair() {
     bool ok = true;
     if (m_applWasRunning) modModeChange::g_startBootloader(modModeChange::g_singeTargetSelection(m_moduleNum), false);
     // Older bootloaders do not take a hardware block (a version that reads 0 is refused too).
-    if (frmCANopen::instance().g_getBootLoaderVersion(nodeId()) < kMinBootloaderVersion - 1e-9) {
+    if (canMasterLink::get().g_getBootLoaderVersion(nodeId()) < kMinBootloaderVersion - 1e-9) {
         error(QStringLiteral("Wrong Bootloader version detected. Bootloader version for HW Infoblock repair has to be "
                              "3.10 or above!"));
         ok = false;
@@ -176,7 +175,7 @@ bool frmHWInfoBlockRepair::readTemplate(const QString& templateFile, QByteArray&
 }
 
 bool frmHWInfoBlockRepair::writeBlock(const QByteArray& block) {
-    if (!frmCANopen::instance().g_writeSDO(nodeId(), moduleProtocol::idxInfoBlock, kHardwareSection, moduleProtocol::hwInfoBlockSize,
+    if (!canMasterLink::get().g_writeSDO(nodeId(), moduleProtocol::idxInfoBlock, kHardwareSection, moduleProtocol::hwInfoBlockSize,
                                            block, false, 0)) {
         error(QStringLiteral("Info block download failed: Could not write SDO."));
         return false;

@@ -36,8 +36,8 @@ void frmInfoBlockDetails::Form_Unload() {
     toolWindow::unload(this, m_loaded);
 }
 
-void frmInfoBlockDetails::g_show(qint16 row, qint16 column, const ModuleInfoTable& info, const ModulePresence& present,
-                                 const QString& caption) {
+void frmInfoBlockDetails::g_show(qint16 row, qint16 column, const ModuleInfoTable& info,
+                                 const moduleProtocol::Selection& present, const QString& caption) {
     trap(kObject, "g_show", [&] {
         if (!m_loaded) Form_Load();
         m_selectedRow = row;

@@ -18,7 +18,7 @@ class frmInfoBlockDetails : public QDialog, public OneWindow<frmInfoBlockDetails
 public:
     // Keeps the cell (display row, field column), the table, the present flags and the
     // caption, fills grid and log and shows the window modal.
-    void g_show(qint16 row, qint16 column, const ModuleInfoTable& info, const ModulePresence& present,
+    void g_show(qint16 row, qint16 column, const ModuleInfoTable& info, const moduleProtocol::Selection& present,
                 const QString& caption);
     void displayDetailData();
     // The background of a row's cells: the button face for a present module, the darker
@@ -48,7 +48,7 @@ private:
     qint16 m_selectedRow = 0;
     qint16 m_selectedCol = 0;
     ModuleInfoTable m_info{};
-    ModulePresence m_present{};
+    moduleProtocol::Selection m_present{};
     QString m_caption;
     std::vector<std::vector<QString>> m_grid;
 };

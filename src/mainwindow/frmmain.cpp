@@ -71,7 +71,6 @@ frmMain::frmMain() {
     connectLoadFileControls();
     connectMenuCommands();
     client->setFixedSize(px(11400), px(8580));
-    m_bootloaderVersionChange.assign(moduleCount, false);
     m_loadFileNames.assign(sectionRows, QString());
     m_loadFileExists.assign(sectionRows, false);
 }

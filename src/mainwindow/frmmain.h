@@ -57,8 +57,8 @@ public:
     void updateProgress(double progress_, bool valueAdd_ = false);
     void g_checkFileExist(const QString& kind, bool quiet);
     void g_logOffApplication(bool endApplication_);
-    std::array<bool, moduleCount> g_getUserSelection();
-    void g_restoreUserSelection(const std::array<bool, moduleCount>& states_);
+    moduleProtocol::Selection g_getUserSelection();
+    void g_restoreUserSelection(const moduleProtocol::Selection& states_);
 
     // The update run's members on this window (they forward to the update run).
     void notConnectedToSpare(int module);
@@ -82,9 +82,13 @@ public:
     // chkSectionNew is checked.
     QString sentFile(QString rowFile) const;
 
-    // ---- Bus set-up and application-type check (busSetupLink reaches them) ----
+    // ---- Bus set-up and application-type check (the start-up and the update run) ----
     void initConnection(bool mBusOnly, bool darvo, bool& ok);
     void setUserRights();
+    // Up to 601 rounds of a 5 ms pause and one hand-over to the event loop, each reading the
+    // heartbeat states and refreshing the lamps; ok := a module answered. Without an answer
+    // and not quiet: the error box "No communication to the modules!".
+    void checkTargetConnection(bool quiet, bool& ok);
     // ---- Load files: the look-up behind g_checkFileExist (through loadFilesLink) ----
     void lookUpLoadFiles(const QString& kind, bool quiet);
     void checkS19FileDate(bool& ok);
@@ -106,17 +110,18 @@ public:
     void uploadSection(qint16 section, QByteArray& data, qint32& received, qint32& startAddress, bool& ok);
     // ---- Module-state command ----
     // Told what the command hands the module overview, besides the overview itself.
-    std::function<void(const ModulePresence&, const ModuleInfoTable&)> m_overviewShown;
+    std::function<void(const moduleProtocol::Selection&, const ModuleInfoTable&)> m_overviewShown;
     // The update window's report button; its caption chooses report or instruction file.
     QPushButton* cmdOpenReport = nullptr;
 
     // ---- Members shared with the commands and the update run ----
-    std::vector<bool> m_bootloaderVersionChange;  // per module, Bootloader 2 was loaded
+    // Per module, Bootloader 2 was loaded.
+    moduleProtocol::Selection m_bootloaderVersionChange{};
     std::vector<QString> m_loadFileNames;         // per section row
     std::vector<bool> m_loadFileExists;           // per section row
     QWidget* m_client = nullptr;
     QString m_checkedDirectory;                   // the directory box's text at the last check
-    std::array<bool, moduleCount> m_moduleDone{}; // per module, done in the update run
+    moduleProtocol::Selection m_moduleDone{};     // per module, done in the update run
     QString m_reportFile;                         // the update report's path
     bool m_exiting = false;                       // the exit procedure has started
     bool m_commandRunning = false;                // a command holds the command lock

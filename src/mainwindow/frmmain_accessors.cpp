@@ -1,7 +1,7 @@
 // The main window's public operations that other windows and modules use.
 #include "mainwindow/frmmain.h"
 #include "dcbuilder/loadfileslink.h"
-#include "mainwindow/modulestatuslink.h"
+#include "can/canmaster.h"
 #include "mainwindow/updaterlink.h"
 #include "mainwindow/vbcontrols.h"
 
@@ -56,14 +56,14 @@ bool frmMain::g_downloadStatusOk(int module_) {
 bool frmMain::g_getBootloaderVersionChange(int module) {
     bool changed = false;
     trap("frmMain", "g_getBootloaderVersionChange", [&] {
-        changed = m_bootloaderVersionChange[checkedIndex(module, static_cast<int>(m_bootloaderVersionChange.size()))];
+        changed = m_bootloaderVersionChange[checkedIndex(module, moduleCount)];
     });
     return changed;
 }
 
 void frmMain::g_resetBootloaderVersionChange(int module) {
     trap("frmMain", "g_resetBootloaderVersionChange", [&] {
-        m_bootloaderVersionChange[checkedIndex(module, static_cast<int>(m_bootloaderVersionChange.size()))] = false;
+        m_bootloaderVersionChange[checkedIndex(module, moduleCount)] = false;
     });
 }
 
@@ -71,19 +71,20 @@ void frmMain::g_checkFileExist(const QString& kind, bool quiet) {
     trap("frmMain", "g_checkFileExist", [&] { loadFilesLink::get().g_checkFileExist(kind, quiet); });
 }
 
-std::array<bool, frmMain::moduleCount> frmMain::g_getUserSelection() {
-    std::array<bool, moduleCount> states{};
+moduleProtocol::Selection frmMain::g_getUserSelection() {
+    moduleProtocol::Selection states{};
     trap("frmMain", "g_getUserSelection", [&] {
         for (int i = 0; i < moduleCount; ++i) states[i] = chkProgram[i]->checkState() == Qt::Checked;
     });
     return states;
 }
 
-void frmMain::g_restoreUserSelection(const std::array<bool, moduleCount>& states_) {
+void frmMain::g_restoreUserSelection(const moduleProtocol::Selection& states_) {
     trap("frmMain", "g_restoreUserSelection", [&] {
         // Only checks: a module that no longer answers is not selected again.
         for (int i = 0; i < moduleCount; ++i)
-            if (states_[i] && moduleStatusLink::get().g_getModuleStatus(i) != 0) chkProgram[i]->setCheckState(Qt::Checked);
+            if (states_[i] && canMasterLink::get().moduleState(i) != moduleProtocol::ModuleState::none)
+                chkProgram[i]->setCheckState(Qt::Checked);
     });
 }
 

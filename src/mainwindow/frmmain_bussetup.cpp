@@ -1,11 +1,10 @@
 // The bus set-up before any module work, and the check that the modules run an
 // application of the type the load files were made for.
 #include "mainwindow/frmmain.h"
-#include "mainwindow/targetconnectionlink.h"
 #include "mainwindow/updaterlink.h"
 
 #include "can/canmessageform.h"
-#include "can/frmcanopen.h"
+#include "can/canmaster.h"
 #include "can/modapplicationmode.h"
 #include "can/modautodownload.h"
 #include "can/modheartbeatcontrol.h"
@@ -61,7 +60,7 @@ void frmMain::initConnection(bool mBusOnly, bool darvo, bool& ok) {
 void frmMain::initDarvoConnection() {
     double dllVersion = 0;
     bool found = false;
-    frmCANopen& master = frmCANopen::instance();
+    CanMaster& master = canMasterLink::get();
     for (quint8 converter = 0; converter <= 1 && !found; ++converter) {
         trap("frmMain", "initDarvoConnection", [&] {
             frmMessage2& box = frmMessage2::instance();
@@ -83,7 +82,7 @@ void frmMain::initDarvoConnection() {
                                      QString(), true);
             frmMessage2::instance().hideButtons(false);
             // The rest of the run works without CAN: file and database work stay usable.
-            master.g_noCAN = true;
+            master.set_g_noCAN(true);
         });
     }
     trap("frmMain", "initDarvoConnection", [&] { checkInterfaceVersion(dllVersion); });
@@ -93,7 +92,7 @@ void frmMain::initConnectionBothBusses(bool, bool& ok) {
     ok = true;
     double dllVersion = 0;
     trap("frmMain", "initConnectionBothBusses", [&] {
-        frmCANopen& master = frmCANopen::instance();
+        CanMaster& master = canMasterLink::get();
         frmMessage2& box = frmMessage2::instance();
         box.addMessage(QStringLiteral("Initialising M-Bus for Operator access."));
         const bool up = master.g_initialise(messageWindow(), dllVersion, QStringLiteral("M-Bus"), false, 255);
@@ -104,8 +103,8 @@ void frmMain::initConnectionBothBusses(bool, bool& ok) {
             return;
         }
         bool found = false;
-        targetConnectionLink::get().checkTargetConnection(true, found);
-        g_bootupReceived = g_bootupReceived || found;
+        checkTargetConnection(true, found);
+        if (found) master.set_g_bootupReceived(true);
     });
     trap("frmMain", "initConnectionBothBusses", [&] { checkInterfaceVersion(dllVersion); });
 }

@@ -1,6 +1,6 @@
 // The connection display: the module rows' lamps, hardware versions and selectability,
 // and on the M-Bus the engine state with its command lock.
-#include "mainwindow/connectiondisplaylink.h"
+#include "can/canmaster.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/vbcheckbox.h"
 #include "mainwindow/vbcontrols.h"
@@ -15,6 +15,7 @@
 #include <QRegularExpression>
 
 using namespace vbCheck;
+using moduleProtocol::ModuleState;
 
 namespace {
 // The leading number of a text, as the hardware label is read (empty, "?" and "X" read 0).
@@ -33,30 +34,30 @@ void frmMain::g_updateConnectionStatus() {
     running = true;
     trap("frmMain", "g_updateConnectionStatus", [&] {
         using namespace modGlobal;
-        if (connectionDisplayBusLink::get().oldBootloaderDetectedOnMBus()) {
+        if (canMasterLink::get().oldBootloaderDetectedOnMBus()) {
             modMsgBox::g_errorMsgBox(QStringLiteral("Wrong Bootloader version detected. Please connect to the S-Bus. "
                                                     "The Loader will terminate."),
                                      QString(), true);
             g_logOffApplication(true);
             return;
         }
-        const QVector<qint32> states = connectionDisplayBusLink::get().getConnectionStatus();
+        const moduleProtocol::ModuleStates states = canMasterLink::get().shownStates();
         for (int i = 0; i < moduleCount; ++i) {
-            const qint32 state = i < states.size() ? states[i] : 0;
-            if (state == 0) {
+            const ModuleState state = states[size_t(i)];
+            if (state == ModuleState::none) {
                 setValue(chkBootLoaderRunning[i], vbUnchecked);
                 setValue(chkApplicationRunning[i], vbUnchecked);
                 chkProgram[i]->setEnabled(false);
                 lblHW[i]->setText(QString());
-            } else if (state == 1 || state == 2) {
-                const bool inBootloader = state == 2;
+            } else if (state == ModuleState::application || state == ModuleState::bootloader) {
+                const bool inBootloader = state == ModuleState::bootloader;
                 QCheckBox* lamp = inBootloader ? chkBootLoaderRunning[i] : chkApplicationRunning[i];
                 QCheckBox* other = inBootloader ? chkApplicationRunning[i] : chkBootLoaderRunning[i];
                 // Only a change of state asks the module again.
                 if (value(lamp) == vbUnchecked && i == 0 && g_isMBusConnection)
-                    connectionDisplayBusLink::get().checkMBusModuleID(inBootloader);
+                    canMasterLink::get().checkMBusModuleID(inBootloader);
                 if (value(lamp) == vbUnchecked && leadingNumber(lblHW[i]->text()) == 0)
-                    lblHW[i]->setText(connectionDisplayBusLink::get().getHardwareVersion(qint16(i), inBootloader));
+                    lblHW[i]->setText(canMasterLink::get().g_getHardwareVersion(qint16(i), inBootloader));
                 setValue(other, vbUnchecked);
                 setValue(lamp, vbChecked);
                 chkProgram[i]->setEnabled(true);
@@ -77,12 +78,12 @@ void frmMain::g_updateConnectionStatus() {
             fraEngineRunning->hide();
             return;
         }
-        if (!connectionDisplayBusLink::get().enoughCylindersToRunEngine()) {
+        if (!canMasterLink::get().enoughCylindersToRunEngine()) {
             fraEngineRunning->hide();
             unlock();
             return;
         }
-        switch (connectionDisplayBusLink::get().getEngineStandStillStatus()) {
+        switch (canMasterLink::get().engineStandStillStatus()) {
         case 1:
             fraEngineRunning->show();
             imgEngineRunning->hide();

@@ -1,9 +1,8 @@
 // The manual download command: its checks and questions, the preparation and the ending
 // of the download proper, and the command lock that every command of the window takes.
 #include "mainwindow/frmmain.h"
-#include "mainwindow/canmasterlink.h"
+#include "can/canmaster.h"
 #include "mainwindow/vbcheckbox.h"
-#include "mainwindow/modulestatuslink.h"
 #include "mainwindow/vbcontrols.h"
 
 #include "can/modmodechange.h"
@@ -28,9 +27,10 @@
 #include <QPushButton>
 #include <QRegularExpression>
 
+using namespace moduleProtocol;
+
 namespace {
 constexpr char kObject[] = "frmMain";
-using Selection = modModeChange::Selection;
 
 // Bootloader 2 below this version is loaded anew before anything else.
 constexpr double kMinBootloader2 = 4.0;
@@ -83,7 +83,7 @@ bool hardwareFits(frmMain& w, const Selection& boot) {
     bool below = false;
     for (int i = 0; i < frmMain::moduleCount; ++i) {
         if (!boot[i]) continue;
-        const QString version = modUpload::g_uploadVersionInfo(qint16(i), 1);
+        const QString version = modUpload::g_uploadVersionInfo(qint16(i), sectionHwInfoBlock);
         if (leadingNumber(version) >= 7.0) continue;
         if (!below) w.addMessage(QStringLiteral("   All PXM-HW-Versions must be 7 or higher!"));
         below = true;
@@ -96,10 +96,10 @@ bool hardwareFits(frmMain& w, const Selection& boot) {
 // A module whose Bootloader 2 is too old gets Bootloader 2 alone first. False when there
 // is no Bootloader 2 file to load.
 bool selectBootloader2(frmMain& w, const Selection& boot, bool& bl2) {
-    const int pos = modUpload::getDisplayIndex(3);
+    const int pos = modUpload::getDisplayIndex(sectionBootloader2);
     for (int i = 0; i < frmMain::moduleCount; ++i) {
         if (!boot[i]) continue;
-        if (wholeNumber(modUpload::g_uploadVersionInfo(qint16(i), 3)) >= kMinBootloader2) continue;
+        if (wholeNumber(modUpload::g_uploadVersionInfo(qint16(i), sectionBootloader2)) >= kMinBootloader2) continue;
         if (!bl2) {
             w.addMessage(QStringLiteral("   Bootloader 2 - version must be 4.00 or higher."));
             if (w.txtEmh[pos]->text() == QLatin1String("---")) {
@@ -128,13 +128,16 @@ void selectMovedSections(frmMain& w, const Selection& boot) {
             return;
         }
     };
-    if (!isChecked(sectionRow(w, 6)))
-        check(6, g_baseAdrAppl, "   Application is at wrong start-address!", "      Download of appication is selected!");
-    QCheckBox* fpga = sectionRow(w, 7);
+    if (!isChecked(sectionRow(w, sectionApplication)))
+        check(sectionApplication, g_baseAdrAppl, "   Application is at wrong start-address!",
+              "      Download of appication is selected!");
+    QCheckBox* fpga = sectionRow(w, sectionFpga);
     if (vbCheck::visible(fpga) && vbCheck::enabled(fpga) && !isChecked(fpga) && !isChecked(w.chkSectionNew))
-        check(7, g_baseAdrFPGA, "   FPGA-Code is at wrong start-address!", "      Download of FPGA-Code is selected!");
-    if (!isChecked(sectionRow(w, 4)))
-        check(4, g_baseAdrDC, "   DC is at wrong start-address!", "      Download of DC is selected!");
+        check(sectionFpga, g_baseAdrFPGA, "   FPGA-Code is at wrong start-address!",
+              "      Download of FPGA-Code is selected!");
+    if (!isChecked(sectionRow(w, sectionDataContainer)))
+        check(sectionDataContainer, g_baseAdrDC, "   DC is at wrong start-address!",
+              "      Download of DC is selected!");
 }
 }  // namespace
 
@@ -179,7 +182,7 @@ void frmMain::cmdDownload_Click() {
             return refuse(fault.last());
         }
 
-        if (sectionSelected(sectionRow(*this, 3)) &&
+        if (sectionSelected(sectionRow(*this, sectionBootloader2)) &&
             !modMsgBox::g_warningMsgBox(
                 QStringLiteral("Downloading of the bootloader will remove the application from the PXM!\r\n"
                                "Ater bootloader-downloading you must also download the application."),
@@ -204,7 +207,8 @@ void frmMain::cmdDownload_Click() {
         begun = true;
         m_stopped.clear();
         m_restartDeclined = false;
-        for (int i = 0; i < moduleCount; ++i) m_stopped.stopped[i] = moduleStatusLink::get().g_getModuleStatus(i) == 1;
+        for (int i = 0; i < moduleCount; ++i)
+            m_stopped.stopped[i] = canMasterLink::get().moduleState(i) == ModuleState::application;
         if (isChecked(chkProgram[0]) && g_isMBusConnection) {
             downloadThroughSpare();
         } else {
@@ -249,20 +253,20 @@ void frmMain::downloadSelectedModules(bool spareStage, bool& ok) {
         addMessage(QStringLiteral("   Starting bootloader on all modules"));
         Selection boot{};
         for (int i = 0; i < moduleCount; ++i)
-            boot[i] = moduleStatusLink::get().g_getModuleStatus(i) == 1 || isChecked(chkProgram[i]);
+            boot[i] = canMasterLink::get().moduleState(i) == ModuleState::application || isChecked(chkProgram[i]);
         if (g_isMBusConnection && !isChecked(chkProgram[0])) boot[0] = false;
         if (!modModeChange::g_startBootloader(boot, false)) {
             addMessage(QStringLiteral("   Download aborted!"));
             return;
         }
 
-        bool bl2 = sectionSelected(sectionRow(*this, 3));
+        bool bl2 = sectionSelected(sectionRow(*this, sectionBootloader2));
         if (!(g_qtmMode || g_bzmMode)) {
             if (g_bigMem && !hardwareFits(*this, boot)) return;
             if (g_bigMem && !bl2 && !selectBootloader2(*this, boot, bl2)) return;
             if (!bl2 && !g_updateMode) selectMovedSections(*this, boot);
         }
-        if (sectionSelected(sectionRow(*this, 4))) {
+        if (sectionSelected(sectionRow(*this, sectionDataContainer))) {
             bool upToDate = false;
             checkS19FileDate(upToDate);
             if (!upToDate) {
@@ -298,8 +302,8 @@ void frmMain::downloadSelectedModules(bool spareStage, bool& ok) {
                                                               "As next you need to download the application."));
                 // Ready for the application: clearing Bootloader 2 unlocks the other rows.
                 // A hidden row is never chosen.
-                setValue(sectionRow(*this, 3), false);
-                for (qint32 section : {6, 4}) {
+                setValue(sectionRow(*this, sectionBootloader2), false);
+                for (qint32 section : {sectionApplication, sectionDataContainer}) {
                     QCheckBox* row = sectionRow(*this, section);
                     if (vbCheck::visible(row)) setValue(row, true);
                 }

@@ -1,6 +1,6 @@
 // The log-off and the exit procedure: the one orderly way out of the program.
 #include "mainwindow/autodownloadlink.h"
-#include "mainwindow/canmasterlink.h"
+#include "can/canmaster.h"
 #include "mainwindow/dcbuilderlink.h"
 #include "mainwindow/dceditorlink.h"
 #include "mainwindow/frmmain.h"
@@ -26,7 +26,7 @@ void frmMain::mnuExit_Click() {
     m_exiting = true;
     g_logOffApplication(false);
     // Each window on its own: the error handler's choice decides whether the rest close.
-    auto unloadWindow = [](WindowLink& w) {
+    auto unloadWindow = [](auto& w) {
         trap("frmMain", "mnuExit_Click", [&] {
             if (w.isLoaded()) w.unload();
         });

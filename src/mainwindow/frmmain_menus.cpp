@@ -1,6 +1,6 @@
 // The menu bar's commands: the start of application or bootloader on the selected
 // modules, and the menu items that open the other windows.
-#include "mainwindow/canmasterlink.h"
+#include "can/canmaster.h"
 #include "mainwindow/dcbuilderlink.h"
 #include "mainwindow/frmmain.h"
 
@@ -69,13 +69,13 @@ void modeChangeCommand(frmMain& w, const char* procedure, const QString& command
 void frmMain::mnuStartApplication_Click() {
     modeChangeCommand(*this, "mnuStartApplication_Click", QStringLiteral("Start Application"),
                       QStringLiteral("Start application on all PXM's"), true,
-                      [](const modModeChange::Selection& s) { modModeChange::g_startApplication(s, false); });
+                      [](const moduleProtocol::Selection& s) { modModeChange::g_startApplication(s, false); });
 }
 
 void frmMain::mnuStartBootloader_Click() {
     modeChangeCommand(*this, "mnuStartBootloader_Click", QStringLiteral("Start Bootloader"),
                       QStringLiteral("Start bootloader on all PXM's"), false,
-                      [](const modModeChange::Selection& s) { modModeChange::g_startBootloader(s, !modGlobal::g_updateMode); });
+                      [](const moduleProtocol::Selection& s) { modModeChange::g_startBootloader(s, !modGlobal::g_updateMode); });
 }
 
 void frmMain::mnuUploadFromSpare_Click() {
@@ -91,5 +91,5 @@ void frmMain::mnuBuildDC_Click() {
 }
 
 void frmMain::mnuShowCanOpen_Click() {
-    trap(kObject, "mnuShowCanOpen_Click", [] { frmCANopen::instance().g_show(); });
+    trap(kObject, "mnuShowCanOpen_Click", [] { canMasterLink::get().g_show(); });
 }

@@ -5,7 +5,7 @@
 #include "mainwindow/frmhwinfoblockrepair.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/frmmoduleoverview.h"
-#include "mainwindow/modulestatuslink.h"
+#include "can/canmaster.h"
 
 #include "can/modmodechange.h"
 #include "can/modrestart.h"
@@ -25,12 +25,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+using moduleProtocol::ModuleState;
+
 namespace {
 constexpr char kObject[] = "frmMain";
 constexpr int kSpareRestartRounds = 8;
 constexpr int kSpareRestartRoundMs = 200;
 
-int moduleState(int module) { return moduleStatusLink::get().g_getModuleStatus(module); }
+ModuleState moduleState(int module) { return canMasterLink::get().moduleState(module); }
 
 // The overview's rows in display order, with the names its first column shows.
 const char* const kSectionNames[modUpload::infoTableRows] = {"Application", "Data Container", "FPGA",
@@ -47,24 +49,24 @@ void copyModuleTable(const modUpload::InfoTable& table, std::array<ModuleInfoRow
 
 void frmMain::cmdModuleState_Click() {
     using namespace modGlobal;
-    modModeChange::Selection application{};  // modules whose application ran at the start
+    moduleProtocol::Selection application{};  // modules whose application ran at the start
     bool anyApplication = false;
     bool locked = false;
     if (busMissing(QStringLiteral("Overview"))) return;
     trap(kObject, "cmdModuleState_Click", [&] {
         updateProgress(0, false);
-        if (moduleState(0) != 1 && g_isMBusConnection)
+        if (moduleState(0) != ModuleState::application && g_isMBusConnection)
             modMsgBox::g_warningMsgBox(QStringLiteral("PXM Loader is connected to the M-Bus and application is not \r"
                                                       "running on module 0. Therefore overview information is only \r"
                                                       "available of module 0."),
                                        QStringLiteral("Warning"), true, Dialogs::vbOKOnly);
-        ModulePresence present{};
+        moduleProtocol::Selection present{};
         int presentCount = 0;
         for (int m = 0; m < moduleCount; ++m) {
-            const int state = moduleState(m);
-            application[m] = state == 1;
+            const ModuleState state = moduleState(m);
+            application[m] = state == ModuleState::application;
             anyApplication = anyApplication || application[m];
-            present[m] = state == 1 || state == 2;
+            present[m] = state == ModuleState::application || state == ModuleState::bootloader;
             if (present[m]) ++presentCount;
         }
         if (anyApplication && !modModeChange::g_startBootloader(application, false)) {
@@ -82,7 +84,7 @@ void frmMain::cmdModuleState_Click() {
         ModuleInfoTable info{};
         bool anyTableRead = false;
         for (int i = 0; i < moduleCount; ++i) {
-            if (present[i] && moduleState(i) != 2) {
+            if (present[i] && moduleState(i) != ModuleState::bootloader) {
                 Dialogs::msgBox(QStringLiteral("Overview cancelled because module ") + QString::number(i) +
                                     QStringLiteral(" is not in Bootloader state.\r"
                                                    "Please set all modules into bootloader state using the menu item\r"

@@ -8,9 +8,8 @@
 
 #include "can/frmcanopen.h"
 #include "can/infoblock.h"
-#include "can/modheartbeatcontrol.h"
 #include "can/modmodechange.h"
-#include "mainwindow/modulestatuslink.h"
+#include "can/canmaster.h"
 #include "desktop/runtimeerror.h"
 #include "desktop/timeservice.h"
 #include "services/errtrap.h"
@@ -60,8 +59,8 @@ bool frmMain::downloadSections() {
         addMessage(QStringLiteral("   Download ") + chkLoadSection[pos]->text());
         // Red lamps of earlier sections stay: those modules take no further section.
         resetStatus(true);
-        const int lossesBefore = frmCANopen::instance().busLosses();
-        std::array<bool, moduleCount> took{}, tried{};
+        const int lossesBefore = canMasterLink::get().busLosses();
+        Selection took{}, tried{};
         // Only a flash that was programmed makes the module done and updated.
         auto programmed = [&] {
             for (int i = 0; i < moduleCount; ++i)
@@ -132,7 +131,7 @@ bool frmMain::downloadSections() {
 bool frmMain::busLostSince(int losses) {
     // The loss events queued meanwhile are in before the losses are counted.
     TimeService::doEvents();
-    return frmCANopen::instance().busLosses() != losses;
+    return canMasterLink::get().busLosses() != losses;
 }
 
 // The bus went away while the module took its section: whatever its attempts and its flash
@@ -142,10 +141,10 @@ bool frmMain::busLostSince(int losses) {
 bool frmMain::downloadAgainAfterBusLoss(int module, qint32 section) {
     bool took = false;
     trap(kObject, "downloadAgainAfterBusLoss", [&] {
-        const int losses = frmCANopen::instance().busLosses();
+        const int losses = canMasterLink::get().busLosses();
         bool answers = false;
         for (int poll = 0; poll < kFlashPolls && !answers; ++poll) {
-            answers = moduleStatusLink::get().g_getModuleStatus(module) == modHeartBeatControl::stateBootloader;
+            answers = canMasterLink::get().moduleState(module) == ModuleState::bootloader;
             if (answers) break;
             TimeService::sleep(kModulePollMs);
             TimeService::doEvents();
@@ -299,7 +298,7 @@ void frmMain::writeSection(int module, qint32 section, const QByteArray& data, b
             const qint64 length = qMin<qint64>(kBlockSize, upper + 1 - offset);
             const QByteArray block = data.mid(offset, length);
             updateProgress(upper > 0 ? double(float(offset) / float(upper)) : 0.0, false);
-            ok = frmCANopen::instance().g_writeSDO(node, idxProgramData, quint8(section), qint32(length), block, true, 3000);
+            ok = canMasterLink::get().g_writeSDO(node, idxProgramData, quint8(section), qint32(length), block, true, 3000);
             if (!ok) break;
         }
         updateProgress(0, false);
@@ -340,7 +339,7 @@ void frmMain::downloadFailure(const QString& msg_, int targetNo_) {
         const QString head = msg_.left(blanks) + modStringFct::sprintf(QStringLiteral("{*} {*}: "), modGlobal::g_moduleKind, targetNo_);
         addMessage(head + msg_.mid(blanks));
         // Why, when the converter took no frames: the engineer can mend that.
-        if (frmCANopen::instance().takeTransmitQueueFull()) addMessage(head + QStringLiteral("transmit queue of the converter full!"));
+        if (canMasterLink::get().takeTransmitQueueFull()) addMessage(head + QStringLiteral("transmit queue of the converter full!"));
         showLamp(l, vbControls::vbRed);
     });
 }

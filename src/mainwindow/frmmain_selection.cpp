@@ -82,9 +82,10 @@ void frmMain::chkProgramAllSections_Click() {
 void frmMain::chkLoadSection_Click(int) {
     guarded(m_inSelectionUpdate, "chkLoadSection_Click", [&] {
         followFirst(chkProgramAllSections, chkLoadSection, visible);
-        QCheckBox* application = chkLoadSection[modUpload::getDisplayIndex(6)];
-        QCheckBox* fpga = chkLoadSection[modUpload::getDisplayIndex(7)];
-        QCheckBox* bootloader2 = chkLoadSection[modUpload::getDisplayIndex(3)];
+        using namespace moduleProtocol;
+        QCheckBox* application = chkLoadSection[modUpload::getDisplayIndex(sectionApplication)];
+        QCheckBox* fpga = chkLoadSection[modUpload::getDisplayIndex(sectionFpga)];
+        QCheckBox* bootloader2 = chkLoadSection[modUpload::getDisplayIndex(sectionBootloader2)];
         if (modGlobal::g_forceFPGAdownload) setValue(fpga, value(application));
         // Bootloader 2 is loaded alone.
         const bool bl2 = value(bootloader2) == vbChecked;

@@ -1,8 +1,6 @@
 // The start-up: the load handler of the main window and the procedures that serve it.
 #include "mainwindow/applicationtypelink.h"
-#include "mainwindow/bussetuplink.h"
-#include "mainwindow/canmasterlink.h"
-#include "mainwindow/commandlocklink.h"
+#include "can/canmaster.h"
 #include "mainwindow/frmmain.h"
 #include "dcbuilder/loadfileslink.h"
 #include "mainwindow/singleinstance.h"
@@ -83,7 +81,7 @@ void frmMain::Form_Load(const QString& commandLine) {
 
     step("Form_Load", [&] { initWindow(); });
     step("Form_Load", [&] {
-        m_bootloaderVersionChange.assign(moduleCount, false);
+        m_bootloaderVersionChange.fill(false);
         m_loadFileNames.assign(sectionRows, QString());
         m_loadFileExists.assign(sectionRows, false);
         lstMessage->clear();
@@ -124,7 +122,7 @@ void frmMain::Form_Load(const QString& commandLine) {
     }
 
     step("Form_Load", [&] {
-        commandLockLink::get().enableAllControls();
+        enableAllControls();
         fraEngineRunning->hide();
     });
     step("Form_Load", [&] {
@@ -163,8 +161,8 @@ void frmMain::Form_Load(const QString& commandLine) {
             showUpdater();
         } else {
             bool ok = false;
-            busSetupLink::get().initConnection(false, false, ok);
-            busSetupLink::get().setUserRights();
+            initConnection(false, false, ok);
+            setUserRights();
         }
     });
     step("Form_Load", [&] {

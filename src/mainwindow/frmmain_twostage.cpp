@@ -3,7 +3,7 @@
 // time, driven through its auto-download command register.
 #include "mainwindow/frmmain.h"
 #include "mainwindow/vbcheckbox.h"
-#include "mainwindow/modulestatuslink.h"
+#include "can/canmaster.h"
 
 #include "can/modautodownload.h"
 #include "can/modmodechange.h"
@@ -16,9 +16,11 @@
 #include <QCheckBox>
 #include <QLabel>
 
+using moduleProtocol::ModuleState;
+using moduleProtocol::Selection;
+
 namespace {
 constexpr char kObject[] = "frmMain";
-using Selection = modModeChange::Selection;
 
 // The register must come free within this time.
 constexpr int kRegisterWaitMs = 8000;
@@ -56,8 +58,7 @@ void frmMain::downloadThroughSpare() {
         for (int i = 1; i < moduleCount; ++i) {
             cylinders[i] = isChecked(chkProgram[i]);
             anyCylinder = anyCylinder || cylinders[i];
-            const int state = moduleStatusLink::get().g_getModuleStatus(i);
-            present[i] = state != 0;
+            present[i] = canMasterLink::get().moduleState(i) != ModuleState::none;
         }
         bool ok = false;
         if (!anyCylinder) return downloadSelectedModules(false, ok);
@@ -157,7 +158,7 @@ void frmMain::autoDownloadSingleModule(int module, qint32 section, bool& ok) {
             ok = ok && !modAutoDownload::g_getAutoDownloadFailure(m);
             if (ok) m_stopped.sectionEnded(module);
             // The spare module, not the cylinder served, must be back in its application.
-            ok = ok && moduleStatusLink::get().g_getModuleStatus(0) == 1;
+            ok = ok && canMasterLink::get().moduleState(0) == ModuleState::application;
         }
         updateProgress(0, false);
     });

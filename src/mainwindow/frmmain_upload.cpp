@@ -2,7 +2,7 @@
 // its bootloader, checked against their info blocks by length and CRC-32, and saved as
 // S-record files in the upload folder under the names of the rows' load files.
 #include "mainwindow/frmmain.h"
-#include "mainwindow/modulestatuslink.h"
+#include "can/canmaster.h"
 #include "mainwindow/vbcheckbox.h"
 #include "mainwindow/vbcontrols.h"
 
@@ -53,7 +53,7 @@ qint64 largestSection(qint32 startAddress) {
 
 void frmMain::uploadDataFromSpare() {
     using namespace modGlobal;
-    modModeChange::Selection saved{};     // the modules whose application this command stopped
+    moduleProtocol::Selection saved{};    // the modules whose application this command stopped
     bool noApplicationRunning = false;
     bool restartDue = false;              // the modules' applications are to be started again
     bool closed = false;
@@ -79,7 +79,7 @@ void frmMain::uploadDataFromSpare() {
             return close();
         }
         if (busMissing(QStringLiteral("Upload"))) return close();
-        if (moduleStatusLink::get().g_getModuleStatus(0) == 2 && g_isMBusConnection) {
+        if (canMasterLink::get().moduleState(0) == moduleProtocol::ModuleState::bootloader && g_isMBusConnection) {
             if (!frmMessage2::instance().questionMsgBox(
                     QStringLiteral("Upload of data is only possible, if no other modules are connected via S-Bus."
                                    "Otherwise the upload will interfere with the autodownload function. Would you like "
@@ -94,7 +94,7 @@ void frmMain::uploadDataFromSpare() {
             disableOtherControls(2);
             noApplicationRunning = true;
             for (int m = 0; m < moduleCount; ++m) {
-                if (moduleStatusLink::get().g_getModuleStatus(m) != 1) continue;
+                if (canMasterLink::get().moduleState(m) != moduleProtocol::ModuleState::application) continue;
                 saved[m] = true;
                 noApplicationRunning = false;
             }
@@ -188,12 +188,12 @@ void frmMain::uploadSection(qint16 section, QByteArray& data, qint32& received, 
     trap(kObject, "uploadSection", [&] {
         cmdModuleState->setEnabled(false);
         cmdDownload->setEnabled(false);
-        frmCANopen& master = frmCANopen::instance();
+        CanMaster& master = canMasterLink::get();
         const auto node = quint8(modGlobal::g_cobIdBootloader + 0);
 
         QByteArray block;
         qint32 blockLength = 0;
-        if (!master.g_readSDO(node, idxInfoBlock, quint8(section), blockLength, block)) return;
+        if (!master.g_readSDO(node, idxInfoBlock, quint8(section), blockLength, block, false, false, false)) return;
         // Length and CRC stand in the block's last words, which follow its size.
         const int blockSize = infoBlockSizeOf(section);
         if (block.size() < blockSize) {
@@ -214,7 +214,7 @@ void frmMain::uploadSection(qint16 section, QByteArray& data, qint32& received, 
             TimeService::doEvents();
             QByteArray piece;
             qint32 n = 0;
-            failed = !master.g_readSDO(node, idxProgramData, quint8(section), n, piece);
+            failed = !master.g_readSDO(node, idxProgramData, quint8(section), n, piece, false, false, false);
             if (!failed && received + piece.size() > expected) {
                 modMsgBox::g_errorMsgBox(QStringLiteral("Length of uploaded data is higher than specified in infoBlock"),
                                          QString(), true);

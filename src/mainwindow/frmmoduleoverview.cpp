@@ -74,7 +74,7 @@ QString frmModuleOverview::gridColumnCaption(int column) {
     return column >= 0 && column < kKnownColumns ? QString::fromLatin1(kColumns[column].grid) : QString();
 }
 
-void frmModuleOverview::g_show(const ModulePresence& present, const ModuleInfoTable& info) {
+void frmModuleOverview::g_show(const moduleProtocol::Selection& present, const ModuleInfoTable& info) {
     trap(kObject, "g_show", [&] {
         if (!m_loaded) Form_Load();
         m_present = present;
@@ -147,7 +147,8 @@ quint32 frmModuleOverview::tdbModuleInfo_FetchCellStyle(int bookmark, int col) c
     if (value == kUnread) return vbControls::vbApplicationWorkspace;
     if (value == kHidden || m_equal[bookmark][col]) return vbControls::vbButtonFace;
     // The bootloader 1 and hardware rows differ between hardware generations without harm.
-    if (bookmark == modUpload::getDisplayIndex(2) || bookmark == modUpload::getDisplayIndex(1))
+    if (bookmark == modUpload::getDisplayIndex(moduleProtocol::sectionBootloader1) ||
+        bookmark == modUpload::getDisplayIndex(moduleProtocol::sectionHwInfoBlock))
         return vbControls::vbApplicationWorkspace;
     return vbControls::vbRed;
 }

@@ -18,7 +18,7 @@ class frmModuleOverview : public QWidget, public OneWindow<frmModuleOverview> {
 
 public:
     // Copies the table, fills the grid, writes the table to the main log and shows the window.
-    void g_show(const ModulePresence& present, const ModuleInfoTable& info);
+    void g_show(const moduleProtocol::Selection& present, const ModuleInfoTable& info);
 
     // Width and caption of a column in the log; 0 and "" for a column not written there.
     static qint16 reportColumnWidth(qint16 column);
@@ -60,7 +60,7 @@ private:
 
     bool m_loaded = false;
     bool m_binding = false;  // the grid is being filled or reset: no cell choice
-    ModulePresence m_present{};
+    moduleProtocol::Selection m_present{};
     ModuleInfoTable m_info{};
     qint16 m_connected = 0;
     qint16 m_reference = 0;

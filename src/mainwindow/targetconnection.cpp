@@ -1,21 +1,21 @@
-#include "mainwindow/targetconnectionlink.h"
+// The wait for a module's heartbeat after the bus set-up.
+#include "mainwindow/frmmain.h"
 
-#include "can/links.h"
-#include "can/modheartbeatcontrol.h"
+#include "can/canmaster.h"
 #include "desktop/timeservice.h"
 #include "services/errtrap.h"
 #include "services/modmsgbox.h"
 
-void TargetConnectionWait::checkTargetConnection(bool quiet, bool& ok) {
+void frmMain::checkTargetConnection(bool quiet, bool& ok) {
     ok = false;
     trap("frmMain", "checkTargetConnection", [&] {
         for (int round = 0; round <= 3000 / 5 && !ok; ++round) {
             TimeService::sleep(5);
             TimeService::doEvents();
-            const QVector<qint32> states = modHeartBeatControl::g_getHeartBeatStatus();
-            connectionDisplayLink::get().g_updateConnectionStatus();
-            for (qint32 s : states)
-                if (s != 0) ok = true;
+            const moduleProtocol::ModuleStates states = canMasterLink::get().heartBeatStates();
+            g_updateConnectionStatus();
+            for (moduleProtocol::ModuleState s : states)
+                if (s != moduleProtocol::ModuleState::none) ok = true;
         }
         if (!ok && !quiet)
             modMsgBox::g_errorMsgBox(QStringLiteral("No communication to the modules!\rPlease check connection."),

@@ -3,11 +3,18 @@
 #include "services/link.h"
 #include "mainwindow/windowlink.h"
 
-using frmModuleOverviewLink = Link<WindowLink, NoWindow, struct frmModuleOverviewTag>;
-using frmInfoBlockDetailsLink = Link<WindowLink, NoWindow, struct frmInfoBlockDetailsTag>;
-using frmHWInfoBlockRepairLink = Link<WindowLink, NoWindow, struct frmHWInfoBlockRepairTag>;
+class frmModuleOverview;
+class frmInfoBlockDetails;
+class frmHWInfoBlockRepair;
 
-namespace toolWindowLinks {
-// Registers the overview, the details and the repair window with the exit procedure.
-void install();
-}  // namespace toolWindowLinks
+// The program's own: the tool window, when it was made (the exit procedure makes none).
+template <class Form>
+class ToolWindow : public WindowLink {
+public:
+    bool isLoaded() const override;
+    void unload() override;
+};
+
+using frmModuleOverviewLink = Link<WindowLink, ToolWindow<frmModuleOverview>, struct frmModuleOverviewTag>;
+using frmInfoBlockDetailsLink = Link<WindowLink, ToolWindow<frmInfoBlockDetails>, struct frmInfoBlockDetailsTag>;
+using frmHWInfoBlockRepairLink = Link<WindowLink, ToolWindow<frmHWInfoBlockRepair>, struct frmHWInfoBlockRepairTag>;

@@ -46,7 +46,7 @@ public:
     virtual void setProgressLoad(double value) = 0;
 };
 
-// Until the update run is built: it never starts and keeps nothing.
+// Until the wiring installs the run: it never starts, keeps nothing and shows nothing.
 class UpdaterStub : public UpdaterLink {
 public:
     void showUpdater() override {}
@@ -54,7 +54,7 @@ public:
     void downloadFinished() override {}
     void setSystemValue(const SystemSymbol&, const QByteArray&, qint32&) override {}
     void addMessageUpdater(const QString&, int) override {}
-    void setUserInfo(const QString&, int, bool&, int, bool&) override {}
+    void setUserInfo(const QString&, int, bool&, int, bool& shown) override { shown = false; }
     bool errorSignal(bool) override { return false; }
     void writeReport() override {}
     void setProgressLoad(double) override {}

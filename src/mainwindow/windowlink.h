@@ -8,10 +8,3 @@ public:
     // Closes the window; its own unload handler does the rest (release, settle files).
     virtual void unload() = 0;
 };
-
-// A window that has not registered itself is never loaded.
-class NoWindow : public WindowLink {
-public:
-    bool isLoaded() const override { return false; }
-    void unload() override {}
-};

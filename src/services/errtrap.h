@@ -22,7 +22,7 @@ struct ErrorInfo {
 };
 
 // The central error handler, which chooses how the program goes on after an error. The
-// error form registers itself at start-up; until then a plain error box asks.
+// program's wiring installs the error form; until then a plain error box asks.
 class ErrorHandler {
 public:
     virtual ~ErrorHandler() = default;
@@ -43,7 +43,7 @@ Choice report(const ErrorInfo& info);
 }  // namespace ErrPtnr
 
 // What runs once when the program ends through ErrPtnr::endProgram, before it ends: the
-// update run registers its report here; until then nothing runs.
+// program's wiring installs the update run's report here; until then nothing runs.
 class ProgramEnd {
 public:
     virtual ~ProgramEnd() = default;

@@ -1,17 +1,22 @@
 #pragma once
-// What the update run asks of the main window's commands and of the CAN side, so that
-// the run itself holds no widget of the manual part and a test can stand in for the
-// modules. Selections are per module 0 to 14; true = selected.
+// What the update run asks of the main window's commands and of the module procedures
+// built on the CAN master, so that the run itself holds no widget of the manual part and a
+// test can stand in for the modules. The CAN master's own operations the run calls through
+// canMasterLink (can/canmaster.h).
+#include "can/moduleprotocol.h"
 #include "services/link.h"
 
 #include <QByteArray>
 #include <QString>
-#include <array>
 
 class UpdateModulesLink {
 public:
-    using Selection = std::array<bool, 15>;
     virtual ~UpdateModulesLink() = default;
+
+    // The main window's bus set-up (frmMain::initConnection: ok tells whether the bus came
+    // up) and its check of the connected modules' application type (setUserRights).
+    virtual void initConnection(bool mBusOnly, bool darvo, bool& ok) = 0;
+    virtual void setUserRights() = 0;
 
     // The module lamps of the main window (chkApplicationRunning, chkBootLoaderRunning
     // with the value 1) and whether a module's selection box is enabled.
@@ -26,25 +31,19 @@ public:
     // The manual download of the Application section to the selected modules. done holds
     // on entry which modules count as done already and on return also every module whose
     // download was proven (flash finished); it returns when the download has ended.
-    virtual void download(const Selection& modules, Selection& done) = 0;
+    virtual void download(const moduleProtocol::Selection& modules, moduleProtocol::Selection& done) = 0;
     // Starts the application on the selected modules; returns when the command has ended.
-    virtual void startApplication(const Selection& modules) = 0;
+    virtual void startApplication(const moduleProtocol::Selection& modules) = 0;
 
-    // The symbol protocol: log-in, service bit of a key, and a symbol write of 4 bytes.
+    // The auto-download state's log-in to module 0.
     virtual void login() = 0;
-    virtual void setServiceBit(qint32 key, int value) = 0;
-    virtual void writeSymbol(qint32 symbol, int kind, const QByteArray& value) = 0;
 
-    // The section primitives of a single download and the read of a section's info
-    // block: the info block written, the loading status read quietly, the section data
-    // written, the block read back (status 1 = success); the module states 0 to 14
-    // (0 none, 1 application, 2 bootloader).
+    // The section primitives of a single download: the info block written, the loading
+    // status read quietly, the section data written (status 1 = success).
     virtual bool writeInfoBlock(int module, qint32 section, const QString& file, const QByteArray& image,
                                 qint32 startAddress) = 0;
     virtual int loadingStatus(int module) = 0;
     virtual bool writeSection(int module, qint32 section, const QByteArray& image) = 0;
-    virtual bool readInfoBlock(int module, qint32 section, QByteArray& block) = 0;
-    virtual std::array<int, 15> moduleStates() = 0;
     // Starts the module's application as every download command ends (also a module found
     // in its bootloader); true when it answers in its application (else its lamp is red
     // and it is named).
@@ -60,29 +59,29 @@ public:
     virtual void runEnded() = 0;
 };
 
-// Without a main window nothing answers: no lamps, nothing downloaded.
-class UpdateModulesStub : public UpdateModulesLink {
+// The program's own: the main window of the run (frmMain::instance()) and the module
+// procedures. Without a main window nothing answers: no lamps, nothing downloaded.
+class MainWindowOfRun : public UpdateModulesLink {
 public:
-    bool applicationRunning(int) override { return false; }
-    bool bootloaderRunning(int) override { return false; }
-    bool moduleSelectable(int) override { return false; }
-    void setApplicationFile(const QString&) override {}
-    QString sentFile(const QString& path) override { return path; }
-    void download(const Selection&, Selection&) override {}
-    void startApplication(const Selection&) override {}
-    void login() override {}
-    void setServiceBit(qint32, int) override {}
-    void writeSymbol(qint32, int, const QByteArray&) override {}
-    bool writeInfoBlock(int, qint32, const QString&, const QByteArray&, qint32) override { return false; }
-    int loadingStatus(int) override { return -1; }
-    bool writeSection(int, qint32, const QByteArray&) override { return false; }
-    bool readInfoBlock(int, qint32, QByteArray&) override { return false; }
-    std::array<int, 15> moduleStates() override { return {}; }
-    bool restartAfterDownload(int) override { return false; }
-    void showMainWindow() override {}
-    QString programDir() override { return QString(); }
-    void exitProgram() override {}
-    void runEnded() override {}
+    void initConnection(bool mBusOnly, bool darvo, bool& ok) override;
+    void setUserRights() override;
+    bool applicationRunning(int module) override;
+    bool bootloaderRunning(int module) override;
+    bool moduleSelectable(int module) override;
+    void setApplicationFile(const QString& path) override;
+    QString sentFile(const QString& path) override;
+    void download(const moduleProtocol::Selection& modules, moduleProtocol::Selection& done) override;
+    void startApplication(const moduleProtocol::Selection& modules) override;
+    void login() override;
+    bool writeInfoBlock(int module, qint32 section, const QString& file, const QByteArray& image,
+                        qint32 startAddress) override;
+    int loadingStatus(int module) override;
+    bool writeSection(int module, qint32 section, const QByteArray& image) override;
+    bool restartAfterDownload(int module) override;
+    void showMainWindow() override;
+    QString programDir() override;
+    void exitProgram() override;
+    void runEnded() override;
 };
 
-using updateModulesLink = Link<UpdateModulesLink, UpdateModulesStub>;
+using updateModulesLink = Link<UpdateModulesLink, MainWindowOfRun>;

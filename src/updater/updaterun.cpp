@@ -6,7 +6,7 @@
 #include <QGroupBox>
 
 #include "dao/dao.h"
-#include "mainwindow/canmasterlink.h"
+#include "can/canmaster.h"
 #include "services/errtrap.h"
 #include "services/modglobal.h"
 #include "services/modstringfct.h"

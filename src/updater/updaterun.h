@@ -4,11 +4,12 @@
 // starts the application, writes its CRC, reads the values again and writes the report.
 //
 // How to drive it (the interface other parts rely on):
-//  - updater::install(frmMain&) (updaterinstall.h) makes the one run of the program, its
-//    window inside the main window, and registers both links: the main window's update
-//    members (showUpdater, the setters, addMessageUpdater, setUserInfo, writeReport ...)
-//    reach the run through updaterLink, and the run reaches the main window's commands and
-//    the CAN side through updateModulesLink. The start-up's showUpdater then starts it.
+//  - updater::create(frmMain&) (updaterinstall.h), called by the program's wiring, makes
+//    the one run of the program and its window inside the main window. The main window's
+//    update members (showUpdater, the setters, addMessageUpdater, setUserInfo, writeReport
+//    ...) reach the run through updaterLink; the run reaches the main window's commands
+//    through updateModulesLink and the CAN master through canMasterLink. The start-up's
+//    showUpdater then starts it.
 //  - The run moves on the 500 ms ticks of its window's timer timCyclic; tick() is one tick.
 //    Tests call tick() directly or let the virtual clock fire the timer.
 //  - The report goes to UpdateRun::reportPath(programDir): "KELB-3817 Update Tool
@@ -37,7 +38,6 @@ class UpdateWindow;
 class UpdateRun : public QObject {
     Q_OBJECT
 public:
-    using Selection = UpdateModulesLink::Selection;
     static constexpr int maxModule = moduleProtocol::moduleCount - 1;
 
     explicit UpdateRun(UpdateWindow& window, QObject* parent = nullptr);
@@ -188,8 +188,8 @@ private:
     QString m_build;
     qint32 m_expectedApplCrc = -1;
     QString m_applFile;
-    Selection m_selection{};
-    Selection m_moduleDone{};
+    moduleProtocol::Selection m_selection{};
+    moduleProtocol::Selection m_moduleDone{};
 
     std::array<QString, 9> m_infoBlockValues;
     bool m_viaSparePath = false;

@@ -2,6 +2,7 @@
 // the read of a section info block, the bootloader CRC check and the spare's path.
 #include "updater/updaterun.h"
 
+#include "can/canmaster.h"
 #include "can/moduleprotocol.h"
 #include "services/errtrap.h"
 #include "services/modglobal.h"
@@ -67,7 +68,10 @@ void UpdateRun::uploadInfoBlock(qint16 module, qint32 section, bool& ok) {
     ok = false;
     trap(kObject, "uploadInfoBlock", [&] {
         QByteArray block;
-        if (!updateModulesLink::get().readInfoBlock(module, section, block)) return;
+        qint32 length = 0;
+        if (!canMasterLink::get().g_readSDO(quint8(module + modGlobal::g_cobIdBootloader), moduleProtocol::idxInfoBlock,
+                                            quint8(section), length, block, false, false, true))
+            return;
         using namespace moduleProtocol;
         // A block shorter than its fields is a failed read, not one decoded from missing bytes.
         if (block.size() < infoBlockSize) return;
@@ -95,13 +99,15 @@ void UpdateRun::checkBlCRC(bool& ok) {
 }
 
 void UpdateRun::getConnectionStatus(qint16& result) {
-    const std::array<int, 15> states = updateModulesLink::get().moduleStates();
+    using moduleProtocol::ModuleState;
+    const moduleProtocol::ModuleStates states = canMasterLink::get().connectionStates();
     result = 0;
-    if (states[0] >= 0 && states[0] <= 2) {
-        result = qint16(states[0]);
-        if (states[0] == 2) m_viaSparePath = false;
+    const ModuleState spare = states[0];
+    if (spare == ModuleState::none || spare == ModuleState::application || spare == ModuleState::bootloader) {
+        result = qint16(spare);
+        if (spare == ModuleState::bootloader) m_viaSparePath = false;
     }
-    if (states[7] == 1) {
+    if (states[7] == ModuleState::application) {
         result = 3;
         m_viaSparePath = true;
     }

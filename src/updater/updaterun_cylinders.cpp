@@ -4,6 +4,7 @@
 #include "updater/updaterun.h"
 #include "updater/updatewindow.h"
 
+#include "can/canmaster.h"
 #include "services/modglobal.h"
 #include "services/modstringfct.h"
 
@@ -13,18 +14,13 @@
 using namespace modGlobal;
 using modStringFct::sprintf;
 
-namespace {
-// A symbol's key for one module: the symbol number and the module's number above it.
-qint32 keyOf(qint32 symbol, int module) { return symbol + 4096 * module; }
-}  // namespace
-
 void UpdateRun::askCylinderCrcs() {
     UpdateModulesLink& link = updateModulesLink::get();
     m_cylinderCrc.fill(crcNotAsked);
     for (int i = 0; i <= m_info.noOfCyl && i <= maxModule; ++i) {
         if (i == m_mBusModuleNo || !link.applicationRunning(i) || link.bootloaderRunning(i)) continue;
         m_cylinderCrc[i] = crcAsked;
-        link.setServiceBit(keyOf(g_symCrcValueApplication, i), 1);
+        canMasterLink::get().g_setServiceBit(moduleProtocol::symbolKey(g_symCrcValueApplication, i), 1);
     }
     m_askingCylinders = true;
 }
@@ -50,7 +46,7 @@ void UpdateRun::selectOutdatedModules() {
         if (crc == crcAsked) {
             // Its publication goes off: the run does not wait for it any longer.
             m_cylinderCrc[i] = crcTooLate;
-            link.setServiceBit(keyOf(g_symCrcValueApplication, i), 0);
+            canMasterLink::get().g_setServiceBit(moduleProtocol::symbolKey(g_symCrcValueApplication, i), 0);
             unchecked.push_back(i);
         }
         const bool old = crc >= 0 && crc != m_expectedApplCrc;

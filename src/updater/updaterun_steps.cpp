@@ -8,7 +8,7 @@
 
 #include "can/modapplicationmode.h"
 #include "mainwindow/applicationtypelink.h"
-#include "mainwindow/bussetuplink.h"
+#include "can/canmaster.h"
 #include "services/modglobal.h"
 #include "services/modstringfct.h"
 #include "services/imagecrc.h"
@@ -19,11 +19,9 @@
 
 using namespace modGlobal;
 using modStringFct::g_toHex;
+using moduleProtocol::moduleCount;
+using moduleProtocol::Selection;
 using modStringFct::sprintf;
-
-namespace {
-constexpr int kModules = UpdateRun::maxModule + 1;
-}
 
 const UpdateRun::Step* UpdateRun::findStep(int number) {
     static const Step steps[] = {
@@ -65,11 +63,11 @@ void UpdateRun::step0() {
 void UpdateRun::step1() {
     m_mBusModuleNo = 0;
     bool ok = false;
-    busSetupLink::get().initConnection(true, false, ok);
+    updateModulesLink::get().initConnection(true, false, ok);
     if (!ok)
         return fail(1, QStringLiteral("USB-to-CAN Init. Failed"), {QStringLiteral("   USB-to-CAN initialisation failure.")},
                     message(11));
-    if (!g_bootupReceived)
+    if (!canMasterLink::get().g_bootupReceived())
         return fail(1, QStringLiteral("No PXM detected"), {QStringLiteral("   No module detected!")}, message(13));
     if (m_mBusModuleNo != 0)
         return fail(1, QStringLiteral("Wrong PXM detected"),
@@ -87,7 +85,7 @@ void UpdateRun::step1() {
     addMessageUpdater(QStringLiteral("   CAN-Bus connected to ") +
                           (g_isMBusConnection ? QStringLiteral("M-Bus") : QStringLiteral("S-Bus")),
                       -1);
-    busSetupLink::get().setUserRights();
+    updateModulesLink::get().setUserRights();
     m_w.setText(1, QStringLiteral("Connected to KELB"), UpdateWindow::green);
     goTo(2);
 }
@@ -109,7 +107,7 @@ void UpdateRun::decideEngineType() {
     const qint32 first = g_getMiscItem(item, QString()).trimmed().toInt(&isNumber);
     g_symSwInfoEngineType = isNumber ? first : 0;
     m_info.decideEngineType(symbols);
-    for (int i = 0; i < symbols; ++i) updateModulesLink::get().setServiceBit(g_symSwInfoEngineType + i, 1);
+    for (int i = 0; i < symbols; ++i) canMasterLink::get().g_setServiceBit(g_symSwInfoEngineType + i, 1);
 }
 
 void UpdateRun::step2() {
@@ -318,7 +316,7 @@ void UpdateRun::checkModules() {
     int present = 0;
     // A cylinder count beyond the last module names modules that cannot be there.
     for (int i = 0; i <= m_info.noOfCyl; ++i) {
-        if (i < kModules && (link.applicationRunning(i) || link.bootloaderRunning(i)))
+        if (i < moduleCount && (link.applicationRunning(i) || link.bootloaderRunning(i)))
             ++present;
         else
             missing.push_back(i);
@@ -336,7 +334,7 @@ void UpdateRun::checkModules() {
     // Module 0's CRC says nothing of a cylinder an earlier run left with its old program.
     if (m_updateNotNecessary) return askCylinderCrcs();
     if (!loadFileFits()) return;
-    for (int i = 0; i < kModules; ++i) m_selection[i] = link.moduleSelectable(i);
+    for (int i = 0; i < moduleCount; ++i) m_selection[i] = link.moduleSelectable(i);
     m_w.cmdOk->setText(QStringLiteral("Update"));
     prompt(message(61, eightValues()), true, true);
     goTo(7);
@@ -345,7 +343,7 @@ void UpdateRun::checkModules() {
 // ---- Step 7: download ----
 
 void UpdateRun::step7Entry() {
-    for (int i = 0; i < kModules; ++i) m_moduleDone[i] = !m_selection[i];
+    for (int i = 0; i < moduleCount; ++i) m_moduleDone[i] = !m_selection[i];
     m_w.prgProgressLoad->setFraction(0);
     m_w.frmProgressPxm->show();
     updateModulesLink::get().download(m_selection, m_moduleDone);
@@ -355,7 +353,7 @@ void UpdateRun::step7() {
     if (m_stepEntry || !timeOut(2)) return;
     m_w.frmProgressPxm->hide();
     std::vector<int> failed;
-    for (int i = 0; i <= m_info.noOfCyl && i < kModules; ++i)
+    for (int i = 0; i <= m_info.noOfCyl && i < moduleCount; ++i)
         if (!m_moduleDone[i]) failed.push_back(i);
     if (failed.empty()) {
         addMessageUpdater(QStringLiteral("   Application Update for all PXM's successfully downloaded."), -1);
@@ -382,13 +380,13 @@ void UpdateRun::step7() {
 
 void UpdateRun::step8Entry() {
     Selection all{};
-    for (int i = 0; i <= m_info.noOfCyl && i < kModules; ++i) all[i] = true;
+    for (int i = 0; i <= m_info.noOfCyl && i < moduleCount; ++i) all[i] = true;
     updateModulesLink::get().startApplication(all);
 }
 
 void UpdateRun::step8() {
     std::vector<int> stopped;
-    for (int i = 0; i <= m_info.noOfCyl && i < kModules; ++i)
+    for (int i = 0; i <= m_info.noOfCyl && i < moduleCount; ++i)
         if (!updateModulesLink::get().applicationRunning(i)) stopped.push_back(i);
     if (stopped.empty()) {
         m_w.setText(8, QStringLiteral("Application started"), UpdateWindow::green);
@@ -412,7 +410,7 @@ void UpdateRun::step9Entry() {
     writeApplicationCrc(m_info.firstApplCrc);
     m_info.crcValueAppl = m_info.firstApplCrc;
     m_info.firstApplCrc = -1;
-    updateModulesLink::get().setServiceBit(g_symCrcFirstApplication, 1);
+    canMasterLink::get().g_setServiceBit(g_symCrcFirstApplication, 1);
 }
 
 void UpdateRun::step9() {
@@ -428,7 +426,7 @@ void UpdateRun::step9() {
     m_w.setText(9, QString(), UpdateWindow::red);
     addMessageUpdater(QStringLiteral("   Appl CRC not set!"), -1);
     goTo(10);
-    updateModulesLink::get().setServiceBit(g_symCrcFirstApplication, 0);
+    canMasterLink::get().g_setServiceBit(g_symCrcFirstApplication, 0);
     prompt(message(91), true, true);
     // An application CRC that the modules did not confirm is no successful update.
     m_updateFailed = true;

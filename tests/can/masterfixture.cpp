@@ -85,7 +85,7 @@ void MasterTest::SetUp() {
     canComponentLink::install(&canComponent);
     config();
     cansim::resetCanMaster();
-    frmCANopen::instance().g_blockTransferEnable = false;
+    frmCANopen::instance().set_g_blockTransferEnable(false);
     symbolSettersLink::install(&setters);
     connectionDisplayLink::install(&display);
 }

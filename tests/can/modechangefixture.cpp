@@ -1,5 +1,6 @@
 #include "modechangefixture.h"
 
+#include "can/frmcanopen.h"
 #include "can/modautodownload.h"
 #include "can/modconnectionstatus.h"
 #include "can/modheartbeatcontrol.h"
@@ -25,6 +26,8 @@ void ModeChangeTest::SetUp() {
     modGlobal::g_updateMode = true;  // a PXM run is an update run; the tests of the question say otherwise
     sBus();
 
+    // The bus-loss check, the lamps' refresh flag and the rest go to the master.
+    m_bus.fallback = &frmCANopen::instance();
     m_bus.onWriteSDO = [this](quint8 node, qint32 index, quint8 sub, const QByteArray& data, qint32 timeout) {
         const QString text = QString::asprintf("sdo %02X %04X/%d %s t%d", node, index, sub, qPrintable(hex(data)), timeout);
         if (index == 0) {
@@ -50,30 +53,29 @@ void ModeChangeTest::SetUp() {
         refreshAtSearch.push_back(modHeartBeatControl::g_heartBeatRefresh);
         const int count = ++searches[module];
         if (onSearch) onSearch(module, count);
-        const qint32 state = modConnectionStatus::g_getModuleStatus(module);
-        return base == modGlobal::g_cobIdBootloader ? state == boot : state == app;
+        const moduleProtocol::ModuleState state = modConnectionStatus::g_getModuleStatus(module);
+        return state == (base == modGlobal::g_cobIdBootloader ? moduleProtocol::ModuleState::bootloader
+                                                              : moduleProtocol::ModuleState::application);
     };
     m_bus.onResetSDOTransferMode = [this](qint16 module) { events.push_back({now(), QStringLiteral("reset %1").arg(module)}); };
-    modeChangeMasterLink::install(&m_bus);
-
-    m_adl.onSetUserLevel = [this](quint8 level) {
+    m_bus.onSetUserLevel = [this](quint8 level) {
         events.push_back({now(), QStringLiteral("login %1").arg(level)});
         return true;
     };
-    m_adl.onSetServiceBit = [](qint32, quint8) { return true; };
-    m_adl.onReadSDO = [](qint32, qint32, quint8, QByteArray&) { return false; };
-    m_adl.onWriteSymbol = [this](qint32 symbol, qint16 cyl, const QByteArray& value) {
+    m_bus.onSetServiceBit = [](qint32, quint8) { return true; };
+    m_bus.onReadSDO = [](quint8, qint32, quint8, QByteArray&) { return false; };
+    m_bus.onWriteSymbol = [this](qint32 symbol, qint16 cyl, const QByteArray& value) {
         if (symbol != modGlobal::g_symModuleStateRW || cyl != 0) return true;
         events.push_back({now(), QStringLiteral("cmd ") + hex(value)});
         if (!commandAccepted) return false;
         const int mask = quint8(value[0]) | quint8(value[1]) << 8;
         const int word = quint8(value[2]) | quint8(value[3]) << 8;
-        for (int m = 1; m < 15; ++m)
+        for (int m = 1; m < moduleCount; ++m)
             if (mask & (1 << m) && (word == 1 || word == 2)) schedule(m, word == 1 ? boot : app);
         m_commandEcho = true;
         return true;
     };
-    autoDownloadMasterLink::install(&m_adl);
+    canMasterLink::install(&m_bus);
     modeChangeMainWindowLink::install(&main);
 }
 
@@ -131,7 +133,7 @@ QStringList ModeChangeTest::program() const {
 
 void ModeChangeTest::schedule(int module, Mode target) {
     // A module already on its way takes no further command.
-    if (module < 0 || module >= 15 || m_delay[module] == never || m_due[module] >= 0) return;
+    if (module < 0 || module >= moduleCount || m_delay[module] == never || m_due[module] >= 0) return;
     m_due[module] = TimeService::elapsedMs() + m_delay[module];
     m_target[module] = target;
 }
@@ -139,7 +141,7 @@ void ModeChangeTest::schedule(int module, Mode target) {
 // What the drain would do between two pauses: the switches that are due happen, the
 // modules report their states, module 0 publishes its empty command register.
 void ModeChangeTest::apply() {
-    for (int m = 0; m < 15; ++m) {
+    for (int m = 0; m < moduleCount; ++m) {
         if (m_due[m] >= 0 && m_due[m] <= TimeService::elapsedMs()) {
             m_mode[m] = m_target[m];
             m_due[m] = -1;
@@ -154,7 +156,7 @@ void ModeChangeTest::apply() {
 
 void ModeChangeTest::report() {
     using namespace modGlobal;
-    const int heartbeats = g_isMBusConnection ? 1 : 15;
+    const int heartbeats = g_isMBusConnection ? 1 : moduleCount;
     for (int m = 0; m < heartbeats; ++m) {
         if (m_mode[m] == app) modHeartBeatControl::g_receiveHeartBeat(0x700 + g_cobIdApplication + m);
         if (m_mode[m] == boot) modHeartBeatControl::g_receiveHeartBeat(0x700 + g_cobIdBootloader + m);
@@ -162,7 +164,7 @@ void ModeChangeTest::report() {
     modHeartBeatControl::g_heartBeatControl_Update();
     if (!g_isMBusConnection) return;
     int appMask = 0, bootMask = 0;
-    for (int m = 1; m < 15; ++m) {
+    for (int m = 1; m < moduleCount; ++m) {
         if (m_mode[m] == app) appMask |= 1 << m;
         if (m_mode[m] == boot) bootMask |= 1 << m;
     }

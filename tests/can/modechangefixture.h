@@ -5,7 +5,8 @@
 // and report their states through heartbeat supervision and the auto-download state, as
 // the drain would; the program-control writes, commands and log-ins are recorded in order.
 #include "can/links.h"
-#include "canfakes.h"
+#include "can/moduleprotocol.h"
+#include "fakecanmaster.h"
 #include "masterfixture.h"
 
 #include <QStringList>
@@ -15,7 +16,8 @@
 
 namespace modechangetest {
 
-using Selection = ModeChangeMainWindow::Selection;
+using moduleProtocol::moduleCount;
+using moduleProtocol::Selection;
 Selection select(std::initializer_list<int> modules);
 
 class FakeMain : public ModeChangeMainWindow {
@@ -23,10 +25,10 @@ public:
     bool abort = false;
     QStringList lines;  // addMessage and downloadFailure, in order
     std::vector<std::pair<QString, int>> failures;
-    std::array<bool, 15> green{};
+    Selection green{};
     Selection userSelection{};
     std::vector<Selection> restored;
-    std::array<bool, 15> versionChange{};
+    Selection versionChange{};
 
     bool m_abort() const override { return abort; }
     void set_m_abort(bool on) override { abort = on; }
@@ -85,14 +87,13 @@ private:
     void report();
     QString hex(const QByteArray& b) const;
 
-    std::array<Mode, 15> m_mode{};
-    std::array<qint64, 15> m_delay{};
-    std::array<qint64, 15> m_due{};
-    std::array<Mode, 15> m_target{};
+    std::array<Mode, moduleCount> m_mode{};
+    std::array<qint64, moduleCount> m_delay{};
+    std::array<qint64, moduleCount> m_due{};
+    std::array<Mode, moduleCount> m_target{};
     bool m_commandEcho = false;
     qint64 m_start = 0;
-    cantest::FakeModeChangeMaster m_bus;
-    cantest::FakeAutoDownloadMaster m_adl;
+    testsupport::FakeCanMaster m_bus;
 };
 
 }  // namespace modechangetest

@@ -139,9 +139,9 @@ protected:
 };
 
 TEST_F(ApplicationConnection, WithoutCanOrInTheModuleModes) {
-    master().g_noCAN = true;
+    master().set_g_noCAN(true);
     EXPECT_EQ(am::g_checkAppConnectionType(), 4);
-    master().g_noCAN = false;
+    master().set_g_noCAN(false);
     modGlobal::g_qtmMode = true;
     EXPECT_EQ(am::g_checkAppConnectionType(), 6);
     modGlobal::g_qtmMode = false;

@@ -8,22 +8,33 @@
 #include "desktop/timeservice.h"
 #include "lib/pxmmodules.h"
 #include "canfakes.h"
+#include "fakecanmaster.h"
 #include "masterfixture.h"
 #include "services/modglobal.h"
 
 using namespace mastertest;
 namespace ad = modAutoDownload;
 
+using moduleProtocol::moduleCount;
+using moduleProtocol::ModuleState;
+using moduleProtocol::symbolKey;
+
 namespace {
 QString hex(const QByteArray& b) { return QString::fromLatin1(b.toHex(' ')); }
 QByteArray value(int b0, int b1, int b2, int b3) { return bytes({b0, b1, b2, b3}); }
-constexpr qint32 kCyl = 4096;
+// The states of all modules: the first ones given, the rest none.
+QVector<ModuleState> states(std::initializer_list<ModuleState> first) {
+    QVector<ModuleState> s(first);
+    s.resize(moduleCount);
+    return s;
+}
 }  // namespace
 
 class AutoDownload : public MasterTest {
 protected:
     void SetUp() override {
         MasterTest::SetUp();
+        m_fake.fallback = &frmCANopen::instance();
         m_fake.onSetUserLevel = [this](quint8 level) {
             calls << QStringLiteral("level %1").arg(level);
             return levelOk;
@@ -36,17 +47,17 @@ protected:
             calls << QStringLiteral("write %1 %2 %3").arg(symbol).arg(cyl).arg(hex(v));
             return writeOk;
         };
-        m_fake.onReadSDO = [this](qint32 node, qint32 index, quint8 sub, QByteArray& data) {
+        m_fake.onReadSDO = [this](quint8 node, qint32 index, quint8 sub, QByteArray& data) {
             calls << QStringLiteral("read %1 %2 %3").arg(node, 0, 16).arg(index, 0, 16).arg(sub);
             data = deviceName;
             return !deviceName.isNull();
         };
-        autoDownloadMasterLink::install(&m_fake);
+        canMasterLink::install(&m_fake);
         ad::g_initialise();
         autoDownloadMainWindowLink::install(&mainWindow);
     }
     void TearDown() override {
-        autoDownloadMasterLink::install(nullptr);
+        canMasterLink::install(nullptr);
         autoDownloadMainWindowLink::install(nullptr);
         MasterTest::TearDown();
     }
@@ -54,11 +65,6 @@ protected:
         qint16 module = 0, field = 0, attempt = 0;
         double progress = 0;
         return ad::g_getAutoDownloadStatus(module, field, progress, attempt);
-    }
-    QVector<qint32> states(std::initializer_list<qint32> first) {
-        QVector<qint32> s(first);
-        s.resize(15);
-        return s;
     }
     QStringList calls;
     bool levelOk = true, writeOk = true;
@@ -69,29 +75,32 @@ protected:
     int& logOffs = mainWindow.logOffs;
 
 private:
-    cantest::FakeAutoDownloadMaster m_fake;
+    testsupport::FakeCanMaster m_fake;
 };
 
 TEST_F(AutoDownload, ModuleStatesFromTheTwoMasks) {
     ad::g_setModuleStatus(value(0x06, 0x00, 0x01, 0x00));
-    EXPECT_EQ(ad::g_getAutoDwnlConnStatus(), states({2, 1, 1}));
+    EXPECT_EQ(ad::g_getAutoDwnlConnStatus(),
+              states({ModuleState::bootloader, ModuleState::application, ModuleState::application}));
     // Cylinders that newly run their application are asked for their standstill signal.
-    EXPECT_EQ(calls, QStringList({QStringLiteral("bit %1 1").arg(104 + kCyl), QStringLiteral("bit %1 1").arg(104 + 2 * kCyl)}));
+    EXPECT_EQ(calls, QStringList({QStringLiteral("bit %1 1").arg(symbolKey(104, 1)),
+                                  QStringLiteral("bit %1 1").arg(symbolKey(104, 2))}));
     calls.clear();
     ad::g_setModuleStatus(value(0x0E, 0x00, 0x06, 0x00));  // 1 and 2 in both masks: application
-    EXPECT_EQ(ad::g_getAutoDwnlConnStatus(), states({0, 1, 1, 1}));
-    EXPECT_EQ(calls, QStringList{QStringLiteral("bit %1 1").arg(104 + 3 * kCyl)});
+    EXPECT_EQ(ad::g_getAutoDwnlConnStatus(),
+              states({ModuleState::none, ModuleState::application, ModuleState::application, ModuleState::application}));
+    EXPECT_EQ(calls, QStringList{QStringLiteral("bit %1 1").arg(symbolKey(104, 3))});
     ad::g_setModuleStatus(value(0x00, 0x80, 0x00, 0x80));  // bit 15 belongs to no module
     EXPECT_EQ(ad::g_getAutoDwnlConnStatus(), states({}));
-    EXPECT_EQ(ad::g_getModuleStatusADL(15), 0);
-    EXPECT_EQ(ad::g_getModuleStatusADL(-1), 0);
+    EXPECT_EQ(ad::g_getModuleStatusADL(moduleCount), ModuleState::none);
+    EXPECT_EQ(ad::g_getModuleStatusADL(-1), ModuleState::none);
     EXPECT_TRUE(ad::readSingleModule(value(0x00, 0x40, 0, 0), 14));
     EXPECT_FALSE(ad::readSingleModule(value(0x00, 0x40, 0, 0), 13));
 }
 
 TEST_F(AutoDownload, NewlyRunningCylinderRestartsTheStandstillSignal) {
     ad::g_setEngineStandStill(value(1, 0, 0, 0));
-    failingKeys = {104 + kCyl};
+    failingKeys = {symbolKey(104, 1)};
     ad::g_setModuleStatus(value(0x02, 0x00, 0x00, 0x00));
     EXPECT_EQ(ad::g_getEngineStandStillStatus(), 1);  // the service bit failed: nothing restarted
     ad::g_setModuleStatus(value(0x04, 0x00, 0x00, 0x00));
@@ -186,8 +195,9 @@ TEST_F(AutoDownload, UpdateStateFields) {
 
 TEST_F(AutoDownload, FailureFromEitherMask) {
     ad::g_setUpdateFailure(value(0x01, 0x80, 0x04, 0x40));
-    for (qint16 m = 0; m < 15; ++m) EXPECT_EQ(ad::g_getAutoDownloadFailure(m), m == 0 || m == 2 || m == 14) << m;
-    EXPECT_FALSE(ad::g_getAutoDownloadFailure(15));
+    for (qint16 m = 0; m < moduleCount; ++m)
+        EXPECT_EQ(ad::g_getAutoDownloadFailure(m), m == 0 || m == 2 || m == 14) << m;
+    EXPECT_FALSE(ad::g_getAutoDownloadFailure(moduleCount));
     ad::g_setUpdateFailure(value(0, 0, 0, 0));
     EXPECT_FALSE(ad::g_getAutoDownloadFailure(2));
 }
@@ -230,8 +240,8 @@ TEST_F(AutoDownload, LogoffSwitchesTheSymbolsAndTheCylindersStandstillOff) {
     calls.clear();
     failingKeys = {102};
     ad::g_logoff();
-    EXPECT_EQ(calls, QStringList({"bit 100 0", "bit 101 0", "bit 102 0", QStringLiteral("bit %1 0").arg(104 + 3 * kCyl),
-                                  QStringLiteral("bit %1 0").arg(104 + 5 * kCyl)}));
+    EXPECT_EQ(calls, QStringList({"bit 100 0", "bit 101 0", "bit 102 0", QStringLiteral("bit %1 0").arg(symbolKey(104, 3)),
+                                  QStringLiteral("bit %1 0").arg(symbolKey(104, 5))}));
     EXPECT_EQ(answers.texts(), QStringList{"Logoff AutoDownload: Deactivation of KELB-Variable 102 failed."});
 }
 
@@ -309,8 +319,9 @@ TEST_F(AutoDownloadBus, CylinderStatesArriveThroughModuleZero) {
     o.cylinders = 3;
     start(o);
     EXPECT_TRUE(waitFor([this] { return modules->userLevel(0) == 11; }));
-    ASSERT_TRUE(waitFor([] { return ad::g_getModuleStatusADL(3) == 1; }));
-    EXPECT_EQ(ad::g_getAutoDwnlConnStatus(), QVector<qint32>({1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    ASSERT_TRUE(waitFor([] { return ad::g_getModuleStatusADL(3) == ModuleState::application; }));
+    EXPECT_EQ(ad::g_getAutoDwnlConnStatus(), states({ModuleState::application, ModuleState::application,
+                                                     ModuleState::application, ModuleState::application}));
     // Each newly running cylinder was asked for its standstill signal.
     EXPECT_TRUE(waitFor([] { return ad::g_getEngineStandStillStatus() == 1; }));
     for (int m = 1; m <= 3; ++m) EXPECT_TRUE(modules->published(m, symEngStandstill)) << m;
@@ -324,9 +335,12 @@ TEST_F(AutoDownloadBus, CommandsSwitchAndLoadTheCylinders) {
     o.retryMask = 0x0004;  // module 2 needs a second attempt
     o.failMask = 0x0008;   // module 3 never takes the section
     start(o);
-    ASSERT_TRUE(waitFor([] { return ad::g_getModuleStatusADL(3) == 1; }));
+    ASSERT_TRUE(waitFor([] { return ad::g_getModuleStatusADL(3) == ModuleState::application; }));
     ASSERT_TRUE(run(0, 0x000E, 0));
-    EXPECT_TRUE(waitFor([] { return ad::g_getModuleStatusADL(1) == 2 && ad::g_getModuleStatusADL(3) == 2; }));
+    EXPECT_TRUE(waitFor([] {
+        return ad::g_getModuleStatusADL(1) == ModuleState::bootloader &&
+               ad::g_getModuleStatusADL(3) == ModuleState::bootloader;
+    }));
     EXPECT_EQ(modules->mode(2), sim::PxmModule::Mode::Bootloader);
 
     ASSERT_TRUE(ad::g_sendCommand(2, 0x000E, 6));
@@ -354,14 +368,17 @@ TEST_F(AutoDownloadBus, CommandsSwitchAndLoadTheCylinders) {
     ASSERT_TRUE(run(5, 0, 0));
     EXPECT_TRUE(waitFor([] { return !ad::g_getAutoDownloadFailure(3); }));
     ASSERT_TRUE(run(1, 0x000E, 0));
-    EXPECT_TRUE(waitFor([] { return ad::g_getModuleStatusADL(1) == 1 && ad::g_getModuleStatusADL(3) == 1; }));
+    EXPECT_TRUE(waitFor([] {
+        return ad::g_getModuleStatusADL(1) == ModuleState::application &&
+               ad::g_getModuleStatusADL(3) == ModuleState::application;
+    }));
 }
 
 TEST_F(AutoDownloadBus, UnknownSectionNeverReachesModuleZero) {
     sim::ProfileOptions o;
     o.cylinders = 1;
     start(o);
-    ASSERT_TRUE(waitFor([] { return ad::g_getModuleStatusADL(1) == 1; }));
+    ASSERT_TRUE(waitFor([] { return ad::g_getModuleStatusADL(1) == ModuleState::application; }));
     modules->setMode(1, sim::PxmModule::Mode::Bootloader);
     log(0).clear();
     EXPECT_FALSE(ad::g_sendCommand(2, 0x0002, 5));

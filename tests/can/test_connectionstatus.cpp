@@ -10,6 +10,8 @@
 
 using namespace mastertest;
 using namespace modConnectionStatus;
+using moduleProtocol::moduleCount;
+using moduleProtocol::ModuleState;
 
 namespace {
 class ConnectionStatus : public MasterTest {
@@ -32,11 +34,12 @@ TEST_F(ConnectionStatus, OnTheSBusTheHeartbeatsAnswer) {
     ASSERT_TRUE(initialise("S-Bus", 0));
     heartbeatAndTick(0x723);
     heartbeatAndTick(0x775);
-    const QVector<qint32> s = g_getConnectionStatus();
-    ASSERT_EQ(s.size(), 15);
-    for (int m = 0; m < 15; ++m) EXPECT_EQ(s[m], m == 3 ? 1 : m == 5 ? 2 : 0) << m;
-    EXPECT_EQ(g_getModuleStatus(3), 1);
-    EXPECT_EQ(g_getModuleStatus(5), 2);
+    const QVector<ModuleState> s = g_getConnectionStatus();
+    ASSERT_EQ(s.size(), moduleCount);
+    for (int m = 0; m < moduleCount; ++m)
+        EXPECT_EQ(s[m], m == 3 ? ModuleState::application : m == 5 ? ModuleState::bootloader : ModuleState::none) << m;
+    EXPECT_EQ(g_getModuleStatus(3), ModuleState::application);
+    EXPECT_EQ(g_getModuleStatus(5), ModuleState::bootloader);
     settle(100);
     EXPECT_EQ(logins(), 0u);
 }
@@ -44,12 +47,12 @@ TEST_F(ConnectionStatus, OnTheSBusTheHeartbeatsAnswer) {
 TEST_F(ConnectionStatus, SpareModuleInItsBootloaderResetsTheAutoDownloadStatesWithoutLogin) {
     ASSERT_TRUE(initialise("M-Bus"));
     moduleStates(bytes({0x06, 0x00, 0x00, 0x00}));
-    ASSERT_EQ(modAutoDownload::g_getModuleStatusADL(1), 1);
+    ASSERT_EQ(modAutoDownload::g_getModuleStatusADL(1), ModuleState::application);
     heartbeatAndTick(0x77F);
-    const QVector<qint32> s = g_getConnectionStatus();
-    ASSERT_EQ(s.size(), 15);
-    EXPECT_EQ(s[0], 2);
-    for (int m = 1; m < 15; ++m) EXPECT_EQ(s[m], 0) << m;
+    const QVector<ModuleState> s = g_getConnectionStatus();
+    ASSERT_EQ(s.size(), moduleCount);
+    EXPECT_EQ(s[0], ModuleState::bootloader);
+    for (int m = 1; m < moduleCount; ++m) EXPECT_EQ(s[m], ModuleState::none) << m;
     settle(100);
     EXPECT_EQ(logins(), 0u);
     EXPECT_FALSE(isAutoDownloadConnected());
@@ -58,24 +61,24 @@ TEST_F(ConnectionStatus, SpareModuleInItsBootloaderResetsTheAutoDownloadStatesWi
 TEST_F(ConnectionStatus, SpareModuleRunningLogsInOnceAndAgainAfterItWasGone) {
     ASSERT_TRUE(initialise("M-Bus"));
     heartbeatAndTick(0x711);
-    QVector<qint32> s = g_getConnectionStatus();
+    QVector<ModuleState> s = g_getConnectionStatus();
     s = g_getConnectionStatus();
     ASSERT_TRUE(waitFor([&] { return logins() == 1; }));
     EXPECT_EQ(log(0).withId(0x482)[0].data, bytes({0x8B, 0, 0, 0, 0, 0, 0, 0}));
     // The auto-download states answer for the cylinders; module 0 keeps its heartbeat state.
     moduleStates(bytes({0x06, 0x00, 0x01, 0x00}));
     s = g_getConnectionStatus();
-    EXPECT_EQ(s[0], 1);
-    EXPECT_EQ(s[1], 1);
-    EXPECT_EQ(s[2], 1);
-    EXPECT_EQ(s[3], 0);
+    EXPECT_EQ(s[0], ModuleState::application);
+    EXPECT_EQ(s[1], ModuleState::application);
+    EXPECT_EQ(s[2], ModuleState::application);
+    EXPECT_EQ(s[3], ModuleState::none);
     settle(100);
     EXPECT_EQ(logins(), 1u);
 
     clock->advance(16 * 200);  // module 0 falls silent
     s = g_getConnectionStatus();
-    EXPECT_EQ(s[0], 0);
-    EXPECT_EQ(s[1], 0) << "reset with the spare module gone";
+    EXPECT_EQ(s[0], ModuleState::none);
+    EXPECT_EQ(s[1], ModuleState::none) << "reset with the spare module gone";
     EXPECT_FALSE(isAutoDownloadConnected());
     heartbeatAndTick(0x711);
     g_getConnectionStatus();
@@ -86,9 +89,9 @@ TEST_F(ConnectionStatus, ModuleStatusOnTheMBusTakesModuleZeroFromItsHeartbeat) {
     ASSERT_TRUE(initialise("M-Bus"));
     moduleStates(bytes({0x02, 0x00, 0x01, 0x00}));  // the register says module 0 is in its bootloader
     heartbeatAndTick(0x711);
-    EXPECT_EQ(g_getModuleStatus(0), 1);
-    EXPECT_EQ(g_getModuleStatus(1), 1);
-    EXPECT_EQ(g_getModuleStatus(2), 0);
+    EXPECT_EQ(g_getModuleStatus(0), ModuleState::application);
+    EXPECT_EQ(g_getModuleStatus(1), ModuleState::application);
+    EXPECT_EQ(g_getModuleStatus(2), ModuleState::none);
     settle(100);
     EXPECT_EQ(logins(), 0u) << "the single query never logs in";
     qint32 status = 0;
@@ -116,16 +119,16 @@ TEST_F(ConnectionStatus, CylindersModuleZeroCannotReportStayShownWhileTheyAnswer
     g_getConnectionStatus();
     ASSERT_TRUE(waitFor([&] { return logins() == 1; }));
     moduleStates(bytes({0x06, 0x00, 0x01, 0x00}));  // cylinders 1 and 2 run
-    ASSERT_EQ(g_getShownStatus()[2], 1);
+    ASSERT_EQ(g_getShownStatus()[2], ModuleState::application);
 
     heartbeatAndTick(0x77F);  // module 0 goes into its bootloader
-    QVector<qint32> s = g_getShownStatus();
-    EXPECT_EQ(s[0], 2);
-    EXPECT_EQ(s[1], 2);
-    EXPECT_EQ(s[2], 2);
-    EXPECT_EQ(s[3], 0) << "never reported, never shown";
-    EXPECT_EQ(g_getConnectionStatus()[1], 0) << "the module-state query answers as before";
-    EXPECT_EQ(g_getModuleStatus(1), 0);
+    QVector<ModuleState> s = g_getShownStatus();
+    EXPECT_EQ(s[0], ModuleState::bootloader);
+    EXPECT_EQ(s[1], ModuleState::bootloader);
+    EXPECT_EQ(s[2], ModuleState::bootloader);
+    EXPECT_EQ(s[3], ModuleState::none) << "never reported, never shown";
+    EXPECT_EQ(g_getConnectionStatus()[1], ModuleState::none) << "the module-state query answers as before";
+    EXPECT_EQ(g_getModuleStatus(1), ModuleState::none);
     EXPECT_FALSE(isAutoDownloadConnected());
 
     {
@@ -134,25 +137,25 @@ TEST_F(ConnectionStatus, CylindersModuleZeroCannotReportStayShownWhileTheyAnswer
     }
     settle(50);
     EXPECT_EQ(asked(0x71) + asked(0x72), 0u);
-    EXPECT_EQ(g_getShownStatus()[2], 2);
+    EXPECT_EQ(g_getShownStatus()[2], ModuleState::bootloader);
 
     heartbeatAndTick(0x77F);  // between commands
     EXPECT_TRUE(waitFor([&] { return asked(0x71) == 1 && asked(0x72) == 1; }));
     s = g_getShownStatus();
-    EXPECT_EQ(s[1], 2);
-    EXPECT_EQ(s[2], 0) << "no answer at its bootloader node";
+    EXPECT_EQ(s[1], ModuleState::bootloader);
+    EXPECT_EQ(s[2], ModuleState::none) << "no answer at its bootloader node";
     heartbeatAndTick(0x77F);
     settle(50);
     EXPECT_EQ(asked(0x71), 1u) << "not asked on every tick";
     for (int tick = 0; tick < 15; ++tick) heartbeatAndTick(0x77F);
     EXPECT_TRUE(waitFor([&] { return asked(0x71) == 2; }));
     EXPECT_EQ(asked(0x72), 1u) << "once gone, never asked again";
-    EXPECT_EQ(g_getShownStatus()[1], 2);
+    EXPECT_EQ(g_getShownStatus()[1], ModuleState::bootloader);
 
     heartbeatAndTick(0x711);  // module 0 runs its application and reports again
     s = g_getShownStatus();
-    EXPECT_EQ(s[0], 1);
-    EXPECT_EQ(s[1], 0) << "its report, not the kept row";
+    EXPECT_EQ(s[0], ModuleState::application);
+    EXPECT_EQ(s[1], ModuleState::none) << "its report, not the kept row";
     for (int tick = 0; tick < 20; ++tick) heartbeatAndTick(0x711);
     settle(50);
     EXPECT_EQ(asked(0x71), 2u);

@@ -6,6 +6,8 @@
 
 using namespace mastertest;
 using namespace modHeartBeatControl;
+using moduleProtocol::moduleCount;
+using moduleProtocol::ModuleState;
 
 namespace {
 class HeartBeat : public MasterTest {
@@ -25,25 +27,26 @@ TEST_F(HeartBeat, SBusNodesMapToModulesByBase) {
     bases(0x20, 0x70, false);
     g_receiveHeartBeat(0x700 + 0x21);
     g_receiveHeartBeat(0x700 + 0x7E);  // module 14 in the bootloader
-    g_receiveHeartBeat(0x700 + 0x20 + 15);  // neither range
-    EXPECT_EQ(g_getModuleStatusHB(1), stateNone) << "states change only on the tick";
+    g_receiveHeartBeat(0x700 + 0x20 + moduleCount);  // neither range
+    EXPECT_EQ(g_getModuleStatusHB(1), ModuleState::none) << "states change only on the tick";
     ticks(1);
-    const QVector<qint32> s = g_getHeartBeatStatus();
-    ASSERT_EQ(s.size(), 15);
-    for (int m = 0; m < 15; ++m) EXPECT_EQ(s[m], m == 1 ? 1 : m == 14 ? 2 : 0) << m;
+    const QVector<ModuleState> s = g_getHeartBeatStatus();
+    ASSERT_EQ(s.size(), moduleCount);
+    for (int m = 0; m < moduleCount; ++m)
+        EXPECT_EQ(s[m], m == 1 ? ModuleState::application : m == 14 ? ModuleState::bootloader : ModuleState::none) << m;
 }
 
 TEST_F(HeartBeat, OnTheMBusOnlyModuleZeroIsSupervised) {
     bases(0x11, 0x7F, true);
     g_receiveHeartBeat(0x700 + 0x11);
     // The cylinder modules answer on 0x20 + m and 0x70 + m: outside both ranges.
-    for (int m = 1; m < 15; ++m) {
+    for (int m = 1; m < moduleCount; ++m) {
         g_receiveHeartBeat(0x700 + 0x20 + m);
         g_receiveHeartBeat(0x700 + 0x70 + m);
     }
     ticks(1);
-    EXPECT_EQ(g_getModuleStatusHB(0), stateApplication);
-    for (int m = 1; m < 15; ++m) EXPECT_EQ(g_getModuleStatusHB(m), stateNone) << m;
+    EXPECT_EQ(g_getModuleStatusHB(0), ModuleState::application);
+    for (int m = 1; m < moduleCount; ++m) EXPECT_EQ(g_getModuleStatusHB(m), ModuleState::none) << m;
 }
 
 TEST_F(HeartBeat, Node113OnTheMBusMarksAnOldBootloader) {
@@ -51,7 +54,7 @@ TEST_F(HeartBeat, Node113OnTheMBusMarksAnOldBootloader) {
     g_receiveHeartBeat(0x771);
     ticks(1);
     EXPECT_TRUE(g_oldBootloaderDetectedOnMBus());
-    for (int m = 0; m < 15; ++m) EXPECT_EQ(g_getModuleStatusHB(m), stateNone);
+    for (int m = 0; m < moduleCount; ++m) EXPECT_EQ(g_getModuleStatusHB(m), ModuleState::none);
     g_initialise();
     EXPECT_FALSE(g_oldBootloaderDetectedOnMBus());
     bases(0x11, 0x7F, false);
@@ -63,23 +66,23 @@ TEST_F(HeartBeat, ApplicationToBootloaderAtTheNextTick) {
     bases(0x20, 0x70, false);
     g_receiveHeartBeat(0x700 + 0x23);
     ticks(1);
-    EXPECT_EQ(g_getModuleStatusHB(3), stateApplication);
+    EXPECT_EQ(g_getModuleStatusHB(3), ModuleState::application);
     g_receiveHeartBeat(0x700 + 0x73);
-    EXPECT_EQ(g_getModuleStatusHB(3), stateApplication);
+    EXPECT_EQ(g_getModuleStatusHB(3), ModuleState::application);
     ticks(1);
-    EXPECT_EQ(g_getModuleStatusHB(3), stateBootloader);
+    EXPECT_EQ(g_getModuleStatusHB(3), ModuleState::bootloader);
 }
 
 TEST_F(HeartBeat, SilentModuleKeepsItsStateFor15TicksAndIsDroppedOnThe16th) {
     bases(0x20, 0x70, false);
     g_receiveHeartBeat(0x700 + 0x25);
     ticks(15);
-    EXPECT_EQ(g_getModuleStatusHB(5), stateApplication);
+    EXPECT_EQ(g_getModuleStatusHB(5), ModuleState::application);
     ticks(1);
-    EXPECT_EQ(g_getModuleStatusHB(5), stateNone);
+    EXPECT_EQ(g_getModuleStatusHB(5), ModuleState::none);
     g_receiveHeartBeat(0x700 + 0x25);
     ticks(1);
-    EXPECT_EQ(g_getModuleStatusHB(5), stateApplication) << "a long silence does not stop a later heartbeat";
+    EXPECT_EQ(g_getModuleStatusHB(5), ModuleState::application) << "a long silence does not stop a later heartbeat";
 }
 
 TEST_F(HeartBeat, InitialiseClearsAndTheTickRefreshesTheDisplayWhileAsked) {
@@ -92,12 +95,12 @@ TEST_F(HeartBeat, InitialiseClearsAndTheTickRefreshesTheDisplayWhileAsked) {
     EXPECT_EQ(display.refreshes, 1);
     g_initialise();
     EXPECT_TRUE(g_heartBeatRefresh);
-    EXPECT_EQ(g_getModuleStatusHB(0), stateNone);
+    EXPECT_EQ(g_getModuleStatusHB(0), ModuleState::none);
     ticks(1);
-    EXPECT_EQ(g_getModuleStatusHB(0), stateNone);
+    EXPECT_EQ(g_getModuleStatusHB(0), ModuleState::none);
 }
 
 TEST_F(HeartBeat, QueriesOutsideTheModulesAnswerNone) {
-    EXPECT_EQ(g_getModuleStatusHB(-1), stateNone);
-    EXPECT_EQ(g_getModuleStatusHB(15), stateNone);
+    EXPECT_EQ(g_getModuleStatusHB(-1), ModuleState::none);
+    EXPECT_EQ(g_getModuleStatusHB(moduleCount), ModuleState::none);
 }

@@ -256,7 +256,7 @@ TEST_F(InfoBlock, UnreadableStatusIsMinusOneAndReportedUnlessQuiet) {
     EXPECT_TRUE(answers.shown().empty());
     EXPECT_EQ(g_getLoadingStatus(3, false), -1);
     EXPECT_EQ(answers.shown().size(), 1u);
-    master().g_noCAN = true;
+    master().set_g_noCAN(true);
     EXPECT_EQ(g_getLoadingStatus(3, true), -1) << "nothing received is no status";
 }
 

@@ -15,6 +15,7 @@ using namespace mastertest;
 using modGlobal::g_cobIdApplication;
 using modGlobal::g_cobIdBootloader;
 using modGlobal::g_cobIdBootloaderSBus;
+using moduleProtocol::ModuleState;
 
 namespace {
 class MasterBus : public MasterTest {};
@@ -57,7 +58,7 @@ TEST_F(MasterBus, MBusFromTheConfiguredDevice) {
     EXPECT_TRUE(modGlobal::g_bootupReceived);
     EXPECT_EQ(master().txtStatusQueue->toPlainText().trimmed(),
               "Network-Event: Bootup message received   Node-No: 11");
-    ASSERT_TRUE(tickUntil([] { return modHeartBeatControl::g_getModuleStatusHB(0) == 1; }));
+    ASSERT_TRUE(tickUntil([] { return modHeartBeatControl::g_getModuleStatusHB(0) == ModuleState::application; }));
     qint32 status = 0;
     EXPECT_TRUE(master().g_searchNode(0, 0x11, false, status));
     EXPECT_FALSE(master().g_searchNode(0, 0x7F, false, status));
@@ -75,7 +76,7 @@ TEST_F(MasterBus, SBusOnAGivenDevice) {
     EXPECT_EQ(g_cobIdBootloaderSBus, 0);
     EXPECT_TRUE(reads(master(), 0x21));
 
-    ASSERT_TRUE(tickUntil([] { return modHeartBeatControl::g_getModuleStatusHB(1) == 1; }));
+    ASSERT_TRUE(tickUntil([] { return modHeartBeatControl::g_getModuleStatusHB(1) == ModuleState::application; }));
     qint32 status = 0;
     EXPECT_TRUE(master().g_searchNode(1, 0x20, true, status));
     EXPECT_FALSE(master().g_searchNode(2, 0x20, true, status));
@@ -157,7 +158,7 @@ TEST_F(MasterBus, BothConfiguredDevicesFailing) {
     EXPECT_TRUE(form.lines[2].startsWith(refused("can8"))) << form.lines[2].toStdString();
     EXPECT_EQ(form.lines[3], "Init board: VCI Hardware / Software Error");
     EXPECT_EQ(form.errorSignals, 1);
-    EXPECT_TRUE(master().g_noCAN);
+    EXPECT_TRUE(master().g_noCAN());
     EXPECT_FALSE(master().isInitialised());
     EXPECT_TRUE(answers.shown().empty());
 }
@@ -170,7 +171,7 @@ TEST_F(MasterBus, AGivenDeviceThatFailsIsNeitherRetriedNorReportedNorStarted) {
     EXPECT_EQ(form.lines[0], "   Initialising USB-to-CAN 0");
     EXPECT_TRUE(form.lines[1].startsWith(refused("can7"))) << form.lines[1].toStdString();
     EXPECT_EQ(form.errorSignals, 0);
-    EXPECT_FALSE(master().g_noCAN);
+    EXPECT_FALSE(master().g_noCAN());
     EXPECT_TRUE(answers.shown().empty());
     // Not reported as initialised: no caption of a running master, no service bits.
     EXPECT_FALSE(master().isInitialised());
@@ -194,7 +195,7 @@ TEST_F(MasterBus, AMissingVersionClassCountsAsVersion1) {
 }
 
 TEST_F(MasterBus, WithoutCanEveryBusOperationSucceedsUntouched) {
-    master().g_noCAN = true;
+    master().set_g_noCAN(true);
     EXPECT_TRUE(initialise("M-Bus"));
     EXPECT_FALSE(master().isLoaded()) << "the window is not loaded, no component made";
     EXPECT_TRUE(form.lines.isEmpty());

@@ -13,6 +13,7 @@
 
 using namespace mastertest;
 using modHeartBeatControl::g_getModuleStatusHB;
+using moduleProtocol::ModuleState;
 
 namespace {
 class MasterDrain : public MasterTest {
@@ -111,13 +112,13 @@ TEST_F(MasterDrain, AutoDownloadSymbolsReachTheAutoDownloadState) {
         {0x411, symbolFrame(symUpdateStateRO, bytes({0x23, 0x32, 0x02, 0x00}))},
         {0x411, symbolFrame(symUpdateFailureRO, bytes({0x00, 0x00, 0x08, 0x00}))},
         {0x411, symbolFrame(symModuleStateRW, bytes({0x00, 0x00, 0x01, 0x00}))},
-        {0x411, symbolFrame(0x1000 + symEngStandstill, bytes({0x01, 0, 0, 0}))},
+        {0x411, symbolFrame(moduleProtocol::symbolKey(symEngStandstill, 1), bytes({0x01, 0, 0, 0}))},
     });
     EXPECT_TRUE(setters.calls.empty());
-    EXPECT_EQ(modAutoDownload::g_getModuleStatusADL(0), 2);
-    EXPECT_EQ(modAutoDownload::g_getModuleStatusADL(1), 1);
-    EXPECT_EQ(modAutoDownload::g_getModuleStatusADL(2), 1);
-    EXPECT_EQ(modAutoDownload::g_getModuleStatusADL(3), 0);
+    EXPECT_EQ(modAutoDownload::g_getModuleStatusADL(0), ModuleState::bootloader);
+    EXPECT_EQ(modAutoDownload::g_getModuleStatusADL(1), ModuleState::application);
+    EXPECT_EQ(modAutoDownload::g_getModuleStatusADL(2), ModuleState::application);
+    EXPECT_EQ(modAutoDownload::g_getModuleStatusADL(3), ModuleState::none);
     qint16 current = 0, field = 0, attempt = 0;
     double progress = 0;
     EXPECT_TRUE(modAutoDownload::g_getAutoDownloadStatus(current, field, progress, attempt)) << "command pending";
@@ -140,11 +141,11 @@ TEST_F(MasterDrain, FramesShorterThanWhatIsReadAreIgnored) {
     });
     EXPECT_TRUE(setters.calls.empty());
     clock->advance(200);
-    EXPECT_EQ(g_getModuleStatusHB(5), 0);
+    EXPECT_EQ(g_getModuleStatusHB(5), ModuleState::none);
     deliver({{0x411, symbolFrame(symBuild, bytes({1, 2, 3, 4}))}, {0x725, bytes({0x05})}});
     ASSERT_EQ(setters.calls.size(), 1u);
     clock->advance(200);
-    EXPECT_EQ(g_getModuleStatusHB(5), 1);
+    EXPECT_EQ(g_getModuleStatusHB(5), ModuleState::application);
     EXPECT_TRUE(answers.shown().empty());
     EXPECT_TRUE(errors.empty());
 }
@@ -207,7 +208,7 @@ TEST_F(MasterDrain, TheFaultBoxNamesTheReadAndTheNode) {
 
 TEST_F(MasterDrain, SymbolWriteServiceBitAndUserLevelFrames) {
     ASSERT_TRUE(initialise("M-Bus"));
-    EXPECT_TRUE(master().g_setServiceBit(0x1000 + 100, 1));
+    EXPECT_TRUE(master().g_setServiceBit(moduleProtocol::symbolKey(100, 1), 1));
     EXPECT_TRUE(master().g_setServiceBit(100, 0));
     EXPECT_TRUE(master().g_writeSymbol(100, 2, bytes({1, 2, 3, 4})));
     EXPECT_TRUE(master().g_writeSymbol(0xF00, 15, bytes({9, 8, 7, 6})));
@@ -254,16 +255,16 @@ TEST_F(MasterDrain, ThePcHeartbeatGoesOnTheMBusOnly) {
 TEST_F(MasterDrain, TheTickAgesHeartbeatsAndRefreshesTheDisplay) {
     ASSERT_TRUE(initialise("S-Bus", 0));
     addNode(0, 0x24);
-    ASSERT_TRUE(tickUntil([] { return g_getModuleStatusHB(4) == 1; }));
+    ASSERT_TRUE(tickUntil([] { return g_getModuleStatusHB(4) == ModuleState::application; }));
     EXPECT_GT(display.refreshes, 0);
     bus(0).removeNode(0x24);
     // Its last heartbeat, behind any it sent before it went; all of them drained before the
     // clock moves on.
     deliver({{0x724, bytes({0x05})}});
     clock->advance(15 * 200);
-    EXPECT_EQ(g_getModuleStatusHB(4), 1);
+    EXPECT_EQ(g_getModuleStatusHB(4), ModuleState::application);
     clock->advance(200);
-    EXPECT_EQ(g_getModuleStatusHB(4), 0);
+    EXPECT_EQ(g_getModuleStatusHB(4), ModuleState::none);
 }
 
 TEST_F(MasterDrain, TheTickCountsTheEngineStandstillDown) {

@@ -134,7 +134,7 @@ TEST_F(MasterSdo, BlockDecision) {
         modGlobal::g_qtmMode = c.qtm;
         sBus();
         modGlobal::g_canInterfaceVersion = c.componentVersion;
-        master().g_blockTransferEnable = c.blockEnable;
+        master().set_g_blockTransferEnable(c.blockEnable);
         bus(0).removeNode(c.node);
         sim::Node* n = addNode(0, c.node, c.version);
         settle(20);

@@ -16,6 +16,7 @@
 #include <QRadioButton>
 
 using namespace mastertest;
+using moduleProtocol::ModuleState;
 
 namespace {
 class TestView : public MasterTest {
@@ -155,7 +156,7 @@ TEST_F(TestView, AShortInfoBlockLeavesTheMissingValuesEmpty) {
 
 TEST_F(TestView, AFailedReadShowsTheErrorAndItsCause) {
     target();
-    ASSERT_TRUE(tickUntil([] { return modConnectionStatus::g_getModuleStatus(1) == modHeartBeatControl::stateApplication; }));
+    ASSERT_TRUE(tickUntil([] { return modConnectionStatus::g_getModuleStatus(1) == ModuleState::application; }));
     master().optTargetMode[1]->setChecked(true);  // node 0x71: nobody there
     read("1008", "0");
     ASSERT_EQ(answers.shown().size(), 1u);
@@ -167,7 +168,7 @@ TEST_F(TestView, AFailedReadShowsTheErrorAndItsCause) {
 TEST_F(TestView, AReadOfAModuleInItsBootloaderNamesTheCause) {
     EXPECT_TRUE(initialise("S-Bus", 0));
     addNode(0, 0x71);  // module 1 runs its bootloader
-    ASSERT_TRUE(tickUntil([] { return modConnectionStatus::g_getModuleStatus(1) == modHeartBeatControl::stateBootloader; }));
+    ASSERT_TRUE(tickUntil([] { return modConnectionStatus::g_getModuleStatus(1) == ModuleState::bootloader; }));
     read("1008", "0");
     ASSERT_EQ(answers.shown().size(), 1u);
     EXPECT_EQ(answers.shown()[0].text, "Read SDO: Unknown failure\r\nNode: 33 Index: 0x1008  Sub-Index: 0x0\r\n"

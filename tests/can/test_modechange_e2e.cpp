@@ -14,6 +14,7 @@
 using namespace mastertest;
 using modechangetest::FakeMain;
 using modechangetest::select;
+using moduleProtocol::ModuleState;
 using sim::PxmModule;
 
 namespace {
@@ -54,11 +55,11 @@ protected:
 
     // The states as the connection display sees them. On the M-Bus that logs in to module 0
     // while it runs its application; while it is in its bootloader nobody reports the others.
-    bool allIn(int state, int count) {
-        const QVector<qint32> s = modConnectionStatus::g_getConnectionStatus();
-        const bool othersUnknown = modGlobal::g_isMBusConnection && state == 2;
+    bool allIn(ModuleState state, int count) {
+        const QVector<ModuleState> s = modConnectionStatus::g_getConnectionStatus();
+        const bool othersUnknown = modGlobal::g_isMBusConnection && state == ModuleState::bootloader;
         for (int m = 0; m < count; ++m)
-            if (s[m] != (m > 0 && othersUnknown ? 0 : state)) return false;
+            if (s[m] != (m > 0 && othersUnknown ? ModuleState::none : state)) return false;
         return true;
     }
 
@@ -70,12 +71,12 @@ protected:
 
     // Into the bootloader and back, all modules selected.
     void roundTrip(int count) {
-        const modechangetest::Selection all = [&] {
-            modechangetest::Selection s{};
+        const moduleProtocol::Selection all = [&] {
+            moduleProtocol::Selection s{};
             for (int m = 0; m < count; ++m) s[m] = true;
             return s;
         }();
-        ASSERT_TRUE(waitFor([&] { return allIn(1, count); }, 5000)) << "modules up";
+        ASSERT_TRUE(waitFor([&] { return allIn(ModuleState::application, count); }, 5000)) << "modules up";
         // The cylinders' standstill signal, asked for as they came up.
         if (modGlobal::g_isMBusConnection) {
             ASSERT_TRUE(waitFor([] { return modAutoDownload::g_getEngineStandStillStatus() == 1; }, 3000));
@@ -84,7 +85,7 @@ protected:
         EXPECT_TRUE(modModeChange::g_startBootloader(all, false)) << main.lines.join('\n').toStdString();
         EXPECT_TRUE(simModes(PxmModule::Mode::Bootloader, count));
         EXPECT_TRUE(main.failures.empty());
-        EXPECT_TRUE(waitFor([&] { return allIn(2, count); }, 3000));
+        EXPECT_TRUE(waitFor([&] { return allIn(ModuleState::bootloader, count); }, 3000));
         bootLines = main.lines;
 
         main.lines.clear();
@@ -92,7 +93,7 @@ protected:
         EXPECT_TRUE(simModes(PxmModule::Mode::Application, count));
         EXPECT_EQ(main.lines.size(), count + 1);
         for (int m = 1; m < main.lines.size(); ++m) EXPECT_TRUE(main.lines[m].endsWith(": ok")) << main.lines[m].toStdString();
-        EXPECT_TRUE(waitFor([&] { return allIn(1, count); }, 3000));
+        EXPECT_TRUE(waitFor([&] { return allIn(ModuleState::application, count); }, 3000));
         EXPECT_TRUE(errors.empty());
     }
 

@@ -18,6 +18,12 @@ protected:
     void writeHeaders(bool withVersions) {
         dcfixture::writeHeaderSet(dir.path(), withVersions);
     }
+    // The header files written, the builder shown and one scan run on them.
+    void scanHeaders(bool withVersions) {
+        writeHeaders(withVersions);
+        builder().g_show(dir.path());
+        builder().cmdScanHeader_Click();
+    }
     QVariant entry(const QString& db, const char* name) const {
         return value(db, QStringLiteral("SELECT value FROM dcEnums WHERE name='%1'").arg(QString::fromLatin1(name)));
     }
@@ -63,9 +69,7 @@ TEST_F(ScanCommand, EachCompletedScanSavesANewVersionWithTheSoftwareInformation)
 }
 
 TEST_F(ScanCommand, MissingConstantsAndApplicationImageAreLoggedAndTheScanStillSaves) {
-    writeHeaders(false);
-    builder().g_show(dir.path());
-    builder().cmdScanHeader_Click();
+    scanHeaders(false);
     const QStringList l = log();
     for (const char* line : {"      SW-version not found -> check datacontainer.h!",
                              "      SW-developer-number not found -> check datacontainer.h!",
@@ -91,9 +95,7 @@ TEST_F(ScanCommand, AFailedScanSavesNoVersionAndLeavesBothButtonsEnabled) {
 // What the engineer entered for a symbol (limits, producer mask) survives a header file
 // saved by another editor, and a header file the scan finds no section in changes nothing.
 TEST_F(ScanCommand, TheEngineersAttributesSurviveOtherLineEndsAFileWithoutSectionAndOneCutShort) {
-    writeHeaders(true);
-    builder().g_show(dir.path());
-    builder().cmdScanHeader_Click();
+    scanHeaders(true);
     ASSERT_TRUE(QFile::exists(dcName(2)));
     const QString attributes = QStringLiteral("SELECT minValue || '/' || maxValue || '/' || producerMask FROM dcEnums WHERE name='ENGINE_SPEED'");
     execute(builder().workingCopy(),

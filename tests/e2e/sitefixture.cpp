@@ -3,7 +3,7 @@
 #include "can/frmcanopen.h"
 #include "cansim/cansim.h"
 #include "desktop/timeservice.h"
-#include "mainwindow/canlinks.h"
+#include "app/wiring.h"
 #include "mainwindow/singleinstance.h"
 #include "services/frmmessage2.h"
 #include "services/modglobal.h"
@@ -31,17 +31,14 @@ void SiteTest::SetUp() {
     cansim::recordErrors(errors);
     cansim::resetModGlobalsAndPaths();
     cansim::resetCanMaster();
-    // The links the program installs, and the update run's stand-in.
-    canLinks::install();
-    updaterLink::install(&updater);
 }
 
 void SiteTest::TearDown() {
     if (frmMessage2* box = frmMessage2::existing()) box->unload();
     frmCANopen::instance().unload();
+    wiring::uninstall();
     w.reset();
     stopModules();
-    updaterLink::install(nullptr);
     singleInstance::release();
     cansim::resetModGlobalsAndPaths();
     answers.reset();
@@ -74,8 +71,10 @@ void SiteTest::formLoad(const QString& switches) {
     w = std::make_unique<frmMain>();
     w->setProgramFile(QDir(dir.path()).filePath(QString::fromLatin1(simconfig::kProgramName)));
     w->setInstanceKey(QStringLiteral("kelb-e2e-") + QUuid::createUuid().toString(QUuid::WithoutBraces));
-    frmMain::setInstance(w.get());
-    if (beforeLoad) beforeLoad(*w);
+    // Wired as main() wires it; the test keeps its own error record.
+    wiring::install(*w);
+    cansim::recordErrors(errors);
+    if (standInForTheRun) updaterLink::install(&updater);
     w->Form_Load(switches + QStringLiteral(" /db=") + dir.path());
 }
 

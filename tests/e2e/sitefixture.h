@@ -56,8 +56,9 @@ protected:
     // The main window's log so far.
     QStringList logLines() const;
 
-    // Runs between the making of the main window and its load (the update run's install).
-    std::function<void(frmMain&)> beforeLoad;
+    // The update run's stand-in takes the run's place after the program's wiring; an update
+    // run test keeps the program's own run.
+    bool standInForTheRun = true;
 
     QTemporaryDir dir;
     simconfig::Site site;

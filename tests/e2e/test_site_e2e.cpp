@@ -20,6 +20,7 @@
 #include <QLineEdit>
 
 using namespace e2e;
+using moduleProtocol::ModuleState;
 
 namespace {
 
@@ -187,7 +188,7 @@ TEST_P(SiteBus, MasterOpensTheSimulatedBusAndReachesModuleZero) {
     qint32 length = 0;
     ASSERT_TRUE(master.g_readSDO(quint8(c.applicationBase), 0x1008, 0, length, name, false, true));
     EXPECT_EQ(name, QByteArray(c.deviceName));
-    EXPECT_TRUE(waitFor([] { return modConnectionStatus::g_getModuleStatus(0) == 1; }))
+    EXPECT_TRUE(waitFor([] { return modConnectionStatus::g_getModuleStatus(0) == ModuleState::application; }))
         << "module 0's heartbeat as its application's";
     EXPECT_TRUE(answers->shown().empty()) << answers->texts().join('\n').toStdString();
 }
@@ -207,7 +208,7 @@ TEST_F(SiteTest, SymbolsPublishedUnderTheConfiguredNumbersReachTheUpdateRun) {
     double version = 0;
     ASSERT_TRUE(master.g_initialise(CanMessageForm{}, version, QStringLiteral("M-Bus"), false, 255));
     ASSERT_TRUE(master.g_setOperational(0, true));
-    ASSERT_TRUE(waitFor([] { return modConnectionStatus::g_getModuleStatus(0) == 1; }));
+    ASSERT_TRUE(waitFor([] { return modConnectionStatus::g_getModuleStatus(0) == ModuleState::application; }));
 
     ASSERT_TRUE(master.g_setServiceBit(modGlobal::g_symTotNoOfCyl, 1));
     ASSERT_TRUE(master.g_setServiceBit(modGlobal::g_symSwInfoBuild, 1));

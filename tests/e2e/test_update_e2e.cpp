@@ -59,8 +59,7 @@ TEST_F(UpdateRunE2E, AModuleLeftInItsBootloaderIsLoadedAndStarted) {
     installNewest();
     const QByteArray before = bootloaders->image(1, 6);
     bootloaders->invoke([](QList<sim::ModuleBootloader*>& list) { list[2]->flash().setImage(6, "half-loaded"); });
-    modules->setMode(2, PxmModule::Mode::Bootloader);
-    bootloaders->sync();
+    leaveInBootloader(2);
     ASSERT_TRUE(runUpdate());
     const QStringList lines = report();
     EXPECT_TRUE(lines.contains(kSuccess)) << lines.join('\n').toStdString();
@@ -376,8 +375,7 @@ TEST_F(UpdateRunE2E, ThroughATenFrameTransmitQueueTheHeartbeatsAndSymbolsArriveI
 // and the run goes on to update every module.
 TEST_F(UpdateRunE2E, ASpareFoundInItsBootloaderIsStartedAndTheRunGoesOn) {
     startSite("mbus", 3);
-    modules->setMode(0, PxmModule::Mode::Bootloader);
-    bootloaders->sync();
+    leaveInBootloader(0);
     ASSERT_TRUE(runUpdate());
     const QStringList lines = report();
     EXPECT_TRUE(lines.contains(kSuccess)) << lines.join('\n').toStdString();
@@ -390,8 +388,7 @@ TEST_F(UpdateRunE2E, ASpareFoundInItsBootloaderIsStartedAndTheRunGoesOn) {
 // connection step with text 14, and the report says why.
 TEST_F(UpdateRunE2E, ASpareWhoseApplicationDoesNotStartEndsTheRunWithText14) {
     startSite("mbus", 3, {"--boot-fault", "refuse-start", "--boot-fault-modules", "0x1"});
-    modules->setMode(0, PxmModule::Mode::Bootloader);
-    bootloaders->sync();
+    leaveInBootloader(0);
     const QList<QByteArray> before = flashes();
     ASSERT_TRUE(runUpdate());
     const QStringList lines = report();

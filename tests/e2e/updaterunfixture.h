@@ -10,6 +10,7 @@
 #include "lib/personality_boot.h"
 #include "mainwindow/singleinstance.h"
 #include "services/frmmessage2.h"
+#include "app/wiring.h"
 #include "updater/updaterinstall.h"
 #include "updater/updaterun.h"
 #include "updater/updatewindow.h"
@@ -46,11 +47,7 @@ class UpdateRunE2E : public SiteTest {
 protected:
     void SetUp() override {
         SiteTest::SetUp();
-        beforeLoad = [](frmMain& m) { updater::install(m); };
-    }
-    void TearDown() override {
-        updater::uninstall();
-        SiteTest::TearDown();
+        standInForTheRun = false;
     }
 
     // The engineer at the update window, from the program's start to its end: each prompt
@@ -87,7 +84,7 @@ protected:
     void endProgram() {
         if (frmMessage2* box = frmMessage2::existing()) box->unload();
         frmCANopen::instance().unload();
-        updater::uninstall();
+        wiring::uninstall();
         w.reset();
         singleInstance::release();
         prompts.clear();
@@ -112,6 +109,11 @@ protected:
         const QListWidget* list = updater::run()->window().lstMessageUpdater;
         for (int i = 0; i < list->count(); ++i) lines << list->item(i)->text();
         return lines;
+    }
+    // The module waits in its bootloader, as a lost bus or a load cut short leaves it.
+    void leaveInBootloader(int module) {
+        modules->setMode(module, PxmModule::Mode::Bootloader);
+        bootloaders->sync();
     }
     // Every module's flash holds the newest application already (but the one named, which
     // keeps what it has).

@@ -3,14 +3,10 @@
 // fresh window, a configuration database of its own and a record of every call.
 #include "mainwindow/applicationtypelink.h"
 #include "mainwindow/autodownloadlink.h"
-#include "mainwindow/bussetuplink.h"
-#include "mainwindow/canmasterlink.h"
-#include "mainwindow/commandlocklink.h"
 #include "mainwindow/dcbuilderlink.h"
 #include "mainwindow/dceditorlink.h"
 #include "mainwindow/frmmain.h"
 #include "dcbuilder/loadfileslink.h"
-#include "mainwindow/modulestatuslink.h"
 #include "mainwindow/singleinstance.h"
 #include "mainwindow/toolwindowlinks.h"
 #include "mainwindow/updaterlink.h"
@@ -24,6 +20,7 @@
 #include "services/frmmessage2.h"
 #include "services/modglobal.h"
 #include "errorlog.h"
+#include "fakecanmaster.h"
 #include "testsupport.h"
 
 #include <QCheckBox>
@@ -39,17 +36,6 @@
 namespace mwtest {
 
 using Calls = std::vector<QString>;
-
-struct FakeCanMaster : CanMasterStub {
-    Calls* calls = nullptr;
-    bool loaded = false;
-    void g_releaseCanOpen(bool onlyHW) override { calls->push_back(onlyHW ? "release(onlyHW)" : "release(all)"); }
-    bool isLoaded() const override { return loaded; }
-    void unload() override {
-        calls->push_back("frmCANopen");
-        loaded = false;
-    }
-};
 
 // Counts the program's ends and records them among the calls.
 struct FakeEnd : testsupport::EndCounter {
@@ -77,18 +63,24 @@ struct FakeWindow : WindowLink {
     }
 };
 
-struct FakeBuilder : DcBuilderStub {
+struct FakeBuilder : DcBuilderLink {
     FakeWindow window;
     bool running = false;  // a scan or the report under way
+    QStringList shown;  // the directories it was shown with
     explicit FakeBuilder(Calls* c) : window(c, "frmDcBuilder") {}
+    void g_show(const QString& directory) override { shown << directory; }
     bool commandRunning() const override { return running; }
     bool isLoaded() const override { return window.isLoaded(); }
     void unload() override { window.unload(); }
 };
 
-struct FakeReconstruction : DcReconstructionStub {
+struct FakeReconstruction : DcReconstructionLink {
     FakeWindow window;
+    int shown = 0;
+    QStringList templates;  // the directories a template was made from
     explicit FakeReconstruction(Calls* c) : window(c, "frmDcReconstruction") {}
+    void g_show() override { ++shown; }
+    void g_createDCTemplate(QString& directory) override { templates << directory; }
     bool isLoaded() const override { return window.isLoaded(); }
     void unload() override { window.unload(); }
 };
@@ -96,15 +88,6 @@ struct FakeReconstruction : DcReconstructionStub {
 struct FakeAutoDownload : AutoDownloadLink {
     Calls* calls = nullptr;
     void g_logoff() override { calls->push_back("g_logoff"); }
-};
-
-struct FakeBusSetup : BusSetupLink {
-    Calls* calls = nullptr;
-    void initConnection(bool mBusOnly, bool darvo, bool& ok) override {
-        calls->push_back(QStringLiteral("initConnection(%1,%2)").arg(mBusOnly).arg(darvo));
-        ok = false;
-    }
-    void setUserRights() override { calls->push_back("setUserRights"); }
 };
 
 struct FakeLoadFiles : LoadFilesLink {
@@ -120,32 +103,27 @@ struct FakeLoadFiles : LoadFilesLink {
     }
 };
 
-struct FakeCommandLock : CommandLockLink {
-    Calls* calls = nullptr;
-    void enableAllControls() override { calls->push_back("enableAllControls"); }
-};
-
+// The mode's type, or KELB, for any file; no module answers (4).
 struct FakeApplicationType : ApplicationTypeLink {
     qint32 startAddress = 0;
     QString fileAsked;
     qint32 g_checkAppFileType(const QString& f) override {
         fileAsked = f;
-        return ApplicationTypeStub().g_checkAppFileType(f);
+        return modGlobal::g_qtmMode ? 6 : modGlobal::g_bzmMode ? 7 : 0;
     }
     qint32 g_getApplStartAddr(const QString&) override { return startAddress; }
-    qint32 g_checkAppConnectionType() override { return ApplicationTypeStub().g_checkAppConnectionType(); }
+    qint32 g_checkAppConnectionType() override { return 4; }
 };
 
 struct FakeUpdater : UpdaterStub {
     Calls* calls = nullptr;
     double progressLoad = -1;
-    void showUpdater() override { calls->push_back("showUpdater"); }
+    std::function<void()> onShow;
+    void showUpdater() override {
+        calls->push_back("showUpdater");
+        if (onShow) onShow();
+    }
     void setProgressLoad(double v) override { progressLoad = v; }
-};
-
-struct FakeModuleStatus : ModuleStatusLink {
-    std::map<int, int> states;
-    int g_getModuleStatus(int m) override { return states.count(m) ? states[m] : 0; }
 };
 
 class MainWindowTest : public ::testing::Test {
@@ -157,14 +135,11 @@ protected:
     std::unique_ptr<frmMain> w;
     std::unique_ptr<testsupport::ScriptedAnswerer> answers;
 
-    FakeCanMaster can;
+    testsupport::FakeCanMaster can;
     FakeAutoDownload autoDownload;
-    FakeBusSetup bus;
     FakeLoadFiles loadFiles;
-    FakeCommandLock lock;
     FakeApplicationType appType;
     FakeUpdater updater;
-    FakeModuleStatus moduleStatus;
     FakeBuilder builder{&calls};
     FakeReconstruction reconstruction{&calls};
     FakeWindow editor{&calls, "frmEditDC"};
@@ -181,16 +156,13 @@ protected:
         w = std::make_unique<frmMain>();
         w->setProgramFile(tmp.filePath("pxmloader"));
         w->setInstanceKey(QStringLiteral("kelb-test-") + QUuid::createUuid().toString(QUuid::WithoutBraces));
-        can.calls = autoDownload.calls = bus.calls = loadFiles.calls = lock.calls = updater.calls = &calls;
+        can.calls = autoDownload.calls = loadFiles.calls = updater.calls = &calls;
         loadFiles.w = w.get();
         canMasterLink::install(&can);
         autoDownloadLink::install(&autoDownload);
-        busSetupLink::install(&bus);
         loadFilesLink::install(&loadFiles);
-        commandLockLink::install(&lock);
         applicationTypeLink::install(&appType);
         updaterLink::install(&updater);
-        moduleStatusLink::install(&moduleStatus);
         frmDcBuilderLink::install(&builder);
         frmDcReconstructionLink::install(&reconstruction);
         frmEditDCLink::install(&editor);

@@ -60,7 +60,7 @@ TEST_F(AccessorTest, TheDownloadStatusIsTheLampsGreenWhetherShownOrNot) {
     EXPECT_TRUE(w->g_downloadStatusOk(4));
     EXPECT_FALSE(w->g_downloadStatusOk(5));
     EXPECT_TRUE(errors.empty());
-    EXPECT_FALSE(w->g_downloadStatusOk(15));
+    EXPECT_FALSE(w->g_downloadStatusOk(moduleProtocol::moduleCount));
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].object, "frmMain");
     EXPECT_EQ(errors[0].procedure, "g_downloadStatusOk");
@@ -86,7 +86,10 @@ TEST_F(AccessorTest, RestoringTheSelectionOnlyChecksModulesThatStillAnswer) {
 
     for (auto* c : w->chkProgram) c->setChecked(false);
     w->chkProgram[7]->setChecked(true);  // chosen meanwhile: stays chosen
-    moduleStatus.states = {{0, 1}, {3, 2}, {7, 1}};  // module 5 has gone
+    using moduleProtocol::ModuleState;
+    can.states = {};  // module 5 has gone
+    can.states[0] = can.states[7] = ModuleState::application;
+    can.states[3] = ModuleState::bootloader;
     w->g_restoreUserSelection(saved);
     for (int i = 0; i < frmMain::moduleCount; ++i) EXPECT_EQ(w->chkProgram[i]->isChecked(), i == 0 || i == 3 || i == 7) << i;
 }

@@ -9,7 +9,7 @@
 #include "desktop/timeservice.h"
 #include "lib/pxmmodules.h"
 #include "lib/simulator.h"
-#include "mainwindow/canlinks.h"
+#include "app/wiring.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/singleinstance.h"
 #include "mainwindow/vbcheckbox.h"
@@ -82,7 +82,6 @@ protected:
         resetGlobals();
         canComponentLink::install(&canComponent);
         cansim::resetCanMaster();
-        canLinks::install();
     }
 
     void TearDown() override {
@@ -90,7 +89,7 @@ protected:
         if (frmAbout::instance().isVisible()) frmAbout::instance().cmdOk_Click();
         if (frmMessage2* box = frmMessage2::existing()) box->unload();
         frmCANopen::instance().unload();
-        frmMain::setInstance(nullptr);
+        wiring::uninstall();
         w.reset();
         modules.reset();
         for (auto& s : sims) s.reset();
@@ -100,6 +99,12 @@ protected:
         ErrPtnr::errorHandlerLink::install(nullptr);
         processEndLink::install(nullptr);
         canComponentLink::install(nullptr);
+    }
+
+    // The program's wiring around the test's window; its errors stay the test's.
+    void wire() {
+        wiring::install(*w);
+        cansim::recordErrors(errors);
     }
 
     static void resetGlobals() {
@@ -164,7 +169,7 @@ protected:
     // A window as the start-up leaves it, wired with the program's own links.
     void window() {
         w = std::make_unique<frmMain>();
-        frmMain::setInstance(w.get());
+        wire();
         // Answers may be slow on a bus the whole run shares.
         frmCANopen::instance().load();
         qint32 status = 0;
@@ -213,7 +218,7 @@ TEST_F(BusSetupTest, TheSBusSearchKeepsConverter0WhenItComesUp) {
     startModules(sim::Profile::Qtm, 0, 2);
     EXPECT_FALSE(manualSetUp());
     EXPECT_TRUE(frmCANopen::instance().isInitialised());
-    EXPECT_FALSE(frmCANopen::instance().g_noCAN);
+    EXPECT_FALSE(frmCANopen::instance().g_noCAN());
     const QStringList log = messageWindowLog();
     EXPECT_TRUE(log.contains("   Initialising USB-to-CAN 0"));
     EXPECT_FALSE(log.contains("   Initialising USB-to-CAN 1"));
@@ -251,7 +256,7 @@ TEST_F(BusSetupTest, WithNeitherConverterTheRunGoesOnWithoutCan) {
     ASSERT_EQ(answers->texts(), QStringList{"CAN initialisation Error: Please make sure that the USB-to-CAN\r"
                                             "Converter is correctly connected."});
     EXPECT_EQ(answers->shown()[0].title, "ERROR");
-    EXPECT_TRUE(frmCANopen::instance().g_noCAN);
+    EXPECT_TRUE(frmCANopen::instance().g_noCAN());
     EXPECT_FALSE(frmCANopen::instance().isInitialised());
     EXPECT_TRUE(w->cmdDownload->isEnabled());
 
@@ -409,7 +414,7 @@ TEST_F(BusSetupTest, TheQtmStartUpShowsTheModulesItFound) {
     w = std::make_unique<frmMain>();
     w->setProgramFile(tmp.filePath("pxmloader"));
     w->setInstanceKey(QStringLiteral("kelb-test-") + QUuid::createUuid().toString(QUuid::WithoutBraces));
-    frmMain::setInstance(w.get());
+    wire();
     w->Form_Load("/QTM /develop");
 
     EXPECT_TRUE(w->isVisible());

@@ -3,7 +3,6 @@
 // M-Bus show the engine state and lock the commands while the engine runs.
 #include "mainwindowfixture.h"
 
-#include "mainwindow/connectiondisplaylink.h"
 #include "mainwindow/vbcheckbox.h"
 
 #include <QGroupBox>
@@ -14,25 +13,31 @@ inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdS
 
 using namespace mwtest;
 using namespace vbCheck;
+using moduleProtocol::ModuleState;
 
 namespace {
 struct ConnectionTest : MainWindowTest {
-    QVector<qint32> states = QVector<qint32>(15, 0);
+    using enum ModuleState;
+    QVector<ModuleState> states = QVector<ModuleState>(moduleProtocol::moduleCount, none);
     bool oldBootloader = false;
     bool enough = true;
     qint32 engine = 0;
     QString hardware = "7.2";
     QStringList hwReads, idChecks;
     // Answers the display's questions from the members above.
-    struct Bus : ConnectionDisplayBus {
+    struct Bus : testsupport::FakeCanMaster {
         ConnectionTest* t;
         explicit Bus(ConnectionTest* test) : t(test) {}
         bool oldBootloaderDetectedOnMBus() override { return t->oldBootloader; }
-        QVector<qint32> getConnectionStatus() override { return t->states; }
+        ModuleStates shownStates() override {
+            ModuleStates shown{};
+            for (int i = 0; i < moduleProtocol::moduleCount && i < t->states.size(); ++i) shown[size_t(i)] = ModuleState(t->states[i]);
+            return shown;
+        }
         void checkMBusModuleID(bool boot) override { t->idChecks << (boot ? "boot" : "app"); }
-        qint32 getEngineStandStillStatus() override { return t->engine; }
+        qint32 engineStandStillStatus() override { return t->engine; }
         bool enoughCylindersToRunEngine() override { return t->enough; }
-        QString getHardwareVersion(qint16 m, bool boot) override {
+        QString g_getHardwareVersion(qint16 m, bool boot) override {
             t->hwReads << QString("%1%2").arg(m).arg(boot ? "b" : "a");
             return t->hardware;
         }
@@ -40,11 +45,12 @@ struct ConnectionTest : MainWindowTest {
 
     void SetUp() override {
         MainWindowTest::SetUp();
-        connectionDisplayBusLink::install(&fake);
+        fake.calls = &calls;
+        canMasterLink::install(&fake);
         modGlobal::g_applicationType = 6;
     }
     void TearDown() override {
-        connectionDisplayBusLink::install(nullptr);
+        canMasterLink::install(nullptr);
         MainWindowTest::TearDown();
     }
     // "a" application lamp, "b" bootloader lamp, "-" neither; "x" when the module box is locked.
@@ -57,7 +63,8 @@ struct ConnectionTest : MainWindowTest {
 }  // namespace
 
 TEST_F(ConnectionTest, TheLampsFollowEachModulesState) {
-    states = {1, 2, 0, 9, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2};
+    states = {application, bootloader, none, ModuleState(9), application, none, none, none,
+              none,        none,       none, none,           none,        none, bootloader};
     // Module 3 reports a state the display does not know: its row stays as it was.
     setValue(w->chkBootLoaderRunning[3], vbChecked);
     w->lblHW[3]->setText("5");
@@ -81,17 +88,17 @@ TEST_F(ConnectionTest, TheLampsFollowEachModulesState) {
 
 TEST_F(ConnectionTest, TheHardwareVersionIsReadOnlyWhenTheLabelReadsZeroAtAChangeOfState) {
     const struct {
-        qint32 state;
+        ModuleState state;
         QString hw;       // what the module answers now
         QString shown;    // the label afterwards
         int reads;        // reads so far
     } steps[] = {
-        {1, "?", "?", 1},      // unreadable: the placeholder stays
-        {1, "7.2", "?", 1},    // no change of state: no read
-        {2, "7.2", "7.2", 2},  // a change of state and the label reads 0
-        {1, "8", "7.2", 2},    // a change of state, but the label holds a version
-        {0, "8", "", 2},
-        {2, "8", "8", 3},
+        {application, "?", "?", 1},      // unreadable: the placeholder stays
+        {application, "7.2", "?", 1},    // no change of state: no read
+        {bootloader, "7.2", "7.2", 2},   // a change of state and the label reads 0
+        {application, "8", "7.2", 2},    // a change of state, but the label holds a version
+        {none, "8", "", 2},
+        {bootloader, "8", "8", 3},
     };
     for (const auto& s : steps) {
         SCOPED_TRACE(s.shown.toStdString());
@@ -105,8 +112,8 @@ TEST_F(ConnectionTest, TheHardwareVersionIsReadOnlyWhenTheLabelReadsZeroAtAChang
 
 TEST_F(ConnectionTest, OnTheMBusModuleZerosNumberIsCheckedAtEachChangeOfItsState) {
     modGlobal::g_isMBusConnection = true;
-    states[1] = 1;
-    for (qint32 s : {1, 1, 2, 2, 0, 1}) {
+    states[1] = application;
+    for (ModuleState s : {application, application, bootloader, bootloader, none, application}) {
         states[0] = s;
         w->g_updateConnectionStatus();
     }
@@ -125,7 +132,7 @@ TEST_F(ConnectionTest, OldHardwareIsRedInAKelbInstallationWithTheBigLayoutOnly) 
         {0, true, "6", vbControls::vbRed},     {0, false, "6.9", vbControls::vbButtonFace},
         {6, true, "6.9", vbControls::vbGreen}, {7, true, "6.9", vbControls::vbGreen},
     };
-    states[4] = 1;
+    states[4] = application;
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.type << " " << c.bigMem << " " << c.hw.toStdString());
         modGlobal::g_applicationType = c.type;
@@ -181,7 +188,7 @@ TEST_F(ConnectionTest, TheEngineStateLocksTheCommandsOnTheMBusWhileTheEngineRuns
 
 TEST_F(ConnectionTest, AnOldBootloaderOnTheMBusEndsTheProgramAfterItsBox) {
     oldBootloader = true;
-    states[0] = 1;
+    states[0] = application;
     w->g_updateConnectionStatus();
     ASSERT_EQ(answers->texts(),
               QStringList{"Wrong Bootloader version detected. Please connect to the S-Bus. The Loader will terminate."});

@@ -40,12 +40,15 @@ protected:
         ASSERT_TRUE(modGlobal::g_iniGlobals());
         modGlobal::g_moduleKind = "PXM";
         modGlobal::g_canInterfaceVersion = 2.0;
-        // No bus: whatever reaches the master succeeds without a board.
-        frmCANopen::instance().g_noCAN = true;
+        // No bus: whatever reaches the master succeeds without a board; the commands find
+        // the bus set up.
+        can.fallback = &frmCANopen::instance();
+        can.set_g_noCAN(true);
+        can.onBusUp = [] { return true; };
         tagSections();
     }
     void TearDown() override {
-        frmCANopen::instance().g_noCAN = false;
+        can.set_g_noCAN(false);
         modGlobal::g_canInterfaceVersion = 0;
         while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
         MainWindowTest::TearDown();
@@ -252,7 +255,7 @@ TEST_F(DownloadCheckTest, AFailureLineKeepsItsIndentationNamesTheModuleAndTurnsT
     EXPECT_FALSE(w->lblDownloadOk[3]->isHidden());
 
     // A module number outside the lamps is a run-time error, and nothing is logged.
-    w->downloadFailure("      failed!", 15);
+    w->downloadFailure("      failed!", moduleProtocol::moduleCount);
     EXPECT_EQ(errors.size(), 1u);
     EXPECT_EQ(log().size(), 2);
 }

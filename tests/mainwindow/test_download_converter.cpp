@@ -18,13 +18,9 @@ using sim::PxmModule;
 namespace {
 const QString kQueueFull = QStringLiteral("transmit queue of the converter full!");
 
-struct QueueCase {
-    const char* name;
-    sim::Profile profile;
+struct QueueCase : ProfileCase {
     int queueLength;
 };
-void PrintTo(const QueueCase& c, std::ostream* os) { *os << c.name; }
-
 class ConverterTest : public DownloadBusTest {
 protected:
     void TearDown() override {
@@ -97,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(Converter, QueueLengthTest,
                                            QueueCase{"QtmOne", sim::Profile::Qtm, 1},
                                            QueueCase{"MBusTen", sim::Profile::MBus, 10},
                                            QueueCase{"MBusOne", sim::Profile::MBus, 1}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         CaseName());
 
 // A converter whose queue takes nothing: the bootloader cannot be started, so every module
 // stays in its application, and the log says why.

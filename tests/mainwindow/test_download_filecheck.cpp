@@ -22,14 +22,10 @@ using sim::PxmModule;
 namespace {
 constexpr int posApplication = 0, posDataContainer = 1;
 
-struct FileCheckCase {
-    const char* name;
-    sim::Profile profile;
+struct FileCheckCase : ProfileCase {
     int cylinders;
     qint32 address;
 };
-
-void PrintTo(const FileCheckCase& c, std::ostream* os) { *os << c.name; }
 
 bool pxmProfile(sim::Profile p) { return p == sim::Profile::MBus || p == sim::Profile::SBus; }
 
@@ -63,6 +59,14 @@ protected:
         EXPECT_TRUE(w->cmdExit->isEnabled());
         EXPECT_FALSE(w->cmdAbort->isEnabled());
     }
+    // Runs the command with every module there selected; the log, and where in it the
+    // command says it was aborted for the reason (-1: it does not).
+    std::pair<QStringList, qsizetype> downloadAborted(int modulesThere, const QString& reason) {
+        for (int m = 0; m < modulesThere; ++m) select({m});
+        w->cmdDownload_Click();
+        const QStringList lines = log();
+        return {lines, lines.indexOf(QStringLiteral("   Download aborted because ") + reason)};
+    }
     QList<QByteArray> flashes(int modulesThere) const {
         QList<QByteArray> out;
         for (int m = 0; m < modulesThere; ++m)
@@ -89,12 +93,8 @@ TEST_P(DownloadFileCheck, ADamagedFileEndsTheCommandBeforeAnyModuleIsStopped) {
         selectRow(posApplication);
     }
     retypeThirdLine(damaged);
-    for (int m = 0; m < there; ++m) select({m});
 
-    w->cmdDownload_Click();
-
-    const QStringList lines = log();
-    const qsizetype at = lines.indexOf(QStringLiteral("   Download aborted because conversion S19-to-binary failed."));
+    const auto [lines, at] = downloadAborted(there, QStringLiteral("conversion S19-to-binary failed."));
     ASSERT_GE(at, 0) << lines.join('\n').toStdString();
     EXPECT_EQ(lines.value(at + 1),
               QStringLiteral("      ") + QDir::toNativeSeparators(damaged) + QStringLiteral(", line 3: an S4 record, a reserved type that holds no data"));
@@ -117,12 +117,8 @@ TEST_P(DownloadFileCheck, AStartAddressInTheBootloadersMemoryEndsTheCommandBefor
     const QString path = dir.filePath(QStringLiteral("LOW.S19"));
     bindFile(posApplication, pattern(900, 23), 0x100, QStringLiteral("LOW.S19"));
     selectRow(posApplication);
-    for (int m = 0; m < there; ++m) select({m});
 
-    w->cmdDownload_Click();
-
-    const QStringList lines = log();
-    const qsizetype at = lines.indexOf(QStringLiteral("   Download aborted because start address in info block is invalid."));
+    const auto [lines, at] = downloadAborted(there, QStringLiteral("start address in info block is invalid."));
     ASSERT_GE(at, 0) << lines.join('\n').toStdString();
     EXPECT_EQ(lines.value(at + 1), QStringLiteral("      ") + QDir::toNativeSeparators(path));
     // The check's own box was the only one shown.
@@ -138,4 +134,4 @@ INSTANTIATE_TEST_SUITE_P(Roads, DownloadFileCheck,
                                            FileCheckCase{"Bzm", sim::Profile::Bzm, 0, 0x10000},
                                            FileCheckCase{"MBus", sim::Profile::MBus, 2, 0x100000},
                                            FileCheckCase{"SBus", sim::Profile::SBus, 2, 0x100000}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         CaseName());

@@ -1,5 +1,6 @@
 #include "test_download_fixture.h"
 
+#include "app/wiring.h"
 #include "can/canmessageform.h"
 #include "can/frmcanopen.h"
 #include "can/links.h"
@@ -14,12 +15,7 @@
 #include "lib/pxmmodules.h"
 #include "mainwindow/applicationtypelink.h"
 #include "mainwindow/autodownloadlink.h"
-#include "mainwindow/bussetuplink.h"
-#include "mainwindow/canlinks.h"
-#include "mainwindow/canmasterlink.h"
-#include "mainwindow/commandlocklink.h"
 #include "dcbuilder/loadfileslink.h"
-#include "mainwindow/modulestatuslink.h"
 #include "mainwindow/vbcheckbox.h"
 #include "mainwindow/vbcontrols.h"
 #include "services/frmmessage2.h"
@@ -110,10 +106,10 @@ void DownloadBusTest::SetUp() {
     ASSERT_TRUE(modGlobal::g_iniGlobals());
     canComponentLink::install(nullptr);
     cansim::resetCanMaster();
-    frmCANopen::instance().g_blockTransferEnable = false;
+    frmCANopen::instance().set_g_blockTransferEnable(false);
     w = std::make_unique<frmMain>();
-    frmMain::setInstance(w.get());
-    canLinks::install();
+    wiring::install(*w);
+    cansim::recordErrors(errors);
     updaterLink::install(&updater);
 }
 
@@ -122,7 +118,7 @@ void DownloadBusTest::TearDown() {
     frmCANopen::instance().unload();
     stopModules();
     cansim::resetMainWindowLinks();
-    frmMain::setInstance(nullptr);
+    wiring::uninstall();
     w.reset();
     resetGlobals();
     answers.reset();

@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <ostream>
+#include <string>
 
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
@@ -34,6 +35,19 @@ struct RecordingUpdater : UpdaterStub {
         userInfos << text;
         shown = true;
     }
+};
+
+// A case of a test run on several profiles: its name names the test and stands for the
+// whole case in the test's messages.
+struct ProfileCase {
+    const char* name;
+    sim::Profile profile;
+};
+inline std::ostream& operator<<(std::ostream& os, const ProfileCase& c) { return os << c.name; }
+// The test names INSTANTIATE_TEST_SUITE_P gives: the cases' own.
+struct CaseName {
+    template <class Case>
+    std::string operator()(const ::testing::TestParamInfo<Case>& info) const { return info.param.name; }
 };
 
 // Flash programming of the simulated bootloaders, kept short.

@@ -18,14 +18,11 @@ using sim::PxmModule;
 namespace {
 constexpr int qtmApplicationSection = 2, pxmApplicationSection = 6;
 
-struct FlashCase {
-    const char* name;
-    sim::Profile profile;
+struct FlashCase : ProfileCase {
     bool neverEnds;
     int flashMs;
     bool restart;  // the answer to "Restart application?"
 };
-void PrintTo(const FlashCase& c, std::ostream* os) { *os << c.name; }
 }  // namespace
 
 class UnprovenFlash : public DownloadBusTest, public ::testing::WithParamInterface<FlashCase> {};
@@ -67,7 +64,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FlashCase{"QtmSlowFlashDeclined", sim::Profile::Qtm, false, 30000, false},
                       FlashCase{"BzmFlashNeverEndsDeclined", sim::Profile::Bzm, true, 50, false},
                       FlashCase{"QtmFlashNeverEndsRestarted", sim::Profile::Qtm, true, 50, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());
 
 // Declined after a flash that did end, the QTM is still named: nothing but its program
 // running proves it.
@@ -86,15 +83,11 @@ TEST_F(DownloadBusTest, AQtmLoadedAndLeftInItsBootloaderIsNamedAsNotProven) {
 // On a slow bus Abort is pressed while module 0's section is on its way; the question
 // comes before the next module, when the section is through. The module is not "written
 // only in part": its flash is waited for and its new program started.
-struct AbortCase {
-    const char* name;
-    sim::Profile profile;
+struct AbortCase : ProfileCase {
     int section;
     int flashMs;  // a PXM's long enough that a start before the flash is programmed is refused
     const char* ok;
 };
-void PrintTo(const AbortCase& c, std::ostream* os) { *os << c.name; }
-
 class AbortAfterTheSection : public DownloadBusTest, public ::testing::WithParamInterface<AbortCase> {};
 
 TEST_P(AbortAfterTheSection, KeepsTheSectionAndStartsTheModule) {
@@ -134,4 +127,4 @@ INSTANTIATE_TEST_SUITE_P(
     SlowBus, AbortAfterTheSection,
     ::testing::Values(AbortCase{"Qtm", sim::Profile::Qtm, qtmApplicationSection, 50, "      QTM 0: ok"},
                       AbortCase{"Pxm", sim::Profile::SBus, pxmApplicationSection, 1500, "      PXM 0: ok"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());

@@ -4,7 +4,7 @@
 #include "mainwindowfixture.h"
 
 #include "can/links.h"
-#include "mainwindow/frmmainlinks.h"
+#include "app/wiring.h"
 #include "mainwindow/vbcheckbox.h"
 #include "services/modstringfct.h"
 
@@ -42,12 +42,13 @@ struct LoadFilesTest : MainWindowTest {
         QDir().mkpath(files);
         w->txtFileDirectory->setText(files);
         setTags({"6", "4", "7", "3", "-1"});  // as the start-up leaves a KELB installation
-        frmMain::setInstance(w.get());
-        frmMainLinks::install();
+        // The builder's look-up reaches this window as in the program.
+        wiring::install(*w);
+        cansim::recordErrors(errors);
+        updaterLink::install(&updater);
     }
     void TearDown() override {
-        connectionDisplayLink::install(nullptr);
-        frmMain::setInstance(nullptr);
+        wiring::uninstall();
         modGlobal::g_forceFPGAdownload = false;
         MainWindowTest::TearDown();
     }

@@ -18,16 +18,6 @@
 using namespace mwtest;
 
 namespace {
-struct RecordingBuilder : DcBuilderStub {
-    QStringList shown;
-    void g_show(const QString& directory) override { shown << directory; }
-};
-struct RecordingReconstruction : DcReconstructionStub {
-    int shown = 0;
-    QStringList templates;
-    void g_show() override { ++shown; }
-    void g_createDCTemplate(QString& directory) override { templates << directory; }
-};
 struct ReportWriter : UpdaterStub {
     frmMain* w = nullptr;
     int written = 0;
@@ -41,15 +31,8 @@ struct ReportWriter : UpdaterStub {
 
 class MenuTest : public MainWindowTest {
 protected:
-    RecordingBuilder recordingBuilder;
-    RecordingReconstruction reconstruction;
-    void SetUp() override {
-        MainWindowTest::SetUp();
-        frmDcBuilderLink::install(&recordingBuilder);
-        frmDcReconstructionLink::install(&reconstruction);
-    }
+    FakeBuilder& recordingBuilder = builder;
     void TearDown() override {
-        frmDcReconstructionLink::install(nullptr);
         frmAbout::instance().close();
         MainWindowTest::TearDown();
     }
@@ -72,6 +55,7 @@ TEST_F(MenuTest, ItemsOpenTheirWindows) {
     EXPECT_TRUE(frmAbout::instance().isVisible());
     EXPECT_FALSE(frmAbout::instance().timClose->isActive());
 
+    can.fallback = &frmCANopen::instance();  // the master's own test view
     w->mnuShowCanOpen->trigger();
     EXPECT_TRUE(frmCANopen::instance().isVisible());
     frmCANopen::instance().unload();

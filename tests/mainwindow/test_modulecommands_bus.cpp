@@ -79,8 +79,8 @@ TEST_F(ModuleCommandTest, StartBootloaderAndApplicationOnTheSelectedModulesUnder
 // modules run their application again afterwards.
 TEST_F(ModuleCommandTest, OverviewReadsEveryPresentModuleAndRestartsThem) {
     start(sim::Profile::SBus, 2);
-    std::vector<std::pair<ModulePresence, ModuleInfoTable>> shown;
-    w->m_overviewShown = [&](const ModulePresence& p, const ModuleInfoTable& t) {
+    std::vector<std::pair<moduleProtocol::Selection, ModuleInfoTable>> shown;
+    w->m_overviewShown = [&](const moduleProtocol::Selection& p, const ModuleInfoTable& t) {
         shown.push_back({p, t});
         seenDuringCommand = lockOf(*w);
     };
@@ -89,7 +89,7 @@ TEST_F(ModuleCommandTest, OverviewReadsEveryPresentModuleAndRestartsThem) {
 
     ASSERT_EQ(shown.size(), 1u) << log().join('\n').toStdString();
     const auto& [present, info] = shown.front();
-    EXPECT_EQ(present, (ModulePresence{true, true, true}));
+    EXPECT_EQ(present, (moduleProtocol::Selection{true, true, true}));
     static const char* const names[] = {"Application", "Data Container", "FPGA", "Bootloader 2", "Bootloader 1", "Hardware"};
     for (int m = 0; m < frmMain::moduleCount; ++m) {
         SCOPED_TRACE(m);
@@ -112,7 +112,7 @@ TEST_F(ModuleCommandTest, OverviewReadsEveryPresentModuleAndRestartsThem) {
 TEST_F(ModuleCommandTest, OverviewThatCannotStartTheBootloadersRestartsWhatItStopped) {
     start(sim::Profile::SBus, 1, false, faultyBoot(&sim::BootFaults::refuseReboot, 1));
     bool shown = false;
-    w->m_overviewShown = [&](const ModulePresence&, const ModuleInfoTable&) { shown = true; };
+    w->m_overviewShown = [&](const moduleProtocol::Selection&, const ModuleInfoTable&) { shown = true; };
     answerBootloaderQuestion(true);
     w->cmdModuleState_Click();
 
@@ -126,16 +126,16 @@ TEST_F(ModuleCommandTest, OverviewThatCannotStartTheBootloadersRestartsWhatItSto
 // modules can be read through it; all run their application at the end.
 TEST_F(ModuleCommandTest, MBusOverviewReadsTheCylindersThroughTheRestartedSpare) {
     start(sim::Profile::MBus, 2);
-    ModulePresence present{};
+    moduleProtocol::Selection present{};
     ModuleInfoTable info{};
-    w->m_overviewShown = [&](const ModulePresence& p, const ModuleInfoTable& t) {
+    w->m_overviewShown = [&](const moduleProtocol::Selection& p, const ModuleInfoTable& t) {
         present = p;
         info = t;
     };
     answerBootloaderQuestion(true);
     w->cmdModuleState_Click();
 
-    EXPECT_EQ(present, (ModulePresence{true, true, true})) << log().join('\n').toStdString();
+    EXPECT_EQ(present, (moduleProtocol::Selection{true, true, true})) << log().join('\n').toStdString();
     for (int m = 0; m < 3; ++m) EXPECT_EQ(info[m][5][9], QString::number(10000 + m)) << m;
     EXPECT_TRUE(answers->texts().filter(QStringLiteral("Overview cancelled")).isEmpty());
     EXPECT_TRUE(waitFor([&] { return modes(3) == std::vector<PxmModule::Mode>(3, PxmModule::Mode::Application); }, 10000))

@@ -32,7 +32,7 @@ constexpr int colCodeCrc = 7, colBlockCrc = 8, colSerial = 9, colRam = 10;
 // serial number differ by nature.
 ModuleInfoTable sameSoftware() {
     ModuleInfoTable t{};
-    for (int m = 0; m < 15; ++m) {
+    for (int m = 0; m < moduleProtocol::moduleCount; ++m) {
         for (int r = 0; r < 6; ++r) {
             ModuleInfoRow& row = t[m][r];
             row[0] = QString::fromLatin1(kSections[r]);
@@ -52,8 +52,8 @@ ModuleInfoTable sameSoftware() {
     return t;
 }
 
-ModulePresence presentModules(std::initializer_list<int> modules) {
-    ModulePresence p{};
+moduleProtocol::Selection presentModules(std::initializer_list<int> modules) {
+    moduleProtocol::Selection p{};
     for (int m : modules) p[m] = true;
     return p;
 }
@@ -174,7 +174,7 @@ TEST_F(ModuleOverviewTest, CellColoursFollowTheMarksAndTheRow) {
 TEST_F(ModuleOverviewTest, ReferenceAndHiddenFieldsByTheModulesConnected) {
     struct Case {
         const char* what;
-        ModulePresence present;
+        moduleProtocol::Selection present;
         int reference;
         bool hidden;
     };
@@ -220,12 +220,12 @@ TEST_F(ModuleOverviewTest, AClickOnAFieldShowsItForEveryModule) {
     answers.pushForm([&](QDialog* d) {
         auto* details = qobject_cast<frmInfoBlockDetails*>(d);
         EXPECT_NE(details, nullptr);
-        for (int m = 0; m < 15; ++m) {
+        for (int m = 0; m < moduleProtocol::moduleCount; ++m) {
             shown.push_back({details->gridValue(m, 0), details->gridValue(m, 1)});
             colours.push_back(details->tdbDetailInfo_FetchCellStyle(m));
         }
         caption = details->tdbDetailInfo->horizontalHeaderItem(1)->text();
-        EXPECT_EQ(details->tdbDetailInfo->rowCount(), 15);
+        EXPECT_EQ(details->tdbDetailInfo->rowCount(), moduleProtocol::moduleCount);
         EXPECT_EQ(details->tdbDetailInfo->item(5, 1)->text(), QStringLiteral("0x99999999"));
         toolWindowGrab::save(details, "details");
         return 0;
@@ -235,8 +235,8 @@ TEST_F(ModuleOverviewTest, AClickOnAFieldShowsItForEveryModule) {
     ASSERT_EQ(answers.shown().size(), 1u);
     EXPECT_EQ(answers.shown()[0].title, QStringLiteral("All Modules"));
     EXPECT_EQ(caption, QStringLiteral("Application : Code CRC"));
-    ASSERT_EQ(shown.size(), 15u);
-    for (int m = 0; m < 15; ++m) {
+    ASSERT_EQ(shown.size(), size_t(moduleProtocol::moduleCount));
+    for (int m = 0; m < moduleProtocol::moduleCount; ++m) {
         SCOPED_TRACE(m);
         EXPECT_EQ(shown[m][0], QString::number(m));
         const bool present = m == 0 || m == 2 || m == 5 || m == 12;
@@ -273,7 +273,8 @@ TEST_F(ModuleOverviewTest, AClickOnAFieldShowsItForEveryModule) {
 }
 
 TEST_F(ModuleOverviewTest, TheExitProcedureClosesTheToolWindows) {
-    toolWindowLinks::install();
+    // The program's own answer: the slot's default.
+    frmModuleOverviewLink::install(nullptr);
     overview().g_show(presentModules({1}), sameSoftware());
     EXPECT_TRUE(frmModuleOverviewLink::get().isLoaded());
     frmModuleOverviewLink::get().unload();
@@ -283,9 +284,6 @@ TEST_F(ModuleOverviewTest, TheExitProcedureClosesTheToolWindows) {
     overview().g_show(presentModules({1}), sameSoftware());
     overview().close();
     EXPECT_FALSE(frmModuleOverviewLink::get().isLoaded());
-    frmModuleOverviewLink::install(nullptr);
-    frmInfoBlockDetailsLink::install(nullptr);
-    frmHWInfoBlockRepairLink::install(nullptr);
 }
 
 }  // namespace

@@ -115,7 +115,7 @@ TEST_F(ModuleToolsBusTest, OverviewOfThreeModulesShowsTheOneWhoseSoftwareDiffers
     boot.differing = {{2, 6}};
     start(sim::Profile::SBus, 2, false, boot);
     answerBootloaderQuestion(true);
-    ASSERT_TRUE(modModeChange::g_startBootloader(modModeChange::Selection{true, true, true}, false));
+    ASSERT_TRUE(modModeChange::g_startBootloader(moduleProtocol::Selection{true, true, true}, false));
 
     static const char* const names[6] = {"Application", "Data Container", "FPGA", "Bootloader 2", "Bootloader 1", "Hardware"};
     ModuleInfoTable info{};
@@ -128,7 +128,7 @@ TEST_F(ModuleToolsBusTest, OverviewOfThreeModulesShowsTheOneWhoseSoftwareDiffers
         }
     }
     frmModuleOverview& overview = frmModuleOverview::instance();
-    overview.g_show(ModulePresence{true, true, true}, info);
+    overview.g_show(moduleProtocol::Selection{true, true, true}, info);
 
     EXPECT_EQ(overview.referenceModule(), 1);
     EXPECT_EQ(overview.gridValue(0, 7), info[1][0][7]);

@@ -5,6 +5,7 @@
 #include "mainwindow/vbcheckbox.h"
 
 #include "desktop/timeservice.h"
+#include "services/frmabout.h"
 
 #include <QCoreApplication>
 #include <QScrollArea>
@@ -63,7 +64,7 @@ TEST_F(StartupTest, NoCanInUpdateModeOpensTheWindowWithoutUpdateRunOrBus) {
     EXPECT_EQ(w->windowTitle(), "KELB-3817 Update Tool");
     EXPECT_EQ(g_baseAdrDC, 0);  // the layout is never computed without a bus
     EXPECT_FALSE(called("showUpdater"));
-    EXPECT_FALSE(called("initConnection(0,0)"));
+    EXPECT_FALSE(called("g_initialise(S-Bus for DARVO,1,0)") || called("g_initialise(M-Bus,0,255)"));
     // The message window records nothing in update mode.
     frmMessage2* box = frmMessage2::existing();
     EXPECT_TRUE(box == nullptr || box->lstMessage->count() == 0);
@@ -83,7 +84,7 @@ TEST_F(StartupTest, NoCanInManualModeLogsTheLineAndTheMessageWindowClosesAfterOn
     EXPECT_TRUE(box->isVisible());
     clock->advance(200);
     EXPECT_FALSE(box->isVisible());
-    EXPECT_FALSE(called("initConnection(0,0)"));
+    EXPECT_FALSE(called("g_initialise(S-Bus for DARVO,1,0)") || called("g_initialise(M-Bus,0,255)"));
     clock.reset();
     // No module answers without a bus: none can be chosen, and a download refuses at once.
     for (int i = 0; i < frmMain::moduleCount; ++i) {
@@ -119,7 +120,9 @@ TEST_P(SafetyQuestion, OnlyYesGoesOn) {
     EXPECT_EQ(box->windowTitle(), "Question");
     EXPECT_EQ(ends, GetParam().goesOn ? 0 : 1);
     EXPECT_EQ(w->isVisible(), GetParam().goesOn);
-    EXPECT_EQ(called("initConnection(0,0)"), GetParam().goesOn);
+    // Only Yes reaches the bus set-up.
+    EXPECT_EQ(called("g_initialise(S-Bus for DARVO,1,0)"), GetParam().goesOn);
+    frmAbout::instance().close();
 }
 
 INSTANTIATE_TEST_SUITE_P(Answers, SafetyQuestion,
@@ -165,6 +168,11 @@ TEST_F(StartupTest, TheSafetyQuestionShowsUserTextOne) {
 TEST_F(StartupTest, ManualModeLooksUpTheFilesWithTheDesignTagsThenSetsUpTheBus) {
     appType.startAddress = 0x100000;
     makeConfig({{"blockTransfer", "1"}});
+    bool unlockedAtSetUp = false;
+    can.onInitialise = [&](const QString&, bool, quint8) {
+        unlockedAtSetUp = unlockedAtSetUp || (w->cmdExit->isEnabled() && !w->cmdAbort->isEnabled());
+        return false;
+    };
     w->Form_Load("/BZM /develop");
     ASSERT_EQ(ends, 0);
     EXPECT_EQ(loadFiles.tagsSeen, "6,4,7,3,5");
@@ -186,13 +194,21 @@ TEST_F(StartupTest, ManualModeLooksUpTheFilesWithTheDesignTagsThenSetsUpTheBus) 
     EXPECT_EQ(g_baseAdrAppl, 0x100000);
     EXPECT_TRUE(shown(w->fraModuleState));
     EXPECT_FALSE(shown(w->fraEngineRunning));
-    const Calls expected = {"g_checkFileExist(BZM,0)", "enableAllControls", "initConnection(0,0)", "setUserRights"};
+    // The window was unlocked before the bus set-up, which looked for the S-Bus on both
+    // converters; the application-type check came after it and ended with the about box.
+    EXPECT_TRUE(unlockedAtSetUp);
+    const Calls expected = {"g_checkFileExist(BZM,0)", "g_initialise(S-Bus for DARVO,1,0)", "release(all)",
+                            "g_initialise(S-Bus for DARVO,1,1)", "release(all)"};
     EXPECT_EQ(calls, expected);
+    EXPECT_TRUE(frmAbout::instance().isVisible());
+    frmAbout::instance().close();
     EXPECT_TRUE(frmMessage2::existing() == nullptr || !frmMessage2::existing()->isLoaded());
 }
 
 TEST_F(StartupTest, UpdateModeStartsTheUpdateRunWithTheSmallLayoutAndHidesTheMenus) {
     makeConfig({{"baseAdrAppl_smallMem", "0"}, {"baseAdrFPGA_smallMem", "E0000"}});
+    bool unlockedAtShow = false;
+    updater.onShow = [&] { unlockedAtShow = w->cmdExit->isEnabled() && !w->cmdAbort->isEnabled(); };
     w->Form_Load(QString());
     ASSERT_EQ(ends, 0);
     EXPECT_EQ(g_moduleKind, "PXM");
@@ -209,7 +225,9 @@ TEST_F(StartupTest, UpdateModeStartsTheUpdateRunWithTheSmallLayoutAndHidesTheMen
     for (int pos = 1; pos < frmMain::sectionRows; ++pos) EXPECT_EQ(shown(w->chkLoadSection[pos]), pos < 4) << pos;
     EXPECT_TRUE(w->chkLoadSection[3]->isEnabled());
     EXPECT_FALSE(can.g_blockTransferEnable());
-    const Calls expected = {"enableAllControls", "showUpdater"};
+    // The window was unlocked before the update run was shown.
+    EXPECT_TRUE(unlockedAtShow);
+    const Calls expected = {"showUpdater"};
     EXPECT_EQ(calls, expected);
 }
 

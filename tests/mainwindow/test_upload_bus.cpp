@@ -2,7 +2,7 @@
 // holds comes back as an S-record file, byte for byte, and every check of the upload
 // (length, CRC, the operator's "Keep Data") decides the row and the lamp.
 #include "test_download_fixture.h"
-#include "mainwindow/canmasterlink.h"
+#include "fakecanmaster.h"
 
 #include "services/srecord.h"
 #include "fullfs.h"
@@ -13,7 +13,6 @@
 #include "lib/personality_boot.h"
 #include "lib/pxmbootloaders.h"
 #include "lib/pxmmodules.h"
-#include "mainwindow/modulestatuslink.h"
 #include "mainwindow/vbcheckbox.h"
 #include "mainwindow/vbcontrols.h"
 #include "services/frmmessage2.h"
@@ -74,6 +73,23 @@ protected:
         sim::infoblock::putBe32(block, sim::infoblock::size(section) - 8, 0x12345678);
         sim::infoblock::seal(block);
         putSection(section, block, image);
+    }
+    // The spare alone on the S-Bus with a wrong CRC in the section; the Data Container and
+    // FPGA rows checked, and the bootloader question answered Continue.
+    void startTwoRowsWithAWrongCrc(int section, const QByteArray& image, quint32 address) {
+        start(sim::Profile::SBus, 0);
+        putSectionWithWrongCrc(section, image, address);
+        selectRow(posDataContainer);
+        selectRow(posFpga);
+        answerBootloaderQuestion(true);
+    }
+    // The Data Container was saved, the FPGA was not: the lamp is red and the upload unfinished.
+    void expectOnlyTheDataContainerSaved() {
+        EXPECT_TRUE(QFile::exists(uploaded(posDataContainer)));
+        EXPECT_FALSE(QFile::exists(uploaded(posFpga)));
+        EXPECT_TRUE(logHas(QStringLiteral("   Upload of FPGA has failed "))) << log().join('\n').toStdString();
+        EXPECT_TRUE(lampRed(0));
+        EXPECT_FALSE(logHas(QStringLiteral("   Upload finished ")));
     }
     // Puts module 0 into its bootloader, as the upload finds it after its switch.
     void spareToBootloader() {
@@ -139,7 +155,7 @@ TEST_F(UploadBusTest, UploadOfADownloadedApplicationIsByteExactAndReadableByAnot
     EXPECT_TRUE(logHas(QStringLiteral("   Upload finished ")));
     EXPECT_TRUE(waitFor([&] { return allRunTheirApplication(3); }, 8000));
     // The spare alone is selected afterwards.
-    EXPECT_EQ(w->g_getUserSelection(), modModeChange::Selection({true}));
+    EXPECT_EQ(w->g_getUserSelection(), moduleProtocol::Selection({true}));
     expectUnlocked();
     EXPECT_TRUE(errors.empty());
 
@@ -212,7 +228,7 @@ INSTANTIATE_TEST_SUITE_P(Sections, UploadCrcTest,
                          ::testing::Values(CrcCase{"DataContainerKept", posDataContainer, 4, Dialogs::vbYes, true},
                                            CrcCase{"DataContainerDiscarded", posDataContainer, 4, Dialogs::vbNo, false},
                                            CrcCase{"FpgaNeverAsked", posFpga, 7, 0, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         CaseName());
 
 // The module's info block decides how much is read, but only within what a section can
 // hold; a module that sends nothing, or more than it announced, fails the section at once.
@@ -267,18 +283,10 @@ TEST_F(UploadBusTest, AnnouncedLengthIsBoundedAndEveryPieceMustFit) {
 // The lamp is green only when every section the command took on was saved: a failed
 // section is not hidden by a good one after it.
 TEST_F(UploadBusTest, OneFailedSectionKeepsTheLampRedAfterAGoodOne) {
-    start(sim::Profile::SBus, 0);
-    putSectionWithWrongCrc(7, pattern(500, 1), 0x380000);
-    selectRow(posDataContainer);
-    selectRow(posFpga);
-    answerBootloaderQuestion(true);
+    startTwoRowsWithAWrongCrc(7, pattern(500, 1), 0x380000);
     w->uploadDataFromSpare();
 
-    EXPECT_TRUE(QFile::exists(uploaded(posDataContainer)));
-    EXPECT_FALSE(QFile::exists(uploaded(posFpga)));
-    EXPECT_TRUE(lampRed(0));
-    EXPECT_TRUE(logHas(QStringLiteral("   Upload of FPGA has failed ")));
-    EXPECT_FALSE(logHas(QStringLiteral("   Upload finished ")));
+    expectOnlyTheDataContainerSaved();
     EXPECT_TRUE(waitFor([&] { return allRunTheirApplication(1); }, 8000));
     expectUnlocked();
 }
@@ -330,13 +338,10 @@ TEST_F(UploadBusTest, MBusUploadRestartsEveryModuleItStopped) {
 // The ways out before any section is read: each logs its reason, closes the log and
 // leaves the window unlocked, with no module switched.
 TEST_F(UploadBusTest, RefusalsBeforeTheSections) {
-    struct SpareInBootloader : ModuleStatusLink {
-        int g_getModuleStatus(int m) override { return m == 0 ? 2 : 0; }
-    } spareInBootloader;
     // A spare that answers from its bootloader stands on a bus that is set up.
-    struct BusUp : CanMasterStub {
-        bool busUp() const override { return true; }
-    } busUp;
+    testsupport::FakeCanMaster spareInBootloader;
+    spareInBootloader.states[0] = moduleProtocol::ModuleState::bootloader;
+    spareInBootloader.onBusUp = [] { return true; };
     modGlobal::g_canInterfaceVersion = 2.0;
     struct Case {
         const char* name;
@@ -354,8 +359,7 @@ TEST_F(UploadBusTest, RefusalsBeforeTheSections) {
         vbCheck::setValue(w->chkLoadSection[posDataContainer], c.section ? vbCheck::vbChecked : vbCheck::vbUnchecked);
         w->chkProgram[0]->setEnabled(c.spareConnected);
         modGlobal::g_isMBusConnection = c.mBusQuestion;
-        moduleStatusLink::install(c.mBusQuestion ? &spareInBootloader : nullptr);
-        if (c.mBusQuestion) canMasterLink::install(&busUp);
+        canMasterLink::install(c.mBusQuestion ? &spareInBootloader : nullptr);
         QString question;
         if (c.mBusQuestion) answerQuestion(false, question);
         w->uploadDataFromSpare();
@@ -370,7 +374,7 @@ TEST_F(UploadBusTest, RefusalsBeforeTheSections) {
         }
         expectUnlocked();
     }
-    moduleStatusLink::install(nullptr);
+    canMasterLink::install(nullptr);
 }
 
 // On the M-Bus with the spare already in its bootloader the operator's Yes skips the
@@ -395,11 +399,7 @@ TEST_F(UploadBusTest, MBusSpareAlreadyInBootloaderIsStartedAtTheEnd) {
 // Abort during a section: the section under way may still finish, every later checked
 // section fails after its first reads; the modules are restarted and the window unlocked.
 TEST_F(UploadBusTest, AbortFailsTheSectionsAfterIt) {
-    start(sim::Profile::SBus, 0);
-    putSectionWithWrongCrc(4, pattern(600, 4), 0x0C0000);
-    selectRow(posDataContainer);
-    selectRow(posFpga);
-    answerBootloaderQuestion(true);
+    startTwoRowsWithAWrongCrc(4, pattern(600, 4), 0x0C0000);
     bool abortOffered = false;
     answers->pushForm([&](QDialog* d) {
         // The CRC question of the Data Container: the engineer presses Abort, then keeps it.
@@ -411,11 +411,7 @@ TEST_F(UploadBusTest, AbortFailsTheSectionsAfterIt) {
     w->uploadDataFromSpare();
 
     EXPECT_TRUE(abortOffered);
-    EXPECT_TRUE(QFile::exists(uploaded(posDataContainer)));
-    EXPECT_FALSE(QFile::exists(uploaded(posFpga)));
-    EXPECT_TRUE(logHas(QStringLiteral("   Upload of FPGA has failed "))) << log().join('\n').toStdString();
-    EXPECT_TRUE(lampRed(0));
-    EXPECT_FALSE(logHas(QStringLiteral("   Upload finished ")));
+    expectOnlyTheDataContainerSaved();
     EXPECT_TRUE(waitFor([&] { return allRunTheirApplication(1); }, 8000));
     expectUnlocked();
 }

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <functional>
 
 using namespace simtest;
 using sim::ModuleBootloader;
@@ -152,12 +153,18 @@ protected:
         m_boot.reset();
         m_modules.reset();
     }
-    // The module of the ids made anew, its application reporting the factory hardware
-    // version 7, then switched into its bootloader.
-    void buildInBootloader(const Ids& ids) {
-        build(ids);
-        EXPECT_EQ(read(ids.application, 0x1009, 0), QByteArray("7"));
-        ASSERT_TRUE(rebootIntoBootloader());
+    // The check on the module of each of the ids in turn: made anew, its application
+    // reporting the factory hardware version 7, then switched into its bootloader; ended
+    // after the check. A fatal failure ends the whole run.
+    void eachInBootloader(std::initializer_list<Ids> all, const std::function<void(const Ids&)>& check) {
+        for (const Ids& ids : all) {
+            SCOPED_TRACE(int(ids.application));
+            build(ids);
+            EXPECT_EQ(read(ids.application, 0x1009, 0), QByteArray("7"));
+            ASSERT_TRUE(rebootIntoBootloader());
+            ASSERT_NO_FATAL_FAILURE(check(ids));
+            end();
+        }
     }
     void build(const Ids& ids, sim::BootOptions o = {}) {
         m_ids = ids;
@@ -284,9 +291,7 @@ TEST_F(SimBootloader, CylinderBootloadersOnTheMBusAnswerAtTheirSBusIdsWithoutHea
 }
 
 TEST_F(SimBootloader, ApplicationAndBootloaderReportTheHardwareVersionOfTheInfoBlock) {
-    for (const Ids& ids : {kSBus, kMBus}) {
-        SCOPED_TRACE(int(ids.application));
-        ASSERT_NO_FATAL_FAILURE(buildInBootloader(ids));
+    eachInBootloader({kSBus, kMBus}, [&](const Ids& ids) {
         EXPECT_EQ(read(ids.bootloader, 0x1009, 0), QByteArray("7"));
         EXPECT_EQ(ib::be32(read(ids.bootloader, 0x5FFE, 1), 12), 7u);
         // A repaired block with another version counts in both programs.
@@ -294,15 +299,12 @@ TEST_F(SimBootloader, ApplicationAndBootloaderReportTheHardwareVersionOfTheInfoB
         EXPECT_EQ(read(ids.bootloader, 0x1009, 0), QByteArray("8"));
         ASSERT_TRUE(startApplication());
         EXPECT_EQ(read(ids.application, 0x1009, 0), QByteArray("8"));
-        end();
-    }
+    });
 }
 
 // QTM and BZM load Bootloader 2 into section 1; their hardware block is kept apart.
 TEST_F(SimBootloader, QtmAndBzmTakeBootloader2InSection1AndKeepTheirHardwareVersion) {
-    for (const Ids& ids : {kQtm, kBzm}) {
-        SCOPED_TRACE(int(ids.application));
-        ASSERT_NO_FATAL_FAILURE(buildInBootloader(ids));
+    eachInBootloader({kQtm, kBzm}, [&](const Ids& ids) {
         const QByteArray application = m_boot->image(0, ids.appSection);
         const QByteArray bl2 = pattern(2000, 9);
         const auto [afterBlock, afterData] = program(1, bl2, 0x8000);
@@ -313,15 +315,12 @@ TEST_F(SimBootloader, QtmAndBzmTakeBootloader2InSection1AndKeepTheirHardwareVers
         EXPECT_EQ(m_boot->image(0, ids.appSection), application);
         ASSERT_TRUE(startApplication());
         EXPECT_EQ(read(ids.application, 0x1009, 0), QByteArray("7"));
-        end();
-    }
+    });
 }
 
 // The repair reads the hardware info block from section 1 on every module type.
 TEST_F(SimBootloader, QtmAndBzmLeaveTheFactoryWithTheHardwareInfoBlockInSection1) {
-    for (const Ids& ids : {kQtm, kBzm}) {
-        SCOPED_TRACE(int(ids.application));
-        ASSERT_NO_FATAL_FAILURE(buildInBootloader(ids));
+    eachInBootloader({kQtm, kBzm}, [&](const Ids& ids) {
         const QByteArray hw = read(ids.bootloader, 0x5FFE, 1);
         EXPECT_TRUE(ib::wellFormed(1, hw));
         EXPECT_EQ(ib::be32(hw, 12), 7u);
@@ -330,8 +329,7 @@ TEST_F(SimBootloader, QtmAndBzmLeaveTheFactoryWithTheHardwareInfoBlockInSection1
         // The block describes the Bootloader 2 that section 1 holds.
         EXPECT_EQ(ib::length(hw), quint32(m_boot->image(0, 1).size()));
         EXPECT_EQ(ib::dataCrc(hw), sim::crc32(m_boot->image(0, 1)));
-        end();
-    }
+    });
 }
 
 TEST_F(SimBootloader, BootloaderRestartDropsTheOpenTransfer) {

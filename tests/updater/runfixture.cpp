@@ -8,7 +8,7 @@
 #include "mainwindow/vbcontrols.h"
 #include "services/modglobal.h"
 #include "services/srecord.h"
-#include "updater/updaterinstall.h"
+#include "app/wiring.h"
 
 #include <QDir>
 #include <QFile>
@@ -77,11 +77,11 @@ FakeSite::FakeSite() {
     published[symCrcLenAppl] = le32(65536);
 }
 
-void FakeSite::download(const Selection& modules, Selection& done) {
+void FakeSite::download(const moduleProtocol::Selection& modules, moduleProtocol::Selection& done) {
     calls << "download";
     downloaded = modules;
     if (duringDownload) duringDownload();
-    for (int i = 0; i < 15; ++i) {
+    for (int i = 0; i < moduleProtocol::moduleCount; ++i) {
         if (!modules[i]) continue;
         // The manual download restarts the applications of the modules it loaded.
         if (!downloadFails.count(i)) done[i] = true;
@@ -91,13 +91,20 @@ void FakeSite::download(const Selection& modules, Selection& done) {
     published[symCrcAppl] = le32(installedCrc);
 }
 
-void FakeSite::startApplication(const Selection& modules) {
+void FakeSite::startApplication(const moduleProtocol::Selection& modules) {
     calls << "startApplication";
-    for (int i = 0; i < 15; ++i) {
+    for (int i = 0; i < moduleProtocol::moduleCount; ++i) {
         if (!modules[i] || startFails.count(i)) continue;
         app[i] = true;
         boot[i] = false;
     }
+}
+
+void FakeSite::initConnection(bool, bool, bool& ok) {
+    ++connects;
+    ok = busUp;
+    if (busUp && modulesAnswer) canMasterLink::get().set_g_bootupReceived(true);
+    if (duringSetUp) duringSetUp();
 }
 
 void FakeSite::setServiceBit(qint32 key, int value) {
@@ -107,7 +114,7 @@ void FakeSite::setServiceBit(qint32 key, int value) {
         pending.push_back({key, own->second});
         return;
     }
-    const auto it = published.find(key & 0xFFF);
+    const auto it = published.find(moduleProtocol::symbolOfKey(key));
     if (it != published.end()) pending.push_back({key, it->second});
 }
 
@@ -121,14 +128,24 @@ void RunTest::SetUp() {
     answers = std::make_unique<testsupport::ScriptedAnswerer>();
     cansim::recordErrors(errors);
     cansim::resetModGlobalsAndPaths();
-    g_bootupReceived = false;
     g_isMBusConnection = true;
     g_symSwInfoEngineType = 0;
     g_toolTitle = QStringLiteral("KELB-3817 Update Tool");
     site.programFolder = dir.path();
     updateModulesLink::install(&site);
-    busSetupLink::install(&bus);
     applicationTypeLink::install(&appType);
+    master.onSetServiceBit = [this](qint32 key, quint8 state) {
+        site.setServiceBit(key, state);
+        return true;
+    };
+    master.onWriteSymbol = [this](qint32 key, qint16 cylNo, const QByteArray& value) {
+        site.writeSymbol(key, cylNo, value);
+        return true;
+    };
+    // Only the info block is read through the bootloader's node; any other object fails.
+    master.onReadSDO = [this](quint8 node, qint32 index, quint8 section, QByteArray& data) {
+        return index == moduleProtocol::idxInfoBlock && site.readInfoBlock(node - g_cobIdBootloader, section, data);
+    };
     canMasterLink::install(&master);
 }
 
@@ -207,7 +224,7 @@ void RunTest::drain(UpdateRun& r) {
     site.pending.clear();
     for (auto& [key, v] : pending) {
         qint32 k = key;
-        if (const SystemSymbol* row = systemSymbolOf(k & 0xFFF)) r.setSystemValue(*row, v, k);
+        if (const SystemSymbol* row = systemSymbolOf(moduleProtocol::symbolOfKey(k))) r.setSystemValue(*row, v, k);
     }
 }
 
@@ -261,14 +278,17 @@ void WiredRunTest::SetUp() {
     makeConfig({61});
     main = std::make_unique<frmMain>();
     main->setProgramFile(QDir(dir.path()).filePath("pxmloader"));
-    wired = &updater::install(*main);
-    // The program's own wiring places the window; the modules are the test's.
+    wired = &wiring::install(*main);
+    // The program's own main window of the run places the window; the modules and the error
+    // record are the test's.
+    updateModulesLink::install(nullptr);
     wired->showUpdater();
     updateModulesLink::install(&site);
+    cansim::recordErrors(errors);
 }
 
 void WiredRunTest::TearDown() {
-    updater::uninstall();
+    wiring::uninstall();
     main.reset();
     RunTest::TearDown();
 }

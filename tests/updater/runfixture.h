@@ -4,13 +4,12 @@
 // succeed or fail per module, and a configuration database with the build table and every
 // user text the run shows.
 #include "mainwindow/applicationtypelink.h"
-#include "mainwindow/bussetuplink.h"
-#include "mainwindow/canmasterlink.h"
 #include "services/errtrap.h"
 #include "services/modglobal.h"
 #include "updater/updatemoduleslink.h"
 #include "updater/updaterun.h"
 #include "updater/updatewindow.h"
+#include "fakecanmaster.h"
 #include "testsupport.h"
 
 #include "mainwindow/frmmain.h"
@@ -53,10 +52,9 @@ QByteArray text4(const char* s);
 const SystemSymbol& setter(const char* name);
 
 struct FakeSite : UpdateModulesLink {
-    using Selection = UpdateModulesLink::Selection;
     int cylinders = 3;
-    std::array<bool, 15> app{};
-    std::array<bool, 15> boot{};
+    moduleProtocol::Selection app{};
+    moduleProtocol::Selection boot{};
     std::map<qint32, QByteArray> published;          // by symbol number: what a request makes public
     std::map<qint32, QByteArray> publishedByKey;     // by whole key (one module's): before published
     std::set<qint32> silentKeys;                     // keys whose request nothing answers
@@ -72,10 +70,19 @@ struct FakeSite : UpdateModulesLink {
     QString programFolder;
     int exits = 0;
     int ends = 0;  // reports that the run has ended
-    Selection downloaded{};
+    moduleProtocol::Selection downloaded{};
     std::function<void()> duringDownload;
 
+    // The bus set-up: whether the bus comes up, whether a module then answers (the master's
+    // boot-up flag), and what the module check reports meanwhile.
+    bool busUp = true;
+    bool modulesAnswer = true;
+    int connects = 0;
+    std::function<void()> duringSetUp;
+
     FakeSite();
+    void initConnection(bool mBusOnly, bool darvo, bool& ok) override;
+    void setUserRights() override {}
     bool applicationRunning(int m) override { return app.at(m); }
     bool bootloaderRunning(int m) override { return boot.at(m); }
     bool moduleSelectable(int m) override { return app.at(m) || boot.at(m); }
@@ -83,16 +90,16 @@ struct FakeSite : UpdateModulesLink {
     // The download sends sentInstead where set (the window's "_New" variant).
     QString sentFile(const QString& path) override { return sentInstead.isEmpty() ? path : sentInstead; }
     QString sentInstead;
-    void download(const Selection& modules, Selection& done) override;
-    void startApplication(const Selection& modules) override;
+    void download(const moduleProtocol::Selection& modules, moduleProtocol::Selection& done) override;
+    void startApplication(const moduleProtocol::Selection& modules) override;
     void login() override { calls << "login"; }
-    void setServiceBit(qint32 key, int value) override;
-    void writeSymbol(qint32 symbol, int kind, const QByteArray& value) override;
+    // The symbol messages and the info-block read, as the fixture's CAN master hands them on.
+    void setServiceBit(qint32 key, int value);
+    void writeSymbol(qint32 symbol, int kind, const QByteArray& value);
     // The single-section primitives: scripted results, taken in order (then the default).
     std::deque<bool> infoBlockWrites, sectionWrites;
     std::deque<int> statuses;
     QByteArray infoBlock;  // what a read of a section's info block brings; empty: the read fails
-    std::array<int, 15> states{};
     template <class T>
     static T next(std::deque<T>& q, T otherwise) {
         if (q.empty()) return otherwise;
@@ -109,12 +116,11 @@ struct FakeSite : UpdateModulesLink {
         calls << QStringLiteral("writeSection %1 %2 %3").arg(module).arg(section).arg(image.size());
         return next(sectionWrites, true);
     }
-    bool readInfoBlock(int module, qint32 section, QByteArray& block) override {
+    bool readInfoBlock(int module, qint32 section, QByteArray& block) {
         calls << QStringLiteral("readInfoBlock %1 %2").arg(module).arg(section);
         block = infoBlock;
         return !infoBlock.isEmpty();
     }
-    std::array<int, 15> moduleStates() override { return states; }
     bool restartAfterDownload(int module) override {
         calls << QStringLiteral("restartAfterDownload %1").arg(module);
         if (startFails.count(module)) return false;
@@ -128,22 +134,8 @@ struct FakeSite : UpdateModulesLink {
     void runEnded() override { ++ends; }
 };
 
-struct FakeBus : BusSetupLink {
-    bool ok = true;
-    bool modulesAnswer = true;
-    int connects = 0;
-    std::function<void()> duringSetUp;  // what the module check reports meanwhile
-    void initConnection(bool mBusOnly, bool darvo, bool& result) override {
-        ++connects;
-        result = ok;
-        if (ok && modulesAnswer) modGlobal::g_bootupReceived = true;
-        if (duringSetUp) duringSetUp();
-    }
-    void setUserRights() override {}
-};
-
 // The file's type is read from the file itself; the modules' type is the test's.
-struct FakeApplicationType : ApplicationTypeStub {
+struct FakeApplicationType : ApplicationTypeLink {
     qint32 start = 0x30000;
     qint32 connected = 0;
     int connectionChecks = 0;
@@ -207,9 +199,10 @@ protected:
     std::unique_ptr<testsupport::ScriptedAnswerer> answers;
     std::vector<ErrPtnr::ErrorInfo> errors;
     FakeSite site;
-    FakeBus bus;
     FakeApplicationType appType;
-    CanMasterStub master;
+    // Without a bus; its symbol messages and info-block reads go to the site, and what it
+    // answers of the module states the test sets in its `states`.
+    testsupport::FakeCanMaster master;
     std::unique_ptr<UpdateWindow> w;
     std::unique_ptr<UpdateRun> run;
 };

@@ -8,6 +8,7 @@
 #include <QListWidget>
 
 using namespace runtest;
+using moduleProtocol::ModuleState;
 
 namespace {
 
@@ -114,8 +115,8 @@ TEST_F(ActionsTest, BootloaderCrcCheckAndTheSparePath) {
 
     // Module 7 running its application: the path goes through the spare, read as module 23.
     qint16 status = -1;
-    site.states[0] = 2;
-    site.states[7] = 1;
+    master.states[0] = ModuleState::bootloader;
+    master.states[7] = ModuleState::application;
     run->getConnectionStatus(status);
     EXPECT_EQ(status, 3);
     site.infoBlock.clear();
@@ -123,11 +124,11 @@ TEST_F(ActionsTest, BootloaderCrcCheckAndTheSparePath) {
     EXPECT_FALSE(ok);
     EXPECT_TRUE(site.calls.contains("readInfoBlock 23 1"));
 
-    site.states = {};
-    site.states[0] = 2;
+    master.states = {};
+    master.states[0] = ModuleState::bootloader;
     run->getConnectionStatus(status);
     EXPECT_EQ(status, 2);
-    site.states[0] = 5;
+    master.states[0] = ModuleState(5);  // no state the modules report
     run->getConnectionStatus(status);
     EXPECT_EQ(status, 0);
 }

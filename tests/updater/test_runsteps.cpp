@@ -9,6 +9,7 @@
 #include <algorithm>
 
 using namespace runtest;
+using moduleProtocol::symbolKey;
 
 namespace {
 
@@ -32,7 +33,7 @@ TEST_F(RunTest, ASuccessfulRunDownloadsStartsWritesTheCrcAndEndsWithTheSuccessTe
     EXPECT_EQ(w->cmdExitUpdater->text(), "Finish");
     EXPECT_TRUE(w->cmdExitUpdater->isEnabled());
     EXPECT_FALSE(w->cmdOpenReport->isHidden());
-    EXPECT_EQ(site.downloaded, (FakeSite::Selection{true, true, true, true}));
+    EXPECT_EQ(site.downloaded, (moduleProtocol::Selection{true, true, true, true}));
     EXPECT_TRUE(site.calls.contains("setApplicationFile " + QDir(dir.path()).filePath("PXM_application.s19")));
     ASSERT_EQ(site.writes.size(), 1u);
     EXPECT_EQ(site.writes[0].first, symFirstCrc);
@@ -57,7 +58,7 @@ TEST_F(RunTest, ASuccessfulRunDownloadsStartsWritesTheCrcAndEndsWithTheSuccessTe
 // ---- Step 1: the four checks, in their order ----
 struct ConnectCase {
     const char* name;
-    std::function<void(RunTest&, FakeSite&, FakeBus&)> arrange;
+    std::function<void(RunTest&, FakeSite&)> arrange;
     const char* field;
     const char* line;
     const char* text;
@@ -68,7 +69,7 @@ class ConnectFailures : public RunTest, public ::testing::WithParamInterface<Con
 TEST_P(ConnectFailures, TheFirstFailingCheckEndsTheRunWithItsTexts) {
     const ConnectCase& c = GetParam();
     makeConfig({});
-    c.arrange(*this, site, bus);
+    c.arrange(*this, site);
     start();
     ASSERT_TRUE(tickUntil([&] { return !w->timCyclic.isEnabled(); }, 50, false));
     EXPECT_EQ(run->step(), 11);
@@ -90,17 +91,17 @@ TEST_P(ConnectFailures, TheFirstFailingCheckEndsTheRunWithItsTexts) {
 INSTANTIATE_TEST_SUITE_P(
     Checks, ConnectFailures,
     ::testing::Values(
-        ConnectCase{"NoBus", [](RunTest&, FakeSite&, FakeBus& b) { b.ok = false; }, "USB-to-CAN Init. Failed",
+        ConnectCase{"NoBus", [](RunTest&, FakeSite& s) { s.busUp = false; }, "USB-to-CAN Init. Failed",
                     "   USB-to-CAN initialisation failure.", "T11"},
-        ConnectCase{"NoModule", [](RunTest&, FakeSite&, FakeBus& b) { b.modulesAnswer = false; }, "No PXM detected",
+        ConnectCase{"NoModule", [](RunTest&, FakeSite& s) { s.modulesAnswer = false; }, "No PXM detected",
                     "   No module detected!", "T13"},
         ConnectCase{"NotThroughTheSpare",
-                    [](RunTest& t, FakeSite&, FakeBus& b) {
-                        b.duringSetUp = [&t] { t.notConnectedToSpare(2); };
+                    [](RunTest& t, FakeSite& s) {
+                        s.duringSetUp = [&t] { t.notConnectedToSpare(2); };
                     },
                     "Wrong PXM detected", "   PXM-#02 detected (Application is running)", "T12 2"},
         ConnectCase{"SpareStaysInBootloader",
-                    [](RunTest&, FakeSite& s, FakeBus&) {
+                    [](RunTest&, FakeSite& s) {
                         s.app[0] = false;
                         s.boot[0] = true;
                         s.startFails.insert(0);
@@ -445,7 +446,7 @@ TEST_F(RunTest, AnInstalledUpdateWithModulesInTheBootloaderLoadsOnlyThoseAndEnds
     EXPECT_EQ(w->cmdOk->text(), "Update");
     pressOk();
     ASSERT_TRUE(tickUntil([&] { return run->step() == 11 && !w->timCyclic.isEnabled(); }));
-    EXPECT_EQ(site.downloaded, (FakeSite::Selection{false, false, true}));
+    EXPECT_EQ(site.downloaded, (moduleProtocol::Selection{false, false, true}));
     EXPECT_TRUE(logHas("Step 10: Check Update"));
     EXPECT_TRUE(userText().startsWith("T111"));
     pressExit();
@@ -472,14 +473,14 @@ TEST_P(CylinderCrcs, SelectTheCylindersWithAnotherApplication) {
     const CylinderCase& c = GetParam();
     makeConfig({});
     site.published[symCrcAppl] = le32(newCrc);
-    for (const auto& [m, crc] : c.crcs) site.publishedByKey[symCrcAppl + 4096 * m] = le32(crc);
-    for (int m : c.silent) site.silentKeys.insert(symCrcAppl + 4096 * m);
+    for (const auto& [m, crc] : c.crcs) site.publishedByKey[symbolKey(symCrcAppl, m)] = le32(crc);
+    for (int m : c.silent) site.silentKeys.insert(symbolKey(symCrcAppl, m));
     start();
     ASSERT_TRUE(tickUntil([&] { return run->step() >= 7; }, 200, false));
     // Each cylinder was asked under its own key; module 0's CRC stays the system's.
     for (int m = 1; m <= 3; ++m) {
         SCOPED_TRACE(m);
-        EXPECT_NE(std::find(site.serviceBits.begin(), site.serviceBits.end(), std::pair<qint32, int>{symCrcAppl + 4096 * m, 1}),
+        EXPECT_NE(std::find(site.serviceBits.begin(), site.serviceBits.end(), std::pair<qint32, int>{symbolKey(symCrcAppl, m), 1}),
                   site.serviceBits.end());
     }
     EXPECT_EQ(run->info().crcValueAppl, newCrc);
@@ -488,9 +489,9 @@ TEST_P(CylinderCrcs, SelectTheCylindersWithAnotherApplication) {
     // A silent cylinder's publication is withdrawn: nothing waits for it any longer, and
     // its answer coming late is not taken for the system's CRC.
     for (int m : c.silent) {
-        EXPECT_NE(std::find(site.serviceBits.begin(), site.serviceBits.end(), std::pair<qint32, int>{symCrcAppl + 4096 * m, 0}),
+        EXPECT_NE(std::find(site.serviceBits.begin(), site.serviceBits.end(), std::pair<qint32, int>{symbolKey(symCrcAppl, m), 0}),
                   site.serviceBits.end());
-        run->setSystemValue(setter("g_setCrcValueApplication"), le32(oldCrc), symCrcAppl + 4096 * m);
+        run->setSystemValue(setter("g_setCrcValueApplication"), le32(oldCrc), symbolKey(symCrcAppl, m));
         EXPECT_EQ(run->info().crcValueAppl, newCrc);
     }
     if (c.loaded.empty()) {
@@ -505,7 +506,7 @@ TEST_P(CylinderCrcs, SelectTheCylindersWithAnotherApplication) {
     EXPECT_FALSE(logHas("   Not all PXM's are running in application mode!")) << text;
     pressOk();
     ASSERT_TRUE(tickUntil([&] { return run->step() == 11 && !w->timCyclic.isEnabled(); }));
-    FakeSite::Selection expected{};
+    moduleProtocol::Selection expected{};
     for (int m : c.loaded) expected[m] = true;
     EXPECT_EQ(site.downloaded, expected);
     EXPECT_TRUE(logHas("Step 10: Check Update"));

@@ -30,16 +30,16 @@ TEST_F(RunTest, StartShowsTextOneOnTheSecondTickAndRunsStepOneOnTheSixth) {
     EXPECT_FALSE(run->reportLines()[0].isEmpty());
     tick();
     tick();
-    EXPECT_EQ(bus.connects, 0);
+    EXPECT_EQ(site.connects, 0);
     tick();
-    EXPECT_EQ(bus.connects, 1);
+    EXPECT_EQ(site.connects, 1);
 }
 
 TEST_F(RunTest, TheTimerRunsTheTicksOnTheVirtualClock) {
     makeConfig({});
     start();
     clock.advance(6 * 500);
-    EXPECT_EQ(bus.connects, 1);
+    EXPECT_EQ(site.connects, 1);
 }
 
 TEST_F(RunTest, WithoutCanOnlyTheLogLineShowsAndNoTickRuns) {

@@ -70,17 +70,17 @@ TEST_F(RunTest, EverySetterKeepsItsValueAndWithdrawsTheReceivedKey) {
         qint32 key;
         QByteArray bytes;
     };
-    const qint32 hi = 2 * 4096;
+    using moduleProtocol::symbolKey;
     const Case cases[] = {
         {"g_setBuild", symBuild, le32(70000)},
         {"g_setDeveloper", symDeveloper, le32(2311)},
         {"g_setNoOfCyl", symCylinders, QByteArray::fromHex("0c010000")},
         {"g_setAutoDownload", symAutoDownload, QByteArray::fromHex("02000000")},
-        {"g_setCrcValueImo", symCrcImo + hi, le32(-2)},
-        {"g_setCrcLenImo", symCrcLenImo + hi, le32(40000)},
-        {"g_setCrcValueApplication", symCrcAppl + hi, le32(0x6C73B542)},
-        {"g_setCrcLenApplication", symCrcLenAppl + hi, le32(123456)},
-        {"g_setHullNumber", symHull + 1 + hi, text4("WXYZ")},
+        {"g_setCrcValueImo", symbolKey(symCrcImo, 2), le32(-2)},
+        {"g_setCrcLenImo", symbolKey(symCrcLenImo, 2), le32(40000)},
+        {"g_setCrcValueApplication", symbolKey(symCrcAppl, 2), le32(0x6C73B542)},
+        {"g_setCrcLenApplication", symbolKey(symCrcLenAppl, 2), le32(123456)},
+        {"g_setHullNumber", symbolKey(symHull + 1, 2), text4("WXYZ")},
         {"g_setFirstApplicationCrc", symFirstCrc, le32(0x1A2B)},
     };
     for (const Case& c : cases) run->setSystemValue(setter(c.setter), c.bytes, c.key);

@@ -5,24 +5,10 @@
 #include "servers.h"
 #include "testsupport.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
 
 using namespace cantest;
-
-namespace {
-// Serves the event loop until pred holds or the time is up (real time).
-template <class P> bool serveUntil(P pred, int timeoutMs = 2000) {
-    QElapsedTimer t;
-    t.start();
-    while (!pred() && t.elapsed() < timeoutMs) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return pred();
-}
-}  // namespace
 
 TEST_F(CanTest, ADeviceThatCannotBeOpenedIsAFailureStatusAndALogText) {
     struct Case {
@@ -50,7 +36,7 @@ TEST_F(CanTest, ADeviceThatCannotBeOpenedIsAFailureStatusAndALogText) {
         EXPECT_NE(st, 0x7003) << c.name;
         other.startCan(st);
         EXPECT_NE(st, 1) << c.name;
-        ASSERT_TRUE(serveUntil([&] { return !events.isEmpty(); })) << c.name;
+        ASSERT_TRUE(testsupport::waitFor([&] { return !events.isEmpty(); }, 2000)) << c.name;
         EXPECT_TRUE(events.first().contains(c.textPart)) << c.name << " " << events.first().toStdString();
     }
 }
@@ -112,7 +98,7 @@ TEST_F(CanTest, ReceivedFramesWaitInTheQueueAndRaiseSignalEventOnTheCallersThrea
     peer->send(0x705, QByteArray(1, '\x05'));
     peer->send(0x411, QByteArray::fromHex("2a00000001020304"));
     peer->send(0x123, QByteArray());
-    ASSERT_TRUE(serveUntil([&] { return signals_ > 0; }));
+    ASSERT_TRUE(testsupport::waitFor([&] { return signals_ > 0; }, 2000));
     EXPECT_EQ(signalThread, QThread::currentThread());
 
     // A transfer's response comes after every frame the peer sent before it.

@@ -5,24 +5,11 @@
 #include "simprocess.h"
 #include "testsupport.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QLoggingCategory>
-#include <QThread>
 #include <atomic>
 #include <gtest/gtest.h>
 
 namespace {
-template <class P> bool serveUntil(P pred, int timeoutMs) {
-    QElapsedTimer t;
-    t.start();
-    while (!pred() && t.elapsed() < timeoutMs) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(5);
-    }
-    return pred();
-}
-
 bool deviceNameReads(CANInterface& can) {
     QByteArray data;
     qint32 length = 0, status = 0;
@@ -54,14 +41,14 @@ TEST(CanReopen, ALostConverterIsOpenedAgainAndReachesTheModulesWhenTheyAreBack) 
     ASSERT_EQ(status, CanStatus::Success);
     can.startCan(status);
     ASSERT_EQ(status, CanStatus::Success);
-    ASSERT_TRUE(serveUntil([&] { return deviceNameReads(can); }, 10000));
+    ASSERT_TRUE(testsupport::waitFor([&] { return deviceNameReads(can); }, 10000));
 
     *drop = true;
-    ASSERT_TRUE(serveUntil([&] { return lost > 0; }, 10000));
+    ASSERT_TRUE(testsupport::waitFor([&] { return lost > 0; }, 10000));
     // Opened again about a second later: Qt's virtual bus is then hosted here.
-    ASSERT_TRUE(serveUntil([&] { return back > 0; }, 10000));
-    ASSERT_TRUE(serveUntil([&] { return sim.back(); }, 30000));
-    EXPECT_TRUE(serveUntil([&] { return deviceNameReads(can); }, 10000));
+    ASSERT_TRUE(testsupport::waitFor([&] { return back > 0; }, 10000));
+    ASSERT_TRUE(testsupport::waitFor([&] { return sim.back(); }, 30000));
+    EXPECT_TRUE(testsupport::waitFor([&] { return deviceNameReads(can); }, 10000));
     EXPECT_EQ(back, 1);
     can.stopCan(status);
 }

@@ -3,6 +3,7 @@
 #include "errorlog.h"
 
 #include "can/frmcanopen.h"
+#include "can/canmaster.h"
 #include "can/links.h"
 #include "can/modautodownload.h"
 #include "can/modconnectionstatus.h"
@@ -48,18 +49,14 @@ void resetModGlobalsAndPaths() {
 }
 
 void resetCanLinks() {
-    symbolSettersLink::install(nullptr);
-    connectionDisplayLink::install(nullptr);
-    modeChangeMainWindowLink::install(nullptr);
-    autoDownloadMainWindowLink::install(nullptr);
-    modeChangeMasterLink::install(nullptr);
-    autoDownloadMasterLink::install(nullptr);
+    uninstallAll<symbolSettersLink, connectionDisplayLink, modeChangeMainWindowLink, autoDownloadMainWindowLink,
+                 canMasterLink>();
 }
 
 void resetCanMaster() {
     frmCANopen& master = frmCANopen::instance();
     master.unload();
-    master.g_noCAN = false;
+    master.set_g_noCAN(false);
     modHeartBeatControl::g_initialise();
     modAutoDownload::g_initialise();
     modConnectionStatus::resetConnectedFlag();

@@ -25,7 +25,7 @@ void resetModGlobalsAndPaths();
 // The CAN master unloaded and usable again, the heartbeat supervision, the auto-download
 // state and the connected flag as after start-up.
 void resetCanMaster();
-// Every seam slot of the CAN part (can/links.h) back to its default.
+// Every seam slot of the CAN part (can/links.h, can/canmaster.h) back to its default.
 void resetCanLinks();
 
 // A new configuration database with the three tables the master reads, still open.
