@@ -18,7 +18,7 @@ using moduleProtocol::ModuleState;
 constexpr qint16 kStandStillTimeout = 20000;
 constexpr quint8 kLoginUserLevel = 11;
 
-QVector<ModuleState> m_moduleState(moduleCount, ModuleState::none);
+moduleProtocol::ModuleStates m_moduleState{};
 moduleProtocol::Selection m_failure1{};
 moduleProtocol::Selection m_failure2{};
 bool m_commandPending = false;
@@ -45,7 +45,7 @@ QString variableFailed(const char* head, qint32 number) {
 
 void g_initialise() {
     trap("modAutoDownload", "g_initialise", [] {
-        m_moduleState = QVector<ModuleState>(moduleCount, ModuleState::none);
+        m_moduleState.fill(ModuleState::none);
         m_failure1 = {};
         m_failure2 = {};
         m_engineStandStill = 0;
@@ -60,7 +60,7 @@ void g_resetConnectionStatus() {
     m_commandPending = false;
 }
 
-QVector<ModuleState> g_getAutoDwnlConnStatus() { return m_moduleState; }
+moduleProtocol::ModuleStates g_getAutoDwnlConnStatus() { return m_moduleState; }
 
 ModuleState g_getModuleStatusADL(qint16 module) {
     return validModule(module) ? m_moduleState[module] : ModuleState::none;

@@ -5,7 +5,6 @@
 #include "can/moduleprotocol.h"
 
 #include <QByteArray>
-#include <QVector>
 #include <QtGlobal>
 #include <functional>
 
@@ -24,7 +23,7 @@ constexpr qint16 cmdClearFailure = 5;
 void g_initialise();
 void g_resetConnectionStatus();
 
-QVector<moduleProtocol::ModuleState> g_getAutoDwnlConnStatus();  // the states of modules 0 to 14
+moduleProtocol::ModuleStates g_getAutoDwnlConnStatus();  // the states of modules 0 to 14
 moduleProtocol::ModuleState g_getModuleStatusADL(qint16 module);
 // The last update-state fields; the result is the command-pending flag.
 bool g_getAutoDownloadStatus(qint16& currentModule, qint16& field3, double& progress, qint16& attempt);

@@ -36,8 +36,8 @@ void forgetKept() {
 }
 // Module 0 has just left its application: what it reported last is all that is known.
 void keepLastReported() {
-    const QVector<ModuleState> last = modAutoDownload::g_getAutoDwnlConnStatus();
-    for (int m = 1; m < moduleCount && m < last.size(); ++m) m_kept[m] = last[m] != ModuleState::none;
+    const moduleProtocol::ModuleStates last = modAutoDownload::g_getAutoDwnlConnStatus();
+    for (int m = 1; m < moduleCount; ++m) m_kept[m] = last[m] != ModuleState::none;
     m_checkedAt = -1;
 }
 bool answersInBootloader(int module) {
@@ -48,7 +48,7 @@ bool answersInBootloader(int module) {
 }
 }  // namespace
 
-QVector<ModuleState> g_getConnectionStatus() {
+moduleProtocol::ModuleStates g_getConnectionStatus() {
     if (!modGlobal::g_isMBusConnection) {
         forgetKept();
         return modHeartBeatControl::g_getHeartBeatStatus();
@@ -65,8 +65,7 @@ QVector<ModuleState> g_getConnectionStatus() {
             modAutoDownload::g_login();
         }
     }
-    QVector<ModuleState> states = modAutoDownload::g_getAutoDwnlConnStatus();
-    states.resize(moduleCount);
+    moduleProtocol::ModuleStates states = modAutoDownload::g_getAutoDwnlConnStatus();
     states[0] = spare;
     return states;
 }
@@ -76,8 +75,8 @@ ModuleState g_getModuleStatus(qint16 module) {
     return modHeartBeatControl::g_getModuleStatusHB(module);
 }
 
-QVector<ModuleState> g_getShownStatus() {
-    QVector<ModuleState> states = g_getConnectionStatus();
+moduleProtocol::ModuleStates g_getShownStatus() {
+    moduleProtocol::ModuleStates states = g_getConnectionStatus();
     if (!modGlobal::g_isMBusConnection || spareRuns(states[0])) return states;
     for (int m = 1; m < moduleCount; ++m)
         if (m_kept[m]) states[m] = ModuleState::bootloader;

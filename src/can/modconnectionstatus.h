@@ -4,7 +4,6 @@
 // heartbeat answers for module 0 and its auto-download status for the modules behind it.
 #include "can/moduleprotocol.h"
 
-#include <QVector>
 #include <QtGlobal>
 
 namespace modConnectionStatus {
@@ -12,14 +11,14 @@ namespace modConnectionStatus {
 // The states of modules 0 to 14. On the M-Bus it logs in to module 0's auto-download
 // status once module 0 runs its application, and resets that status whenever module 0
 // does not.
-QVector<moduleProtocol::ModuleState> g_getConnectionStatus();
+moduleProtocol::ModuleStates g_getConnectionStatus();
 // One module's state; never logs in.
 moduleProtocol::ModuleState g_getModuleStatus(qint16 module);
 
 // The states the main window's rows show: those of g_getConnectionStatus, except that on
 // the M-Bus, while module 0 runs no application and so reports nothing, the cylinders it
 // reported last stay, in their bootloaders, until a check finds one silent.
-QVector<moduleProtocol::ModuleState> g_getShownStatus();
+moduleProtocol::ModuleStates g_getShownStatus();
 // The CAN master's tick: only between commands (outside every wait with events), and at
 // most every few seconds, asks each cylinder kept above at its bootloader node; one that
 // does not answer is dropped. Nothing is sent while a command holds the bus.

@@ -71,7 +71,7 @@ void g_receiveHeartBeat(qint32 cobId) {
     }
 }
 
-QVector<ModuleState> g_getHeartBeatStatus() { return QVector<ModuleState>(m.state.begin(), m.state.end()); }
+moduleProtocol::ModuleStates g_getHeartBeatStatus() { return m.state; }
 
 ModuleState g_getModuleStatusHB(qint16 module) { return isModule(module) ? m.state[module] : ModuleState::none; }
 

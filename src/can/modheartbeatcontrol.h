@@ -5,7 +5,6 @@
 // heartbeat and is dropped on the 16th.
 #include "can/moduleprotocol.h"
 
-#include <QVector>
 #include <QtGlobal>
 
 namespace modHeartBeatControl {
@@ -22,7 +21,7 @@ void g_initialise();
 void g_heartBeatControl_Update();
 // A heartbeat or boot-up frame (COB-ID 0x700 + node).
 void g_receiveHeartBeat(qint32 cobId);
-QVector<moduleProtocol::ModuleState> g_getHeartBeatStatus();  // the states of modules 0 to 14
+moduleProtocol::ModuleStates g_getHeartBeatStatus();  // the states of modules 0 to 14
 moduleProtocol::ModuleState g_getModuleStatusHB(qint16 module);
 // A heartbeat of node 113 arrived while connected to the M-Bus.
 bool g_oldBootloaderDetectedOnMBus();

@@ -23,9 +23,9 @@ namespace {
 QString hex(const QByteArray& b) { return QString::fromLatin1(b.toHex(' ')); }
 QByteArray value(int b0, int b1, int b2, int b3) { return bytes({b0, b1, b2, b3}); }
 // The states of all modules: the first ones given, the rest none.
-QVector<ModuleState> states(std::initializer_list<ModuleState> first) {
-    QVector<ModuleState> s(first);
-    s.resize(moduleCount);
+moduleProtocol::ModuleStates states(std::initializer_list<ModuleState> first) {
+    moduleProtocol::ModuleStates s{};
+    std::copy(first.begin(), first.end(), s.begin());
     return s;
 }
 }  // namespace

@@ -34,7 +34,7 @@ TEST_F(ConnectionStatus, OnTheSBusTheHeartbeatsAnswer) {
     ASSERT_TRUE(initialise("S-Bus", 0));
     heartbeatAndTick(0x723);
     heartbeatAndTick(0x775);
-    const QVector<ModuleState> s = g_getConnectionStatus();
+    const moduleProtocol::ModuleStates s = g_getConnectionStatus();
     ASSERT_EQ(s.size(), moduleCount);
     for (int m = 0; m < moduleCount; ++m)
         EXPECT_EQ(s[m], m == 3 ? ModuleState::application : m == 5 ? ModuleState::bootloader : ModuleState::none) << m;
@@ -49,7 +49,7 @@ TEST_F(ConnectionStatus, SpareModuleInItsBootloaderResetsTheAutoDownloadStatesWi
     moduleStates(bytes({0x06, 0x00, 0x00, 0x00}));
     ASSERT_EQ(modAutoDownload::g_getModuleStatusADL(1), ModuleState::application);
     heartbeatAndTick(0x77F);
-    const QVector<ModuleState> s = g_getConnectionStatus();
+    const moduleProtocol::ModuleStates s = g_getConnectionStatus();
     ASSERT_EQ(s.size(), moduleCount);
     EXPECT_EQ(s[0], ModuleState::bootloader);
     for (int m = 1; m < moduleCount; ++m) EXPECT_EQ(s[m], ModuleState::none) << m;
@@ -61,7 +61,7 @@ TEST_F(ConnectionStatus, SpareModuleInItsBootloaderResetsTheAutoDownloadStatesWi
 TEST_F(ConnectionStatus, SpareModuleRunningLogsInOnceAndAgainAfterItWasGone) {
     ASSERT_TRUE(initialise("M-Bus"));
     heartbeatAndTick(0x711);
-    QVector<ModuleState> s = g_getConnectionStatus();
+    moduleProtocol::ModuleStates s = g_getConnectionStatus();
     s = g_getConnectionStatus();
     ASSERT_TRUE(waitFor([&] { return logins() == 1; }));
     EXPECT_EQ(log(0).withId(0x482)[0].data, bytes({0x8B, 0, 0, 0, 0, 0, 0, 0}));
@@ -122,7 +122,7 @@ TEST_F(ConnectionStatus, CylindersModuleZeroCannotReportStayShownWhileTheyAnswer
     ASSERT_EQ(g_getShownStatus()[2], ModuleState::application);
 
     heartbeatAndTick(0x77F);  // module 0 goes into its bootloader
-    QVector<ModuleState> s = g_getShownStatus();
+    moduleProtocol::ModuleStates s = g_getShownStatus();
     EXPECT_EQ(s[0], ModuleState::bootloader);
     EXPECT_EQ(s[1], ModuleState::bootloader);
     EXPECT_EQ(s[2], ModuleState::bootloader);

@@ -30,7 +30,7 @@ TEST_F(HeartBeat, SBusNodesMapToModulesByBase) {
     g_receiveHeartBeat(0x700 + 0x20 + moduleCount);  // neither range
     EXPECT_EQ(g_getModuleStatusHB(1), ModuleState::none) << "states change only on the tick";
     ticks(1);
-    const QVector<ModuleState> s = g_getHeartBeatStatus();
+    const moduleProtocol::ModuleStates s = g_getHeartBeatStatus();
     ASSERT_EQ(s.size(), moduleCount);
     for (int m = 0; m < moduleCount; ++m)
         EXPECT_EQ(s[m], m == 1 ? ModuleState::application : m == 14 ? ModuleState::bootloader : ModuleState::none) << m;

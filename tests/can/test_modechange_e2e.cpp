@@ -56,7 +56,7 @@ protected:
     // The states as the connection display sees them. On the M-Bus that logs in to module 0
     // while it runs its application; while it is in its bootloader nobody reports the others.
     bool allIn(ModuleState state, int count) {
-        const QVector<ModuleState> s = modConnectionStatus::g_getConnectionStatus();
+        const moduleProtocol::ModuleStates s = modConnectionStatus::g_getConnectionStatus();
         const bool othersUnknown = modGlobal::g_isMBusConnection && state == ModuleState::bootloader;
         for (int m = 0; m < count; ++m)
             if (s[m] != (m > 0 && othersUnknown ? ModuleState::none : state)) return false;

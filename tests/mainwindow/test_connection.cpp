@@ -18,7 +18,7 @@ using moduleProtocol::ModuleState;
 namespace {
 struct ConnectionTest : MainWindowTest {
     using enum ModuleState;
-    QVector<ModuleState> states = QVector<ModuleState>(moduleProtocol::moduleCount, none);
+    moduleProtocol::ModuleStates states{};
     bool oldBootloader = false;
     bool enough = true;
     qint32 engine = 0;
@@ -29,11 +29,7 @@ struct ConnectionTest : MainWindowTest {
         ConnectionTest* t;
         explicit Bus(ConnectionTest* test) : t(test) {}
         bool oldBootloaderDetectedOnMBus() override { return t->oldBootloader; }
-        ModuleStates shownStates() override {
-            ModuleStates shown{};
-            for (int i = 0; i < moduleProtocol::moduleCount && i < t->states.size(); ++i) shown[size_t(i)] = ModuleState(t->states[i]);
-            return shown;
-        }
+        ModuleStates shownStates() override { return t->states; }
         void checkMBusModuleID(bool boot) override { t->idChecks << (boot ? "boot" : "app"); }
         qint32 engineStandStillStatus() override { return t->engine; }
         bool enoughCylindersToRunEngine() override { return t->enough; }
